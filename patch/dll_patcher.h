@@ -1,0 +1,71 @@
+// The one in-memory DLL image, its 256-byte transfer window and the game
+// folder with the two DLL paths built from it.
+// Operations that can fail return 1 for success and 0 for failure and log the
+// reason; on failure nothing in the object or on disk has changed.
+#ifndef ORVANEL_PATCH_DLL_PATCHER_H_
+#define ORVANEL_PATCH_DLL_PATCHER_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "patch/save_steps.h"
+
+// File numbers: which dllPaths slot a load or save uses.
+constexpr int kGameDll = 0;    // d2game.dll
+constexpr int kClientDll = 1;  // d2client.dll
+constexpr int kPathSlots = 3;  // the third slot is never filled
+constexpr int kWindowSize = 256;
+constexpr int kTextSize = 256;
+// Longest folder whose "\d2client.dll" path still fits a 256-byte buffer.
+constexpr int kMaxFolderLength = 242;
+
+class DllPatcher {
+ public:
+  // Reads the game folder from data\config.txt and builds the DLL paths.
+  DllPatcher();
+  ~DllPatcher() = default;
+  DllPatcher(const DllPatcher&) = delete;
+  DllPatcher& operator=(const DllPatcher&) = delete;
+
+  // Reads the whole file of a path slot into image. The file must be
+  // openable for update ("rb+"), so a read-only or locked DLL is refused.
+  int LoadFile(int fileNumber);
+  void SetOffset(const char* text);
+  // Callers keep offset..offset+length inside the image (SwapRanges checks).
+  void ReadWindow(int32_t length);
+  void WriteWindow();
+  // Exchanges length bytes at offset text a with length bytes at offset text
+  // b. Refuses (logs "* Bad offset ..." and changes nothing) unless both
+  // texts are non-empty upper-case hexadecimal, 1 <= length <= 256 and both
+  // ranges lie wholly inside the image.
+  int SwapRanges(int32_t length, const char* offsetA, const char* offsetB);
+  // Replaces the file of a path slot by the image in one step: the image is
+  // written to a temporary file beside it, flushed, then moved over it.
+  int SaveFile(int fileNumber);
+  // Makes path the game folder, rebuilds the DLL paths, keeps the folder in
+  // its stored form (blanks as underscores) and rewrites data\config.txt.
+  // Refuses a path longer than kMaxFolderLength (nothing changes).
+  int StoreFolder(const char* path);
+  // The "Swap" button's work: reads the window's controls, runs the
+  // exchange and shows the result. Defined by the window program.
+  void SwapSkills();
+
+  int32_t imageSize = 0;
+  uint8_t window[kWindowSize] = {};
+  int32_t windowLength = 0;
+  int32_t offset = 0;
+  std::unique_ptr<uint8_t[]> image;
+  char folder[kTextSize] = {};
+  char dllPaths[kPathSlots][kTextSize] = {};
+  // The slot the image came from (-1: none), so that errors can name the file.
+  int loadedFile = -1;
+
+  // How saves reach the disk; tests swap in one that fails on purpose.
+  SaveSteps* saveSteps = &SaveSteps::System();
+};
+
+// The program's one patcher; constructed after the logger.
+extern DllPatcher dllPatcher;
+
+#endif  // ORVANEL_PATCH_DLL_PATCHER_H_

@@ -1,0 +1,54 @@
+// The skill exchange as a plain operation: selection values in, the files
+// changed and the result text out. The window and the command line both call
+// it; neither repeats any of its rules.
+#ifndef ORVANEL_PATCH_EXCHANGE_H_
+#define ORVANEL_PATCH_EXCHANGE_H_
+
+#include <cstdint>
+
+#include "patch/dll_patcher.h"
+#include "tables/data_files.h"
+
+// Positions as the combo boxes report them (-1: nothing selected).
+struct SkillSelection {
+  int32_t version = -1;
+  int32_t firstClass = -1;
+  int32_t secondClass = -1;
+  int32_t firstSkill = -1;
+  int32_t secondSkill = -1;
+  bool effects = false;
+  bool graphics = false;
+  bool descriptions = false;
+};
+
+// One range exchange of a ticked aspect, in processing order.
+struct PlannedSwap {
+  int fileNumber;
+  int32_t length;
+  const char* firstOffset;   // offset text in the first skill's record
+  const char* secondOffset;  // offset text in the second skill's record
+  const char* resultLine;    // e.g. "   Effects\n"
+};
+
+struct ExchangePlan {
+  const SkillRecord* firstSkill = nullptr;
+  const SkillRecord* secondSkill = nullptr;
+  PlannedSwap swaps[3] = {};
+  int swapCount = 0;
+};
+
+constexpr int kResultSize = 256;
+
+// Looks the two skills up in classes and lists the ticked aspects' swaps.
+// Returns 0 when a lookup finds no record or the version has no skill data.
+int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan);
+
+// Runs the load-swap-save of every ticked aspect (Effects, Graphics,
+// Descriptions) and writes the text the user reads into result: "No changes
+// made\n", "There were errors in your request\n", or the two names joined by
+// " <-> " and one line per aspect. Returns 1 when every ticked aspect was
+// exchanged and saved (or none was ticked), 0 otherwise.
+int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
+                   char result[kResultSize]);
+
+#endif  // ORVANEL_PATCH_EXCHANGE_H_

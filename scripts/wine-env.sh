@@ -1,0 +1,37 @@
+# Sourced by the stages that run Windows programs. Gives them a private Wine
+# prefix under $BUILD_ROOT, a virtual display and a persistent wineserver.
+#   wine_start   prepare the prefix, start Xvfb and the wineserver
+#   wine_stop    end them again
+export WINEPREFIX="${WINEPREFIX:-$PWD/$BUILD_ROOT/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+wine_start() {
+  mkdir -p "$WINEPREFIX"
+  if [ -z "${DISPLAY:-}" ] || [ -n "${ORVANEL_OWN_DISPLAY:-}" ]; then
+    local n=$((90 + RANDOM % 400))
+    while [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    ORVANEL_XVFB_PID=$!
+    export DISPLAY=":$n"
+    export ORVANEL_OWN_DISPLAY=1
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+  wineserver -p </dev/null >/dev/null 2>&1
+  if [ ! -f "$WINEPREFIX/.orvanel-ready" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+    # Unmanaged windows close at once instead of waiting for a window manager.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    wineserver -w
+    wineserver -p </dev/null >/dev/null 2>&1
+    touch "$WINEPREFIX/.orvanel-ready"
+  fi
+}
+
+wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${ORVANEL_XVFB_PID:-}" ]; then
+    kill "$ORVANEL_XVFB_PID" 2>/dev/null || true
+    wait "$ORVANEL_XVFB_PID" 2>/dev/null || true
+  fi
+}

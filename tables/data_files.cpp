@@ -1,0 +1,162 @@
+#include "tables/data_files.h"
+
+#include <cstring>
+#include <new>
+
+#include "patch/logger.h"
+#include "tables/file_paths.h"
+
+namespace {
+
+const char kEndMarker[] = "|";
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool IsLineEnd(const char* line) {
+  return line[0] == '\n' || (line[0] == '\r' && (line[1] == '\n' || line[1] == '\0'));
+}
+
+// Copies the next token at *cursor into field (cut to fieldSize - 1
+// characters) and moves the cursor past it. Returns the token's full length.
+size_t NextToken(const char** cursor, char* field, size_t fieldSize) {
+  const char* start = *cursor;
+  while (*start != '\0' && IsBlank(*start)) ++start;
+  const char* end = start;
+  while (*end != '\0' && !IsBlank(*end)) ++end;
+  size_t length = static_cast<size_t>(end - start);
+  size_t kept = length < fieldSize ? length : fieldSize - 1;
+  std::memcpy(field, start, kept);
+  field[kept] = '\0';
+  *cursor = end;
+  return length;
+}
+
+void UnderscoresToBlanks(char* text) {
+  for (; *text != '\0'; ++text) {
+    if (*text == '_') *text = ' ';
+  }
+}
+
+// An offset column is up to five digits and one further character, which is
+// dropped. A longer column is left out rather than cut, so that a wrong
+// offset can never be taken for a right one: the exchange refuses an empty one.
+void ReadOffsetColumn(const char** cursor, char field[6]) {
+  char column[kLineSize];
+  size_t length = NextToken(cursor, column, sizeof column);
+  if (length > 6) length = 0;
+  if (length > 0) length -= 1;
+  std::memcpy(field, column, length);
+  field[length] = '\0';
+}
+
+// Appends one record per data line to *head until the end marker or the end
+// of the file. makeRecord builds a record from a line (null when it cannot be
+// allocated, which ends the list there).
+template <typename MakeRecord>
+void ReadRecords(FILE* file, RecordList* head, MakeRecord makeRecord) {
+  char line[kLineSize];
+  char token[kLineSize];
+  while (ReadDataLine(file, line)) {
+    if (FirstToken(line, token, sizeof token) == 0) continue;
+    if (std::strcmp(token, kEndMarker) == 0) break;
+    RecordNode* record = makeRecord(line, token);
+    if (record == nullptr) break;
+    record->AddToList(head);
+  }
+}
+
+// "data\" + class name + suffix; false when it does not fit the buffer.
+bool SkillTablePath(const char* className, const char* suffix, char path[kLineSize]) {
+  int written = std::snprintf(path, kLineSize, "data\\%s%s", className, suffix);
+  return written > 0 && written < kLineSize;
+}
+
+}  // namespace
+
+ClassRecord::~ClassRecord() {
+  FreeList<SkillRecord>(&skillLists[0]);
+  FreeList<SkillRecord>(&skillLists[1]);
+}
+
+int ReadDataLine(FILE* file, char line[kLineSize]) {
+  while (std::fgets(line, kLineSize - 1, file) != nullptr) {
+    if (line[0] != '/' && !IsLineEnd(line)) return 1;
+  }
+  line[0] = '\0';
+  return 0;
+}
+
+size_t FirstToken(const char* line, char* token, size_t tokenSize) {
+  return NextToken(&line, token, tokenSize);
+}
+
+void HexToNumber(uint32_t* result, const char* text) {
+  uint32_t sum = 0;
+  uint32_t weight = 1;
+  for (size_t i = std::strlen(text); i > 0; --i) {
+    unsigned char c = static_cast<unsigned char>(text[i - 1]);
+    uint32_t value = c > 64 ? c - 55u : c - 48u;
+    sum += value * weight;
+    weight *= 16;
+  }
+  *result = sum;
+}
+
+RecordList LoadVersions(const char* path) {
+  FILE* file = OpenFile(path, "r");
+  if (file == nullptr) return nullptr;
+  RecordList versions = nullptr;
+  ReadRecords(file, &versions, [](const char*, const char* token) -> RecordNode* {
+    RecordNode* version = new (std::nothrow) RecordNode;
+    if (version == nullptr) return nullptr;
+    std::snprintf(version->name, sizeof version->name, "%s", token);
+    UnderscoresToBlanks(version->name);
+    return version;
+  });
+  std::fclose(file);
+  return versions;
+}
+
+RecordList LoadSkillTable(const char* path, int version) {
+  if (version < 0 || version >= kVersionCount) return nullptr;
+  FILE* file = OpenFile(path, "r");
+  if (file == nullptr) return nullptr;
+  RecordList skills = nullptr;
+  ReadRecords(file, &skills, [version](const char* line, const char*) -> RecordNode* {
+    SkillRecord* skill = new (std::nothrow) SkillRecord;
+    if (skill == nullptr) return nullptr;
+    const char* cursor = line;
+    NextToken(&cursor, skill->name, sizeof skill->name);
+    ReadOffsetColumn(&cursor, skill->effectsOffset[version]);
+    NextToken(&cursor, skill->effectsText[version], sizeof skill->effectsText[version]);
+    ReadOffsetColumn(&cursor, skill->graphicsOffset[version]);
+    NextToken(&cursor, skill->graphicsText[version], sizeof skill->graphicsText[version]);
+    ReadOffsetColumn(&cursor, skill->descriptionsOffset[version]);
+    NextToken(&cursor, skill->descriptionsText[version], sizeof skill->descriptionsText[version]);
+    UnderscoresToBlanks(skill->name);
+    return skill;
+  });
+  std::fclose(file);
+  return skills;
+}
+
+int LoadClasses() {
+  FILE* file = OpenFile("data\\classes.txt", "r");
+  if (file == nullptr) {
+    logger.Print("* Couldn't read the data\\classes.txt file");
+    return 0;
+  }
+  ReadRecords(file, &classList, [](const char*, const char* token) -> RecordNode* {
+    ClassRecord* record = new (std::nothrow) ClassRecord;
+    if (record == nullptr) return nullptr;
+    std::snprintf(record->name, sizeof record->name, "%s", token);
+    char path[kLineSize];
+    if (SkillTablePath(token, " 109b.txt", path)) record->skillLists[0] = LoadSkillTable(path, 0);
+    if (SkillTablePath(token, " 109d.txt", path)) record->skillLists[1] = LoadSkillTable(path, 1);
+    return record;
+  });
+  std::fclose(file);
+  return 1;
+}

@@ -1,0 +1,60 @@
+// The plain-text tables in data\: versions, classes and per-class skill
+// tables, their shared line reader and the offset conversion.
+// Loaders return lists owned by the caller (null when the file cannot be
+// opened or holds no record); LoadClasses fills classList.
+#ifndef ORVANEL_TABLES_DATA_FILES_H_
+#define ORVANEL_TABLES_DATA_FILES_H_
+
+#include <cstdint>
+#include <cstdio>
+
+#include "tables/record_list.h"
+
+// Only these two version positions have skill data.
+constexpr int kVersionCount = 2;
+
+class ClassRecord : public RecordNode {
+ public:
+  ClassRecord() = default;
+  // Frees the skill list of version position 0, then that of position 1.
+  ~ClassRecord();
+
+  RecordList skillLists[kVersionCount] = {nullptr, nullptr};
+};
+
+class SkillRecord : public RecordNode {
+ public:
+  char effectsOffset[kVersionCount][6] = {};
+  char effectsText[kVersionCount][12] = {};
+  char graphicsOffset[kVersionCount][6] = {};
+  char graphicsText[kVersionCount][20] = {};
+  char descriptionsOffset[kVersionCount][6] = {};
+  char descriptionsText[kVersionCount][16] = {};
+};
+
+constexpr int kLineSize = 256;
+
+// Reads the next line that is neither a comment (first character '/') nor
+// empty into line: at most 254 characters, the line end included, so a longer
+// line comes in pieces. A CR before the LF belongs to the line end on every
+// platform. Returns 1 when a line was read, 0 at the end of the file (line is
+// then empty).
+int ReadDataLine(FILE* file, char line[kLineSize]);
+
+// Copies the first run of non-blank characters of line (blank, tab, CR and LF
+// separate) into token, cut to tokenSize - 1 characters. Returns its full
+// length, 0 when the line holds only white space.
+size_t FirstToken(const char* line, char* token, size_t tokenSize);
+
+// Hexadecimal text to number, most significant digit first, wrapping at 32
+// bits. Characters are not checked: above '@' counts code - 55, else code - 48.
+void HexToNumber(uint32_t* result, const char* text);
+
+RecordList LoadVersions(const char* path);
+// Reads data\classes.txt and both skill tables of each class into classList.
+// Returns 0 (and logs) when data\classes.txt cannot be opened, else 1.
+int LoadClasses();
+// version is the position (0 or 1) whose fields the table's lines fill.
+RecordList LoadSkillTable(const char* path, int version);
+
+#endif  // ORVANEL_TABLES_DATA_FILES_H_

@@ -1,0 +1,15 @@
+// The program names its files with Windows paths ("data\classes.txt",
+// "C:\Games\d2game.dll"). Windows accepts '/' as a separator too, so turning
+// every '\' into '/' gives a path that opens the same file on every platform.
+#ifndef ORVANEL_TABLES_FILE_PATHS_H_
+#define ORVANEL_TABLES_FILE_PATHS_H_
+
+#include <cstdio>
+#include <string>
+
+std::string NativePath(const char* windowsPath);
+
+// fopen on NativePath(windowsPath); null when it fails.
+FILE* OpenFile(const char* windowsPath, const char* mode);
+
+#endif  // ORVANEL_TABLES_FILE_PATHS_H_

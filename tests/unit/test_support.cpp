@@ -1,0 +1,50 @@
+#include "tests/unit/test_support.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+void InTempDir::SetUp() {
+  previous_ = fs::current_path();
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string("orvanel-") + info->test_suite_name() + "-" + info->name();
+  for (char& c : name) {
+    if (c == '/') c = '_';
+  }
+  dir_ = fs::temp_directory_path() / name;
+  fs::remove_all(dir_);
+  fs::create_directories(dir_);
+  fs::current_path(dir_);
+}
+
+void InTempDir::TearDown() {
+  fs::current_path(previous_);
+  std::error_code ignored;
+  fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(dir_, ignored);
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  fs::path p(path);
+  if (p.has_parent_path()) fs::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::vector<std::string> ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(path)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
