@@ -1,0 +1,88 @@
+#include "fuzz/reference_tables.h"
+
+#include <algorithm>
+
+namespace {
+
+const size_t kPieceLength = 254;
+
+bool IsSeparator(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool IsEmptyLine(const std::string& piece) {
+  return piece[0] == '\n' || piece == "\r" || piece.compare(0, 2, "\r\n") == 0;
+}
+
+// Column widths of a skill line after the name: offset, text, offset, ...
+const size_t kColumnWidths[6] = {6, 12, 6, 20, 6, 16};
+
+}  // namespace
+
+std::vector<std::string> ReferencePieces(const std::string& content) {
+  std::vector<std::string> pieces;
+  size_t at = 0;
+  while (at < content.size()) {
+    size_t lineEnd = content.find('\n', at);
+    size_t stop = lineEnd == std::string::npos ? content.size() : lineEnd + 1;
+    size_t length = std::min(stop - at, kPieceLength);
+    std::string piece = content.substr(at, length);
+    at += length;
+    // A NUL ends the text the program sees; a piece that starts with one is
+    // empty text, which is neither a comment nor a line end, so it is kept.
+    piece = piece.substr(0, piece.find('\0'));
+    if (!piece.empty() && (piece[0] == '/' || IsEmptyLine(piece))) continue;
+    pieces.push_back(piece);
+  }
+  return pieces;
+}
+
+std::vector<std::string> ReferenceTokens(const std::string& line) {
+  std::vector<std::string> tokens;
+  size_t at = 0;
+  while (at < line.size()) {
+    while (at < line.size() && IsSeparator(line[at])) ++at;
+    size_t start = at;
+    while (at < line.size() && !IsSeparator(line[at])) ++at;
+    if (at > start) tokens.push_back(line.substr(start, at - start));
+  }
+  return tokens;
+}
+
+std::vector<std::string> ReferenceRecordLines(const std::string& content) {
+  std::vector<std::string> lines;
+  for (const std::string& piece : ReferencePieces(content)) {
+    std::vector<std::string> tokens = ReferenceTokens(piece);
+    if (tokens.empty()) continue;
+    if (tokens[0] == "|") break;
+    lines.push_back(piece);
+  }
+  return lines;
+}
+
+std::string Cut(const std::string& text, size_t width) {
+  return text.substr(0, width - 1);
+}
+
+std::vector<ReferenceSkill> ReferenceSkillTable(const std::string& content) {
+  std::vector<ReferenceSkill> skills;
+  for (const std::string& line : ReferenceRecordLines(content)) {
+    std::vector<std::string> tokens = ReferenceTokens(line);
+    tokens.resize(std::max<size_t>(tokens.size(), 7));
+    ReferenceSkill skill;
+    skill.name = Cut(tokens[0], 256);
+    std::replace(skill.name.begin(), skill.name.end(), '_', ' ');
+    for (int column = 0; column < 6; ++column) {
+      const std::string& token = tokens[column + 1];
+      if (column % 2 == 0) {
+        // Offsets: a column longer than six characters is left out whole.
+        skill.columns[column] =
+            token.size() > 6 || token.empty() ? "" : token.substr(0, token.size() - 1);
+      } else {
+        skill.columns[column] = Cut(token, kColumnWidths[column]);
+      }
+    }
+    skills.push_back(skill);
+  }
+  return skills;
+}

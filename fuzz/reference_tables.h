@@ -1,0 +1,29 @@
+// A second, deliberately simple reading of the table rules (std::string,
+// no fixed buffers), against which the fuzz targets compare the loaders:
+// lines are read in pieces of at most 254 characters, a NUL ends what the
+// program sees of a piece, comment ('/') and empty pieces are skipped.
+#ifndef ORVANEL_FUZZ_REFERENCE_TABLES_H_
+#define ORVANEL_FUZZ_REFERENCE_TABLES_H_
+
+#include <string>
+#include <vector>
+
+// Every piece the line reader gives, in order (comments and empty lines
+// already skipped, white-space-only lines kept).
+std::vector<std::string> ReferencePieces(const std::string& content);
+// The pieces that make records: white-space-only pieces dropped, ending
+// before the first piece whose first token is "|".
+std::vector<std::string> ReferenceRecordLines(const std::string& content);
+// The whitespace-separated tokens of a line (blank, tab, CR, LF separate).
+std::vector<std::string> ReferenceTokens(const std::string& line);
+
+struct ReferenceSkill {
+  std::string name;
+  std::string columns[6];  // offsets as kept (last character dropped), texts as kept
+};
+std::vector<ReferenceSkill> ReferenceSkillTable(const std::string& content);
+
+// The first `width - 1` characters of text: what a field of that width keeps.
+std::string Cut(const std::string& text, size_t width);
+
+#endif  // ORVANEL_FUZZ_REFERENCE_TABLES_H_
