@@ -22,6 +22,9 @@ wine_start() {
     wineboot -i </dev/null >/dev/null 2>&1 || true
     # Unmanaged windows close at once instead of waiting for a window manager.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # A persistent server never ends by itself, so "wineserver -w" alone would
+    # wait forever: end it (which saves the registry), then start it again.
+    wineserver -k </dev/null >/dev/null 2>&1 || true
     wineserver -w
     wineserver -p </dev/null >/dev/null 2>&1
     touch "$WINEPREFIX/.orvanel-ready"
