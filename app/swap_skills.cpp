@@ -1,0 +1,41 @@
+// The window side of the exchange: read the controls, let the patching core
+// do the work, show the text it returns.
+#include <windows.h>
+
+#include "app/controls.h"
+#include "patch/dll_patcher.h"
+#include "patch/exchange.h"
+#include "tables/record_list.h"
+
+namespace {
+
+int32_t SelectedIndex(HWND combo) {
+  return static_cast<int32_t>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
+}
+
+bool IsTicked(HWND checkBox) {
+  return SendMessageA(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Every control is read before any file is touched.
+SkillSelection ReadSelection() {
+  SkillSelection selection;
+  selection.version = SelectedIndex(VersionCombo);
+  selection.firstClass = SelectedIndex(FirstClassCombo);
+  selection.secondClass = SelectedIndex(SecondClassCombo);
+  selection.firstSkill = SelectedIndex(FirstSkillCombo);
+  selection.secondSkill = SelectedIndex(SecondSkillCombo);
+  selection.effects = IsTicked(EffectsCheckBox);
+  selection.graphics = IsTicked(GraphicsCheckBox);
+  selection.descriptions = IsTicked(DescsCheckBox);
+  return selection;
+}
+
+}  // namespace
+
+void DllPatcher::SwapSkills() {
+  SkillSelection selection = ReadSelection();
+  char result[kResultSize] = {};
+  ExchangeSkills(*this, classList, selection, result);
+  MessageBoxA(MainWindow, result, "Swapped!", MB_OK | MB_ICONINFORMATION);
+}
