@@ -67,13 +67,14 @@ void ReadRecords(FILE* file, RecordList* head, MakeRecord makeRecord) {
   }
 }
 
-// "data\" + class name + suffix; false when it does not fit the buffer.
-bool SkillTablePath(const char* className, const char* suffix, char path[kLineSize]) {
-  int written = std::snprintf(path, kLineSize, "data\\%s%s", className, suffix);
+}  // namespace
+
+bool SkillTablePath(const char* className, int version, char path[kLineSize]) {
+  static const char* const kSuffixes[kVersionCount] = {" 109b.txt", " 109d.txt"};
+  if (version < 0 || version >= kVersionCount) return false;
+  int written = std::snprintf(path, kLineSize, "data\\%s%s", className, kSuffixes[version]);
   return written > 0 && written < kLineSize;
 }
-
-}  // namespace
 
 ClassRecord::~ClassRecord() {
   FreeList<SkillRecord>(&skillLists[0]);
@@ -82,10 +83,14 @@ ClassRecord::~ClassRecord() {
 
 int ReadDataLine(FILE* file, char line[kLineSize]) {
   while (std::fgets(line, kLineSize - 1, file) != nullptr) {
-    if (line[0] != '/' && !IsLineEnd(line)) return 1;
+    if (IsDataLine(line)) return 1;
   }
   line[0] = '\0';
   return 0;
+}
+
+bool IsDataLine(const char* line) {
+  return line[0] != '/' && !IsLineEnd(line);
 }
 
 size_t FirstToken(const char* line, char* token, size_t tokenSize) {
@@ -153,8 +158,11 @@ int LoadClasses() {
     if (record == nullptr) return nullptr;
     std::snprintf(record->name, sizeof record->name, "%s", token);
     char path[kLineSize];
-    if (SkillTablePath(token, " 109b.txt", path)) record->skillLists[0] = LoadSkillTable(path, 0);
-    if (SkillTablePath(token, " 109d.txt", path)) record->skillLists[1] = LoadSkillTable(path, 1);
+    for (int version = 0; version < kVersionCount; ++version) {
+      if (SkillTablePath(token, version, path)) {
+        record->skillLists[version] = LoadSkillTable(path, version);
+      }
+    }
     return record;
   });
   std::fclose(file);

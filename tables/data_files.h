@@ -40,6 +40,8 @@ constexpr int kLineSize = 256;
 // platform. Returns 1 when a line was read, 0 at the end of the file (line is
 // then empty).
 int ReadDataLine(FILE* file, char line[kLineSize]);
+// The rule ReadDataLine skips by: false for a comment or an empty line.
+bool IsDataLine(const char* line);
 
 // Copies the first run of non-blank characters of line (blank, tab, CR and LF
 // separate) into token, cut to tokenSize - 1 characters. Returns its full
@@ -54,6 +56,9 @@ RecordList LoadVersions(const char* path);
 // Reads data\classes.txt and both skill tables of each class into classList.
 // Returns 0 (and logs) when data\classes.txt cannot be opened, else 1.
 int LoadClasses();
+// "data\" + class name + " 109b.txt" (version 0) or " 109d.txt" (version 1).
+// False when the version has no tables or the path does not fit the buffer.
+bool SkillTablePath(const char* className, int version, char path[kLineSize]);
 // version is the position (0 or 1) whose fields the table's lines fill.
 RecordList LoadSkillTable(const char* path, int version);
 

@@ -7,7 +7,12 @@
 #include <cstdio>
 #include <string>
 
+// A path that begins with "data\" names a file of the data folder, which is
+// "data" in the current directory unless SetDataFolder chose another one.
 std::string NativePath(const char* windowsPath);
+
+// Makes folder (any path; null or empty: back to "data") the data folder.
+void SetDataFolder(const char* folder);
 
 // fopen on NativePath(windowsPath); null when it fails.
 FILE* OpenFile(const char* windowsPath, const char* mode);

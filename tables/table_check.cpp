@@ -1,0 +1,324 @@
+#include "tables/table_check.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "tables/file_paths.h"
+
+namespace {
+
+constexpr size_t kSkillColumns = 7;
+// The skill combo boxes are emptied of this many entries before each refill.
+constexpr size_t kMaxSkills = 256;
+const char kEndMarker[] = "|";
+
+// A data line that became a record, with its line number in the file.
+struct DataLine {
+  int number;
+  std::string text;
+};
+
+struct ScannedFile {
+  std::string path;  // native, as the findings name it
+  bool opened = false;
+  bool endMarker = false;
+  int lastLine = 0;
+  std::vector<DataLine> records;
+  // Lines longer than a read, whose rest the loader took as a line of its own.
+  std::vector<int> splitLines;
+};
+
+// Reads a file in the very pieces ReadDataLine reads, so that the k-th data
+// line here is the k-th record of the loader, and counts the lines.
+ScannedFile Scan(const char* windowsPath) {
+  ScannedFile scanned;
+  scanned.path = NativePath(windowsPath);
+  FILE* file = OpenFile(windowsPath, "r");
+  if (file == nullptr) return scanned;
+  scanned.opened = true;
+  char piece[kLineSize];
+  char token[kLineSize];
+  int lineNumber = 1;
+  bool midLine = false;
+  while (std::fgets(piece, kLineSize - 1, file) != nullptr) {
+    int number = lineNumber;
+    bool startsMidLine = midLine;
+    midLine = std::strchr(piece, '\n') == nullptr;
+    if (!midLine) ++lineNumber;
+    scanned.lastLine = number;
+    if (!IsDataLine(piece) || FirstToken(piece, token, sizeof token) == 0) continue;
+    if (startsMidLine) scanned.splitLines.push_back(number);
+    if (std::strcmp(token, kEndMarker) == 0) {
+      scanned.endMarker = true;
+      break;
+    }
+    scanned.records.push_back({number, piece});
+  }
+  std::fclose(file);
+  return scanned;
+}
+
+// The columns of a line, split where FirstToken splits.
+std::vector<std::string> Columns(const std::string& line) {
+  std::vector<std::string> columns;
+  char token[kLineSize];
+  const char* cursor = line.c_str();
+  for (size_t length; (length = FirstToken(cursor, token, sizeof token)) > 0;) {
+    // Only blanks stand before the token, so its first occurrence is itself.
+    cursor = std::strstr(cursor, token) + length;
+    columns.push_back(token);
+  }
+  return columns;
+}
+
+std::string Quoted(const char* text) {
+  return std::string("\"") + text + "\"";
+}
+
+// The findings of one file, put in line order before they are handed out.
+class FileReport {
+ public:
+  explicit FileReport(const ScannedFile& file) : path_(file.path) {}
+  void Add(int line, const std::string& problem) { lines_.emplace_back(line, problem); }
+  // A finding about the end of the file, shown after all others.
+  void AddAtEnd(int line, const std::string& problem) { atEnd_.emplace_back(line, problem); }
+  int MoveTo(std::vector<std::string>* findings) {
+    std::stable_sort(lines_.begin(), lines_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    lines_.insert(lines_.end(), atEnd_.begin(), atEnd_.end());
+    for (const auto& [line, problem] : lines_) {
+      findings->push_back(path_ + ":" + std::to_string(line) + ": " + problem);
+    }
+    return static_cast<int>(lines_.size());
+  }
+
+ private:
+  std::string path_;
+  std::vector<std::pair<int, std::string>> lines_;
+  std::vector<std::pair<int, std::string>> atEnd_;
+};
+
+// "1 skill", "2 skills".
+std::string Count(size_t count, const char* noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+// Findings every data file shares: the end marker and lines read in pieces.
+void CheckListShape(const ScannedFile& file, FileReport* report) {
+  for (int line : file.splitLines) {
+    report->Add(line, "line longer than 254 characters: the loader reads its rest as another line");
+  }
+  if (!file.endMarker) {
+    report->AddAtEnd(file.lastLine, "no end marker: the list must end with a line \"|\"");
+  }
+}
+
+// what "Jab" is listed twice, first at line 11. False for a repeat.
+bool CheckDuplicate(std::map<std::string, int>* seen, const char* what, const char* name, int line,
+                    FileReport* report) {
+  auto [first, inserted] = seen->emplace(name, line);
+  if (!inserted) {
+    report->Add(line, std::string(what) + " " + Quoted(name) + " is listed twice, first at line " +
+                          std::to_string(first->second));
+  }
+  return inserted;
+}
+
+const char* NameAt(RecordList list, size_t position) {
+  RecordNode* node = AtPosition(list, static_cast<int32_t>(position));
+  return node != nullptr ? node->name : nullptr;
+}
+
+int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
+  ScannedFile file = Scan("data\\versions.txt");
+  FileReport report(file);
+  if (!file.opened) {
+    report.Add(0, "cannot be opened: no version can be chosen");
+    return report.MoveTo(findings);
+  }
+  CheckListShape(file, &report);
+  if (file.records.empty()) report.Add(file.lastLine, "lists no version");
+  std::map<std::string, int> seen;
+  for (size_t k = 0; k < file.records.size(); ++k) {
+    const char* name = NameAt(versions, k);
+    if (name == nullptr) continue;
+    int line = file.records[k].number;
+    CheckDuplicate(&seen, "version", name, line, &report);
+    if (k >= static_cast<size_t>(kVersionCount)) {
+      report.Add(line, "version " + Quoted(name) + " has no skill tables: only the first " +
+                           std::to_string(kVersionCount) + " versions can be exchanged");
+    }
+  }
+  return report.MoveTo(findings);
+}
+
+struct OffsetColumn {
+  const char* aspect;
+  size_t column;  // 0-based
+  char (SkillRecord::*field)[kVersionCount][6];
+};
+
+const OffsetColumn kOffsetColumns[] = {
+    {"effects", 1, &SkillRecord::effectsOffset},
+    {"graphics", 3, &SkillRecord::graphicsOffset},
+    {"descriptions", 5, &SkillRecord::descriptionsOffset},
+};
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// column is the text in the file, loaded what the loader kept of it.
+void CheckOffset(const char* aspect, const std::string& column, const char* loaded, int line,
+                 FileReport* report) {
+  std::string what = std::string(aspect) + " offset " + Quoted(column.c_str());
+  if (column.size() > 6) {
+    report->Add(line, what + " has more than five digits: the loader leaves it empty");
+  } else if (loaded[0] == '\0') {
+    report->Add(line, what + " is empty once the loader drops its last character");
+  } else if (!IsTableOffset(loaded)) {
+    report->Add(line, what + " is not upper-case hexadecimal");
+  } else if (IsHexDigit(column.back())) {
+    report->Add(line, what + " ends in a digit, which the loader drops (it reads " +
+                          Quoted(loaded) + "): end the column with h");
+  }
+}
+
+void CheckSkillLine(const DataLine& data, const SkillRecord& skill, int version,
+                    FileReport* report) {
+  std::vector<std::string> columns = Columns(data.text);
+  if (columns.size() != kSkillColumns) {
+    std::string problem = "skill line has " + std::to_string(columns.size()) +
+                          " columns, expected " + std::to_string(kSkillColumns);
+    if (columns.size() > kSkillColumns) problem += " (write blanks in a name as _)";
+    report->Add(data.number, problem);
+  }
+  for (const OffsetColumn& offset : kOffsetColumns) {
+    if (offset.column >= columns.size()) continue;  // reported with the column count
+    CheckOffset(offset.aspect, columns[offset.column], (skill.*offset.field)[version], data.number,
+                report);
+  }
+}
+
+void CheckSkillTable(const ScannedFile& file, RecordList skills, int version, FileReport* report) {
+  CheckListShape(file, report);
+  std::map<std::string, int> seen;
+  for (size_t k = 0; k < file.records.size(); ++k) {
+    auto* skill = static_cast<const SkillRecord*>(AtPosition(skills, static_cast<int32_t>(k)));
+    if (skill == nullptr) continue;
+    int line = file.records[k].number;
+    CheckSkillLine(file.records[k], *skill, version, report);
+    CheckDuplicate(&seen, "skill", skill->name, line, report);
+    if (k == kMaxSkills) {
+      report->Add(line, "more than " + std::to_string(kMaxSkills) + " skills (" +
+                            std::to_string(file.records.size()) +
+                            "): the skill boxes show only the first " + std::to_string(kMaxSkills));
+    }
+  }
+}
+
+// The window shows the names of the first table and exchanges the records at
+// the same positions of the second: both must list the same skills in order.
+void CompareTables(const ScannedFile& first, RecordList firstSkills, const ScannedFile& second,
+                   RecordList secondSkills, FileReport* report) {
+  size_t common = std::min(first.records.size(), second.records.size());
+  for (size_t k = 0; k < common; ++k) {
+    const char* shown = NameAt(firstSkills, k);
+    const char* exchanged = NameAt(secondSkills, k);
+    if (shown == nullptr || exchanged == nullptr || std::strcmp(shown, exchanged) == 0) continue;
+    report->Add(second.records[k].number, "skill " + std::to_string(k) + " is " +
+                                              Quoted(exchanged) + " here but " + Quoted(shown) +
+                                              " at " + first.path + ":" +
+                                              std::to_string(first.records[k].number) +
+                                              ": the window shows the one and exchanges the other");
+  }
+  if (first.records.size() != second.records.size()) {
+    int line = second.records.empty() ? second.lastLine : second.records.back().number;
+    report->Add(line, "lists " + Count(second.records.size(), "skill") + " but " + first.path +
+                          " lists " + std::to_string(first.records.size()) +
+                          ": both tables must list the same skills in the same order");
+  }
+}
+
+int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport,
+               std::vector<std::string>* findings,
+               std::array<SkillTableLines, kVersionCount>* lines) {
+  ScannedFile tables[kVersionCount];
+  int found = 0;
+  for (int version = 0; version < kVersionCount; ++version) {
+    char path[kLineSize];
+    if (!SkillTablePath(record.name, version, path)) {
+      classReport->Add(classLine,
+                       "class " + Quoted(record.name) + " is too long a name for its tables");
+      continue;
+    }
+    tables[version] = Scan(path);
+    if (!tables[version].opened) {
+      classReport->Add(classLine,
+                       "class " + Quoted(record.name) + " has no table " + tables[version].path);
+      continue;
+    }
+    (*lines)[version].path = tables[version].path;
+    for (const DataLine& data : tables[version].records) {
+      (*lines)[version].skillLines.push_back(data.number);
+    }
+  }
+  for (int version = 0; version < kVersionCount; ++version) {
+    if (!tables[version].opened) continue;
+    FileReport report(tables[version]);
+    CheckSkillTable(tables[version], record.skillLists[version], version, &report);
+    if (version > 0 && tables[0].opened) {
+      CompareTables(tables[0], record.skillLists[0], tables[version], record.skillLists[version],
+                    &report);
+    }
+    found += report.MoveTo(findings);
+  }
+  return found;
+}
+
+int CheckClasses(RecordList classes, std::vector<std::string>* findings, TableLines* lines) {
+  ScannedFile file = Scan("data\\classes.txt");
+  FileReport report(file);
+  if (!file.opened) {
+    report.Add(0, "cannot be opened: the program cannot start");
+    return report.MoveTo(findings);
+  }
+  CheckListShape(file, &report);
+  std::map<std::string, int> seen;
+  std::vector<std::string> tableFindings;
+  int found = 0;
+  lines->resize(file.records.size());
+  for (size_t k = 0; k < file.records.size(); ++k) {
+    auto* record = static_cast<const ClassRecord*>(AtPosition(classes, static_cast<int32_t>(k)));
+    if (record == nullptr) continue;
+    int line = file.records[k].number;
+    // A repeated class reads the same tables again: their findings once do.
+    if (!CheckDuplicate(&seen, "class", record->name, line, &report)) continue;
+    found += CheckClass(*record, line, &report, &tableFindings, &(*lines)[k]);
+  }
+  found += report.MoveTo(findings);
+  findings->insert(findings->end(), tableFindings.begin(), tableFindings.end());
+  return found;
+}
+
+}  // namespace
+
+bool IsTableOffset(const char* text) {
+  size_t length = std::strlen(text);
+  if (length == 0 || length > 5) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (!((text[i] >= '0' && text[i] <= '9') || (text[i] >= 'A' && text[i] <= 'F'))) return false;
+  }
+  return true;
+}
+
+int CheckTables(RecordList versions, RecordList classes, std::vector<std::string>* findings,
+                TableLines* lines) {
+  TableLines ignored;
+  if (lines == nullptr) lines = &ignored;
+  lines->clear();
+  return CheckVersions(versions, findings) + CheckClasses(classes, findings, lines);
+}

@@ -1,0 +1,32 @@
+// Checks the data tables the way the loaders read them and reports what
+// would make an exchange wrong or fail. Each finding is one line
+// "file:line: problem", the file as a native path and line 0 when the problem
+// concerns the whole file; findings come in file order.
+#ifndef ORVANEL_TABLES_TABLE_CHECK_H_
+#define ORVANEL_TABLES_TABLE_CHECK_H_
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "tables/data_files.h"
+#include "tables/record_list.h"
+
+// Where the loaders read each skill: per class (by position) and version
+// position, the table's native path and the line of each skill by position.
+struct SkillTableLines {
+  std::string path;  // empty when the table could not be opened
+  std::vector<int> skillLines;
+};
+using TableLines = std::vector<std::array<SkillTableLines, kVersionCount>>;
+
+// Non-empty, at most five characters, each 0-9 or A-F.
+bool IsTableOffset(const char* text);
+
+// versions and classes are what LoadVersions("data\\versions.txt") and
+// LoadClasses() made of the files now in the data folder. Appends findings
+// and fills lines (may be null). Returns the number of findings added.
+int CheckTables(RecordList versions, RecordList classes, std::vector<std::string>* findings,
+                TableLines* lines);
+
+#endif  // ORVANEL_TABLES_TABLE_CHECK_H_

@@ -1,0 +1,178 @@
+// The table check: silent on sound tables, one exact finding per fault, and
+// line numbers as an editor shows them.
+#include "tables/table_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tables/data_files.h"
+#include "tables/file_paths.h"
+#include "tests/unit/test_support.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const char kVersions[] = "// versions\r\n1.09b\r\n1.09d\r\n|\r\n";
+const char kClasses[] = "Amazon\r\nSorceress\r\n|\r\n";
+
+// A sound skill line: name, offsets 2100h/3100h/4100h plus 64 * index.
+std::string SkillLine(const std::string& name, int index) {
+  char line[128];
+  std::snprintf(line, sizeof line, "%s\t%05Xh\tfx\t%05Xh\tgfx\t%05Xh\tdesc\r\n", name.c_str(),
+                0x2100 + 64 * index, 0x3100 + 64 * index, 0x4100 + 64 * index);
+  return line;
+}
+
+std::string Table(const Strings& names) {
+  std::string table = "// Columns: name, effects, text, graphics, text, descriptions, text\r\n";
+  for (size_t i = 0; i < names.size(); ++i) table += SkillLine(names[i], static_cast<int>(i));
+  return table + "|\r\n";
+}
+
+class TableCheckTest : public InTempDir {
+ protected:
+  void SetUp() override {
+    InTempDir::SetUp();
+    WriteFileBytes("data/versions.txt", kVersions);
+    WriteFileBytes("data/classes.txt", kClasses);
+    for (const char* name : {"Amazon", "Sorceress"}) {
+      for (const char* suffix : {" 109b.txt", " 109d.txt"}) {
+        WriteFileBytes(std::string("data/") + name + suffix, Table({"Jab", "Magic_Arrow"}));
+      }
+    }
+  }
+  // Loads the tables as the program does and checks them.
+  Strings Check(TableLines* lines = nullptr) {
+    EXPECT_EQ(LoadClasses(), 1);
+    versionList = LoadVersions("data\\versions.txt");
+    Strings findings;
+    int count = CheckTables(versionList, classList, &findings, lines);
+    FreeDataTables();
+    EXPECT_EQ(count, static_cast<int>(findings.size()));
+    return findings;
+  }
+};
+
+TEST_F(TableCheckTest, SoundTablesGiveNoFindingAndTheLineOfEverySkill) {
+  TableLines lines;
+  EXPECT_EQ(Check(&lines), Strings{});
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1][1].path, "data/Sorceress 109d.txt");
+  EXPECT_EQ(lines[1][1].skillLines, (std::vector<int>{2, 3}));
+}
+
+TEST_F(TableCheckTest, ListFilesMissingUnendedOrRepeated) {
+  WriteFileBytes("data/versions.txt", "1.09b\r\n1.09d\r\n1.09b\r\n\r\n// no end\r\n");
+  WriteFileBytes("data/classes.txt", "Amazon\n\nDruid\nAmazon\n|\n");
+  EXPECT_EQ(Check(), (Strings{
+                         "data/versions.txt:3: version \"1.09b\" is listed twice, first at line 1",
+                         "data/versions.txt:3: version \"1.09b\" has no skill tables: only the "
+                         "first 2 versions can be exchanged",
+                         "data/versions.txt:5: no end marker: the list must end with a line \"|\"",
+                         "data/classes.txt:3: class \"Druid\" has no table data/Druid 109b.txt",
+                         "data/classes.txt:3: class \"Druid\" has no table data/Druid 109d.txt",
+                         "data/classes.txt:4: class \"Amazon\" is listed twice, first at line 1",
+                     }));
+
+  std::remove("data/versions.txt");
+  std::remove("data/classes.txt");
+  EXPECT_EQ(LoadClasses(), 0);  // logs, as at start-up
+  Strings findings;
+  CheckTables(nullptr, nullptr, &findings, nullptr);
+  EXPECT_EQ(findings, (Strings{"data/versions.txt:0: cannot be opened: no version can be chosen",
+                               "data/classes.txt:0: cannot be opened: the program cannot start"}));
+}
+
+TEST_F(TableCheckTest, EveryFaultOfASkillLineIsFoundOnItsLine) {
+  WriteFileBytes("data/Amazon 109b.txt",
+                 "// header\n"
+                 "Jab\t2100h\tfx\t3100h\tgfx\n"                       // 2: five columns
+                 "Magic Arrow\t2140h\tfx\t3140h\tgfx\t4140h\tdesc\n"  // 3: blank in name
+                 "Fire_Arrow\t21a0h\tfx\t2100000h\tgfx\th\tdesc\n"    // 4: three offsets
+                 "Inner_Sight\t21C0\tfx\t31C0h\tgfx\t41C0h\tdesc\n"   // 5: no closing h
+                 "\n"
+                 "Jab\t2200h\tfx\t3200h\tgfx\t4200h\tdesc\n"  // 7: repeated
+                 "|\n");
+  EXPECT_EQ(Check(),
+            (Strings{
+                "data/Amazon 109b.txt:2: skill line has 5 columns, expected 7",
+                "data/Amazon 109b.txt:3: skill line has 8 columns, expected 7 (write blanks in a "
+                "name as _)",
+                "data/Amazon 109b.txt:3: effects offset \"Arrow\" is not upper-case hexadecimal",
+                "data/Amazon 109b.txt:3: graphics offset \"fx\" is not upper-case hexadecimal",
+                "data/Amazon 109b.txt:3: descriptions offset \"gfx\" is not upper-case "
+                "hexadecimal",
+                "data/Amazon 109b.txt:4: effects offset \"21a0h\" is not upper-case hexadecimal",
+                "data/Amazon 109b.txt:4: graphics offset \"2100000h\" has more than five digits: "
+                "the loader leaves it empty",
+                "data/Amazon 109b.txt:4: descriptions offset \"h\" is empty once the loader drops "
+                "its last character",
+                "data/Amazon 109b.txt:5: effects offset \"21C0\" ends in a digit, which the "
+                "loader drops (it reads \"21C\"): end the column with h",
+                "data/Amazon 109b.txt:7: skill \"Jab\" is listed twice, first at line 2",
+                // The first table's names are what the window shows.
+                "data/Amazon 109d.txt:3: skill 1 is \"Magic Arrow\" here but \"Magic\" at "
+                "data/Amazon 109b.txt:3: the window shows the one and exchanges the other",
+                "data/Amazon 109d.txt:3: lists 2 skills but data/Amazon 109b.txt lists 5: both "
+                "tables must list the same skills in the same order",
+            }));
+}
+
+TEST_F(TableCheckTest, TablesThatDisagreeOrOverflow) {
+  Strings many;
+  for (int i = 0; i < 257; ++i) many.push_back("Skill_" + std::to_string(i));
+  WriteFileBytes("data/Sorceress 109b.txt", Table(many));
+  many[256] = "Other";
+  std::string unended = Table(many);
+  unended.erase(unended.size() - 3);  // the end marker
+  WriteFileBytes("data/Sorceress 109d.txt", unended);
+  WriteFileBytes("data/Amazon 109d.txt", Table({"Magic_Arrow", "Jab", "Extra"}));
+  EXPECT_EQ(Check(),
+            (Strings{
+                "data/Amazon 109d.txt:2: skill 0 is \"Magic Arrow\" here but \"Jab\" at "
+                "data/Amazon 109b.txt:2: the window shows the one and exchanges the other",
+                "data/Amazon 109d.txt:3: skill 1 is \"Jab\" here but \"Magic Arrow\" at "
+                "data/Amazon 109b.txt:3: the window shows the one and exchanges the other",
+                "data/Amazon 109d.txt:4: lists 3 skills but data/Amazon 109b.txt lists 2: both "
+                "tables must list the same skills in the same order",
+                "data/Sorceress 109b.txt:258: more than 256 skills (257): the skill boxes show "
+                "only the first 256",
+                "data/Sorceress 109d.txt:258: more than 256 skills (257): the skill boxes show "
+                "only the first 256",
+                "data/Sorceress 109d.txt:258: skill 256 is \"Other\" here but \"Skill 256\" at "
+                "data/Sorceress 109b.txt:258: the window shows the one and exchanges the other",
+                "data/Sorceress 109d.txt:258: no end marker: the list must end with a line \"|\"",
+            }));
+}
+
+// A line longer than one read: the loader takes its rest for another skill.
+TEST_F(TableCheckTest, ALineReadInPiecesIsFound) {
+  std::string line = SkillLine("Jab", 0);
+  line.insert(line.size() - 2, std::string(250, ' ') + "tail");
+  WriteFileBytes("data/Amazon 109b.txt", "// x\n" + line + SkillLine("Magic_Arrow", 1) + "|\n");
+  Strings findings = Check();
+  ASSERT_FALSE(findings.empty());
+  EXPECT_EQ(findings[0],
+            "data/Amazon 109b.txt:2: line longer than 254 characters: the loader reads its rest "
+            "as another line");
+}
+
+// The data folder can be elsewhere; findings name the files where they are.
+TEST_F(TableCheckTest, FindingsNameTheChosenDataFolder) {
+  std::filesystem::rename("data", "mod");
+  SetDataFolder("mod");
+  WriteFileBytes("mod/Amazon 109d.txt", Table({"Jab"}));
+  Strings findings = Check();
+  SetDataFolder(nullptr);
+  EXPECT_EQ(findings,
+            (Strings{"mod/Amazon 109d.txt:2: lists 1 skill but mod/Amazon 109b.txt "
+                     "lists 2: both tables must list the same skills in the same order"}));
+  EXPECT_EQ(NativePath("data\\classes.txt"), "data/classes.txt");
+}
+
+}  // namespace
