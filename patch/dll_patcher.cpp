@@ -134,7 +134,7 @@ int DllPatcher::SaveFile(int fileNumber) {
     return 0;
   }
   // A leftover from a save that was cut short is simply replaced.
-  std::string temporary = std::string(path) + ".orvanel-new";
+  std::string temporary = TemporaryPathFor(path);
   saveSteps->Remove(temporary.c_str());
 
   FILE* file = saveSteps->Open(temporary.c_str());

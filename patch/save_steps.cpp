@@ -26,6 +26,10 @@ void SaveSteps::Remove(const char* path) {
   std::remove(NativePath(path).c_str());
 }
 
+std::string TemporaryPathFor(const char* path) {
+  return std::string(path) + ".orvanel-new";
+}
+
 SaveSteps& SaveSteps::System() {
   static SaveSteps system;
   return system;

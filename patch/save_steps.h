@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 class SaveSteps {
  public:
@@ -24,6 +25,10 @@ class SaveSteps {
   // The real file system.
   static SaveSteps& System();
 };
+
+// The file a save writes first, in the same folder as path, the file it is
+// to replace.
+std::string TemporaryPathFor(const char* path);
 
 // Platform calls, one file per platform.
 bool FlushFileToDisk(FILE* file);

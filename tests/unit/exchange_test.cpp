@@ -1,0 +1,274 @@
+// The exchange as the window and the command line run it: selection values
+// in, the DLLs changed and the result text out.
+#include "patch/exchange.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "patch/save_steps.h"
+#include "tests/unit/patch_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kDllSize = 0x1000;
+const char kErrors[] = "There were errors in your request\n";
+
+// The real file system; remembers which files were replaced and can refuse
+// to replace one of them.
+class RecordingSteps : public SaveSteps {
+ public:
+  bool Replace(const char* from, const char* to) override {
+    replaced.push_back(to);
+    return refuse == to ? false : SaveSteps::Replace(from, to);
+  }
+  bool Replaced(const char* path) const {
+    for (const std::string& to : replaced) {
+      if (to == path) return true;
+    }
+    return false;
+  }
+  std::vector<std::string> replaced;
+  std::string refuse;
+};
+
+struct Offsets {
+  const char* effects;
+  const char* graphics;
+  const char* descriptions;
+};
+
+// Offsets may be left empty (missing columns).
+void AddSkill(RecordList* list, int version, const std::string& name, Offsets offsets) {
+  auto* skill = new SkillRecord;
+  std::snprintf(skill->name, sizeof skill->name, "%s", name.c_str());
+  std::snprintf(skill->effectsOffset[version], 6, "%s", offsets.effects);
+  std::snprintf(skill->graphicsOffset[version], 6, "%s", offsets.graphics);
+  std::snprintf(skill->descriptionsOffset[version], 6, "%s", offsets.descriptions);
+  skill->AddToList(list);
+}
+
+// bytes with the length bytes at a and at b exchanged (ranges apart).
+std::string Exchanged(std::string bytes, size_t length, size_t a, size_t b) {
+  std::string atA = bytes.substr(a, length);
+  bytes.replace(a, length, bytes.substr(b, length));
+  bytes.replace(b, length, atA);
+  return bytes;
+}
+
+SkillSelection Select(int32_t version, int32_t firstClass, int32_t firstSkill, int32_t secondClass,
+                      int32_t secondSkill, bool effects, bool graphics, bool descriptions) {
+  SkillSelection s;
+  s.version = version;
+  s.firstClass = firstClass;
+  s.firstSkill = firstSkill;
+  s.secondClass = secondClass;
+  s.secondSkill = secondSkill;
+  s.effects = effects;
+  s.graphics = graphics;
+  s.descriptions = descriptions;
+  return s;
+}
+
+// Amazon (class 0), Sorceress (class 1) and Broken (class 2, whose skills
+// lack offsets or point outside the files, and which has no version 1 list).
+class ExchangeTest : public InTempDir {
+ protected:
+  void SetUp() override {
+    InTempDir::SetUp();
+    AimAt(patcher_, "game");
+    patcher_.saveSteps = &steps_;
+    gameBytes_ = DllBytes(kDllSize, 1);
+    clientBytes_ = DllBytes(kDllSize, 2);
+    WriteFileBytes("game/d2game.dll", gameBytes_);
+    WriteFileBytes("game/d2client.dll", clientBytes_);
+
+    auto* amazon = new ClassRecord;
+    std::snprintf(amazon->name, sizeof amazon->name, "Amazon");
+    AddSkill(&amazon->skillLists[0], 0, "Magic Arrow", {"100", "200", "300"});
+    AddSkill(&amazon->skillLists[0], 0, "Jab", {"140", "240", "340"});
+    AddSkill(&amazon->skillLists[1], 1, "Magic Arrow 1.09d", {"400", "500", "600"});
+    AddSkill(&amazon->skillLists[1], 1, "Jab 1.09d", {"440", "540", "640"});
+    amazon->AddToList(&classes_);
+    auto* sorceress = new ClassRecord;
+    std::snprintf(sorceress->name, sizeof sorceress->name, "Sorceress");
+    AddSkill(&sorceress->skillLists[0], 0, "Fire Bolt", {"180", "280", "380"});
+    AddSkill(&sorceress->skillLists[1], 1, "Fire Bolt 1.09d", {"480", "580", "680"});
+    sorceress->AddToList(&classes_);
+    auto* broken = new ClassRecord;
+    std::snprintf(broken->name, sizeof broken->name, "Broken");
+    AddSkill(&broken->skillLists[0], 0, "No Effects", {"", "2C0", "3C0"});
+    AddSkill(&broken->skillLists[0], 0, "Past The End", {"FFF", "2C0", "3C0"});
+    broken->AddToList(&classes_);
+  }
+  void TearDown() override {
+    FreeList<ClassRecord>(&classes_);
+    InTempDir::TearDown();
+  }
+
+  std::string Run(const SkillSelection& selection, int expectedResult) {
+    char result[kResultSize + 32];
+    std::memset(result, '#', sizeof result);
+    EXPECT_EQ(ExchangeSkills(patcher_, classes_, selection, result), expectedResult);
+    for (size_t i = kResultSize; i < sizeof result; ++i) {
+      EXPECT_EQ(result[i], '#') << "written past the result buffer at " << i;
+    }
+    EXPECT_LT(std::strlen(result), static_cast<size_t>(kResultSize));
+    return result;
+  }
+  std::string Game() const { return ReadFileBytes("game/d2game.dll"); }
+  std::string Client() const { return ReadFileBytes("game/d2client.dll"); }
+
+  DllPatcher patcher_;
+  RecordingSteps steps_;
+  RecordList classes_ = nullptr;
+  std::string gameBytes_;
+  std::string clientBytes_;
+};
+
+// Nothing ticked: no DLL is even opened (a load of the missing files would
+// be logged), whatever the rest of the selection says.
+TEST_F(ExchangeTest, NothingTickedTouchesNoFile) {
+  fs::remove_all("game");
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, false, false, false), 1), "No changes made\n");
+  EXPECT_EQ(Run(Select(-1, -1, -1, -1, -1, false, false, false), 1), "No changes made\n");
+  EXPECT_FALSE(fs::exists("game"));
+  EXPECT_FALSE(fs::exists("log.txt"));
+  EXPECT_TRUE(steps_.replaced.empty());
+}
+
+TEST_F(ExchangeTest, EffectsAloneChangeOnlyTheGameDll) {
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, true, false, false), 1),
+            "Magic Arrow <-> Fire Bolt\n   Effects\n");
+  EXPECT_TRUE(Game() == Exchanged(gameBytes_, 12, 0x100, 0x180));
+  EXPECT_TRUE(Client() == clientBytes_);
+  EXPECT_FALSE(steps_.Replaced("game\\d2client.dll"));
+  EXPECT_FALSE(fs::exists("log.txt"));
+}
+
+// Graphics and descriptions both live in d2client.dll: the second change
+// starts from the file the first one wrote.
+TEST_F(ExchangeTest, AllThreeAspectsInTheirOrder) {
+  EXPECT_EQ(Run(Select(0, 0, 1, 1, 0, true, true, true), 1),
+            "Jab <-> Fire Bolt\n   Effects\n   Graphics\n   Descriptions\n");
+  EXPECT_TRUE(Game() == Exchanged(gameBytes_, 12, 0x140, 0x180));
+  EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, 0x240, 0x280), 16, 0x340, 0x380));
+
+  EXPECT_EQ(Run(Select(0, 1, 0, 0, 0, false, true, true), 1),
+            "Fire Bolt <-> Magic Arrow\n   Graphics\n   Descriptions\n");
+}
+
+TEST_F(ExchangeTest, AMissingGameDllStillExchangesTheClientDll) {
+  fs::remove("game/d2game.dll");
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, true, true, true), 0), kErrors);
+  EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, 0x200, 0x280), 16, 0x300, 0x380));
+  EXPECT_FALSE(fs::exists("game/d2game.dll"));
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2game.dll"});
+}
+
+TEST_F(ExchangeTest, TheSameSkillOnBothSidesChangesNoByte) {
+  EXPECT_EQ(Run(Select(0, 0, 1, 0, 1, true, true, true), 1),
+            "Jab <-> Jab\n   Effects\n   Graphics\n   Descriptions\n");
+  EXPECT_TRUE(Game() == gameBytes_);
+  EXPECT_TRUE(Client() == clientBytes_);
+}
+
+TEST_F(ExchangeTest, SwappingTwiceRestoresBothFiles) {
+  SkillSelection selection = Select(0, 0, 0, 1, 0, true, true, true);
+  Run(selection, 1);
+  ASSERT_FALSE(Game() == gameBytes_);
+  ASSERT_FALSE(Client() == clientBytes_);
+  Run(selection, 1);
+  EXPECT_TRUE(Game() == gameBytes_);
+  EXPECT_TRUE(Client() == clientBytes_);
+}
+
+// Version position 1 takes the records of the classes' second lists, and
+// their second set of offsets.
+TEST_F(ExchangeTest, VersionOneUsesItsOwnRecordsAndOffsets) {
+  EXPECT_EQ(Run(Select(1, 0, 1, 1, 0, true, true, true), 1),
+            "Jab 1.09d <-> Fire Bolt 1.09d\n   Effects\n   Graphics\n   Descriptions\n");
+  EXPECT_TRUE(Game() == Exchanged(gameBytes_, 12, 0x440, 0x480));
+  EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, 0x540, 0x580), 16, 0x640, 0x680));
+}
+
+// A selection that finds no record opens no file (a load of the missing
+// DLLs would be logged) and is reported as an error.
+TEST_F(ExchangeTest, ASelectionWithoutARecordTouchesNoFile) {
+  fs::remove_all("game");
+  const SkillSelection selections[] = {
+      Select(0, -1, 0, 1, 0, true, true, true),   // no first class selected
+      Select(0, 0, 0, 1, -1, true, true, true),   // no second skill selected
+      Select(0, 3, 0, 1, 0, true, false, false),  // beyond the class list
+      Select(0, 0, 2, 1, 0, false, true, false),  // beyond the skill list
+      Select(0, 0, 0, 1, 1, false, false, true),
+      Select(2, 0, 0, 1, 0, true, true, true),  // a version without skill data
+      Select(-1, 0, 0, 1, 0, true, true, true),
+      Select(1, 2, 0, 0, 0, true, true, true),  // a class without a version 1 table
+  };
+  for (const SkillSelection& selection : selections) {
+    EXPECT_EQ(Run(selection, 0), kErrors);
+  }
+  EXPECT_FALSE(fs::exists("game"));
+  EXPECT_FALSE(fs::exists("log.txt"));
+  EXPECT_TRUE(steps_.replaced.empty());
+}
+
+// An offset that is missing or leads outside the file refuses that aspect:
+// its DLL is not written, the other aspects go ahead, the text says error.
+TEST_F(ExchangeTest, ABadOffsetRefusesItsAspectAndWritesNothingForIt) {
+  EXPECT_EQ(Run(Select(0, 2, 0, 0, 0, true, true, false), 0), kErrors);
+  EXPECT_FALSE(steps_.Replaced("game\\d2game.dll"));
+  EXPECT_TRUE(steps_.Replaced("game\\d2client.dll"));
+  EXPECT_TRUE(Game() == gameBytes_);
+  EXPECT_TRUE(Client() == Exchanged(clientBytes_, 20, 0x2C0, 0x200));
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Bad offset  in file game\\d2game.dll"});
+
+  fs::remove("log.txt");
+  steps_.replaced.clear();
+  EXPECT_EQ(Run(Select(0, 1, 0, 2, 1, true, false, false), 0), kErrors);
+  EXPECT_FALSE(steps_.Replaced("game\\d2game.dll"));
+  EXPECT_TRUE(Game() == gameBytes_);
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Bad offset FFF in file game\\d2game.dll"});
+}
+
+TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
+  steps_.refuse = "game\\d2client.dll";
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, false, true, false), 0), kErrors);
+  EXPECT_TRUE(Client() == clientBytes_);
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2client.dll"});
+}
+
+// Names of 255 characters: the text stays inside its 256 bytes, the names
+// are cut and every aspect line still shows.
+TEST_F(ExchangeTest, VeryLongNamesNeverOverflowAndKeepTheAspectLines) {
+  std::string first(255, 'F');
+  std::string second(255, 'S');
+  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], 0, first, {"800", "800", "800"});
+  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], 0, second, {"900", "900", "900"});
+  const std::string aspects = "\n   Effects\n   Graphics\n   Descriptions\n";
+
+  std::string text = Run(Select(0, 0, 2, 0, 3, true, true, true), 1);
+  EXPECT_EQ(text.size(), static_cast<size_t>(kResultSize - 1));
+  ASSERT_GE(text.size(), aspects.size());
+  EXPECT_EQ(text.substr(text.size() - aspects.size()), aspects);
+  size_t join = text.find(" <-> ");
+  ASSERT_NE(join, std::string::npos);
+  EXPECT_EQ(text.substr(0, join), std::string(join, 'F'));
+  EXPECT_GT(join, 90u);  // both names keep a fair share
+  EXPECT_EQ(text.substr(join + 5, text.size() - aspects.size() - join - 5),
+            std::string(text.size() - aspects.size() - join - 5, 'S'));
+
+  // A short name is kept whole; only the long one is cut.
+  text = Run(Select(0, 1, 0, 0, 3, true, false, false), 1);
+  EXPECT_EQ(text.substr(0, 14), "Fire Bolt <-> ");
+  EXPECT_EQ(text.size(), static_cast<size_t>(kResultSize - 1));
+  EXPECT_EQ(text.substr(text.size() - 12), "\n   Effects\n");
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// The game folder setting: data\config.txt read at start, written by
+// StoreFolder, and the two DLL paths built from the folder.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "patch/dll_patcher.h"
+#include "tests/unit/patch_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using FolderConfigTest = InTempDir;
+
+// The folder a patcher constructed now takes from a config file holding text.
+std::string FolderRead(const std::string& text) {
+  WriteFileBytes("data/config.txt", text);
+  DllPatcher patcher;
+  return patcher.folder;
+}
+
+TEST_F(FolderConfigTest, NoConfigFileLeavesTheFolderNotSet) {
+  DllPatcher patcher;
+  EXPECT_STREQ(patcher.folder, "");
+  EXPECT_STREQ(patcher.dllPaths[kGameDll], "");
+  EXPECT_STREQ(patcher.dllPaths[kClientDll], "");
+  EXPECT_FALSE(fs::exists("log.txt"));
+}
+
+// Blanks are stored as underscores, with no line end, and come back as
+// blanks at the next start.
+TEST_F(FolderConfigTest, AFolderWithBlanksRoundTrips) {
+  fs::create_directory("data");
+  {
+    DllPatcher patcher;
+    ASSERT_EQ(patcher.StoreFolder("C:\\Program Files\\Diablo II"), 1);
+    EXPECT_STREQ(patcher.dllPaths[kGameDll], "C:\\Program Files\\Diablo II\\d2game.dll");
+    EXPECT_STREQ(patcher.dllPaths[kClientDll], "C:\\Program Files\\Diablo II\\d2client.dll");
+    EXPECT_STREQ(patcher.folder, "C:\\Program_Files\\Diablo_II");
+  }
+  EXPECT_EQ(ReadFileBytes("data/config.txt"), "Folder: C:\\Program_Files\\Diablo_II");
+  DllPatcher next;
+  EXPECT_STREQ(next.folder, "C:\\Program Files\\Diablo II");
+  EXPECT_STREQ(next.dllPaths[kGameDll], "C:\\Program Files\\Diablo II\\d2game.dll");
+  EXPECT_STREQ(next.dllPaths[kClientDll], "C:\\Program Files\\Diablo II\\d2client.dll");
+  EXPECT_STREQ(next.dllPaths[2], "");
+}
+
+// An underscore in the stored text stands for a blank or for itself; the
+// reading that names an existing folder wins, the blank when both or neither
+// exist.
+TEST_F(FolderConfigTest, UnderscoresComeBackAsTheFolderThatExists) {
+  fs::create_directories("games/Diablo_II");
+  {
+    DllPatcher patcher;
+    fs::create_directory("data");
+    ASSERT_EQ(patcher.StoreFolder("games\\Diablo_II"), 1);
+    EXPECT_STREQ(patcher.dllPaths[kGameDll], "games\\Diablo_II\\d2game.dll");
+  }
+  EXPECT_EQ(ReadFileBytes("data/config.txt"), "Folder: games\\Diablo_II");
+  {
+    DllPatcher next;
+    EXPECT_STREQ(next.folder, "games\\Diablo_II");
+    EXPECT_STREQ(next.dllPaths[kGameDll], "games\\Diablo_II\\d2game.dll");
+    EXPECT_STREQ(next.dllPaths[kClientDll], "games\\Diablo_II\\d2client.dll");
+  }
+
+  fs::create_directories("games/Diablo II");  // now both readings exist
+  EXPECT_EQ(FolderRead("Folder: games\\Diablo_II"), "games\\Diablo II");
+
+  fs::remove_all("games");  // and now neither
+  EXPECT_EQ(FolderRead("Folder: games\\Diablo_II"), "games\\Diablo II");
+
+  fs::create_directories("games/My Diablo");  // only the blank reading
+  EXPECT_EQ(FolderRead("Folder: games\\My_Diablo"), "games\\My Diablo");
+}
+
+// A drive root ends in a backslash; the paths get two in a row, unchanged.
+TEST_F(FolderConfigTest, ADriveRootKeepsItsBackslash) {
+  fs::create_directory("data");
+  {
+    DllPatcher patcher;
+    ASSERT_EQ(patcher.StoreFolder("C:\\"), 1);
+    EXPECT_STREQ(patcher.folder, "C:\\");
+    EXPECT_STREQ(patcher.dllPaths[kGameDll], "C:\\\\d2game.dll");
+    EXPECT_STREQ(patcher.dllPaths[kClientDll], "C:\\\\d2client.dll");
+  }
+  EXPECT_EQ(ReadFileBytes("data/config.txt"), "Folder: C:\\");
+  DllPatcher next;
+  EXPECT_STREQ(next.folder, "C:\\");
+  EXPECT_STREQ(next.dllPaths[kClientDll], "C:\\\\d2client.dll");
+}
+
+TEST_F(FolderConfigTest, TheSettingLineIsReadAsWritten) {
+  // Comment lines and empty lines before it are skipped.
+  EXPECT_EQ(FolderRead("// set by hand\n\n/ another\r\n\r\nFolder: D:\\Diablo\n"), "D:\\Diablo");
+  // Any white space, also none, after the colon; words after the folder.
+  EXPECT_EQ(FolderRead("Folder:D:\\Diablo"), "D:\\Diablo");
+  EXPECT_EQ(FolderRead("Folder: \t D:\\Diablo extra words\n"), "D:\\Diablo");
+  // Line ends: CR LF, LF or none read the same.
+  EXPECT_EQ(FolderRead("Folder: D:\\Diablo\r\n"), "D:\\Diablo");
+  EXPECT_EQ(FolderRead("Folder: D:\\Diablo\n"), "D:\\Diablo");
+  EXPECT_EQ(FolderRead("Folder: D:\\Diablo"), "D:\\Diablo");
+  // Only the first setting line counts.
+  EXPECT_EQ(FolderRead("Folder: D:\\First\nFolder: D:\\Second\n"), "D:\\First");
+}
+
+TEST_F(FolderConfigTest, AnythingButASettingLineLeavesTheFolderNotSet) {
+  const char* files[] = {
+      "",
+      "// only a comment\n\n",
+      "Folder:",
+      "Folder:\n",
+      "Folder:   \r\n",
+      " Folder: D:\\Diablo\n",                   // a blank before the key
+      "folder: D:\\Diablo\n",                    // the key in lower case
+      "Path: D:\\Diablo\nFolder: D:\\Diablo\n",  // the first data line decides
+  };
+  for (const char* text : files) {
+    WriteFileBytes("data/config.txt", text);
+    DllPatcher patcher;
+    EXPECT_STREQ(patcher.folder, "") << text;
+    EXPECT_STREQ(patcher.dllPaths[kGameDll], "") << text;
+    EXPECT_STREQ(patcher.dllPaths[kClientDll], "") << text;
+  }
+  EXPECT_FALSE(fs::exists("log.txt"));
+}
+
+// 242 characters is the longest folder whose "\d2client.dll" path fits.
+TEST_F(FolderConfigTest, AFolderLongerThanThePathsAllowIsRefused) {
+  fs::create_directory("data");
+  std::string longest = "D:\\" + std::string(kMaxFolderLength - 3, 'x');
+  std::string tooLong = longest + "y";
+  DllPatcher patcher;
+  ASSERT_EQ(patcher.StoreFolder(longest.c_str()), 1);
+  EXPECT_EQ(std::string(patcher.dllPaths[kClientDll]), longest + "\\d2client.dll");
+  EXPECT_EQ(FolderRead("Folder: " + longest), longest);
+
+  EXPECT_EQ(patcher.StoreFolder(tooLong.c_str()), 0);
+  EXPECT_EQ(std::string(patcher.folder), longest);
+  EXPECT_EQ(std::string(patcher.dllPaths[kClientDll]), longest + "\\d2client.dll");
+  EXPECT_EQ(ReadFileBytes("data/config.txt"), "Folder: " + longest);
+
+  // One stored by hand that long is not set, and so is one longer than a line.
+  EXPECT_EQ(FolderRead("Folder: " + tooLong), "");
+  EXPECT_EQ(FolderRead("Folder: " + tooLong + std::string(300, 'z')), "");
+}
+
+// Without a data folder the setting cannot be written: that is logged, and
+// the new folder holds for the rest of the run all the same.
+TEST_F(FolderConfigTest, AnUnwritableConfigKeepsTheFolderForTheRun) {
+  DllPatcher patcher;
+  EXPECT_EQ(patcher.StoreFolder("E:\\My Games\\D2"), 1);
+  EXPECT_STREQ(patcher.folder, "E:\\My_Games\\D2");
+  EXPECT_STREQ(patcher.dllPaths[kGameDll], "E:\\My Games\\D2\\d2game.dll");
+  EXPECT_STREQ(patcher.dllPaths[kClientDll], "E:\\My Games\\D2\\d2client.dll");
+  EXPECT_FALSE(fs::exists("data"));
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file data\\config.txt"});
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+// Saving never destroys the DLL: whichever step fails, the file on disk is
+// the one that was there before, no temporary file is left and the failure
+// is logged and reported.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "patch/dll_patcher.h"
+#include "patch/save_steps.h"
+#include "tables/file_paths.h"
+#include "tests/unit/patch_test_support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The real file system, except that one chosen step fails the way it would
+// on a full disk or a locked file: a failing write has written half its bytes.
+class FailingSteps : public SaveSteps {
+ public:
+  enum Step { kNone, kOpen, kWrite, kFlush, kClose, kReplace };
+
+  FailingSteps(Step step, int failingWrite = 0) : step_(step), failingWrite_(failingWrite) {}
+
+  FILE* Open(const char* path) override {
+    opened.push_back(path);
+    return step_ == kOpen ? nullptr : SaveSteps::Open(path);
+  }
+  bool Write(FILE* file, const uint8_t* bytes, size_t count) override {
+    if (step_ == kWrite && writes++ == failingWrite_) {
+      SaveSteps::Write(file, bytes, count / 2);
+      return false;
+    }
+    return SaveSteps::Write(file, bytes, count);
+  }
+  bool Flush(FILE* file) override { return step_ == kFlush ? false : SaveSteps::Flush(file); }
+  bool Close(FILE* file) override {
+    bool closed = SaveSteps::Close(file);
+    return step_ == kClose ? false : closed;
+  }
+  bool Replace(const char* from, const char* to) override {
+    return step_ == kReplace ? false : SaveSteps::Replace(from, to);
+  }
+
+  std::vector<std::string> opened;
+  int writes = 0;
+
+ private:
+  Step step_;
+  int failingWrite_;
+};
+
+// 200000 bytes: four pieces to write.
+constexpr size_t kDllSize = 200000;
+constexpr int kPieces = 4;
+const std::vector<std::string> kFiles = {"d2game.dll", "d2game.dll.bak"};
+
+class SaveTest : public InTempDir {
+ protected:
+  void SetUp() override {
+    InTempDir::SetUp();
+    AimAt(patcher_, "game");
+    original_ = DllBytes(kDllSize);
+    WriteFileBytes("game/d2game.dll", original_);
+    // The one-time backup was made by an earlier change, so every save here
+    // is the replacement alone.
+    WriteFileBytes("game/d2game.dll.bak", original_);
+    ASSERT_EQ(patcher_.LoadFile(kGameDll), 1);
+    ASSERT_EQ(patcher_.SwapRanges(12, "100", "30000"), 1);
+    changed_ = Image();
+    ASSERT_NE(changed_, original_);
+  }
+  std::string Image() const {
+    return std::string(reinterpret_cast<const char*>(patcher_.image.get()),
+                       static_cast<size_t>(patcher_.imageSize));
+  }
+
+  DllPatcher patcher_;
+  std::string original_;
+  std::string changed_;
+};
+
+TEST_F(SaveTest, EveryFailingStepLeavesTheOriginalAndNoTemporaryFile) {
+  struct Case {
+    FailingSteps::Step step;
+    int write;
+    const char* logged;
+  };
+  std::vector<Case> cases = {{FailingSteps::kOpen, 0, "* Couldn't open file game\\d2game.dll"}};
+  for (int i = 0; i < kPieces; ++i) {
+    cases.push_back({FailingSteps::kWrite, i, "* Couldn't write file game\\d2game.dll"});
+  }
+  cases.push_back({FailingSteps::kFlush, 0, "* Couldn't write file game\\d2game.dll"});
+  cases.push_back({FailingSteps::kClose, 0, "* Couldn't write file game\\d2game.dll"});
+  cases.push_back({FailingSteps::kReplace, 0, "* Couldn't open file game\\d2game.dll"});
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "step " << c.step << ", write " << c.write);
+    fs::remove("log.txt");
+    FailingSteps steps(c.step, c.write);
+    patcher_.saveSteps = &steps;
+    EXPECT_EQ(patcher_.SaveFile(kGameDll), 0);
+    EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
+    EXPECT_EQ(ListFolder("game"), kFiles);
+    EXPECT_EQ(LogLines(), std::vector<std::string>{c.logged});
+    EXPECT_TRUE(Image() == changed_);  // the image keeps the exchange
+    if (c.step == FailingSteps::kWrite) {
+      EXPECT_EQ(steps.writes, c.write + 1);
+    }
+  }
+
+  // The same steps without a failure write the new image, all four pieces.
+  FailingSteps steps(FailingSteps::kNone);
+  patcher_.saveSteps = &steps;
+  fs::remove("log.txt");
+  EXPECT_EQ(patcher_.SaveFile(kGameDll), 1);
+  EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == changed_);
+  EXPECT_EQ(ListFolder("game"), kFiles);
+  EXPECT_FALSE(fs::exists("log.txt"));
+  patcher_.saveSteps = &SaveSteps::System();
+}
+
+// The temporary file sits beside the DLL, so that the last step is a rename
+// within one folder.
+TEST_F(SaveTest, TheTemporaryFileIsWrittenBesideTheDll) {
+  FailingSteps steps(FailingSteps::kNone);
+  patcher_.saveSteps = &steps;
+  ASSERT_EQ(patcher_.SaveFile(kGameDll), 1);
+  patcher_.saveSteps = &SaveSteps::System();
+  ASSERT_EQ(steps.opened.size(), 1u);
+  EXPECT_EQ(steps.opened[0], TemporaryPathFor("game\\d2game.dll"));
+  EXPECT_EQ(fs::path(NativePath(steps.opened[0].c_str())).parent_path(), fs::path("game"));
+}
+
+// A crash in the middle of an earlier save left its temporary file, even a
+// read-only one; the next save replaces it.
+TEST_F(SaveTest, AStaleTemporaryFileNeverBlocksASave) {
+  std::string stale = NativePath(TemporaryPathFor("game\\d2game.dll").c_str());
+  WriteFileBytes(stale, DllBytes(kDllSize + 999, 7));
+  fs::permissions(stale, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  EXPECT_EQ(patcher_.SaveFile(kGameDll), 1);
+  EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == changed_);
+  EXPECT_EQ(ListFolder("game"), kFiles);
+  EXPECT_FALSE(fs::exists("log.txt"));
+  // Windows deletes no read-only file, so the folder could not be cleaned up.
+  std::error_code ignored;
+  fs::permissions(stale, fs::perms::owner_write, fs::perm_options::add, ignored);
+}
+
+#ifndef _WIN32
+// A real full disk: the process may not write more than 64 KiB into any file.
+TEST_F(SaveTest, ADiskFullSaveLeavesTheOriginal) {
+  struct sigaction ignore = {};
+  struct sigaction previous = {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
+  rlimit before = {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+  int saved = patcher_.SaveFile(kGameDll);
+
+  setrlimit(RLIMIT_FSIZE, &before);
+  sigaction(SIGXFSZ, &previous, nullptr);
+  EXPECT_EQ(saved, 0);
+  EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
+  EXPECT_EQ(ListFolder("game"), kFiles);
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't write file game\\d2game.dll"});
+}
+#endif
+
+#ifdef _WIN32
+// Another program holds the DLL open and shares nothing: the load is refused.
+TEST_F(SaveTest, ADllHeldWithoutSharingIsNotLoaded) {
+  HANDLE held = CreateFileA("game\\d2game.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  fs::remove("log.txt");
+  EXPECT_EQ(patcher_.LoadFile(kGameDll), 0);
+  CloseHandle(held);
+  EXPECT_TRUE(Image() == changed_);
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2game.dll"});
+}
+
+// It takes the file while the exchange runs: the save is refused and the
+// original stays whole.
+TEST_F(SaveTest, ADllHeldWithoutSharingIsNotReplaced) {
+  HANDLE held = CreateFileA("game\\d2game.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(patcher_.SaveFile(kGameDll), 0);
+  CloseHandle(held);
+  EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
+  EXPECT_EQ(ListFolder("game"), kFiles);
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2game.dll"});
+}
+#endif
+
+}  // namespace
