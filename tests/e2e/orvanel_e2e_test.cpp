@@ -1,0 +1,444 @@
+// End-to-end tests: the real Orvanel.exe, started in a prepared working folder
+// and worked through its windows from outside, as a user would.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "resources/resource.h"
+#include "tests/e2e/window_driver.h"
+#include "tests/e2e/workspace.h"
+
+namespace {
+
+constexpr DWORD kBoxWaitMs = 5000;
+constexpr DWORD kExitWaitMs = 10000;
+constexpr DWORD kQuietMs = 300;  // how long a box that must not come is awaited
+
+std::string OrvanelExe() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder = path;
+  folder = folder.substr(0, folder.find_last_of('\\'));  // ...\tests\e2e
+  return folder + "\\..\\..\\app\\Orvanel.exe";
+}
+
+std::string SkillName(int classIndex, int version, int skill) {
+  std::string name = kSkillNames[classIndex][version][skill];
+  for (char& c : name) {
+    if (c == '_') c = ' ';
+  }
+  return name;
+}
+
+std::vector<std::string> FirstVersionSkills(int classIndex) {
+  std::vector<std::string> names;
+  for (int skill = 0; skill < 3; ++skill) names.push_back(SkillName(classIndex, 0, skill));
+  return names;
+}
+
+std::string AsText(const Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// The controls in creation order, as the window procedure's table names them.
+enum Control {
+  kFolderCaptionLabel,
+  kFolderPathLabel,
+  kVersionLabel,
+  kVersionCombo,
+  kFirstClassLabel,
+  kFirstClassCombo,
+  kFirstSkillLabel,
+  kFirstSkillCombo,
+  kSecondClassLabel,
+  kSecondClassCombo,
+  kSecondSkillLabel,
+  kSecondSkillCombo,
+  kEffectsLabel,
+  kEffectsCheckBox,
+  kGraphicsLabel,
+  kGraphicsCheckBox,
+  kDescsLabel,
+  kDescsCheckBox,
+  kSwapButton,
+  kControlCount
+};
+
+class OrvanelTest : public ::testing::Test {
+ protected:
+  OrvanelTest() : work_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+
+  // Starts the program; true when its window came up with all controls.
+  bool Start() {
+    std::string error;
+    if (!run_.Start(OrvanelExe(), work_.Dir(), &error)) {
+      ADD_FAILURE() << error;
+      return false;
+    }
+    main_ = run_.MainWindow();
+    if (main_ == nullptr) {
+      ADD_FAILURE() << "no main window; exit code " << run_.WaitForExit(0);
+      return false;
+    }
+    controls_ = Children(main_);
+    if (controls_.size() != kControlCount) {
+      ADD_FAILURE() << "expected " << kControlCount << " controls, found " << controls_.size();
+      return false;
+    }
+    return true;
+  }
+
+  HWND operator[](Control control) const { return controls_[control]; }
+
+  // Waits for the one box the last action opens, checks it and closes it.
+  void ExpectBox(const std::string& caption, const std::string& text, LPCSTR icon) {
+    BoxInfo box;
+    ASSERT_TRUE(run_.WaitForBox(kBoxWaitMs, &box)) << "no message box \"" << caption << "\"";
+    EXPECT_EQ(box.caption, caption);
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.owner, main_) << "the box must be owned by the main window";
+    EXPECT_EQ(box.icon, icon) << "the box shows another icon";
+    ASSERT_TRUE(run_.CloseBox(box));
+  }
+
+  void Swap() { PostClick((*this)[kSwapButton]); }
+
+  void Tick(Control checkBox) { ClickCheckBox((*this)[checkBox]); }
+
+  void ExpectDllsUnchanged() {
+    EXPECT_EQ(work_.Read("game files\\d2game.dll"), GameDllBytes());
+    EXPECT_EQ(work_.Read("game files\\d2client.dll"), ClientDllBytes());
+  }
+
+  void CloseAndExpectExitCode(DWORD code) {
+    ClickCloseBox(main_);
+    EXPECT_EQ(run_.WaitForExit(kExitWaitMs), code);
+  }
+
+  Workspace work_;
+  OrvanelRun run_;
+  HWND main_ = nullptr;
+  std::vector<HWND> controls_;
+};
+
+struct ExpectedControl {
+  const char* className;
+  const char* text;  // null: the folder, checked on its own
+  DWORD style;
+  int x, y, width, height;
+};
+
+const ExpectedControl kLayout[kControlCount] = {
+    {"Static", ".dll Folder", 0x50000000, 20, 20, 80, 20},
+    {"Static", nullptr, 0x50000000, 110, 20, 500, 50},
+    {"Static", "Version", 0x50000000, 20, 80, 60, 20},
+    {"ComboBox", "", 0x50200803, 90, 80, 100, 100},
+    {"Static", "Class 1", 0x50000000, 20, 110, 60, 20},
+    {"ComboBox", "", 0x50200803, 90, 110, 200, 100},
+    {"Static", "Skill 1", 0x50000000, 20, 140, 60, 20},
+    {"ComboBox", "", 0x50200803, 90, 140, 200, 100},
+    {"Static", "Class 2", 0x50000000, 300, 110, 60, 20},
+    {"ComboBox", "", 0x50200803, 370, 110, 200, 100},
+    {"Static", "Skill 2", 0x50000000, 300, 140, 60, 20},
+    {"ComboBox", "", 0x50200803, 370, 140, 200, 100},
+    {"Static", "Swap Effects?", 0x50000000, 20, 170, 120, 20},
+    {"Button", "", 0x50000003, 130, 170, 20, 20},
+    {"Static", "Swap Graphics?", 0x50000000, 20, 200, 120, 20},
+    {"Button", "", 0x50000003, 130, 200, 20, 20},
+    {"Static", "Swap Descs?", 0x50000000, 20, 230, 100, 20},
+    {"Button", "", 0x50000003, 130, 230, 20, 20},
+    {"Button", "Swap", 0x50000000, 270, 250, 60, 40},
+};
+
+TEST_F(OrvanelTest, StartsWithTheWholeWindowFilledFromTheTables) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+
+  EXPECT_EQ(ClassName(main_), "Orvanel");
+  EXPECT_EQ(WindowText(main_), "Orvanel");
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(main_, GWL_STYLE)), 0x16CF0000u);
+  RECT frame;
+  GetWindowRect(main_, &frame);
+  EXPECT_EQ(frame.left, 200);
+  EXPECT_EQ(frame.top, 200);
+  EXPECT_EQ(frame.right - frame.left, 600);
+  EXPECT_EQ(frame.bottom - frame.top, 400);
+  EXPECT_EQ(GetClassLongA(main_, GCL_STYLE), 0x2Bu);
+  EXPECT_NE(GetMenu(main_), nullptr);
+
+  for (int i = 0; i < kControlCount; ++i) {
+    SCOPED_TRACE("control " + std::to_string(i + 1));
+    const ExpectedControl& expected = kLayout[i];
+    ControlInfo actual = ReadControl(controls_[i]);
+    EXPECT_EQ(actual.className, expected.className);
+    if (expected.text != nullptr) {
+      EXPECT_EQ(actual.text, expected.text);
+    }
+    if (expected.className == std::string("ComboBox")) {
+      EXPECT_EQ(actual.style, expected.style & ~WS_VSCROLL);
+      DWORD list = ListStyle(controls_[i]);
+      EXPECT_EQ(list & WS_VSCROLL, static_cast<DWORD>(WS_VSCROLL));
+      EXPECT_EQ(list & LBS_DISABLENOSCROLL, static_cast<DWORD>(LBS_DISABLENOSCROLL));
+    } else {
+      EXPECT_EQ(actual.style, expected.style);
+    }
+    EXPECT_EQ(actual.rect.left, expected.x);
+    EXPECT_EQ(actual.rect.top, expected.y);
+    EXPECT_EQ(actual.rect.right - actual.rect.left, expected.width);
+    if (expected.className == std::string("ComboBox")) {
+      // Wine rounds the list down to whole entries.
+      int dropped = DroppedHeight(controls_[i]);
+      EXPECT_LE(dropped, expected.height);
+      EXPECT_GT(dropped, expected.height - 2 * EntryHeight(controls_[i]));
+    } else {
+      EXPECT_EQ(actual.rect.bottom - actual.rect.top, expected.height);
+    }
+    EXPECT_EQ(GetDlgCtrlID(controls_[i]), 0);
+  }
+  // The saved folder, read back with its blank.
+  EXPECT_EQ(WindowText((*this)[kFolderPathLabel]), work_.GameDir());
+
+  ComboInfo versions = ReadCombo((*this)[kVersionCombo]);
+  EXPECT_EQ(versions.entries, (std::vector<std::string>{"1.09b", "1.09d LoD"}));
+  EXPECT_EQ(versions.selection, 0);
+  for (Control combo : {kFirstClassCombo, kSecondClassCombo}) {
+    ComboInfo classes = ReadCombo((*this)[combo]);
+    EXPECT_EQ(classes.entries, (std::vector<std::string>{"Amazon", "Sorceress", "Empty"}));
+    EXPECT_EQ(classes.selection, 0);
+  }
+  for (Control combo : {kFirstSkillCombo, kSecondSkillCombo}) {
+    ComboInfo skills = ReadCombo((*this)[combo]);
+    EXPECT_EQ(skills.entries, FirstVersionSkills(0));
+    EXPECT_EQ(skills.selection, 0);
+  }
+  for (Control checkBox : {kEffectsCheckBox, kGraphicsCheckBox, kDescsCheckBox}) {
+    EXPECT_FALSE(IsChecked((*this)[checkBox]));
+  }
+
+  CloseAndExpectExitCode(1);
+  ExpectDllsUnchanged();
+  EXPECT_FALSE(work_.Exists("log.txt"));
+}
+
+TEST_F(OrvanelTest, WithoutClassesFileEndsAtOnceWithCodeZeroAndLogsWhy) {
+  work_.WriteAll();
+  work_.Remove("data\\classes.txt");
+  std::string error;
+  ASSERT_TRUE(run_.Start(OrvanelExe(), work_.Dir(), &error)) << error;
+  EXPECT_EQ(run_.WaitForExit(kExitWaitMs), 0u);
+  EXPECT_EQ(AsText(work_.Read("log.txt")), "* Couldn't read the data\\classes.txt file\r\n");
+  ExpectDllsUnchanged();
+}
+
+TEST_F(OrvanelTest, WithoutVersionsFileTheVersionComboIsEmptyAndNothingIsExchanged) {
+  work_.WriteAll();
+  work_.Remove("data\\versions.txt");
+  ASSERT_TRUE(Start());
+  ComboInfo versions = ReadCombo((*this)[kVersionCombo]);
+  EXPECT_TRUE(versions.entries.empty());
+  EXPECT_EQ(versions.selection, -1);
+  EXPECT_EQ(ReadCombo((*this)[kFirstClassCombo]).entries.size(), 3u);
+  EXPECT_EQ(ReadCombo((*this)[kSecondSkillCombo]).entries, FirstVersionSkills(0));
+
+  // With no version there is no skill to exchange: no file is touched.
+  Tick(kEffectsCheckBox);
+  Swap();
+  ExpectBox("Swapped!", "There were errors in your request\n", IDI_INFORMATION);
+  ExpectDllsUnchanged();
+
+  ChooseMenuCommand(main_, IDM_EXIT);
+  EXPECT_EQ(run_.WaitForExit(kExitWaitMs), 1u);
+}
+
+TEST_F(OrvanelTest, WithoutConfigTheFolderIsEmptyAndSwapIsRefused) {
+  work_.WriteTables();
+  work_.WriteDlls();
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(WindowText((*this)[kFolderPathLabel]), "");
+
+  Tick(kEffectsCheckBox);
+  Tick(kGraphicsCheckBox);
+  Tick(kDescsCheckBox);
+  Swap();
+  ExpectBox("Error", "Diablo II .dll folder not set", IDI_EXCLAMATION);
+  ExpectDllsUnchanged();
+  EXPECT_FALSE(work_.Exists("log.txt"));
+  EXPECT_FALSE(work_.Exists("data\\config.txt"));
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, ClassChangesRefillTheSkillsAndVersionChangesDoNot) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+
+  PickEntry((*this)[kFirstClassCombo], 1);
+  ComboInfo first = ReadCombo((*this)[kFirstSkillCombo]);
+  EXPECT_EQ(first.entries, FirstVersionSkills(1));
+  EXPECT_EQ(first.selection, 0);
+  EXPECT_EQ(ReadCombo((*this)[kSecondSkillCombo]).entries, FirstVersionSkills(0));
+
+  // Any notification of a class combo starts its side over at the first skill.
+  PickEntry((*this)[kFirstSkillCombo], 2);
+  EXPECT_EQ(ReadCombo((*this)[kFirstSkillCombo]).selection, 2);
+  OpenAndCloseList((*this)[kFirstClassCombo]);
+  EXPECT_EQ(ReadCombo((*this)[kFirstClassCombo]).selection, 1);
+  EXPECT_EQ(ReadCombo((*this)[kFirstSkillCombo]).selection, 0);
+
+  // The skill combos always show the first version's names.
+  PickEntry((*this)[kSecondSkillCombo], 1);
+  PickEntry((*this)[kVersionCombo], 1);
+  EXPECT_EQ(ReadCombo((*this)[kFirstSkillCombo]).entries, FirstVersionSkills(1));
+  ComboInfo second = ReadCombo((*this)[kSecondSkillCombo]);
+  EXPECT_EQ(second.entries, FirstVersionSkills(0));
+  EXPECT_EQ(second.selection, 1);
+
+  // A class without skills leaves its skill combo empty.
+  PickEntry((*this)[kSecondClassCombo], 2);
+  second = ReadCombo((*this)[kSecondSkillCombo]);
+  EXPECT_TRUE(second.entries.empty());
+  EXPECT_EQ(second.selection, -1);
+
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, SwapWithNothingTickedChangesNothing) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  Swap();
+  ExpectBox("Swapped!", "No changes made\n", IDI_INFORMATION);
+  ExpectDllsUnchanged();
+  EXPECT_FALSE(work_.Exists("log.txt"));
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, SwapOfEffectsExchangesTwelveBytesOfTheGameDllOnly) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  PickEntry((*this)[kFirstSkillCombo], 1);
+  PickEntry((*this)[kSecondClassCombo], 1);
+  PickEntry((*this)[kSecondSkillCombo], 2);
+  Tick(kEffectsCheckBox);
+  Swap();
+  ExpectBox("Swapped!", "Fire Arrow <-> Ice Bolt\n   Effects\n", IDI_INFORMATION);
+
+  Bytes game = GameDllBytes();
+  ExchangeRange(&game, kEffects, 0, 1, 1, 2, 0);
+  EXPECT_EQ(work_.Read("game files\\d2game.dll"), game);
+  EXPECT_EQ(work_.Read("game files\\d2client.dll"), ClientDllBytes());
+  EXPECT_FALSE(work_.Exists("log.txt"));
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, SwapOfAllAspectsChangesBothDllsAndSwappingAgainRestoresThem) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  PickEntry((*this)[kSecondClassCombo], 1);
+  Tick(kEffectsCheckBox);
+  Tick(kGraphicsCheckBox);
+  Tick(kDescsCheckBox);
+  Swap();
+  ExpectBox("Swapped!", "Magic Arrow <-> Fire Bolt\n   Effects\n   Graphics\n   Descriptions\n",
+            IDI_INFORMATION);
+
+  Bytes game = GameDllBytes();
+  Bytes client = ClientDllBytes();
+  ExchangeRange(&game, kEffects, 0, 0, 1, 0, 0);
+  ExchangeRange(&client, kGraphics, 0, 0, 1, 0, 0);
+  ExchangeRange(&client, kDescriptions, 0, 0, 1, 0, 0);
+  EXPECT_EQ(work_.Read("game files\\d2game.dll"), game);
+  EXPECT_EQ(work_.Read("game files\\d2client.dll"), client);
+
+  Swap();
+  ExpectBox("Swapped!", "Magic Arrow <-> Fire Bolt\n   Effects\n   Graphics\n   Descriptions\n",
+            IDI_INFORMATION);
+  ExpectDllsUnchanged();
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, SwapWithMissingGameDllReportsErrorsYetChangesTheClientDll) {
+  work_.WriteAll();
+  work_.Remove("game files\\d2game.dll");
+  ASSERT_TRUE(Start());
+  PickEntry((*this)[kSecondClassCombo], 1);
+  Tick(kEffectsCheckBox);
+  Tick(kGraphicsCheckBox);
+  Tick(kDescsCheckBox);
+  Swap();
+  ExpectBox("Swapped!", "There were errors in your request\n", IDI_INFORMATION);
+
+  Bytes client = ClientDllBytes();
+  ExchangeRange(&client, kGraphics, 0, 0, 1, 0, 0);
+  ExchangeRange(&client, kDescriptions, 0, 0, 1, 0, 0);
+  EXPECT_EQ(work_.Read("game files\\d2client.dll"), client);
+  EXPECT_FALSE(work_.Exists("game files\\d2game.dll"));
+  EXPECT_EQ(AsText(work_.Read("log.txt")),
+            "* Couldn't open file " + work_.GameDir() + "\\d2game.dll\r\n");
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, SwapInTheSecondVersionTakesItsOwnSkillsAndOffsets) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  PickEntry((*this)[kVersionCombo], 1);
+  PickEntry((*this)[kFirstSkillCombo], 2);  // shows "Cold Arrow", is "Ice Arrow" there
+  PickEntry((*this)[kSecondClassCombo], 1);
+  Tick(kEffectsCheckBox);
+  Tick(kGraphicsCheckBox);
+  Swap();
+  ExpectBox("Swapped!", "Ice Arrow <-> Fire Bolt\n   Effects\n   Graphics\n", IDI_INFORMATION);
+
+  Bytes game = GameDllBytes();
+  Bytes client = ClientDllBytes();
+  ExchangeRange(&game, kEffects, 0, 2, 1, 0, 1);
+  ExchangeRange(&client, kGraphics, 0, 2, 1, 0, 1);
+  EXPECT_EQ(work_.Read("game files\\d2game.dll"), game);
+  EXPECT_EQ(work_.Read("game files\\d2client.dll"), client);
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, AboutShowsItsBoxAndExitEndsWithCodeOne) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  ChooseMenuCommand(main_, IDM_ABOUT);
+  ExpectBox("About", "Diablo II Orvanel\nversion 0.01\nby Pellworth", IDI_INFORMATION);
+  ChooseMenuCommand(main_, IDM_EXIT);
+  EXPECT_EQ(run_.WaitForExit(kExitWaitMs), 1u);
+  EXPECT_FALSE(work_.Exists("log.txt"));
+}
+
+TEST_F(OrvanelTest, SkillComboIsEmptiedCompletelyBeforeAShortListReplacesALongOne) {
+  work_.WriteAll();
+  work_.WriteFile("data\\classes.txt", "Hoarder\r\nAmazon\r\n|\r\n");
+  std::string hoard;
+  for (int skill = 0; skill < 300; ++skill) {
+    hoard += "Skill_" + std::to_string(skill) + " 00100x e 00100x g 01000x d\r\n";
+  }
+  work_.WriteFile("data\\Hoarder 109b.txt", hoard + "|\r\n");
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(ReadCombo((*this)[kFirstSkillCombo]).entries.size(), 300u);
+
+  PickEntry((*this)[kFirstClassCombo], 1);
+  ComboInfo skills = ReadCombo((*this)[kFirstSkillCombo]);
+  EXPECT_EQ(skills.entries, FirstVersionSkills(0));
+  EXPECT_EQ(skills.selection, 0);
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, AnEmptyClassTableGivesEmptyCombosAndNoExchange) {
+  work_.WriteAll();
+  work_.WriteFile("data\\classes.txt", "// no classes yet\r\n|\r\n");
+  ASSERT_TRUE(Start());
+  for (Control combo : {kFirstClassCombo, kFirstSkillCombo, kSecondClassCombo, kSecondSkillCombo}) {
+    ComboInfo info = ReadCombo((*this)[combo]);
+    EXPECT_TRUE(info.entries.empty());
+    EXPECT_EQ(info.selection, -1);
+  }
+  Tick(kDescsCheckBox);
+  Swap();
+  ExpectBox("Swapped!", "There were errors in your request\n", IDI_INFORMATION);
+  ExpectDllsUnchanged();
+  CloseAndExpectExitCode(1);
+}
+
+}  // namespace

@@ -1,0 +1,292 @@
+#include "tests/e2e/window_driver.h"
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr int kMessageBoxTextId = 0xFFFF;
+constexpr int kMessageBoxIconId = 0x0440;
+constexpr DWORD kPollMs = 20;
+
+std::string Narrow(const wchar_t* text, int length) {
+  if (length <= 0) return {};
+  int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, length, &result[0], size, nullptr, nullptr);
+  return result;
+}
+
+struct FindBox {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindBoxOfProcess(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<FindBox*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  if (ClassName(window) != "#32770") return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// Under Wine a combo's list is a child of the desktop; while dropped down it is
+// the only visible one.
+BOOL CALLBACK FindVisibleList(HWND window, LPARAM parameter) {
+  if (ClassName(window) != "ComboLBox" || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(parameter) = window;
+  return FALSE;
+}
+
+HWND FindMainWindow(DWORD processId) {
+  HWND window = nullptr;
+  while ((window = FindWindowExA(nullptr, window, "Orvanel", nullptr)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId) return window;
+  }
+  return nullptr;
+}
+
+// The screen pixels of a window's rectangle.
+std::vector<COLORREF> CapturePixels(HWND window, int* width, int* height) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  *width = rect.right - rect.left;
+  *height = rect.bottom - rect.top;
+  std::vector<COLORREF> pixels;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, *width, *height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, *width, *height, screen, rect.left, rect.top, SRCCOPY);
+  for (int y = 0; y < *height; ++y) {
+    for (int x = 0; x < *width; ++x) pixels.push_back(GetPixel(memory, x, y));
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// How many pixels differ between the captured picture and the stock icon
+// drawn the way an icon control draws it (top left, on the same background).
+int PixelsDifferingFrom(const std::vector<COLORREF>& captured, int width, int height,
+                        LPCSTR stockIcon) {
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  HBRUSH background = CreateSolidBrush(captured.empty() ? 0 : captured[0]);
+  RECT all = {0, 0, width, height};
+  FillRect(memory, &all, background);
+  DeleteObject(background);
+  DrawIcon(memory, 0, 0, LoadIconA(nullptr, stockIcon));
+  int differing = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if (GetPixel(memory, x, y) != captured[static_cast<size_t>(y * width + x)]) ++differing;
+    }
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return differing;
+}
+
+// The stock icon that the box's icon control shows; the control's icon handle
+// belongs to the other process, so its picture is compared instead.
+LPCSTR IdentifyIcon(HWND box) {
+  HWND iconControl = GetDlgItem(box, kMessageBoxIconId);
+  if (iconControl == nullptr || !IsWindowVisible(iconControl)) return nullptr;
+  const LPCSTR candidates[] = {IDI_INFORMATION, IDI_EXCLAMATION, IDI_ERROR, IDI_QUESTION};
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> captured = CapturePixels(iconControl, &width, &height);
+    for (LPCSTR candidate : candidates) {
+      if (PixelsDifferingFrom(captured, width, height, candidate) == 0) return candidate;
+    }
+    Sleep(kPollMs);  // not painted yet
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+OrvanelRun::~OrvanelRun() {
+  if (process_.hProcess == nullptr) return;
+  if (WaitForExit(0) == kStillRunning) {
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+bool OrvanelRun::Start(const std::string& exe, const std::string& folder, std::string* error) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  std::string commandLine = "\"" + exe + "\"";
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &process_)) {
+    *error = "cannot start " + exe + " in " + folder + ": error " + std::to_string(GetLastError());
+    return false;
+  }
+  processId_ = process_.dwProcessId;
+  // Idle means the message loop is waiting, so every control exists.
+  WaitForInputIdle(process_.hProcess, 10000);
+  // The window appears before its controls: wait for the last one, the Swap
+  // button, unless the program ends first.
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    main_ = FindMainWindow(processId_);
+    if (main_ != nullptr && FindWindowExA(main_, nullptr, "Button", "Swap") != nullptr) break;
+    if (WaitForExit(kPollMs) != kStillRunning) break;
+  }
+  if (WaitForExit(0) != kStillRunning) main_ = nullptr;
+  return true;
+}
+
+DWORD OrvanelRun::WaitForExit(DWORD ms) {
+  if (WaitForSingleObject(process_.hProcess, ms) != WAIT_OBJECT_0) return kStillRunning;
+  DWORD code = kStillRunning;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
+bool OrvanelRun::WaitForBox(DWORD ms, BoxInfo* box) {
+  for (DWORD waited = 0;; waited += kPollMs) {
+    FindBox search = {processId_, nullptr};
+    EnumWindows(FindBoxOfProcess, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) {
+      box->window = search.found;
+      box->caption = WindowText(search.found);
+      box->text = WindowText(GetDlgItem(search.found, kMessageBoxTextId));
+      box->owner = GetWindow(search.found, GW_OWNER);
+      box->icon = IdentifyIcon(search.found);
+      return true;
+    }
+    if (waited >= ms) return false;
+    Sleep(kPollMs);
+  }
+}
+
+bool OrvanelRun::NoBoxOpen() {
+  FindBox search = {processId_, nullptr};
+  EnumWindows(FindBoxOfProcess, reinterpret_cast<LPARAM>(&search));
+  return search.found == nullptr;
+}
+
+bool OrvanelRun::CloseBox(const BoxInfo& box) {
+  PostClick(GetDlgItem(box.window, IDOK));
+  for (int attempt = 0; attempt < 250; ++attempt) {
+    if (!IsWindow(box.window)) return true;
+    Sleep(kPollMs);
+  }
+  return false;
+}
+
+std::string WindowText(HWND window) {
+  if (window == nullptr) return {};
+  wchar_t text[1024];
+  int length = GetWindowTextW(window, text, 1024);
+  return Narrow(text, length);
+}
+
+std::string ClassName(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+ControlInfo ReadControl(HWND control) {
+  ControlInfo info;
+  info.className = ClassName(control);
+  info.text = WindowText(control);
+  info.style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
+  GetWindowRect(control, &info.rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&info.rect), 2);
+  return info;
+}
+
+ComboInfo ReadCombo(HWND combo) {
+  ComboInfo info;
+  LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+    std::wstring text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    LRESULT copied = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                                  reinterpret_cast<LPARAM>(&text[0]));
+    info.entries.push_back(Narrow(text.c_str(), copied > 0 ? static_cast<int>(copied) : 0));
+  }
+  info.selection = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+  return info;
+}
+
+int DroppedHeight(HWND combo) {
+  // In screen coordinates. Windows gives the rectangle of the whole dropped
+  // combo, Wine that of the list under it; both end at the same bottom.
+  RECT dropped = {};
+  SendMessageW(combo, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
+  RECT closed;
+  GetWindowRect(combo, &closed);
+  return dropped.bottom - closed.top;
+}
+
+DWORD ListStyle(HWND combo) {
+  SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+  HWND list = nullptr;
+  EnumChildWindows(GetDesktopWindow(), FindVisibleList, reinterpret_cast<LPARAM>(&list));
+  if (list == nullptr) EnumWindows(FindVisibleList, reinterpret_cast<LPARAM>(&list));
+  DWORD style = list == nullptr ? 0 : static_cast<DWORD>(GetWindowLongA(list, GWL_STYLE));
+  SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+  return style;
+}
+
+int EntryHeight(HWND combo) {
+  return static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0));
+}
+
+bool IsChecked(HWND checkBox) {
+  return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void PickEntry(HWND combo, int index) {
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
+}
+
+void OpenAndCloseList(HWND combo) {
+  SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+  SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+}
+
+void ClickCheckBox(HWND checkBox) {
+  SendMessageW(checkBox, BM_CLICK, 0, 0);
+}
+
+void PostClick(HWND button) {
+  PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+void ChooseMenuCommand(HWND main, int commandId) {
+  PostMessageW(main, WM_COMMAND, MAKEWPARAM(commandId, 0), 0);
+}
+
+void ClickCloseBox(HWND main) {
+  PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+}

@@ -1,0 +1,97 @@
+// Drives a running Orvanel.exe from outside, as a user would, through the
+// real windowing system (under Wine in the tests): start it in a working
+// folder, read its controls, pick entries, press buttons, read and close its
+// message boxes, and wait for its exit code.
+#ifndef ORVANEL_TESTS_E2E_WINDOW_DRIVER_H_
+#define ORVANEL_TESTS_E2E_WINDOW_DRIVER_H_
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// What a control shows, read from outside its process.
+struct ControlInfo {
+  std::string className;
+  std::string text;
+  DWORD style = 0;
+  RECT rect = {};  // in the client coordinates of its parent
+};
+
+struct ComboInfo {
+  std::vector<std::string> entries;
+  int selection = -1;
+};
+
+// What a message box shows. icon is the stock icon its picture matches
+// (IDI_INFORMATION, IDI_EXCLAMATION, ...), or null when it matches none.
+struct BoxInfo {
+  HWND window = nullptr;
+  std::string caption;
+  std::string text;
+  HWND owner = nullptr;
+  LPCSTR icon = nullptr;
+};
+
+constexpr DWORD kStillRunning = STILL_ACTIVE;
+
+class OrvanelRun {
+ public:
+  OrvanelRun() = default;
+  ~OrvanelRun();
+  OrvanelRun(const OrvanelRun&) = delete;
+  OrvanelRun& operator=(const OrvanelRun&) = delete;
+
+  // Starts exe with folder as its current directory and waits until it is
+  // idle. False (with the reason in error) when it cannot be started.
+  bool Start(const std::string& exe, const std::string& folder, std::string* error);
+  // The main window once all its controls exist; null if the program ended.
+  HWND MainWindow() const { return main_; }
+  // The exit code, or kStillRunning when it has not ended within ms.
+  DWORD WaitForExit(DWORD ms);
+  DWORD ProcessId() const { return processId_; }
+
+  // A visible top-level message box of the program, waiting up to ms.
+  bool WaitForBox(DWORD ms, BoxInfo* box);
+  // No message box of the program is open right now.
+  bool NoBoxOpen();
+  // Presses the box's OK button and waits until the box is gone.
+  bool CloseBox(const BoxInfo& box);
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+  DWORD processId_ = 0;
+  HWND main_ = nullptr;
+};
+
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+// The children of parent in their order among siblings (creation order).
+std::vector<HWND> Children(HWND parent);
+ControlInfo ReadControl(HWND control);
+ComboInfo ReadCombo(HWND combo);
+// The combo's height with its list dropped down. The system may shorten the
+// height given at creation to a whole number of entries.
+int DroppedHeight(HWND combo);
+int EntryHeight(HWND combo);
+// The style of a combo box's list, read while it is dropped down (so the
+// combo notifies its parent). A combo box hands WS_VSCROLL and
+// CBS_DISABLENOSCROLL on to its list, where they take effect.
+DWORD ListStyle(HWND combo);
+bool IsChecked(HWND checkBox);
+
+// As the user does it: the selection changes, then the combo tells its parent.
+void PickEntry(HWND combo, int index);
+// Opens and closes the combo's list without changing the selection.
+void OpenAndCloseList(HWND combo);
+// Clicks a check box (it toggles itself).
+void ClickCheckBox(HWND checkBox);
+// Clicks a button that may open a modal box: queued, so the caller is not
+// blocked by the box.
+void PostClick(HWND button);
+// Chooses a menu command of the main window.
+void ChooseMenuCommand(HWND main, int commandId);
+// Clicks the close box of the main window.
+void ClickCloseBox(HWND main);
+
+#endif  // ORVANEL_TESTS_E2E_WINDOW_DRIVER_H_
