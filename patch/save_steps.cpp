@@ -26,8 +26,14 @@ void SaveSteps::Remove(const char* path) {
   std::remove(NativePath(path).c_str());
 }
 
+// As long as path itself: Windows refuses paths over 259 characters, and
+// the longest DLL path is 255, so a longer name would fail every save of a
+// long folder. The last character becomes '~' ('#' if it already is one).
 std::string TemporaryPathFor(const char* path) {
-  return std::string(path) + ".orvanel-new";
+  std::string temporary(path);
+  if (temporary.empty()) return "~";
+  temporary.back() = temporary.back() == '~' ? '#' : '~';
+  return temporary;
 }
 
 SaveSteps& SaveSteps::System() {

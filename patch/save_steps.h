@@ -27,7 +27,7 @@ class SaveSteps {
 };
 
 // The file a save writes first, in the same folder as path, the file it is
-// to replace.
+// to replace, and with a name of the same length.
 std::string TemporaryPathFor(const char* path);
 
 // Platform calls, one file per platform.

@@ -158,6 +158,31 @@ TEST_F(SaveTest, AStaleTemporaryFileNeverBlocksASave) {
   fs::permissions(stale, fs::perms::owner_write, fs::perm_options::add, ignored);
 }
 
+// The longest folder the paths allow (242 characters) still saves: the
+// temporary file's path must fit wherever the DLL's path fits (on Windows,
+// 259 characters).
+TEST_F(SaveTest, TheLongestFolderStillSaves) {
+#ifdef _WIN32
+  const std::string base = "C:\\orvanel-longest";  // short enough to clean up
+#else
+  const std::string base = "longest";
+#endif
+  std::string folder = base + "\\" + std::string(kMaxFolderLength - base.size() - 1, 'd');
+  ASSERT_EQ(folder.size(), static_cast<size_t>(kMaxFolderLength));
+  AimAt(patcher_, folder.c_str());
+  ASSERT_EQ(std::strlen(patcher_.dllPaths[kClientDll]), 255u);
+  std::string client = DllBytes(4096, 3);
+  WriteFileBytes(NativePath(patcher_.dllPaths[kClientDll]), client);
+  WriteFileBytes(NativePath(patcher_.dllPaths[kClientDll]) + ".bak", client);
+  ASSERT_EQ(patcher_.LoadFile(kClientDll), 1);
+  ASSERT_EQ(patcher_.SwapRanges(20, "10", "200"), 1);
+  std::string changed = Image();
+  EXPECT_EQ(patcher_.SaveFile(kClientDll), 1);
+  EXPECT_TRUE(ReadFileBytes(NativePath(patcher_.dllPaths[kClientDll])) == changed);
+  EXPECT_EQ(ListFolder(NativePath(folder.c_str())).size(), 2u);  // the DLL and its backup
+  fs::remove_all(NativePath(base.c_str()));
+}
+
 #ifndef _WIN32
 // A real full disk: the process may not write more than 64 KiB into any file.
 TEST_F(SaveTest, ADiskFullSaveLeavesTheOriginal) {
