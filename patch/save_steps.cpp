@@ -1,5 +1,8 @@
 #include "patch/save_steps.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "tables/file_paths.h"
 
 FILE* SaveSteps::Open(const char* path) {
@@ -22,8 +25,14 @@ bool SaveSteps::Replace(const char* from, const char* to) {
   return ReplaceFileAtomically(NativePath(from).c_str(), NativePath(to).c_str());
 }
 
+// Windows deletes no read-only file; a stale temporary file that carries
+// the mark would otherwise be reused, and renamed over the DLL with it.
 void SaveSteps::Remove(const char* path) {
-  std::remove(NativePath(path).c_str());
+  std::string native = NativePath(path);
+  std::error_code ignored;
+  std::filesystem::permissions(native, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add, ignored);
+  std::remove(native.c_str());
 }
 
 // As long as path itself: Windows refuses paths over 259 characters, and

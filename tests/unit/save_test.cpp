@@ -153,9 +153,12 @@ TEST_F(SaveTest, AStaleTemporaryFileNeverBlocksASave) {
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == changed_);
   EXPECT_EQ(ListFolder("game"), kFiles);
   EXPECT_FALSE(fs::exists("log.txt"));
+  // The DLL did not take the stale file's read-only mark.
+  EXPECT_NE(fs::status("game/d2game.dll").permissions() & fs::perms::owner_write, fs::perms::none);
   // Windows deletes no read-only file, so the folder could not be cleaned up.
   std::error_code ignored;
   fs::permissions(stale, fs::perms::owner_write, fs::perm_options::add, ignored);
+  fs::permissions("game/d2game.dll", fs::perms::owner_write, fs::perm_options::add, ignored);
 }
 
 // The longest folder the paths allow (242 characters) still saves: the
