@@ -3,13 +3,15 @@
 # Wine with the demo tables, waits until its window is shown and settled,
 # then reads the process's user and system time from /proc/<pid>/stat (and
 # those of its wineserver) over 10 seconds.
-# Needs $BUILD_ROOT/windows/app/Orvanel.exe; builds it when missing.
+# Builds $BUILD_ROOT/windows/app/Orvanel.exe from the current tree first.
+# IDLE_EXE measures another program instead (its window must be titled
+# "Orvanel"), e.g. a busy polling loop to see that the method notices one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export BUILD_ROOT="${BUILD_ROOT:-build}"
 seconds="${IDLE_SECONDS:-10}"
-exe="$PWD/$BUILD_ROOT/windows/app/Orvanel.exe"
-if [ ! -f "$exe" ]; then
+exe="${IDLE_EXE:-$PWD/$BUILD_ROOT/windows/app/Orvanel.exe}"
+if [ -z "${IDLE_EXE:-}" ]; then
   cmake -S . -B "$BUILD_ROOT/windows" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$BUILD_ROOT/windows" -j"$(nproc)" --target Orvanel >/dev/null
@@ -55,8 +57,8 @@ if ! xwininfo -root -tree 2>/dev/null | grep -q '"Orvanel"'; then
   exit 1
 fi
 # The Windows process keeps the pid that wine was started with.
-tr '\0' ' ' <"/proc/$app_pid/cmdline" | grep -q 'Orvanel.exe' || {
-  echo "idle: expected process $app_pid to run Orvanel.exe, found $(tr '\0' ' ' <"/proc/$app_pid/cmdline")" >&2
+tr '\0' ' ' <"/proc/$app_pid/cmdline" | grep -q "$(basename "$exe")" || {
+  echo "idle: expected process $app_pid to run $(basename "$exe"), found $(tr '\0' ' ' <"/proc/$app_pid/cmdline")" >&2
   exit 1
 }
 sleep 3
@@ -72,7 +74,7 @@ elapsed=$(echo "$(date +%s.%N) - $start" | bc -l)
 
 percent() { printf '%.2f' "$(echo "100 * $1 / $hz / $elapsed" | bc -l)"; }
 printf 'idle for %.2f s; clock tick 1/%d s\n' "$elapsed" "$hz"
-echo "Orvanel.exe (pid $app_pid): $((app_after - app_before)) ticks = $(percent $((app_after - app_before)))% of one core" \
+echo "$(basename "$exe") (pid $app_pid): $((app_after - app_before)) ticks = $(percent $((app_after - app_before)))% of one core" \
   "($app_after ticks since it started, start-up included)"
 if [ -n "$server_pid" ]; then
   echo "its wineserver (pid $server_pid): $((server_after - server_before)) ticks = $(percent $((server_after - server_before)))% of one core"
