@@ -219,6 +219,8 @@ TEST_F(OrvanelTest, StartsWithTheWholeWindowFilledFromTheTables) {
   CloseAndExpectExitCode(1);
   ExpectDllsUnchanged();
   EXPECT_FALSE(work_.Exists("log.txt"));
+  // The counter that shows no control is made without the classes file.
+  EXPECT_GT(run_.WindowsCreated(), kControlCount);
 }
 
 TEST_F(OrvanelTest, WithoutClassesFileEndsAtOnceWithCodeZeroAndLogsWhy) {
@@ -228,6 +230,12 @@ TEST_F(OrvanelTest, WithoutClassesFileEndsAtOnceWithCodeZeroAndLogsWhy) {
   ASSERT_TRUE(run_.Start(OrvanelExe(), work_.Dir(), &error)) << error;
   EXPECT_EQ(run_.WaitForExit(kExitWaitMs), 0u);
   EXPECT_EQ(AsText(work_.Read("log.txt")), "* Couldn't read the data\\classes.txt file\r\n");
+  // The program is gone within milliseconds, too soon to read its window, but
+  // the window events tell how many windows it made: its main window and a
+  // few helper windows of the system, none of the nineteen controls.
+  int created = run_.WindowsCreated();
+  EXPECT_GE(created, 1);
+  EXPECT_LT(created, kControlCount);
   ExpectDllsUnchanged();
 }
 
@@ -438,6 +446,120 @@ TEST_F(OrvanelTest, AnEmptyClassTableGivesEmptyCombosAndNoExchange) {
   Swap();
   ExpectBox("Swapped!", "There were errors in your request\n", IDI_INFORMATION);
   ExpectDllsUnchanged();
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, AKeyPressWhileQIsDownEndsTheProgramWithCodeOne) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  BringToFront(main_);
+  PressKey('A');
+  ReleaseKey('A');
+  EXPECT_EQ(run_.WaitForExit(kQuietMs), kStillRunning) << "a key without Q must not end it";
+  PressKey('Q');
+  DWORD code = run_.WaitForExit(kExitWaitMs);
+  ReleaseKey('Q');
+  EXPECT_EQ(code, 1u);
+}
+
+// The folder picker: its tree is worked through tree view messages.
+class FolderPickerTest : public OrvanelTest {
+ protected:
+  HWND OpenPicker() {
+    ChooseMenuCommand(main_, IDM_SET_FOLDER);
+    HWND picker = WaitForFolderPicker(run_.ProcessId(), kBoxWaitMs);
+    EXPECT_NE(picker, nullptr) << "no folder picker";
+    if (picker == nullptr) return nullptr;
+    EXPECT_NE(FindWindowExA(picker, nullptr, "Static", "Enter The Source Path"), nullptr);
+    // It has no owner, so the main window stays usable while it is open.
+    EXPECT_EQ(GetWindow(picker, GW_OWNER), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(main_));
+    return picker;
+  }
+
+  void Press(HWND picker, int button) {
+    PostClick(GetDlgItem(picker, button));
+    for (int attempt = 0; attempt < 250 && IsWindow(picker); ++attempt) Sleep(20);
+    EXPECT_FALSE(IsWindow(picker)) << "the folder picker did not close";
+  }
+
+  void ExpectFolderUnchanged(const Bytes& config) {
+    EXPECT_EQ(WindowText((*this)[kFolderPathLabel]), work_.GameDir());
+    EXPECT_EQ(work_.Read("data\\config.txt"), config);
+  }
+};
+
+TEST_F(FolderPickerTest, CancellingChangesNothing) {
+  work_.WriteAll();
+  Bytes config = work_.Read("data\\config.txt");
+  ASSERT_TRUE(Start());
+  HWND picker = OpenPicker();
+  ASSERT_NE(picker, nullptr);
+  Press(picker, IDCANCEL);
+  ExpectBox("D2 .dll", "D2 .dll folder not set", IDI_EXCLAMATION);
+  ExpectFolderUnchanged(config);
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(FolderPickerTest, PickedFolderIsStoredWithUnderscoresAndUsedWithBlanks) {
+  work_.WriteTables();
+  work_.WriteDlls();
+  ASSERT_TRUE(Start());
+  HWND picker = OpenPicker();
+  ASSERT_NE(picker, nullptr);
+  ASSERT_TRUE(SelectInFolderPicker(picker, PickerPathOf(work_.GameDir())));
+  Press(picker, IDOK);
+
+  std::string stored = work_.GameDir();
+  for (char& c : stored) {
+    if (c == ' ') c = '_';
+  }
+  EXPECT_EQ(WindowText((*this)[kFolderPathLabel]), stored);
+  EXPECT_EQ(AsText(work_.Read("data\\config.txt")), "Folder: " + stored);
+
+  // The DLL paths keep the blank: the exchange finds the files.
+  PickEntry((*this)[kSecondClassCombo], 1);
+  Tick(kEffectsCheckBox);
+  Swap();
+  ExpectBox("Swapped!", "Magic Arrow <-> Fire Bolt\n   Effects\n", IDI_INFORMATION);
+  Bytes game = GameDllBytes();
+  ExchangeRange(&game, kEffects, 0, 0, 1, 0, 0);
+  EXPECT_EQ(work_.Read("game files\\d2game.dll"), game);
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(FolderPickerTest, AnItemWithoutFileSystemPathIsTreatedAsCancel) {
+  work_.WriteAll();
+  Bytes config = work_.Read("data\\config.txt");
+  ASSERT_TRUE(Start());
+  HWND picker = OpenPicker();
+  ASSERT_NE(picker, nullptr);
+  ASSERT_TRUE(SelectInFolderPicker(picker, {"My Computer"}));
+  Press(picker, IDOK);
+  ExpectBox("D2 .dll", "D2 .dll folder not set", IDI_EXCLAMATION);
+  ExpectFolderUnchanged(config);
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(FolderPickerTest, AFolderPathTooLongToStoreIsRefused) {
+  work_.WriteAll();
+  Bytes config = work_.Read("data\\config.txt");
+  // 250 characters: more than the 242 that still leave room for
+  // "\\d2client.dll", fewer than the picker's limit.
+  std::string longName(250 - work_.Dir().size() - 1, 'x');
+  std::string longFolder = work_.Dir() + "\\" + longName;
+  ASSERT_EQ(longFolder.size(), 250u);
+  ASSERT_TRUE(CreateDirectoryA(longFolder.c_str(), nullptr));
+  ASSERT_TRUE(Start());
+  HWND picker = OpenPicker();
+  ASSERT_NE(picker, nullptr);
+  ASSERT_TRUE(SelectInFolderPicker(picker, PickerPathOf(longFolder)));
+  Press(picker, IDOK);
+  ExpectBox("D2 .dll",
+            "The folder path is too long: 250 characters, at most 242 fit.\n"
+            "D2 .dll folder not changed",
+            IDI_EXCLAMATION);
+  ExpectFolderUnchanged(config);
   CloseAndExpectExitCode(1);
 }
 

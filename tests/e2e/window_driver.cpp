@@ -1,5 +1,7 @@
 #include "tests/e2e/window_driver.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 #include <memory>
 
@@ -38,6 +40,23 @@ BOOL CALLBACK FindVisibleList(HWND window, LPARAM parameter) {
   if (ClassName(window) != "ComboLBox" || !IsWindowVisible(window)) return TRUE;
   *reinterpret_cast<HWND*>(parameter) = window;
   return FALSE;
+}
+
+int windowsCreated = 0;
+
+void CALLBACK CountCreatedWindow(HWINEVENTHOOK, DWORD, HWND, LONG object, LONG, DWORD, DWORD) {
+  if (object == OBJID_WINDOW) ++windowsCreated;
+}
+
+// True when a message was handled.
+bool PumpMessages() {
+  bool any = false;
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    DispatchMessageW(&message);
+    any = true;
+  }
+  return any;
 }
 
 HWND FindMainWindow(DWORD processId) {
@@ -119,6 +138,7 @@ LPCSTR IdentifyIcon(HWND box) {
 }  // namespace
 
 OrvanelRun::~OrvanelRun() {
+  if (hook_ != nullptr) UnhookWinEvent(hook_);
   if (process_.hProcess == nullptr) return;
   if (WaitForExit(0) == kStillRunning) {
     TerminateProcess(process_.hProcess, 99);
@@ -132,12 +152,16 @@ bool OrvanelRun::Start(const std::string& exe, const std::string& folder, std::s
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   std::string commandLine = "\"" + exe + "\"";
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &process_)) {
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                      nullptr, folder.c_str(), &startup, &process_)) {
     *error = "cannot start " + exe + " in " + folder + ": error " + std::to_string(GetLastError());
     return false;
   }
   processId_ = process_.dwProcessId;
+  windowsCreated = 0;
+  hook_ = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, CountCreatedWindow,
+                          processId_, 0, WINEVENT_OUTOFCONTEXT);
+  ResumeThread(process_.hThread);
   // Idle means the message loop is waiting, so every control exists.
   WaitForInputIdle(process_.hProcess, 10000);
   // The window appears before its controls: wait for the last one, the Swap
@@ -152,10 +176,27 @@ bool OrvanelRun::Start(const std::string& exe, const std::string& folder, std::s
 }
 
 DWORD OrvanelRun::WaitForExit(DWORD ms) {
-  if (WaitForSingleObject(process_.hProcess, ms) != WAIT_OBJECT_0) return kStillRunning;
+  // Pumps this thread's messages meanwhile: they carry the window events.
+  DWORD until = GetTickCount() + ms;
+  for (;;) {
+    PumpMessages();
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0) break;
+    DWORD now = GetTickCount();
+    if (static_cast<LONG>(until - now) <= 0) return kStillRunning;
+    MsgWaitForMultipleObjects(1, &process_.hProcess, FALSE, until - now, QS_ALLINPUT);
+  }
   DWORD code = kStillRunning;
   GetExitCodeProcess(process_.hProcess, &code);
   return code;
+}
+
+int OrvanelRun::WindowsCreated() {
+  // Events may still be on their way after the program ended.
+  for (int quiet = 0; quiet < 5; ++quiet) {
+    if (PumpMessages()) quiet = 0;
+    Sleep(kPollMs);
+  }
+  return windowsCreated;
 }
 
 bool OrvanelRun::WaitForBox(DWORD ms, BoxInfo* box) {
@@ -289,4 +330,136 @@ void ChooseMenuCommand(HWND main, int commandId) {
 
 void ClickCloseBox(HWND main) {
   PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void BringToFront(HWND main) {
+  SetForegroundWindow(main);
+}
+
+namespace {
+
+void SendKey(WORD virtualKey, DWORD flags) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  input.ki.dwFlags = flags;
+  SendInput(1, &input, sizeof input);
+}
+
+BOOL CALLBACK FindPicker(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<FindBox*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  if (FindWindowExA(window, nullptr, "SysTreeView32", nullptr) == nullptr) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// Memory inside the program that owns a tree view, so that tree view
+// messages carrying pointers can be sent to it from here.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND window, size_t size) : size_(size) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    process_ =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process_ != nullptr) {
+      address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+  }
+  ~RemoteBuffer() {
+    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_ != nullptr) CloseHandle(process_);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+  bool Ok() const { return address_ != nullptr; }
+  char* Address(size_t offset = 0) const { return static_cast<char*>(address_) + offset; }
+  bool Write(size_t offset, const void* data, size_t size) const {
+    return WriteProcessMemory(process_, Address(offset), data, size, nullptr) != 0;
+  }
+  bool Read(size_t offset, void* data, size_t size) const {
+    return ReadProcessMemory(process_, Address(offset), data, size, nullptr) != 0;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+  size_t size_;
+};
+
+std::string ItemText(HWND tree, const RemoteBuffer& buffer, HTREEITEM item) {
+  constexpr size_t kTextOffset = 256;
+  constexpr int kTextChars = 512;
+  TVITEMW query = {};
+  query.mask = TVIF_TEXT | TVIF_HANDLE;
+  query.hItem = item;
+  query.pszText = reinterpret_cast<LPWSTR>(buffer.Address(kTextOffset));
+  query.cchTextMax = kTextChars;
+  wchar_t text[kTextChars] = {};
+  if (!buffer.Write(0, &query, sizeof query) ||
+      !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.Address())) ||
+      !buffer.Read(kTextOffset, text, sizeof text - sizeof(wchar_t))) {
+    return {};
+  }
+  return Narrow(text, static_cast<int>(wcslen(text)));
+}
+
+HTREEITEM FindChild(HWND tree, const RemoteBuffer& buffer, HTREEITEM parent,
+                    const std::string& name) {
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+  auto child = reinterpret_cast<HTREEITEM>(
+      SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
+  for (; child != nullptr;
+       child = reinterpret_cast<HTREEITEM>(
+           SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)))) {
+    if (ItemText(tree, buffer, child) == name) return child;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void PressKey(WORD virtualKey) {
+  SendKey(virtualKey, 0);
+}
+
+void ReleaseKey(WORD virtualKey) {
+  SendKey(virtualKey, KEYEVENTF_KEYUP);
+}
+
+HWND WaitForFolderPicker(DWORD processId, DWORD ms) {
+  for (DWORD waited = 0;; waited += kPollMs) {
+    FindBox search = {processId, nullptr};
+    EnumWindows(FindPicker, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr || waited >= ms) return search.found;
+    Sleep(kPollMs);
+  }
+}
+
+bool SelectInFolderPicker(HWND picker, const std::vector<std::string>& path) {
+  HWND tree = FindWindowExA(picker, nullptr, "SysTreeView32", nullptr);
+  RemoteBuffer buffer(tree, 4096);
+  if (tree == nullptr || !buffer.Ok()) return false;
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  for (const std::string& name : path) {
+    item = FindChild(tree, buffer, item, name);
+    if (item == nullptr) return false;
+  }
+  return SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
+}
+
+std::vector<std::string> PickerPathOf(const std::string& windowsPath) {
+  std::vector<std::string> items = {"/"};
+  size_t start = windowsPath.find('\\') + 1;  // after "Z:"
+  while (start < windowsPath.size()) {
+    size_t end = windowsPath.find('\\', start);
+    if (end == std::string::npos) end = windowsPath.size();
+    if (end > start) items.push_back(windowsPath.substr(start, end - start));
+    start = end + 1;
+  }
+  return items;
 }

@@ -50,6 +50,9 @@ class OrvanelRun {
   // The exit code, or kStillRunning when it has not ended within ms.
   DWORD WaitForExit(DWORD ms);
   DWORD ProcessId() const { return processId_; }
+  // How many windows the program created, its helper windows and those of
+  // the system included (counted from window events).
+  int WindowsCreated();
 
   // A visible top-level message box of the program, waiting up to ms.
   bool WaitForBox(DWORD ms, BoxInfo* box);
@@ -62,6 +65,7 @@ class OrvanelRun {
   PROCESS_INFORMATION process_ = {};
   DWORD processId_ = 0;
   HWND main_ = nullptr;
+  HWINEVENTHOOK hook_ = nullptr;
 };
 
 std::string WindowText(HWND window);
@@ -93,5 +97,20 @@ void PostClick(HWND button);
 void ChooseMenuCommand(HWND main, int commandId);
 // Clicks the close box of the main window.
 void ClickCloseBox(HWND main);
+// Makes the main window the foreground window, then presses or releases a
+// key on the (virtual) keyboard.
+void BringToFront(HWND main);
+void PressKey(WORD virtualKey);
+void ReleaseKey(WORD virtualKey);
+
+// The open folder picker ("Browse for Folder") of a program, waiting up to ms.
+HWND WaitForFolderPicker(DWORD processId, DWORD ms);
+// Selects, in the picker's tree, the item reached from the root through the
+// items named by path (e.g. {"My Computer"} or {"/", "work", "game"}),
+// expanding each on the way. False when an item is missing.
+bool SelectInFolderPicker(HWND picker, const std::vector<std::string>& path);
+// The items to select for a Windows path on drive Z:, which Wine shows as the
+// Unix root "/".
+std::vector<std::string> PickerPathOf(const std::string& windowsPath);
 
 #endif  // ORVANEL_TESTS_E2E_WINDOW_DRIVER_H_
