@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Starts Orvanel.exe on the bundled demo in a fresh working folder
+# ($BUILD_ROOT/demo-run): the demo tables, stand-in DLLs made by
+# demo/make_demo_dlls, and the game folder already set.
+# With a $DISPLAY it opens the real window there and waits until you close it.
+# Without one it runs a short scripted exchange on a virtual display, prints
+# the result box's text and the bytes that changed, and saves pictures of the
+# window (window.png, result.png) in the working folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export BUILD_ROOT="${BUILD_ROOT:-build}"
+dir="$BUILD_ROOT/windows"
+had_display="${DISPLAY:-}"
+
+echo "run-demo: building Orvanel.exe"
+cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target Orvanel make_demo_dlls demo_exchange >/dev/null
+
+run="$(realpath -m "$BUILD_ROOT/demo-run")"
+rm -rf "$run"
+mkdir -p "$run/data" "$run/game"
+cp demo/data/*.txt "$run/data/"
+
+source scripts/wine-env.sh
+wine_start
+trap wine_stop EXIT
+(cd "$run" && wine "$OLDPWD/$dir/demo/make_demo_dlls.exe" game . </dev/null)
+# The folder is stored as the program stores it: blanks as underscores.
+game=$(winepath -w "$run/game")
+printf 'Folder: %s' "${game// /_}" >"$run/data/config.txt"
+cp -r "$run/game" "$run/game-before"
+exe="$PWD/$dir/app/Orvanel.exe"
+
+if [ -n "$had_display" ]; then
+  echo "run-demo: Orvanel.exe in $run (close the window to end)"
+  (cd "$run" && wine "$exe" </dev/null) || true
+  echo "run-demo: bytes that changed (offset, before, after; octal):"
+  cmp -l "$run/game-before/d2game.dll" "$run/game/d2game.dll" | sed 's/^/  d2game.dll   /' || true
+  cmp -l "$run/game-before/d2client.dll" "$run/game/d2client.dll" | sed 's/^/  d2client.dll /' || true
+else
+  echo "run-demo: no display; a scripted exchange on a virtual one"
+  wine "$PWD/$dir/tests/e2e/demo_exchange.exe" "$(winepath -w "$exe")" "$(winepath -w "$run")" \
+    "$game" "$(winepath -w "$run")" </dev/null
+  for picture in window result; do
+    convert "$run/$picture.bmp" "$run/$picture.png" && rm "$run/$picture.bmp"
+  done
+  echo "run-demo: pictures of the window: $run/window.png, $run/result.png"
+fi
