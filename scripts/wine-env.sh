@@ -29,6 +29,10 @@ wine_start() {
     wineserver -p </dev/null >/dev/null 2>&1
     touch "$WINEPREFIX/.orvanel-ready"
   fi
+  # Start Wine's own background processes now, with no pipe of ours: started
+  # later by a test, they would inherit the test runner's output and keep it
+  # waiting for an end of file that never comes.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 wine_stop() {
