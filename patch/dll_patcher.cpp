@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "patch/backup.h"
 #include "patch/logger.h"
 #include "tables/data_files.h"
 #include "tables/file_paths.h"
@@ -133,6 +134,9 @@ int DllPatcher::SaveFile(int fileNumber) {
     logger.Print("* Couldn't write file %s", path);
     return 0;
   }
+  // Before the first change the untouched file is kept beside it: no backup,
+  // no change.
+  if (!EnsureBackup(*saveSteps, path)) return 0;
   // A leftover from a save that was cut short is simply replaced.
   std::string temporary = TemporaryPathFor(path);
   saveSteps->Remove(temporary.c_str());

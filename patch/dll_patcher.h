@@ -42,11 +42,16 @@ class DllPatcher {
   int SwapRanges(int32_t length, const char* offsetA, const char* offsetB);
   // Replaces the file of a path slot by the image in one step: the image is
   // written to a temporary file beside it, flushed, then moved over it.
+  // Before the first change the untouched file is kept as "<dll>.bak"
+  // (patch/backup.h); when that backup cannot be made, nothing is written.
   int SaveFile(int fileNumber);
   // Makes path the game folder, rebuilds the DLL paths, keeps the folder in
   // its stored form (blanks as underscores) and rewrites data\config.txt.
   // Refuses a path longer than kMaxFolderLength (nothing changes).
   int StoreFolder(const char* path);
+  // Makes path the game folder for this run only: rebuilds the DLL paths and
+  // leaves data\config.txt alone. Refuses a path longer than kMaxFolderLength.
+  int UseFolder(const char* path);
   // The "Swap" button's work: reads the window's controls, runs the
   // exchange and shows the result. Defined by the window program.
   void SwapSkills();

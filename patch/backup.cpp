@@ -1,0 +1,131 @@
+// The one-time backups of the DLLs and their restoring.
+#include "patch/backup.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include "patch/logger.h"
+#include "tables/file_paths.h"
+
+namespace {
+
+struct FileBytes {
+  std::unique_ptr<uint8_t[]> data;
+  int32_t size = 0;
+};
+
+// The whole file; false when it cannot be opened, sized or read to its end.
+bool ReadWholeFile(const char* windowsPath, FileBytes* bytes) {
+  FILE* file = OpenFile(windowsPath, "rb");
+  if (file == nullptr) return false;
+  long size = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+  bool read = size >= 0 && size <= INT32_MAX && std::fseek(file, 0, SEEK_SET) == 0;
+  if (read) {
+    bytes->data.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
+    bytes->size = static_cast<int32_t>(size);
+    read = bytes->data != nullptr &&
+           std::fread(bytes->data.get(), 1, static_cast<size_t>(size), file) ==
+               static_cast<size_t>(size) &&
+           std::fgetc(file) == EOF && std::ferror(file) == 0;
+  }
+  std::fclose(file);
+  return read;
+}
+
+bool SameBytes(const FileBytes& a, const FileBytes& b) {
+  return a.size == b.size && std::memcmp(a.data.get(), b.data.get(), a.size) == 0;
+}
+
+// 1: exists, 0: does not, -1: cannot tell.
+int Exists(const std::string& windowsPath) {
+  std::error_code error;
+  bool exists = std::filesystem::exists(NativePath(windowsPath.c_str()), error);
+  if (error) return -1;
+  return exists ? 1 : 0;
+}
+
+// Writes bytes to a temporary file beside target, reads it back, then moves
+// it onto target. Returns an empty text, or what went wrong.
+const char* WriteCheckedCopy(SaveSteps& steps, const FileBytes& bytes, const std::string& target) {
+  std::string temporary = TemporaryPathFor(target.c_str());
+  steps.Remove(temporary.c_str());
+  FILE* file = steps.Open(temporary.c_str());
+  if (file == nullptr) return "could not be created";
+  bool written =
+      steps.Write(file, bytes.data.get(), static_cast<size_t>(bytes.size)) && steps.Flush(file);
+  written = steps.Close(file) && written;
+  const char* problem = "";
+  FileBytes copy;
+  if (!written) {
+    problem = "could not be written";
+  } else if (!ReadWholeFile(temporary.c_str(), &copy) || !SameBytes(copy, bytes)) {
+    problem = "did not read back the same as the file";
+  } else if (!steps.Replace(temporary.c_str(), target.c_str())) {
+    problem = "could not be moved into place";
+  }
+  if (problem[0] != '\0') steps.Remove(temporary.c_str());
+  return problem;
+}
+
+}  // namespace
+
+std::string BackupPath(const char* dllPath) {
+  return std::string(dllPath) + ".bak";
+}
+
+int EnsureBackup(SaveSteps& steps, const char* dllPath) {
+  std::string backup = BackupPath(dllPath);
+  int exists = Exists(backup);
+  if (exists == 1) return 1;  // the first backup is the one worth keeping
+  if (exists < 0) {
+    logger.Print("* Couldn't look for the backup %s; %s left unchanged", backup.c_str(), dllPath);
+    return 0;
+  }
+  FileBytes original;
+  if (!ReadWholeFile(dllPath, &original)) {
+    logger.Print("* Couldn't read file %s to back it up; it is left unchanged", dllPath);
+    return 0;
+  }
+  const char* problem = WriteCheckedCopy(steps, original, backup);
+  if (problem[0] != '\0') {
+    logger.Print("* The backup %s %s; %s left unchanged", backup.c_str(), problem, dllPath);
+    return 0;
+  }
+  return 1;
+}
+
+RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber) {
+  if (fileNumber != kGameDll && fileNumber != kClientDll) return RestoreOutcome::kFailed;
+  const char* path = patcher.dllPaths[fileNumber];
+  if (path[0] == '\0') return RestoreOutcome::kFailed;
+  std::string backup = BackupPath(path);
+  int exists = Exists(backup);
+  if (exists == 0) return RestoreOutcome::kNoBackup;
+
+  FileBytes saved;
+  if (exists < 0 || !ReadWholeFile(backup.c_str(), &saved)) {
+    logger.Print("* Couldn't read file %s", backup.c_str());
+    return RestoreOutcome::kFailed;
+  }
+  // An exchange never changes a DLL's size: a DLL of another size was
+  // replaced (by a game update, say) after the backup, which would undo it.
+  std::error_code error;
+  uintmax_t current = std::filesystem::file_size(NativePath(path), error);
+  if (!error && current != static_cast<uintmax_t>(saved.size)) {
+    logger.Print("* %s has %llu bytes but its backup %s has %ld: not restored", path,
+                 static_cast<unsigned long long>(current), backup.c_str(),
+                 static_cast<long>(saved.size));
+    return RestoreOutcome::kFailed;
+  }
+
+  patcher.image = std::move(saved.data);
+  patcher.imageSize = saved.size;
+  patcher.loadedFile = fileNumber;
+  return patcher.SaveFile(fileNumber) ? RestoreOutcome::kRestored : RestoreOutcome::kFailed;
+}
