@@ -75,10 +75,15 @@ DllPatcher::DllPatcher() {
   BuildDllPaths(folder, dllPaths);
 }
 
-int DllPatcher::StoreFolder(const char* path) {
+int DllPatcher::UseFolder(const char* path) {
   if (path == nullptr || std::strlen(path) > static_cast<size_t>(kMaxFolderLength)) return 0;
   std::snprintf(folder, sizeof folder, "%s", path);
   BuildDllPaths(folder, dllPaths);
+  return 1;
+}
+
+int DllPatcher::StoreFolder(const char* path) {
+  if (!UseFolder(path)) return 0;
   ReplaceAll(folder, ' ', '_');
 
   FILE* file = OpenFile(kConfigPath, "w");

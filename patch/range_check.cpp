@@ -1,0 +1,83 @@
+#include "patch/range_check.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "patch/exchange.h"
+#include "tables/data_files.h"
+#include "tables/file_paths.h"
+
+namespace {
+
+// A DLL's size, or -1 when it cannot be found.
+int64_t DllSize(const char* windowsPath) {
+  std::error_code error;
+  uintmax_t size = std::filesystem::file_size(NativePath(windowsPath), error);
+  return error ? -1 : static_cast<int64_t>(size);
+}
+
+// "   Graphics\n" -> "Graphics".
+std::string AspectName(const char* resultLine) {
+  std::string name(resultLine);
+  name.erase(0, name.find_first_not_of(' '));
+  name.erase(name.find_last_not_of('\n') + 1);
+  return name;
+}
+
+std::string Hex(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+}  // namespace
+
+int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& patcher,
+                std::vector<std::string>* findings) {
+  int found = 0;
+  int64_t sizes[2];
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    sizes[fileNumber] = DllSize(patcher.dllPaths[fileNumber]);
+    if (sizes[fileNumber] < 0) {
+      findings->push_back(NativePath(patcher.dllPaths[fileNumber]) +
+                          ":0: cannot be opened: its ranges were not checked");
+      ++found;
+    }
+  }
+
+  // Each skill exchanged with itself, every aspect ticked, plans exactly the
+  // ranges a real exchange of that skill would move.
+  for (size_t c = 0; c < lines.size(); ++c) {
+    for (int version = 0; version < kVersionCount; ++version) {
+      const SkillTableLines& table = lines[c][version];
+      for (size_t k = 0; k < table.skillLines.size(); ++k) {
+        SkillSelection selection;
+        selection.version = version;
+        selection.firstClass = selection.secondClass = static_cast<int32_t>(c);
+        selection.firstSkill = selection.secondSkill = static_cast<int32_t>(k);
+        selection.effects = selection.graphics = selection.descriptions = true;
+        ExchangePlan plan;
+        if (!PlanExchange(classes, selection, &plan)) continue;
+        for (int i = 0; i < plan.swapCount; ++i) {
+          const PlannedSwap& swap = plan.swaps[i];
+          int64_t size = sizes[swap.fileNumber];
+          // Offsets that are no offsets at all are the table check's findings.
+          if (size < 0 || !IsTableOffset(swap.firstOffset)) continue;
+          uint32_t start = 0;
+          HexToNumber(&start, swap.firstOffset);
+          uint64_t end = static_cast<uint64_t>(start) + static_cast<uint64_t>(swap.length);
+          if (end <= static_cast<uint64_t>(size)) continue;
+          findings->push_back(table.path + ":" + std::to_string(table.skillLines[k]) + ": " +
+                              AspectName(swap.resultLine) + " range " + Hex(start) + ".." +
+                              Hex(end - 1) + " of \"" + plan.firstSkill->name + "\" lies outside " +
+                              NativePath(patcher.dllPaths[swap.fileNumber]) + " (" +
+                              std::to_string(size) + " bytes)");
+          ++found;
+        }
+      }
+    }
+  }
+  return found;
+}

@@ -1,0 +1,81 @@
+// The range check against the DLLs: a range must end inside its own DLL,
+// with the length of its aspect; a missing DLL is a finding of its own.
+#include "patch/range_check.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "patch/dll_patcher.h"
+#include "tables/data_files.h"
+#include "tables/table_check.h"
+#include "tests/unit/test_support.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class RangeCheckTest : public InTempDir {
+ protected:
+  void SetUp() override {
+    InTempDir::SetUp();
+    WriteFileBytes("data/versions.txt", "1.09b\n1.09d\n|\n");
+    WriteFileBytes("data/classes.txt", "Amazon\n|\n");
+    ASSERT_EQ(patcher_.UseFolder("game"), 1);
+  }
+  Strings Check() {
+    EXPECT_EQ(LoadClasses(), 1);
+    Strings findings;
+    TableLines lines;
+    CheckTables(nullptr, classList, &findings, &lines);
+    findings.clear();  // only the ranges are looked at here
+    int count = CheckRanges(classList, lines, patcher_, &findings);
+    FreeDataTables();
+    EXPECT_EQ(count, static_cast<int>(findings.size()));
+    return findings;
+  }
+
+  DllPatcher patcher_;
+};
+
+TEST_F(RangeCheckTest, UseFolderAimsThePathsForThisRunOnly) {
+  EXPECT_STREQ(patcher_.dllPaths[kGameDll], "game\\d2game.dll");
+  EXPECT_STREQ(patcher_.dllPaths[kClientDll], "game\\d2client.dll");
+  EXPECT_FALSE(std::filesystem::exists("data/config.txt"));
+  EXPECT_EQ(patcher_.UseFolder(std::string(kMaxFolderLength + 1, 'x').c_str()), 0);
+  EXPECT_STREQ(patcher_.folder, "game");
+}
+
+// 0x1000-byte DLLs: a 12-byte effects range may start at FF4 at most, a
+// 20-byte graphics range at FEC, a 16-byte descriptions range at FF0.
+TEST_F(RangeCheckTest, ARangeMustEndInsideItsOwnDll) {
+  WriteFileBytes("game/d2game.dll", std::string(0x1000, 'g'));
+  WriteFileBytes("game/d2client.dll", std::string(0x1000, 'c'));
+  WriteFileBytes("data/Amazon 109b.txt",
+                 "Fits\tFF4h\tx\tFECh\tx\tFF0h\tx\n"
+                 "Over\tFF5h\tx\tFEDh\tx\tFF1h\tx\n"
+                 "Bad\tzzh\tx\th\tx\t123456789h\tx\n"  // the table check's findings
+                 "|\n");
+  WriteFileBytes("data/Amazon 109d.txt", "// d\nFar\t10000h\tx\t0h\tx\t0h\tx\n|\n");
+  EXPECT_EQ(Check(), (Strings{
+                         "data/Amazon 109b.txt:2: Effects range FF5..1000 of \"Over\" lies outside "
+                         "game/d2game.dll (4096 bytes)",
+                         "data/Amazon 109b.txt:2: Graphics range FED..1000 of \"Over\" lies "
+                         "outside game/d2client.dll (4096 bytes)",
+                         "data/Amazon 109b.txt:2: Descriptions range FF1..1000 of \"Over\" lies "
+                         "outside game/d2client.dll (4096 bytes)",
+                         "data/Amazon 109d.txt:2: Effects range 10000..1000B of \"Far\" lies "
+                         "outside game/d2game.dll (4096 bytes)",
+                     }));
+}
+
+TEST_F(RangeCheckTest, AMissingDllIsFoundAndItsRangesAreLeftAlone) {
+  WriteFileBytes("game/d2game.dll", std::string(0x10, 'g'));
+  WriteFileBytes("data/Amazon 109b.txt", "Skill\t0h\tx\t10000h\tx\t10000h\tx\n|\n");
+  EXPECT_EQ(Check(),
+            (Strings{"game/d2client.dll:0: cannot be opened: its ranges were not checked"}));
+}
+
+}  // namespace
