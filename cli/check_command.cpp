@@ -1,0 +1,28 @@
+// check: every finding of the table check, and with a game folder the ranges
+// that lie outside their DLL.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "patch/range_check.h"
+#include "tables/table_check.h"
+
+int RunCheck(const DllPatcher& patcher) {
+  std::vector<std::string> findings;
+  TableLines lines;
+  CheckTables(versionList, classList, &findings, &lines);
+  bool folderSet = patcher.folder[0] != '\0';
+  if (folderSet) CheckRanges(classList, lines, patcher, &findings);
+  for (const std::string& finding : findings) std::printf("%s\n", finding.c_str());
+  std::fflush(stdout);
+  if (!folderSet) {
+    std::fprintf(stderr, "game folder not set: ranges were not checked against the DLLs\n");
+  }
+  if (findings.empty()) {
+    std::fprintf(stderr, "no problems found\n");
+    return kExitSuccess;
+  }
+  std::fprintf(stderr, "%zu problem%s found\n", findings.size(), findings.size() == 1 ? "" : "s");
+  return kExitFailed;
+}

@@ -1,0 +1,34 @@
+// The commands of orvanel-cli. Each works on the tables already loaded into
+// versionList and classList and on a patcher set up from the options, prints
+// what the user reads, and returns the exit status.
+#ifndef ORVANEL_CLI_COMMANDS_H_
+#define ORVANEL_CLI_COMMANDS_H_
+
+#include <string>
+
+#include "patch/dll_patcher.h"
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+struct SwapRequest {
+  std::string version;  // name or position
+  std::string first;    // CLASS:SKILL
+  std::string second;
+  bool effects = false;
+  bool graphics = false;
+  bool descriptions = false;
+  bool dryRun = false;
+};
+
+int RunList();
+int RunSwap(DllPatcher& patcher, const SwapRequest& request);
+int RunCheck(const DllPatcher& patcher);
+int RunRestore(DllPatcher& patcher);
+int RunSetFolder(DllPatcher& patcher, const std::string& folder);
+
+// False, with the window's message on stderr, when no game folder is set.
+bool FolderIsSet(const DllPatcher& patcher);
+
+#endif  // ORVANEL_CLI_COMMANDS_H_

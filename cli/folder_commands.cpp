@@ -1,0 +1,73 @@
+// set-folder and restore: the game folder as the window stores it, and the
+// backups put back.
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/commands.h"
+#include "patch/backup.h"
+#include "tables/file_paths.h"
+
+bool FolderIsSet(const DllPatcher& patcher) {
+  if (patcher.folder[0] != '\0') return true;
+  std::fprintf(stderr,
+               "Diablo II .dll folder not set\n"
+               "(set it with: orvanel-cli set-folder DIR, or use --folder DIR)\n");
+  return false;
+}
+
+int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  // The window's picker gives full paths; a relative one would move with the
+  // current directory.
+  fs::path full = fs::absolute(folder, error).lexically_normal();
+  if (error || !fs::is_directory(full, error)) {
+    std::fprintf(stderr, "orvanel-cli set-folder: expected a folder, found no folder %s\n",
+                 folder.c_str());
+    return kExitFailed;
+  }
+  // Picked folders end in a separator only at a drive's root.
+  if (!full.has_filename() && full.has_relative_path()) full = full.parent_path();
+  std::string path = full.string();
+  if (!patcher.StoreFolder(path.c_str())) {
+    std::fprintf(stderr, "orvanel-cli set-folder: %s is longer than %d characters\n", path.c_str(),
+                 kMaxFolderLength);
+    return kExitFailed;
+  }
+  std::printf("Game folder: %s (kept in data\\config.txt)\n", path.c_str());
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    if (!fs::exists(NativePath(patcher.dllPaths[fileNumber]), error)) {
+      std::printf("note: %s does not exist\n", NativePath(patcher.dllPaths[fileNumber]).c_str());
+    }
+  }
+  return kExitSuccess;
+}
+
+int RunRestore(DllPatcher& patcher) {
+  if (!FolderIsSet(patcher)) return kExitFailed;
+  int restored = 0;
+  int failed = 0;
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    std::string dll = NativePath(patcher.dllPaths[fileNumber]);
+    std::string backup = NativePath(BackupPath(patcher.dllPaths[fileNumber]).c_str());
+    switch (RestoreBackup(patcher, fileNumber)) {
+      case RestoreOutcome::kRestored:
+        std::printf("Restored %s from %s\n", dll.c_str(), backup.c_str());
+        ++restored;
+        break;
+      case RestoreOutcome::kNoBackup:
+        std::printf("No backup of %s (never changed)\n", dll.c_str());
+        break;
+      case RestoreOutcome::kFailed:
+        std::printf("Could not restore %s\n", dll.c_str());
+        ++failed;
+        break;
+    }
+  }
+  if (restored == 0 && failed == 0) {
+    std::fprintf(stderr, "orvanel-cli restore: no backup to restore\n");
+    return kExitFailed;
+  }
+  return failed == 0 ? kExitSuccess : kExitFailed;
+}

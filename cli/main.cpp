@@ -1,0 +1,149 @@
+// orvanel-cli: the window's work from a console. Reads the tables of the
+// data folder and the game folder of data\config.txt as the window does,
+// runs one command and exits 0 on success, 1 when it failed, 2 on bad usage.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "cli/commands.h"
+#include "patch/dll_patcher.h"
+#include "patch/logger.h"
+#include "tables/data_files.h"
+#include "tables/file_paths.h"
+#include "tables/record_list.h"
+
+namespace {
+
+struct Options {
+  std::string data;
+  std::string folder;
+  SwapRequest swap;
+  std::string newFolder;
+};
+
+void AddCommands(CLI::App& app, Options& options) {
+  app.add_option("--data", options.data, "the data folder (default: data in the current folder)")
+      ->type_name("DIR");
+  app.add_option("--folder", options.folder,
+                 "the game folder for this run (default: the one kept in data\\config.txt)")
+      ->type_name("DIR");
+  app.require_subcommand(1);
+  app.fallthrough();
+
+  app.add_subcommand("list", "List the versions, classes and skills with their positions");
+
+  CLI::App* swap = app.add_subcommand(
+      "swap", "Exchange two skills' aspects in the DLLs, as the window's Swap button does");
+  SwapRequest& request = options.swap;
+  swap->add_option("--version", request.version, "game version, by name or position")
+      ->required()
+      ->type_name("NAME|POS");
+  swap->add_option("--first", request.first, "first skill, e.g. Amazon:\"Magic Arrow\"")
+      ->required()
+      ->type_name("CLASS:SKILL");
+  swap->add_option("--second", request.second, "second skill, e.g. Sorceress:Fire_Bolt")
+      ->required()
+      ->type_name("CLASS:SKILL");
+  swap->add_flag("--effects", request.effects, "exchange the effects (d2game.dll)");
+  swap->add_flag("--graphics", request.graphics, "exchange the graphics (d2client.dll)");
+  swap->add_flag("--descs", request.descriptions, "exchange the descriptions (d2client.dll)");
+  swap->add_flag("--dry-run", request.dryRun,
+                 "show the bytes that would change, before and after; write nothing");
+
+  app.add_subcommand("check",
+                     "Report table problems that would make an exchange wrong or fail, "
+                     "as file:line: problem");
+  app.add_subcommand("restore", "Put the DLLs' backups (.bak) back; the backups stay");
+  app.add_subcommand("set-folder", "Keep DIR as the game folder, as \"Set .dll Location\" does")
+      ->add_option("DIR", options.newFolder, "the folder holding d2game.dll and d2client.dll")
+      ->required();
+}
+
+// What the command adds to log.txt is shown on stderr too.
+class LogEcho {
+ public:
+  LogEcho() : start_(Size()) {}
+  ~LogEcho() {
+    FILE* log = OpenFile(logger.fileName, "r");
+    if (log == nullptr) return;
+    if (std::fseek(log, start_, SEEK_SET) == 0) {
+      char line[1024];
+      while (std::fgets(line, sizeof line, log) != nullptr) std::fputs(line, stderr);
+    }
+    std::fclose(log);
+  }
+
+ private:
+  long Size() const {
+    std::error_code error;
+    auto size = std::filesystem::file_size(NativePath(logger.fileName), error);
+    return error ? 0 : static_cast<long>(size);
+  }
+  long start_;
+};
+
+int Run(CLI::App& app, const Options& options) {
+  if (!options.data.empty()) SetDataFolder(options.data.c_str());
+  // Made only now, so that it reads the chosen data folder's config.txt.
+  auto patcher = std::make_unique<DllPatcher>();
+  if (!options.folder.empty()) {
+    std::error_code error;
+    std::string folder = std::filesystem::absolute(options.folder, error).string();
+    if (error || !patcher->UseFolder(folder.c_str())) {
+      std::fprintf(stderr, "orvanel-cli: --folder: expected at most %d characters, found %s\n",
+                   kMaxFolderLength, options.folder.c_str());
+      return kExitUsage;
+    }
+  }
+
+  LogEcho echo;
+  if (app.got_subcommand("set-folder")) return RunSetFolder(*patcher, options.newFolder);
+  bool classesRead = LoadClasses();
+  versionList = LoadVersions("data\\versions.txt");
+  int status = kExitFailed;
+  if (app.got_subcommand("check")) {
+    status = RunCheck(*patcher);
+  } else if (!classesRead) {
+    std::fprintf(stderr, "orvanel-cli: expected the tables in %s, found no classes.txt\n",
+                 NativePath("data\\").c_str());
+  } else if (app.got_subcommand("list")) {
+    status = RunList();
+  } else if (app.got_subcommand("swap")) {
+    status = RunSwap(*patcher, options.swap);
+  } else if (app.got_subcommand("restore")) {
+    status = RunRestore(*patcher);
+  }
+  FreeDataTables();
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Orvanel: exchanges skills between character classes in d2game.dll and "
+      "d2client.dll. Works in the current folder like the window: data\\ tables, "
+      "data\\config.txt, log.txt.",
+      "orvanel-cli"};
+  Options options;
+  AddCommands(app, options);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    bool noCommand = dynamic_cast<const CLI::RequiredError*>(&error) != nullptr ||
+                     dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr;
+    if (noCommand && app.get_subcommands().empty()) {
+      std::string found = argc > 1 ? std::string("\"") + argv[argc - 1] + "\"" : "none";
+      std::fprintf(stderr,
+                   "orvanel-cli: expected a command (list, swap, check, restore, set-folder), "
+                   "found %s\nRun with --help for more information.\n",
+                   found.c_str());
+      return kExitUsage;
+    }
+    return app.exit(error) == 0 ? kExitSuccess : kExitUsage;
+  }
+  return Run(app, options);
+}

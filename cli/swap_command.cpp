@@ -1,0 +1,101 @@
+// swap: the "Swap" button's exchange with the selection given by names, or
+// with --dry-run the ranges it would change, before and after, unwritten.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/names.h"
+#include "patch/exchange.h"
+#include "tables/data_files.h"
+#include "tables/file_paths.h"
+
+namespace {
+
+std::string HexBytes(const uint8_t* bytes, int32_t length) {
+  std::string text;
+  char piece[4];
+  for (int32_t i = 0; i < length; ++i) {
+    std::snprintf(piece, sizeof piece, i == 0 ? "%02X" : " %02X", bytes[i]);
+    text += piece;
+  }
+  return text;
+}
+
+void PrintRange(const char* offsetText, int32_t length, const std::vector<uint8_t>& before,
+                const DllPatcher& patcher) {
+  uint32_t at = 0;
+  HexToNumber(&at, offsetText);
+  std::printf("  %8s before: %s\n", offsetText, HexBytes(before.data() + at, length).c_str());
+  std::printf("  %8s after:  %s\n", "", HexBytes(patcher.image.get() + at, length).c_str());
+}
+
+// The exchange done in memory only: each file is loaded once and takes its
+// aspects in order, which is what loading it afresh after each save gives.
+int DryRun(DllPatcher& patcher, const SkillSelection& selection) {
+  if (!selection.effects && !selection.graphics && !selection.descriptions) {
+    std::printf("No changes made\n");
+    return kExitSuccess;
+  }
+  ExchangePlan plan;
+  if (!PlanExchange(classList, selection, &plan)) {
+    std::printf("There were errors in your request\n");
+    std::fprintf(stderr, "the selected version has no such skill\n");
+    return kExitFailed;
+  }
+  bool failed = false;
+  int loaded = -1;
+  for (int i = 0; i < plan.swapCount; ++i) {
+    const PlannedSwap& swap = plan.swaps[i];
+    if (swap.fileNumber != loaded) {
+      loaded = patcher.LoadFile(swap.fileNumber) ? swap.fileNumber : -1;
+      if (loaded < 0) {
+        failed = true;
+        continue;
+      }
+    }
+    std::vector<uint8_t> before(patcher.image.get(), patcher.image.get() + patcher.imageSize);
+    std::string aspect = swap.resultLine + std::strspn(swap.resultLine, " ");
+    aspect.pop_back();  // the line end
+    std::printf("%s: %s, %d bytes\n", NativePath(patcher.dllPaths[swap.fileNumber]).c_str(),
+                aspect.c_str(), swap.length);
+    if (!patcher.SwapRanges(swap.length, swap.firstOffset, swap.secondOffset)) {
+      std::printf("  refused: offsets \"%s\" and \"%s\"\n", swap.firstOffset, swap.secondOffset);
+      failed = true;
+      continue;
+    }
+    PrintRange(swap.firstOffset, swap.length, before, patcher);
+    PrintRange(swap.secondOffset, swap.length, before, patcher);
+  }
+  std::printf("Dry run: no file was changed.\n");
+  return failed ? kExitFailed : kExitSuccess;
+}
+
+}  // namespace
+
+int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
+  SkillSelection selection;
+  std::string error;
+  selection.version = FindVersion(versionList, request.version, &error);
+  if (selection.version < 0 ||
+      !FindSkill(classList, request.first, &selection.firstClass, &selection.firstSkill, &error) ||
+      !FindSkill(classList, request.second, &selection.secondClass, &selection.secondSkill,
+                 &error)) {
+    std::fprintf(stderr, "orvanel-cli swap: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  selection.effects = request.effects;
+  selection.graphics = request.graphics;
+  selection.descriptions = request.descriptions;
+  if (!FolderIsSet(patcher)) return kExitFailed;
+  if (request.dryRun) return DryRun(patcher, selection);
+
+  char result[kResultSize] = {};
+  int done = ExchangeSkills(patcher, classList, selection, result);
+  std::fputs(result, stdout);
+  if (!selection.effects && !selection.graphics && !selection.descriptions) {
+    std::fprintf(stderr, "(tick aspects with --effects, --graphics, --descs)\n");
+  }
+  return done ? kExitSuccess : kExitFailed;
+}

@@ -1,0 +1,221 @@
+#!/usr/bin/env bash
+# orvanel-cli driven as a user would, on copies of the demo: list, swap with
+# the bytes of both DLLs checked, --dry-run, check on the demo and on a broken
+# table set, the one-time backups, restore, and bad usage. The same scenarios
+# run natively and with the Windows build under Wine.
+set -euo pipefail
+root=$PWD
+native="$BUILD_ROOT/native"
+windows="$BUILD_ROOT/windows"
+cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$native" -j"$(nproc)" --target orvanel-cli make_demo_dlls
+cmake -S . -B "$windows" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$windows" -j"$(nproc)" --target orvanel-cli
+
+failures=0
+label=""
+fail() {
+  echo "FAIL [$label] $*"
+  failures=$((failures + 1))
+}
+
+# run ARGS...: runs the program under test; sets out, err (without CRs) and rc.
+run() {
+  set +e
+  "${cli[@]}" "$@" >"$work/.out" 2>"$work/.err" </dev/null
+  rc=$?
+  set -e
+  out=$(tr -d '\r' <"$work/.out")
+  err=$(tr -d '\r' <"$work/.err")
+}
+expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1 (stderr: $err)"; }
+expect_out() { [ "$out" == "$1" ] || fail "$2: stdout was:"$'\n'"$out"; }
+expect_err() { grep -qF -- "$1" <<<"$err" || fail "$2: stderr lacks \"$1\":"$'\n'"$err"; }
+# The DLL paths differ between the builds (/tmp/... or Z:/tmp/...).
+game_paths() { sed -E 's#[^ ]*/(game[0-9]*/d2)#\1#g'; }
+same_file() { cmp -s "$1" "$2" || fail "$3: $1 differs from $2"; }
+# put FILE HEXOFFSET TEXT: writes TEXT into FILE at the offset.
+put() { printf '%s' "$3" | dd of="$1" bs=1 seek=$((16#$2)) conv=notrunc status=none; }
+files_in() { (cd "$1" && ls | tr '\n' ' '); }
+
+suite() {
+  label=$1
+  shift
+  cli=("$@")
+  work="$root/$BUILD_ROOT/cli-test/$label"
+  rm -rf "$work"
+  mkdir -p "$work"
+  cd "$work"
+  cp -r "$root/demo/data" data
+  "$root/$native/demo/make_demo_dlls" game "$root/demo" >/dev/null
+  cp -r game original
+  cp -r game game2
+
+  # No folder yet: refused with the window's message.
+  run swap --version 0 --first Amazon:Jab --second Sorceress:Fire_Bolt --effects
+  expect_rc 1 "swap without a folder"
+  expect_err "Diablo II .dll folder not set" "swap without a folder"
+
+  run list
+  expect_rc 0 "list"
+  expect_out "$(cat "$root/tests/cli/demo_list.expected")" "list"
+
+  run set-folder game
+  expect_rc 0 "set-folder"
+  grep -qE '^Folder: .*game$' data/config.txt || fail "set-folder wrote $(cat data/config.txt)"
+
+  run check
+  expect_rc 0 "check on the demo"
+  expect_out "" "check on the demo"
+  expect_err "no problems found" "check on the demo"
+
+  # --dry-run: the ranges before and after, and nothing written.
+  run swap --version 1.09b --first Amazon:Jab --second "Sorceress:Fire Bolt" --effects --descs \
+    --dry-run
+  expect_rc 0 "dry run"
+  out=$(game_paths <<<"$out")
+  expect_out "game/d2game.dll: Effects, 12 bytes
+     21080 before: 45 62 3A 4A 61 62 2E 2E 2E 2E 2E 2E
+           after:  45 62 3A 46 69 72 65 20 42 6F 6C 74
+     21400 before: 45 62 3A 46 69 72 65 20 42 6F 6C 74
+           after:  45 62 3A 4A 61 62 2E 2E 2E 2E 2E 2E
+game/d2client.dll: Descriptions, 16 bytes
+     41080 before: 44 62 3A 4A 61 62 2E 2E 2E 2E 2E 2E 2E 2E 2E 2E
+           after:  44 62 3A 46 69 72 65 20 42 6F 6C 74 2E 2E 2E 2E
+     41400 before: 44 62 3A 46 69 72 65 20 42 6F 6C 74 2E 2E 2E 2E
+           after:  44 62 3A 4A 61 62 2E 2E 2E 2E 2E 2E 2E 2E 2E 2E
+Dry run: no file was changed." "dry run"
+  same_file game/d2game.dll original/d2game.dll "dry run"
+  same_file game/d2client.dll original/d2client.dll "dry run"
+  [ "$(files_in game)" == "d2client.dll d2game.dll " ] || fail "dry run left $(files_in game)"
+
+  # A swap of all three aspects, every byte of both DLLs checked.
+  run swap --version 1.09d --first Amazon:Jab --second "Sorceress:Fire Bolt" --effects --graphics \
+    --descs
+  expect_rc 0 "swap"
+  expect_out "Jab <-> Fire Bolt
+   Effects
+   Graphics
+   Descriptions" "swap"
+  cp original/d2game.dll expected-game.dll
+  cp original/d2client.dll expected-client.dll
+  put expected-game.dll 64880 "Ed:Fire Bolt"
+  put expected-game.dll 64C00 "Ed:Jab......"
+  put expected-client.dll 74880 "Gd:Fire Bolt........"
+  put expected-client.dll 74C00 "Gd:Jab.............."
+  put expected-client.dll 84880 "Dd:Fire Bolt...."
+  put expected-client.dll 84C00 "Dd:Jab.........."
+  same_file game/d2game.dll expected-game.dll "swap"
+  same_file game/d2client.dll expected-client.dll "swap"
+  same_file game/d2game.dll.bak original/d2game.dll "first backup"
+  same_file game/d2client.dll.bak original/d2client.dll "first backup"
+
+  # Later swaps keep the first backups; names by position, any case, _ for blanks.
+  run swap --version 0 --first amazon:magic_arrow --second 3:3 --effects --descs
+  expect_rc 0 "second swap"
+  expect_out "Magic Arrow <-> Zeal
+   Effects
+   Descriptions" "second swap"
+  run swap --version 1 --first Necromancer:0 --second Druid:2 --graphics
+  expect_rc 0 "third swap"
+  same_file game/d2game.dll.bak original/d2game.dll "kept backup"
+  same_file game/d2client.dll.bak original/d2client.dll "kept backup"
+  [ "$(files_in game)" == "d2client.dll d2client.dll.bak d2game.dll d2game.dll.bak " ] ||
+    fail "after three swaps the game folder holds $(files_in game)"
+
+  # restore gives back the exact originals and keeps the backups.
+  run restore
+  expect_rc 0 "restore"
+  grep -qF "Restored" <<<"$out" || fail "restore said: $out"
+  same_file game/d2game.dll original/d2game.dll "restore"
+  same_file game/d2client.dll original/d2client.dll "restore"
+  same_file game/d2game.dll.bak original/d2game.dll "restore keeps the backup"
+  same_file game/d2client.dll.bak original/d2client.dll "restore keeps the backup"
+
+  # --folder works on another folder for one run; the kept folder is untouched.
+  run --folder game2 restore
+  expect_rc 1 "restore without backups"
+  expect_err "no backup to restore" "restore without backups"
+  run --folder game2 swap --version 0 --first Amazon:Jab --second Amazon:Jab --effects
+  expect_rc 0 "swap with --folder"
+  [ -e game2/d2game.dll.bak ] || fail "swap with --folder made no backup"
+  same_file game/d2game.dll original/d2game.dll "swap with --folder"
+  grep -qE '^Folder: .*game$' data/config.txt || fail "--folder changed data/config.txt"
+
+  # A missing DLL: the window's text, exit 1, and the log line on stderr.
+  mkdir -p empty
+  run --folder empty swap --version 0 --first Amazon:Jab --second Paladin:Zeal --effects
+  expect_rc 1 "swap with a missing DLL"
+  expect_out "There were errors in your request" "swap with a missing DLL"
+  expect_err "* Couldn't open file" "swap with a missing DLL"
+
+  # Every finding on the broken table set.
+  cp -r "$root/tests/cli/broken" broken
+  run --data broken check
+  expect_rc 1 "check on the broken set"
+  expect_err "game folder not set" "check on the broken set"
+  run --data broken --folder game check
+  expect_rc 1 "check on the broken set"
+  out=$(game_paths <<<"$out")
+  expect_out "$(cat "$root/tests/cli/broken_check.expected")" "check on the broken set"
+  expect_err "22 problems found" "check on the broken set"
+
+  # Bad usage exits 2 and says what was expected.
+  run
+  expect_rc 2 "no command"
+  expect_err "expected a command (list, swap, check, restore, set-folder)" "no command"
+  run frobnicate
+  expect_rc 2 "unknown command"
+  expect_err 'found "frobnicate"' "unknown command"
+  run swap --version 0 --first Amazon:Jab
+  expect_rc 2 "swap without --second"
+  expect_err "--second is required" "swap without --second"
+  run swap --version 7 --first Amazon:Jab --second Amazon:Jab --effects
+  expect_rc 2 "unknown version"
+  expect_err 'unknown version "7"; versions: 1.09b, 1.09d' "unknown version"
+  run swap --version 0 --first Amazon:Nova --second Amazon:Jab --effects
+  expect_rc 2 "unknown skill"
+  expect_err 'unknown skill "Nova" of Amazon; its skills: Magic Arrow, Fire Arrow' "unknown skill"
+  run swap --version 0 --first Jab --second Amazon:Jab
+  expect_rc 2 "no class"
+  expect_err 'expected CLASS:SKILL, found "Jab"' "no class"
+  run list --frob
+  expect_rc 2 "unknown option"
+  run set-folder no-such-folder
+  expect_rc 1 "set-folder to nothing"
+  expect_err "expected a folder" "set-folder to nothing"
+  run --help
+  expect_rc 0 "--help"
+  grep -qF "Usage: orvanel-cli" <<<"$out" || fail "--help printed: $out"
+  for command in list swap check restore set-folder; do
+    run "$command" --help
+    expect_rc 0 "$command --help"
+    grep -qF "Usage: orvanel-cli $command" <<<"$out" || fail "$command --help printed: $out"
+  done
+
+  cd "$root"
+  echo "cli [$label]: scenarios done"
+}
+
+suite native "$root/$native/cli/orvanel-cli"
+
+# The Windows program imports system DLLs only.
+imports=$(i686-w64-mingw32-objdump -p "$windows/cli/orvanel-cli.exe" | awk '/DLL Name/ {print $3}')
+for dll in $imports; do
+  case "${dll,,}" in
+    kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
+    *) label=windows fail "orvanel-cli.exe imports $dll" ;;
+  esac
+done
+
+source scripts/wine-env.sh
+wine_start
+trap wine_stop EXIT
+suite windows wine "$root/$windows/cli/orvanel-cli.exe"
+
+if [ "$failures" -gt 0 ]; then
+  echo "cli: $failures failures"
+  exit 1
+fi
+echo "cli: all scenarios passed natively and under Wine"
