@@ -1,0 +1,320 @@
+// The data tables: the line reader, the offset conversion and the three
+// loaders, with the file shapes the program meets (comments, end marker or
+// none, CR LF, blank lines, overlong columns) and allocation failure.
+#include "tables/data_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "tests/unit/test_support.h"
+
+// Records are allocated with new (std::nothrow); a test can make the n-th
+// such allocation from now fail. Nothing else in the program uses it.
+namespace {
+int failingAllocation = -1;  // -1: never fail
+}  // namespace
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (failingAllocation >= 0 && failingAllocation-- == 0) return nullptr;
+  try {
+    return ::operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+namespace {
+
+#if defined(_WIN32)
+const char kLogLineEnd[] = "\r\n";
+#else
+const char kLogLineEnd[] = "\n";
+#endif
+
+std::vector<std::string> Names(RecordNode* head) {
+  std::vector<std::string> names;
+  for (RecordNode* node = head; node != nullptr; node = node->next) names.push_back(node->name);
+  return names;
+}
+
+SkillRecord* SkillAt(RecordList skills, int32_t position) {
+  return static_cast<SkillRecord*>(AtPosition(skills, position));
+}
+
+// Every test starts in an empty folder with empty tables and leaves them so.
+class DataFiles : public InTempDir {
+ protected:
+  void TearDown() override {
+    failingAllocation = -1;
+    FreeDataTables();
+    InTempDir::TearDown();
+  }
+
+  // Loads data/versions.txt holding content and returns the names.
+  std::vector<std::string> VersionNames(const std::string& content) {
+    WriteFileBytes("data/versions.txt", content);
+    RecordList versions = LoadVersions("data\\versions.txt");
+    std::vector<std::string> names = Names(versions);
+    FreeList<RecordNode>(&versions);
+    return names;
+  }
+};
+
+using Strings = std::vector<std::string>;
+
+TEST_F(DataFiles, ReadDataLineSkipsCommentAndEmptyLinesOnly) {
+  WriteFileBytes("t.txt", "// comment\n\n\r\n/also a comment\n  indented\n\tdata\nlast");
+  FILE* file = std::fopen("t.txt", "r");
+  ASSERT_NE(file, nullptr);
+  char line[kLineSize];
+  EXPECT_EQ(ReadDataLine(file, line), 1);
+  EXPECT_STREQ(line, "  indented\n");
+  EXPECT_EQ(ReadDataLine(file, line), 1);
+  EXPECT_STREQ(line, "\tdata\n");
+  EXPECT_EQ(ReadDataLine(file, line), 1);
+  EXPECT_STREQ(line, "last");
+  EXPECT_EQ(ReadDataLine(file, line), 0);
+  EXPECT_STREQ(line, "");
+  EXPECT_EQ(ReadDataLine(file, line), 0);
+  std::fclose(file);
+}
+
+TEST_F(DataFiles, ReadDataLineReadsALongLineIn254CharacterPieces) {
+  WriteFileBytes("t.txt", std::string(300, 'A') + "\n");
+  FILE* file = std::fopen("t.txt", "r");
+  ASSERT_NE(file, nullptr);
+  char line[kLineSize];
+  ASSERT_EQ(ReadDataLine(file, line), 1);
+  EXPECT_EQ(std::string(line), std::string(254, 'A'));
+  ASSERT_EQ(ReadDataLine(file, line), 1);
+  EXPECT_EQ(std::string(line), std::string(46, 'A') + "\n");
+  EXPECT_EQ(ReadDataLine(file, line), 0);
+  std::fclose(file);
+
+  // Each piece is a line of its own, so it gives a record of its own.
+  EXPECT_EQ(VersionNames(std::string(300, 'V') + "\n|\n"),
+            (Strings{std::string(254, 'V'), std::string(46, 'V')}));
+}
+
+TEST(FirstToken, StopsAtBlanksTabsAndLineEndsAndCutsToTheBuffer) {
+  char token[kLineSize];
+  EXPECT_EQ(FirstToken(" \t1.09b rest\n", token, sizeof token), 5u);
+  EXPECT_STREQ(token, "1.09b");
+  EXPECT_EQ(FirstToken("Amazon\r\n", token, sizeof token), 6u);
+  EXPECT_STREQ(token, "Amazon");
+  EXPECT_EQ(FirstToken(" \t \r\n", token, sizeof token), 0u);
+  EXPECT_STREQ(token, "");
+  char small[4];
+  EXPECT_EQ(FirstToken("abcdefg", small, sizeof small), 7u);
+  EXPECT_STREQ(small, "abc");
+}
+
+TEST(HexToNumber, ConvertsUpperCaseHexAndWrapsAt32Bits) {
+  uint32_t value = 12345;
+  HexToNumber(&value, "1A2B3");
+  EXPECT_EQ(value, 107187u);
+  HexToNumber(&value, "");
+  EXPECT_EQ(value, 0u);
+  HexToNumber(&value, "FFFFFFFF");
+  EXPECT_EQ(value, 4294967295u);
+  HexToNumber(&value, "100000000");
+  EXPECT_EQ(value, 0u);
+  // Nothing is rejected: a lower-case letter counts its code minus 55.
+  HexToNumber(&value, "a");
+  EXPECT_EQ(value, 42u);
+}
+
+TEST_F(DataFiles, LoadVersionsReadsFirstTokensUntilTheEndMarker) {
+  EXPECT_EQ(LoadVersions("data\\versions.txt"), nullptr);  // no file
+  EXPECT_EQ(VersionNames("// versions\n|\n1.09b\n"), Strings{});
+  EXPECT_EQ(VersionNames("// header\n"
+                         "1.09b  the first words are ignored\n"
+                         "\n"
+                         "/comment between\n"
+                         "\t1.09d\n"
+                         "Lord_of_Destruction\n"
+                         "|bar is only a marker alone\n"
+                         "  |  \n"
+                         "1.10\n"
+                         "// after the marker\n"),
+            (Strings{"1.09b", "1.09d", "Lord of Destruction", "|bar"}));
+}
+
+TEST_F(DataFiles, AFileWithoutEndMarkerEndsAtItsLastLineTakenOnce) {
+  EXPECT_EQ(VersionNames("1.09b\n1.09d\n"), (Strings{"1.09b", "1.09d"}));
+  EXPECT_EQ(VersionNames("1.09b\n1.09d"), (Strings{"1.09b", "1.09d"}));
+  EXPECT_EQ(VersionNames("1.09b\n// trailing comment\n\n"), Strings{"1.09b"});
+  EXPECT_EQ(VersionNames(""), Strings{});
+}
+
+TEST_F(DataFiles, LinesOfBlanksAndTabsOnlyAreSkipped) {
+  EXPECT_EQ(VersionNames(" \n1.09b\n\t \t\n  \r\n1.09d\n \t\n|\n"), (Strings{"1.09b", "1.09d"}));
+}
+
+TEST_F(DataFiles, CrLfFilesReadLikeLfFiles) {
+  const std::string lf = "// v\n1.09b\n\n1.09d\n|\n";
+  std::string crlf;
+  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(VersionNames(crlf), VersionNames(lf));
+  EXPECT_EQ(VersionNames(crlf), (Strings{"1.09b", "1.09d"}));
+
+  // The CR never ends up in a column: not in the last one, not in a class
+  // name (whose skill tables would then never be found).
+  WriteFileBytes("data/classes.txt", "Amazon\r\n|\r\n");
+  WriteFileBytes("data/Amazon 109b.txt", "Jab\t21000h\tfx\t31000h\tgfx\t41000h\tdesc\r\n|\r\n");
+  ASSERT_EQ(LoadClasses(), 1);
+  ASSERT_NE(classList, nullptr);
+  EXPECT_STREQ(classList->name, "Amazon");
+  SkillRecord* jab = SkillAt(static_cast<ClassRecord*>(classList)->skillLists[0], 0);
+  ASSERT_NE(jab, nullptr);
+  EXPECT_STREQ(jab->descriptionsText[0], "desc");
+}
+
+TEST_F(DataFiles, LoadSkillTableFillsOnlyItsVersionsFields) {
+  WriteFileBytes("table.txt",
+                 "// name effects text graphics text descriptions text\n"
+                 "Fist_of_the_Heavens 1A2B3h E_fx 0FF00h G_gfx 12345, D_desc\n"
+                 "Bash\t21040h\tfx\n"
+                 "|\n");
+  RecordList skills = LoadSkillTable("table.txt", 1);
+  ASSERT_EQ(Names(skills), (Strings{"Fist of the Heavens", "Bash"}));
+
+  SkillRecord* fist = SkillAt(skills, 0);
+  EXPECT_STREQ(fist->effectsOffset[1], "1A2B3");
+  EXPECT_STREQ(fist->effectsText[1], "E_fx");
+  EXPECT_STREQ(fist->graphicsOffset[1], "0FF00");
+  EXPECT_STREQ(fist->graphicsText[1], "G_gfx");
+  EXPECT_STREQ(fist->descriptionsOffset[1], "12345");
+  EXPECT_STREQ(fist->descriptionsText[1], "D_desc");
+  for (const char* other :
+       {fist->effectsOffset[0], fist->effectsText[0], fist->graphicsOffset[0],
+        fist->graphicsText[0], fist->descriptionsOffset[0], fist->descriptionsText[0]}) {
+    EXPECT_STREQ(other, "");
+  }
+
+  // Missing columns leave their fields empty; the record is kept.
+  SkillRecord* bash = SkillAt(skills, 1);
+  EXPECT_STREQ(bash->effectsOffset[1], "21040");
+  EXPECT_STREQ(bash->effectsText[1], "fx");
+  EXPECT_STREQ(bash->graphicsOffset[1], "");
+  EXPECT_STREQ(bash->descriptionsText[1], "");
+  FreeList<SkillRecord>(&skills);
+
+  EXPECT_EQ(LoadSkillTable("missing.txt", 0), nullptr);
+  // Only two version positions have fields.
+  EXPECT_EQ(LoadSkillTable("table.txt", 2), nullptr);
+  EXPECT_EQ(LoadSkillTable("table.txt", -1), nullptr);
+}
+
+TEST_F(DataFiles, OverlongColumnsStayInsideTheirFields) {
+  WriteFileBytes("table.txt",
+                 // Text columns one past their widths (11, 19, 15), and
+                 // columns after the seventh.
+                 "Zeal 21000h ABCDEFGHIJKL 31000h ABCDEFGHIJKLMNOPQRST 41000h ABCDEFGHIJKLMNOP "
+                 "extra 99999h more\n"
+                 // Offsets of six digits and a letter: too long to be right,
+                 // so left out rather than cut to a different offset.
+                 "Smite 123456h fx 1234567h gfx 0000001h desc\n"
+                 // Shorter offsets keep all but their last character.
+                 "Leap 1234h fx h gfx 12h desc\n"
+                 "|\n");
+  RecordList skills = LoadSkillTable("table.txt", 0);
+  ASSERT_EQ(Names(skills), (Strings{"Zeal", "Smite", "Leap"}));
+
+  SkillRecord* zeal = SkillAt(skills, 0);
+  EXPECT_STREQ(zeal->effectsText[0], "ABCDEFGHIJK");
+  EXPECT_STREQ(zeal->graphicsOffset[0], "31000");
+  EXPECT_STREQ(zeal->graphicsText[0], "ABCDEFGHIJKLMNOPQRS");
+  EXPECT_STREQ(zeal->descriptionsOffset[0], "41000");
+  EXPECT_STREQ(zeal->descriptionsText[0], "ABCDEFGHIJKLMNO");
+  // The fields of the other version, next in memory, are untouched.
+  EXPECT_STREQ(zeal->effectsText[1], "");
+  EXPECT_STREQ(zeal->graphicsText[1], "");
+  EXPECT_STREQ(zeal->descriptionsText[1], "");
+
+  SkillRecord* smite = SkillAt(skills, 1);
+  EXPECT_STREQ(smite->effectsOffset[0], "");
+  EXPECT_STREQ(smite->graphicsOffset[0], "");
+  EXPECT_STREQ(smite->descriptionsOffset[0], "");
+  EXPECT_STREQ(smite->effectsText[0], "fx");
+  EXPECT_STREQ(smite->descriptionsText[0], "desc");
+
+  SkillRecord* leap = SkillAt(skills, 2);
+  EXPECT_STREQ(leap->effectsOffset[0], "1234");
+  EXPECT_STREQ(leap->graphicsOffset[0], "");
+  EXPECT_STREQ(leap->descriptionsOffset[0], "12");
+  FreeList<SkillRecord>(&skills);
+}
+
+TEST_F(DataFiles, LoadClassesReadsBothTablesOfEveryClass) {
+  WriteFileBytes("data/classes.txt",
+                 "// classes\n"
+                 "Amazon and words that change nothing\n"
+                 "Fire_Mage\n"
+                 "|\n"
+                 "Paladin\n");
+  WriteFileBytes("data/Amazon 109b.txt", "Jab 21000h fx 31000h gfx 41000h desc\n|\n");
+  WriteFileBytes("data/Amazon 109d.txt", "Jab 64800h fx 74800h gfx 84800h desc\n|\n");
+  // The class name keeps its underscores, in the record and in the table
+  // names; only the 109b table exists.
+  WriteFileBytes("data/Fire_Mage 109b.txt",
+                 "Fire_Bolt 21400h fx 31400h gfx 41400h desc\nMeteor 21440h fx\n|\n");
+
+  ASSERT_EQ(LoadClasses(), 1);
+  ASSERT_EQ(Names(classList), (Strings{"Amazon", "Fire_Mage"}));
+  ClassRecord* amazon = static_cast<ClassRecord*>(classList);
+  ASSERT_EQ(Names(amazon->skillLists[0]), Strings{"Jab"});
+  ASSERT_EQ(Names(amazon->skillLists[1]), Strings{"Jab"});
+  EXPECT_STREQ(SkillAt(amazon->skillLists[0], 0)->effectsOffset[0], "21000");
+  EXPECT_STREQ(SkillAt(amazon->skillLists[1], 0)->effectsOffset[1], "64800");
+  EXPECT_STREQ(SkillAt(amazon->skillLists[1], 0)->effectsOffset[0], "");
+
+  ClassRecord* mage = static_cast<ClassRecord*>(AtPosition(classList, 1));
+  EXPECT_EQ(Names(mage->skillLists[0]), (Strings{"Fire Bolt", "Meteor"}));
+  EXPECT_EQ(mage->skillLists[1], nullptr);
+  // A missing skill table is not a failure worth a log line.
+  EXPECT_EQ(ListFolder("."), Strings{"data"});
+}
+
+TEST_F(DataFiles, LoadClassesWithNoClassSucceedsAndWithNoFileLogs) {
+  WriteFileBytes("data/classes.txt", "// none yet\n|\nAmazon\n");
+  EXPECT_EQ(LoadClasses(), 1);
+  EXPECT_EQ(classList, nullptr);
+  EXPECT_EQ(ListFolder("."), Strings{"data"});
+
+  std::filesystem::remove("data/classes.txt");
+  EXPECT_EQ(LoadClasses(), 0);
+  EXPECT_EQ(classList, nullptr);
+  EXPECT_EQ(ReadFileBytes("log.txt"),
+            std::string("* Couldn't read the data\\classes.txt file") + kLogLineEnd);
+}
+
+TEST_F(DataFiles, ARecordThatCannotBeAllocatedEndsTheListThere) {
+  WriteFileBytes("data/versions.txt", "a\nb\nc\nd\n|\n");
+  failingAllocation = 2;
+  RecordList versions = LoadVersions("data\\versions.txt");
+  EXPECT_EQ(Names(versions), (Strings{"a", "b"}));
+  FreeList<RecordNode>(&versions);
+
+  WriteFileBytes("table.txt", "Jab 21000h\nLeap 21040h\nBash 21080h\n|\n");
+  failingAllocation = 1;
+  RecordList skills = LoadSkillTable("table.txt", 0);
+  EXPECT_EQ(Names(skills), Strings{"Jab"});
+  FreeList<SkillRecord>(&skills);
+
+  // Classes: the first class and its two skills are made, the second class
+  // is not; the loader still reports that it read the file.
+  WriteFileBytes("data/classes.txt", "Amazon\nDruid\nAssassin\n|\n");
+  WriteFileBytes("data/Amazon 109b.txt", "Jab 21000h\n|\n");
+  WriteFileBytes("data/Amazon 109d.txt", "Jab 64800h\n|\n");
+  failingAllocation = 3;
+  EXPECT_EQ(LoadClasses(), 1);
+  EXPECT_EQ(Names(classList), Strings{"Amazon"});
+  EXPECT_EQ(Names(static_cast<ClassRecord*>(classList)->skillLists[1]), Strings{"Jab"});
+}
+
+}  // namespace
