@@ -1,0 +1,33 @@
+// Deterministic stand-ins for d2game.dll and d2client.dll, made for the demo
+// tables in demo/data. Every skill range a table names is filled with a label
+// ("<aspect letter><version tag>:<skill name>", padded with '.') so that an
+// exchange is visible in a hex viewer; all other bytes are a fixed pattern.
+// These files are not the game's DLLs and the demo offsets fit nothing else.
+#ifndef ORVANEL_DEMO_DEMO_DLLS_H_
+#define ORVANEL_DEMO_DEMO_DLLS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "tables/record_list.h"
+
+constexpr uint32_t kDemoDllSize = 1u << 20;
+constexpr uint8_t kDemoBackground = 0xCC;
+// File header: "MZ" and a note saying what the file is; no range may start
+// inside it.
+constexpr uint32_t kDemoHeaderSize = 0x100;
+
+// Version tags in the labels, by version position.
+constexpr const char* kDemoVersionTags[2] = {"b", "d"};
+
+// The label of one range: e.g. DemoLabel('E', 0, "Magic Arrow", 12) is
+// "Eb:Magic Arr".
+std::string DemoLabel(char aspect, int version, const char* skillName, uint32_t length);
+
+// Writes d2game.dll and d2client.dll into folder (which must exist) from the
+// skill tables of classes. Returns 1, or 0 with the reason in error when an
+// offset is missing, a range leaves the file or overlaps another, or a file
+// cannot be written.
+int WriteDemoDlls(RecordList classes, const std::string& folder, std::string* error);
+
+#endif  // ORVANEL_DEMO_DEMO_DLLS_H_

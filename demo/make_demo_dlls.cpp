@@ -1,0 +1,40 @@
+// Writes the demo's stand-in d2game.dll and d2client.dll.
+//   make_demo_dlls OUTPUT_FOLDER [DEMO_FOLDER]
+// DEMO_FOLDER (default: the current directory) holds the demo's data\ folder;
+// its skill tables say where each skill's ranges go.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "demo/demo_dlls.h"
+#include "tables/data_files.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    std::fprintf(stderr, "usage: make_demo_dlls OUTPUT_FOLDER [DEMO_FOLDER]\n");
+    return 2;
+  }
+  std::error_code failure;
+  std::filesystem::path output = std::filesystem::absolute(argv[1], failure);
+  if (!failure) std::filesystem::create_directories(output, failure);
+  if (!failure && argc == 3) std::filesystem::current_path(argv[2], failure);
+  if (failure) {
+    std::fprintf(stderr, "make_demo_dlls: %s\n", failure.message().c_str());
+    return 1;
+  }
+  if (!LoadClasses()) {
+    std::fprintf(stderr, "make_demo_dlls: expected data/classes.txt in %s, found none\n",
+                 std::filesystem::current_path().string().c_str());
+    return 1;
+  }
+  std::string error;
+  int written = WriteDemoDlls(classList, output.string(), &error);
+  FreeDataTables();
+  if (!written) {
+    std::fprintf(stderr, "make_demo_dlls: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("wrote d2game.dll and d2client.dll to %s\n", output.string().c_str());
+  return 0;
+}

@@ -1,0 +1,213 @@
+// The bundled demo: its tables load whole, with nothing skipped or
+// malformed, and the generated stand-in DLLs hold every skill's labelled
+// ranges at the tables' offsets, inside the files and never overlapping.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "demo/demo_dlls.h"
+#include "tables/data_files.h"
+#include "tests/unit/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+const Strings kClasses = {"Amazon",    "Sorceress", "Necromancer", "Paladin",
+                          "Barbarian", "Druid",     "Assassin"};
+const char* const kSuffixes[2] = {" 109b.txt", " 109d.txt"};
+
+// The data lines of a table read without the program's loader: comment and
+// empty lines left out, up to the end marker, each split into its columns.
+std::vector<Strings> RawDataLines(const std::string& path, bool* hasEndMarker) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<Strings> lines;
+  *hasEndMarker = false;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '/') continue;
+    Strings columns;
+    std::string column;
+    for (std::istringstream words(line); words >> column;) columns.push_back(column);
+    if (columns.size() == 1 && columns[0] == "|") {
+      *hasEndMarker = true;
+      break;
+    }
+    lines.push_back(columns);
+  }
+  return lines;
+}
+
+Strings Names(RecordNode* head) {
+  Strings names;
+  for (RecordNode* node = head; node != nullptr; node = node->next) names.push_back(node->name);
+  return names;
+}
+
+// Each test works on its own copy of the demo's data folder.
+class DemoData : public InTempDir {
+ protected:
+  void SetUp() override {
+    InTempDir::SetUp();
+    fs::copy(ORVANEL_DEMO_DATA, "data", fs::copy_options::recursive);
+  }
+  void TearDown() override {
+    FreeDataTables();
+    InTempDir::TearDown();
+  }
+};
+
+TEST_F(DemoData, EveryTableIsWellFormedAndLoadsWhole) {
+  bool marker = false;
+  EXPECT_EQ(RawDataLines("data/versions.txt", &marker),
+            (std::vector<Strings>{{"1.09b"}, {"1.09d"}}));
+  EXPECT_TRUE(marker);
+  std::vector<Strings> classLines = RawDataLines("data/classes.txt", &marker);
+  EXPECT_TRUE(marker);
+  ASSERT_EQ(classLines.size(), kClasses.size());
+  for (size_t c = 0; c < kClasses.size(); ++c) EXPECT_EQ(classLines[c], Strings{kClasses[c]});
+
+  // Seven columns per skill: offsets of five upper-case hex digits and the
+  // character the loader drops; text columns within their fields.
+  const std::regex offset("[0-9A-F]{5}[^ ]");
+  const size_t textWidths[3] = {11, 19, 15};
+  for (const std::string& name : kClasses) {
+    for (const char* suffix : kSuffixes) {
+      std::string path = "data/" + name + suffix;
+      SCOPED_TRACE(path);
+      std::vector<Strings> lines = RawDataLines(path, &marker);
+      EXPECT_TRUE(marker);
+      EXPECT_GE(lines.size(), 4u);
+      for (const Strings& columns : lines) {
+        ASSERT_EQ(columns.size(), 7u) << columns[0];
+        for (int aspect = 0; aspect < 3; ++aspect) {
+          EXPECT_TRUE(std::regex_match(columns[1 + 2 * aspect], offset)) << columns[0];
+          EXPECT_LE(columns[2 + 2 * aspect].size(), textWidths[aspect]) << columns[0];
+        }
+      }
+    }
+  }
+
+  RecordList versions = LoadVersions("data\\versions.txt");
+  EXPECT_EQ(Names(versions), (Strings{"1.09b", "1.09d"}));
+  FreeList<RecordNode>(&versions);
+
+  ASSERT_EQ(LoadClasses(), 1);
+  ASSERT_EQ(Names(classList), kClasses);
+  for (RecordNode* node = classList; node != nullptr; node = node->next) {
+    ClassRecord* record = static_cast<ClassRecord*>(node);
+    SCOPED_TRACE(record->name);
+    // The window shows the 109b names and takes the 109d record at the same
+    // position, so both tables list the same skills in the same order.
+    EXPECT_EQ(Names(record->skillLists[0]), Names(record->skillLists[1]));
+    for (int v = 0; v < kVersionCount; ++v) {
+      EXPECT_EQ(Names(record->skillLists[v]).size(),
+                RawDataLines("data/" + std::string(record->name) + kSuffixes[v], &marker).size());
+      for (RecordNode* s = record->skillLists[v]; s != nullptr; s = s->next) {
+        SkillRecord* skill = static_cast<SkillRecord*>(s);
+        EXPECT_EQ(std::strlen(skill->effectsOffset[v]), 5u) << skill->name;
+        EXPECT_EQ(std::strlen(skill->graphicsOffset[v]), 5u) << skill->name;
+        EXPECT_EQ(std::strlen(skill->descriptionsOffset[v]), 5u) << skill->name;
+        EXPECT_STRNE(skill->effectsText[v], "") << skill->name;
+        EXPECT_STRNE(skill->graphicsText[v], "") << skill->name;
+        EXPECT_STRNE(skill->descriptionsText[v], "") << skill->name;
+        EXPECT_STREQ(skill->effectsOffset[1 - v], "") << skill->name;
+      }
+    }
+  }
+  EXPECT_FALSE(fs::exists("log.txt"));
+}
+
+struct Range {
+  uint32_t offset;
+  std::string label;
+};
+
+TEST_F(DemoData, GeneratedDllsHoldEachSkillsLabelsAtItsOffsets) {
+  ASSERT_EQ(LoadClasses(), 1);
+  std::string error;
+  ASSERT_EQ(WriteDemoDlls(classList, ".", &error), 1) << error;
+  std::string game = ReadFileBytes("d2game.dll");
+  std::string client = ReadFileBytes("d2client.dll");
+  ASSERT_EQ(game.size(), kDemoDllSize);
+  ASSERT_EQ(client.size(), kDemoDllSize);
+  // One known range in full, as a hex viewer shows it.
+  EXPECT_EQ(game.substr(0x21000, 12), "Eb:Magic Arr");
+  EXPECT_EQ(client.substr(0x74800 + 0x40, 20), "Gd:Fire Arrow.......");
+
+  std::vector<Range> gameRanges;
+  std::vector<Range> clientRanges;
+  size_t skills = 0;
+  for (RecordNode* node = classList; node != nullptr; node = node->next) {
+    ClassRecord* record = static_cast<ClassRecord*>(node);
+    for (int v = 0; v < kVersionCount; ++v) {
+      for (RecordNode* s = record->skillLists[v]; s != nullptr; s = s->next) {
+        SkillRecord* skill = static_cast<SkillRecord*>(s);
+        uint32_t at = 0;
+        HexToNumber(&at, skill->effectsOffset[v]);
+        gameRanges.push_back({at, DemoLabel('E', v, skill->name, 12)});
+        HexToNumber(&at, skill->graphicsOffset[v]);
+        clientRanges.push_back({at, DemoLabel('G', v, skill->name, 20)});
+        HexToNumber(&at, skill->descriptionsOffset[v]);
+        clientRanges.push_back({at, DemoLabel('D', v, skill->name, 16)});
+        ++skills;
+      }
+    }
+  }
+  EXPECT_GE(skills, 2 * 7 * 4u);
+
+  // Every range holds its label, and every byte outside the header and the
+  // ranges is background: so no two ranges overlap and none leaves the file.
+  for (auto [bytes, ranges] :
+       {std::make_pair(&game, &gameRanges), std::make_pair(&client, &clientRanges)}) {
+    std::vector<bool> inRange(kDemoDllSize, false);
+    for (const Range& range : *ranges) {
+      ASSERT_GE(range.offset, kDemoHeaderSize);
+      ASSERT_LE(range.offset + range.label.size(), kDemoDllSize);
+      EXPECT_EQ(bytes->substr(range.offset, range.label.size()), range.label);
+      for (size_t i = 0; i < range.label.size(); ++i) {
+        EXPECT_FALSE(inRange[range.offset + i]) << range.label << " overlaps another range";
+        inRange[range.offset + i] = true;
+      }
+    }
+    EXPECT_EQ(bytes->compare(0, 2, "MZ"), 0);
+    size_t strayBytes = 0;
+    for (uint32_t i = kDemoHeaderSize; i < kDemoDllSize; ++i) {
+      if (!inRange[i] && static_cast<uint8_t>((*bytes)[i]) != kDemoBackground) ++strayBytes;
+    }
+    EXPECT_EQ(strayBytes, 0u);
+  }
+}
+
+TEST_F(DemoData, TheGeneratorRefusesRangesThatOverlapOrLeaveTheFile) {
+  WriteFileBytes("data/classes.txt", "Druid\n|\n");
+  WriteFileBytes("data/Druid 109b.txt", "Raven 21000h fx 31000h gfx 41000h desc\n|\n");
+  // Its effects range starts inside the 109b one, 12 bytes long.
+  WriteFileBytes("data/Druid 109d.txt", "Raven 2100Bh fx 71000h gfx 81000h desc\n|\n");
+  ASSERT_EQ(LoadClasses(), 1);
+  std::string error;
+  EXPECT_EQ(WriteDemoDlls(classList, ".", &error), 0);
+  EXPECT_NE(error.find("overlaps"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists("d2game.dll"));
+  FreeDataTables();
+
+  // The last 16 bytes of the file would fit, one further byte does not.
+  WriteFileBytes("data/Druid 109d.txt", "Raven 21010h fx 71000h gfx FFFF1h desc\n|\n");
+  ASSERT_EQ(LoadClasses(), 1);
+  EXPECT_EQ(WriteDemoDlls(classList, ".", &error), 0);
+  EXPECT_NE(error.find("outside"), std::string::npos) << error;
+  FreeDataTables();
+
+  WriteFileBytes("data/Druid 109d.txt", "Raven 21010h fx 71000h gfx FFFF0h desc\n|\n");
+  ASSERT_EQ(LoadClasses(), 1);
+  EXPECT_EQ(WriteDemoDlls(classList, ".", &error), 1) << error;
+}
+
+}  // namespace
