@@ -1,6 +1,7 @@
 // set-folder and restore: the game folder as the window stores it, and the
 // backups put back.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -33,6 +34,14 @@ int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
   if (!patcher.StoreFolder(path.c_str())) {
     std::fprintf(stderr, "orvanel-cli set-folder: %s is longer than %d characters\n", path.c_str(),
                  kMaxFolderLength);
+    return kExitFailed;
+  }
+  // StoreFolder keeps the folder for the running program even when the file
+  // cannot be written; here the file is all that lasts, so read it back.
+  DllPatcher stored;
+  if (std::strcmp(stored.dllPaths[kGameDll], patcher.dllPaths[kGameDll]) != 0) {
+    std::fprintf(stderr, "orvanel-cli set-folder: could not keep %s in %s\n", path.c_str(),
+                 NativePath("data\\config.txt").c_str());
     return kExitFailed;
   }
   std::printf("Game folder: %s (kept in data\\config.txt)\n", path.c_str());

@@ -182,6 +182,10 @@ Dry run: no file was changed." "dry run"
   expect_err 'expected CLASS:SKILL, found "Jab"' "no class"
   run list --frob
   expect_rc 2 "unknown option"
+  mkdir -p unwritable/config.txt  # a folder where the file should go
+  run --data unwritable set-folder game
+  expect_rc 1 "set-folder that cannot be kept"
+  expect_err "could not keep" "set-folder that cannot be kept"
   run set-folder no-such-folder
   expect_rc 1 "set-folder to nothing"
   expect_err "expected a folder" "set-folder to nothing"
