@@ -42,12 +42,13 @@ bool SameBytes(const FileBytes& a, const FileBytes& b) {
   return a.size == b.size && std::memcmp(a.data.get(), b.data.get(), a.size) == 0;
 }
 
-// 1: exists, 0: does not, -1: cannot tell.
+// 1: a file, 0: nothing there, -1: something else (a folder) or cannot tell.
 int Exists(const std::string& windowsPath) {
   std::error_code error;
-  bool exists = std::filesystem::exists(NativePath(windowsPath.c_str()), error);
+  auto status = std::filesystem::status(NativePath(windowsPath.c_str()), error);
+  if (status.type() == std::filesystem::file_type::not_found) return 0;
   if (error) return -1;
-  return exists ? 1 : 0;
+  return std::filesystem::is_regular_file(status) ? 1 : -1;
 }
 
 // Writes bytes to a temporary file beside target, reads it back, then moves
@@ -84,7 +85,7 @@ int EnsureBackup(SaveSteps& steps, const char* dllPath) {
   int exists = Exists(backup);
   if (exists == 1) return 1;  // the first backup is the one worth keeping
   if (exists < 0) {
-    logger.Print("* Couldn't look for the backup %s; %s left unchanged", backup.c_str(), dllPath);
+    logger.Print("* The backup %s is not a file; %s left unchanged", backup.c_str(), dllPath);
     return 0;
   }
   FileBytes original;

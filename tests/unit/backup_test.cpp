@@ -149,6 +149,15 @@ TEST_F(BackupTest, ABackupThatCannotBeMadeRefusesTheChange) {
     EXPECT_EQ(ListFolder("game"), (std::vector<std::string>{"d2client.dll", "d2game.dll"}));
     EXPECT_EQ(LogText(), c.logged);
   }
+  // Something that is no file stands where the backup belongs.
+  fs::remove("log.txt");
+  fs::create_directory("game/d2game.dll.bak");
+  EXPECT_EQ(Change(kGameDll, "10", "200"), 0);
+  EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
+  EXPECT_EQ(LogText(),
+            "* The backup game\\d2game.dll.bak is not a file; game\\d2game.dll left unchanged\n");
+  fs::remove("game/d2game.dll.bak");
+
   // With the disk well again, the change goes ahead and the backup is made.
   EXPECT_EQ(Change(kGameDll, "10", "200"), 1);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll.bak") == game_);
