@@ -40,6 +40,17 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Files in the folder other than the DLL and its backup: what a save in
+// progress leaves behind (its temporary file, whatever its name).
+int Leftovers(const fs::path& folder) {
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::string name = entry.path().filename().string();
+    if (name != "d2game.dll" && name != "d2game.dll.bak") ++count;
+  }
+  return count;
+}
+
 pid_t Start(const std::string& saver, const std::string& folder, const char* mode) {
   pid_t pid = fork();
   if (pid == 0) {
@@ -79,7 +90,6 @@ int main(int argc, char** argv) {
   fs::remove_all(folder);
   fs::create_directories(folder);
   fs::path dll = folder / "d2game.dll";
-  fs::path temporary = folder / "d2game.dll.orvanel-new";
   std::string original(kDllSize, '\0');
   for (char& byte : original) byte = static_cast<char>(random());
   WriteAll(dll, original);
@@ -95,6 +105,7 @@ int main(int argc, char** argv) {
   if (Wait(Start(saver, folder.string(), "once")) != 0 || ReadAll(dll) != original) {
     return Fail("a second save did not restore the file", 0);
   }
+  if (Leftovers(folder) > 0) return Fail("a completed save left a file beside the DLL", 0);
 
   // Delays from nothing to a few saves' time: kills land in start-up,
   // loading, writing the temporary file, flushing and the replacement.
@@ -115,7 +126,7 @@ int main(int argc, char** argv) {
     }
     isOriginal ? ++foundOriginal : ++foundExchanged;
     if (isOriginal != wasOriginal) ++foundChanged;
-    if (fs::exists(temporary)) ++foundTemporary;
+    if (Leftovers(folder) > 0) ++foundTemporary;
 
     if (Wait(Start(saver, folder.string(), "once")) != 0) {
       return Fail("the save after the kill failed", kill);
@@ -123,7 +134,7 @@ int main(int argc, char** argv) {
     if (ReadAll(dll) != (isOriginal ? exchanged : original)) {
       return Fail("the save after the kill did not exchange the ranges", kill);
     }
-    if (fs::exists(temporary)) return Fail("a completed save left its temporary file", kill);
+    if (Leftovers(folder) > 0) return Fail("a completed save left a file beside the DLL", kill);
     wasOriginal = !isOriginal;
   }
   fs::path backup = folder / "d2game.dll.bak";
@@ -135,6 +146,7 @@ int main(int argc, char** argv) {
   std::printf("  after a kill the DLL was old %d times and new %d times;\n", foundOriginal,
               foundExchanged);
   std::printf("  %d kills came after the killed saver had completed a save,\n", foundChanged);
-  std::printf("  %d kills hit a save in progress (its temporary file was left)\n", foundTemporary);
+  std::printf("  %d kills hit a save in progress (its temporary file was left behind)\n",
+              foundTemporary);
   return 0;
 }
