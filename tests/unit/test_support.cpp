@@ -6,6 +6,22 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Tests leave read-only files behind on purpose (and a killed run leaves
+// anything); make everything writable so that the folder can go.
+void RemoveFolder(const fs::path& dir) {
+  std::error_code ignored;
+  if (!fs::exists(dir, ignored)) return;
+  fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (const auto& entry : fs::recursive_directory_iterator(dir, ignored)) {
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(dir, ignored);
+}
+
+}  // namespace
+
 void InTempDir::SetUp() {
   previous_ = fs::current_path();
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -14,16 +30,14 @@ void InTempDir::SetUp() {
     if (c == '/') c = '_';
   }
   dir_ = fs::temp_directory_path() / name;
-  fs::remove_all(dir_);
+  RemoveFolder(dir_);
   fs::create_directories(dir_);
   fs::current_path(dir_);
 }
 
 void InTempDir::TearDown() {
   fs::current_path(previous_);
-  std::error_code ignored;
-  fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(dir_, ignored);
+  RemoveFolder(dir_);
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
