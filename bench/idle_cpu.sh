@@ -70,9 +70,9 @@ start=$(date +%s.%N)
 sleep "$seconds"
 app_after=$(ticks "$app_pid")
 server_after=$([ -n "$server_pid" ] && ticks "$server_pid" || echo 0)
-elapsed=$(echo "$(date +%s.%N) - $start" | bc -l)
+elapsed=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {print b - a}')
 
-percent() { printf '%.2f' "$(echo "100 * $1 / $hz / $elapsed" | bc -l)"; }
+percent() { awk -v t="$1" -v hz="$hz" -v s="$elapsed" 'BEGIN {printf "%.2f", 100 * t / hz / s}'; }
 printf 'idle for %.2f s; clock tick 1/%d s\n' "$elapsed" "$hz"
 echo "$(basename "$exe") (pid $app_pid): $((app_after - app_before)) ticks = $(percent $((app_after - app_before)))% of one core" \
   "($app_after ticks since it started, start-up included)"

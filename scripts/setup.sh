@@ -12,7 +12,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 
 for pkg in cmake make g++ googletest libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 \
-           wine wine32:i386 xvfb x11-apps imagemagick clang libclang-rt-14-dev libcli11-dev \
+           wine wine32:i386 xvfb x11-apps x11-utils imagemagick clang libclang-rt-14-dev libcli11-dev \
            clang-format; do
   have_pkg "$pkg" || need+=("$pkg")
 done
