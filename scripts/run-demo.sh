@@ -19,25 +19,28 @@ cmake --build "$dir" -j"$(nproc)" --target Orvanel make_demo_dlls demo_exchange 
 
 run="$(realpath -m "$BUILD_ROOT/demo-run")"
 rm -rf "$run"
-mkdir -p "$run/data" "$run/game"
+mkdir -p "$run/data" "$run/Diablo II"
 cp demo/data/*.txt "$run/data/"
 
 source scripts/wine-env.sh
 wine_start
 trap wine_stop EXIT
-(cd "$run" && wine "$OLDPWD/$dir/demo/make_demo_dlls.exe" game . </dev/null)
+# The working folder is drive D: of the Wine prefix, so that the game folder
+# reads D:\Diablo II as it would on a Windows machine.
+ln -sfn "$run" "$WINEPREFIX/dosdevices/d:"
+(cd "$run" && wine "$OLDPWD/$dir/demo/make_demo_dlls.exe" "Diablo II" . </dev/null)
 # The folder is stored as the program stores it: blanks as underscores.
-game=$(winepath -w "$run/game")
+game='D:\Diablo II'
 printf 'Folder: %s' "${game// /_}" >"$run/data/config.txt"
-cp -r "$run/game" "$run/game-before"
+cp -r "$run/Diablo II" "$run/game-before"
 exe="$PWD/$dir/app/Orvanel.exe"
 
 if [ -n "$had_display" ]; then
   echo "run-demo: Orvanel.exe in $run (close the window to end)"
   (cd "$run" && wine "$exe" </dev/null) || true
   echo "run-demo: bytes that changed (offset, before, after; octal):"
-  cmp -l "$run/game-before/d2game.dll" "$run/game/d2game.dll" | sed 's/^/  d2game.dll   /' || true
-  cmp -l "$run/game-before/d2client.dll" "$run/game/d2client.dll" | sed 's/^/  d2client.dll /' || true
+  cmp -l "$run/game-before/d2game.dll" "$run/Diablo II/d2game.dll" | sed 's/^/  d2game.dll   /' || true
+  cmp -l "$run/game-before/d2client.dll" "$run/Diablo II/d2client.dll" | sed 's/^/  d2client.dll /' || true
 else
   echo "run-demo: no display; a scripted exchange on a virtual one"
   wine "$PWD/$dir/tests/e2e/demo_exchange.exe" "$(winepath -w "$exe")" "$(winepath -w "$run")" \
