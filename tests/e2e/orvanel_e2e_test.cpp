@@ -449,6 +449,19 @@ TEST_F(OrvanelTest, AnEmptyClassTableGivesEmptyCombosAndNoExchange) {
   CloseAndExpectExitCode(1);
 }
 
+TEST_F(OrvanelTest, AnIdleWindowSleepsInsteadOfPolling) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  Sleep(300);  // let the window settle
+  long before = run_.ProcessorTicks(work_.Dir());
+  ASSERT_GE(before, 0) << "cannot find the program's process in Z:\\proc";
+  Sleep(1000);
+  // Ticks are hundredths of a second; a loop that polls without waiting uses
+  // about 100 in that second.
+  EXPECT_LT(run_.ProcessorTicks(work_.Dir()) - before, 20);
+  CloseAndExpectExitCode(1);
+}
+
 TEST_F(OrvanelTest, AKeyPressWhileQIsDownEndsTheProgramWithCodeOne) {
   work_.WriteAll();
   ASSERT_TRUE(Start());

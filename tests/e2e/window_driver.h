@@ -53,6 +53,12 @@ class OrvanelRun {
   // How many windows the program created, its helper windows and those of
   // the system included (counted from window events).
   int WindowsCreated();
+  // Processor time (user and system) the program has used so far, in clock
+  // ticks of its Unix process, or -1 when it cannot be found. Read from
+  // /proc, which Wine shows as Z:\proc: Wine does not report the times of
+  // another process through GetProcessTimes. folder is the program's working
+  // folder; a marker file put there tells its process apart from others.
+  long ProcessorTicks(const std::string& folder);
 
   // A visible top-level message box of the program, waiting up to ms.
   bool WaitForBox(DWORD ms, BoxInfo* box);
