@@ -12,6 +12,7 @@ export BUILD_ROOT="${BUILD_ROOT:-build}"
 dir="$BUILD_ROOT/windows"
 had_display="${DISPLAY:-}"
 
+bash scripts/setup.sh
 echo "run-demo: building Orvanel.exe"
 cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
