@@ -27,7 +27,7 @@ constexpr DWORD kComboStyle =
 constexpr DWORD kCheckBoxStyle = WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX;
 constexpr DWORD kPushButtonStyle = WS_CHILD | WS_VISIBLE;
 
-struct ControlSpec {
+struct ControlLayout {
   const char* className;
   const char* text;
   DWORD style;
@@ -37,9 +37,9 @@ struct ControlSpec {
 HINSTANCE programInstance = nullptr;
 
 // Every control has id 0: the window procedure tells them apart by handle.
-HWND CreateControl(const ControlSpec& spec) {
-  return CreateWindowExA(0, spec.className, spec.text, spec.style, spec.x, spec.y, spec.width,
-                         spec.height, MainWindow, nullptr, programInstance, nullptr);
+HWND CreateControl(const ControlLayout& layout) {
+  return CreateWindowExA(0, layout.className, layout.text, layout.style, layout.x, layout.y, layout.width,
+                         layout.height, MainWindow, nullptr, programInstance, nullptr);
 }
 
 HWND CreateLabel(const char* text, int x, int y, int width, int height) {
