@@ -38,8 +38,9 @@ HINSTANCE programInstance = nullptr;
 
 // Every control has id 0: the window procedure tells them apart by handle.
 HWND CreateControl(const ControlLayout& layout) {
-  return CreateWindowExA(0, layout.className, layout.text, layout.style, layout.x, layout.y, layout.width,
-                         layout.height, MainWindow, nullptr, programInstance, nullptr);
+  return CreateWindowExA(0, layout.className, layout.text, layout.style, layout.x, layout.y,
+                         layout.width, layout.height, MainWindow, nullptr, programInstance,
+                         nullptr);
 }
 
 HWND CreateLabel(const char* text, int x, int y, int width, int height) {
