@@ -6,10 +6,10 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <system_error>
 
 #include "patch/logger.h"
+#include "patch/whole_file.h"
 #include "tables/file_paths.h"
 
 namespace {
@@ -23,17 +23,7 @@ struct FileBytes {
 bool ReadWholeFile(const char* windowsPath, FileBytes* bytes) {
   FILE* file = OpenFile(windowsPath, "rb");
   if (file == nullptr) return false;
-  long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-  bool read = size >= 0 && size <= INT32_MAX && std::fseek(file, 0, SEEK_SET) == 0;
-  if (read) {
-    bytes->data.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
-    bytes->size = static_cast<int32_t>(size);
-    read = bytes->data != nullptr &&
-           std::fread(bytes->data.get(), 1, static_cast<size_t>(size), file) ==
-               static_cast<size_t>(size) &&
-           std::fgetc(file) == EOF && std::ferror(file) == 0;
-  }
+  bool read = ReadWholeStream(file, &bytes->data, &bytes->size);
   std::fclose(file);
   return read;
 }

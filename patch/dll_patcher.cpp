@@ -3,11 +3,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "patch/backup.h"
 #include "patch/logger.h"
+#include "patch/whole_file.h"
 #include "tables/data_files.h"
 #include "tables/file_paths.h"
 
@@ -43,16 +43,9 @@ int DllPatcher::LoadFile(int fileNumber) {
     return 0;
   }
 
-  long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
   std::unique_ptr<uint8_t[]> bytes;
-  if (size >= 0 && size <= INT32_MAX && std::fseek(file, 0, SEEK_SET) == 0) {
-    bytes.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
-  }
-  bool read =
-      bytes != nullptr &&
-      std::fread(bytes.get(), 1, static_cast<size_t>(size), file) == static_cast<size_t>(size) &&
-      std::ferror(file) == 0;
+  int32_t size = 0;
+  bool read = ReadWholeStream(file, &bytes, &size);
   std::fclose(file);
   if (!read) {
     logger.Print("* Couldn't read file %s", path);
@@ -60,7 +53,7 @@ int DllPatcher::LoadFile(int fileNumber) {
   }
 
   image = std::move(bytes);
-  imageSize = static_cast<int32_t>(size);
+  imageSize = size;
   loadedFile = fileNumber;
   return 1;
 }

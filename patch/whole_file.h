@@ -1,0 +1,14 @@
+// Reading a whole file into memory, shared by the DLL loads and the backups.
+#ifndef ORVANEL_PATCH_WHOLE_FILE_H_
+#define ORVANEL_PATCH_WHOLE_FILE_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+// Reads an open stream from its start to its end into a new buffer of exactly
+// its size. False (bytes and size untouched) when the size cannot be told or
+// exceeds 2 GiB, memory runs out, or the read falls short or runs long.
+bool ReadWholeStream(FILE* file, std::unique_ptr<uint8_t[]>* bytes, int32_t* size);
+
+#endif  // ORVANEL_PATCH_WHOLE_FILE_H_
