@@ -4,8 +4,8 @@
 
 #include "app/combo_boxes.h"
 #include "app/controls.h"
+#include "app/globals.h"
 #include "app/window_proc.h"
-#include "patch/dll_patcher.h"
 #include "resources/resource.h"
 #include "tables/data_files.h"
 

@@ -7,7 +7,7 @@
 
 #include "app/combo_boxes.h"
 #include "app/controls.h"
-#include "patch/dll_patcher.h"
+#include "app/globals.h"
 #include "resources/resource.h"
 
 namespace {

@@ -27,12 +27,20 @@
 #include "patch/logger.h"
 #include "tables/data_files.h"
 
+Logger logger;
+
 extern char** environ;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+// Made at first use, after the benchmark has entered its data folder.
+DllPatcher& Patcher() {
+  static DllPatcher patcher;
+  return patcher;
+}
 
 // Saves that push their bytes to the operating system but do not wait for
 // the disk: shows what the flush costs.
@@ -66,8 +74,8 @@ bool Prepare(const char* dataFolder, const char* dllFolder, SkillSelection* sele
                  dataFolder);
     return false;
   }
-  std::snprintf(dllPatcher.dllPaths[kGameDll], kTextSize, "%s/d2game.dll", dlls.c_str());
-  std::snprintf(dllPatcher.dllPaths[kClientDll], kTextSize, "%s/d2client.dll", dlls.c_str());
+  std::snprintf(Patcher().dllPaths[kGameDll], kTextSize, "%s/d2game.dll", dlls.c_str());
+  std::snprintf(Patcher().dllPaths[kClientDll], kTextSize, "%s/d2client.dll", dlls.c_str());
   std::snprintf(logger.fileName, sizeof logger.fileName, "%s", (dlls / "bench-log.txt").c_str());
   selection->version = 0;
   selection->firstClass = 0;
@@ -81,7 +89,7 @@ bool Prepare(const char* dataFolder, const char* dllFolder, SkillSelection* sele
 bool Exchange(const SkillSelection& selection, double* milliseconds) {
   char result[kResultSize];
   Clock::time_point start = Clock::now();
-  int done = ExchangeSkills(dllPatcher, classList, selection, result);
+  int done = ExchangeSkills(Patcher(), classList, selection, result);
   *milliseconds = Milliseconds(Clock::now() - start);
   if (!done) std::fprintf(stderr, "bench_exchange: the exchange failed: %s", result);
   return done;
@@ -113,8 +121,8 @@ int MeasurePeak(const char* dataFolder, const char* dllFolder) {
   std::printf("peak resident memory: %ld KiB before the exchange, %ld KiB after (+%ld KiB)\n",
               before, after, after - before);
   std::printf("largest DLL: %lld bytes\n",
-              static_cast<long long>(std::max(fs::file_size(dllPatcher.dllPaths[kGameDll]),
-                                              fs::file_size(dllPatcher.dllPaths[kClientDll]))));
+              static_cast<long long>(std::max(fs::file_size(Patcher().dllPaths[kGameDll]),
+                                              fs::file_size(Patcher().dllPaths[kClientDll]))));
   FreeDataTables();
   return 0;
 }
@@ -149,9 +157,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     copy.push_back(milliseconds);
-    dllPatcher.saveSteps = &unflushedSteps;
+    Patcher().saveSteps = &unflushedSteps;
     bool done = Exchange(selection, &milliseconds);
-    dllPatcher.saveSteps = &SaveSteps::System();
+    Patcher().saveSteps = &SaveSteps::System();
     if (!done) return 1;
     unflushed.push_back(milliseconds);
   }

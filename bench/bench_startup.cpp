@@ -14,8 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "patch/logger.h"
 #include "tables/data_files.h"
 #include "tables/record_list.h"
+
+Logger logger;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

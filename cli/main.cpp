@@ -15,6 +15,8 @@
 #include "tables/file_paths.h"
 #include "tables/record_list.h"
 
+Logger logger;
+
 namespace {
 
 struct Options {

@@ -56,10 +56,8 @@ int DryRun(DllPatcher& patcher, const SkillSelection& selection) {
       }
     }
     std::vector<uint8_t> before(patcher.image.get(), patcher.image.get() + patcher.imageSize);
-    std::string aspect = swap.resultLine + std::strspn(swap.resultLine, " ");
-    aspect.pop_back();  // the line end
     std::printf("%s: %s, %d bytes\n", NativePath(patcher.dllPaths[swap.fileNumber]).c_str(),
-                aspect.c_str(), swap.length);
+                swap.aspectName, swap.length);
     if (!patcher.SwapRanges(swap.length, swap.firstOffset, swap.secondOffset)) {
       std::printf("  refused: offsets \"%s\" and \"%s\"\n", swap.firstOffset, swap.secondOffset);
       failed = true;

@@ -8,7 +8,10 @@
 #include <system_error>
 
 #include "demo/demo_dlls.h"
+#include "patch/logger.h"
 #include "tables/data_files.h"
+
+Logger logger;
 
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 3) {

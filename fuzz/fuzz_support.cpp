@@ -11,6 +11,8 @@
 
 #include "patch/logger.h"
 
+Logger logger;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -70,7 +70,4 @@ class DllPatcher {
   SaveSteps* saveSteps = &SaveSteps::System();
 };
 
-// The program's one patcher; constructed after the logger.
-extern DllPatcher dllPatcher;
-
 #endif  // ORVANEL_PATCH_DLL_PATCHER_H_

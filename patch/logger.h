@@ -26,7 +26,8 @@ class Logger {
   FILE* stream = nullptr;
 };
 
-// The program's one logger; constructed before the DllPatcher.
+// The log the core writes to. Every program that links the core defines it
+// (the window program before its DllPatcher, so that the patcher may log).
 extern Logger logger;
 
 #endif  // ORVANEL_PATCH_LOGGER_H_

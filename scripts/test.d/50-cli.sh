@@ -61,6 +61,17 @@ suite() {
   expect_rc 0 "list"
   expect_out "$(cat "$root/tests/cli/demo_list.expected")" "list"
 
+  # With --data, the current folder's own data\config.txt is never read: not
+  # even one that would block every read (a FIFO; natively only).
+  if [ "$label" == native ]; then
+    mkdir -p elsewhere/data && mkfifo elsewhere/data/config.txt
+    (cd elsewhere && timeout 20 "${cli[@]}" --data ../data list >../.out 2>../.err </dev/null) ||
+      fail "list --data from a folder whose data/config.txt is a FIFO: exit status $?"
+    [ "$(cat .out)" == "$(cat "$root/tests/cli/demo_list.expected")" ] ||
+      fail "list --data from another folder printed: $(cat .out .err)"
+    rm -rf elsewhere
+  fi
+
   run set-folder game
   expect_rc 0 "set-folder"
   grep -qE '^Folder: .*game$' data/config.txt || fail "set-folder wrote $(cat data/config.txt)"
@@ -205,13 +216,7 @@ Dry run: no file was changed." "dry run"
 suite native "$root/$native/cli/orvanel-cli"
 
 # The Windows program imports system DLLs only.
-imports=$(i686-w64-mingw32-objdump -p "$windows/cli/orvanel-cli.exe" | awk '/DLL Name/ {print $3}')
-for dll in $imports; do
-  case "${dll,,}" in
-    kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
-    *) label=windows fail "orvanel-cli.exe imports $dll" ;;
-  esac
-done
+bash scripts/check-imports.sh "$windows/cli/orvanel-cli.exe" || label=windows fail "orvanel-cli.exe imports"
 
 source scripts/wine-env.sh
 wine_start

@@ -8,6 +8,9 @@
 #include <cstring>
 
 #include "patch/dll_patcher.h"
+#include "patch/logger.h"
+
+Logger logger;
 
 namespace {
 
@@ -27,15 +30,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: crash_saver FOLDER once|loop\n");
     return 2;
   }
-  // Paths as the program builds them from a folder.
-  int fits = std::snprintf(dllPatcher.dllPaths[kGameDll], kTextSize, "%s\\d2game.dll", argv[1]);
-  if (fits <= 0 || fits >= kTextSize) {
+  DllPatcher patcher;
+  if (!patcher.UseFolder(argv[1])) {
     std::fprintf(stderr, "crash_saver: expected a folder under %d characters, found %s\n",
                  kMaxFolderLength, argv[1]);
     return 2;
   }
-  if (std::strcmp(argv[2], "once") == 0) return SaveOnce(dllPatcher) ? 0 : 1;
-  while (SaveOnce(dllPatcher)) {
+  if (std::strcmp(argv[2], "once") == 0) return SaveOnce(patcher) ? 0 : 1;
+  while (SaveOnce(patcher)) {
   }
   return 1;
 }

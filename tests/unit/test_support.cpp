@@ -4,6 +4,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "patch/logger.h"
+
+Logger logger;
+
 namespace fs = std::filesystem;
 
 namespace {

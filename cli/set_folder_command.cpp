@@ -1,12 +1,11 @@
-// set-folder and restore: the game folder as the window stores it, and the
-// backups put back.
+// set-folder: the game folder kept as the window keeps it; and the test every
+// command that needs the folder makes first.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "cli/commands.h"
-#include "patch/backup.h"
 #include "tables/file_paths.h"
 
 bool FolderIsSet(const DllPatcher& patcher) {
@@ -51,32 +50,4 @@ int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
     }
   }
   return kExitSuccess;
-}
-
-int RunRestore(DllPatcher& patcher) {
-  if (!FolderIsSet(patcher)) return kExitFailed;
-  int restored = 0;
-  int failed = 0;
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    std::string dll = NativePath(patcher.dllPaths[fileNumber]);
-    std::string backup = NativePath(BackupPath(patcher.dllPaths[fileNumber]).c_str());
-    switch (RestoreBackup(patcher, fileNumber)) {
-      case RestoreOutcome::kRestored:
-        std::printf("Restored %s from %s\n", dll.c_str(), backup.c_str());
-        ++restored;
-        break;
-      case RestoreOutcome::kNoBackup:
-        std::printf("No backup of %s (never changed)\n", dll.c_str());
-        break;
-      case RestoreOutcome::kFailed:
-        std::printf("Could not restore %s\n", dll.c_str());
-        ++failed;
-        break;
-    }
-  }
-  if (restored == 0 && failed == 0) {
-    std::fprintf(stderr, "orvanel-cli restore: no backup to restore\n");
-    return kExitFailed;
-  }
-  return failed == 0 ? kExitSuccess : kExitFailed;
 }
