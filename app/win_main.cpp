@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/main_window.h"
-#include "tables/record_list.h"
+#include "tables/data_files.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Without a window no quit message would ever come: end at once.

@@ -1,4 +1,4 @@
-// The one-time backups of the DLLs and their restoring.
+// The one-time backups of the DLLs.
 #include "patch/backup.h"
 
 #include <cstdint>
@@ -19,26 +19,12 @@ struct FileBytes {
   int32_t size = 0;
 };
 
-// The whole file; false when it cannot be opened, sized or read to its end.
-bool ReadWholeFile(const char* windowsPath, FileBytes* bytes) {
-  FILE* file = OpenFile(windowsPath, "rb");
-  if (file == nullptr) return false;
-  bool read = ReadWholeStream(file, &bytes->data, &bytes->size);
-  std::fclose(file);
-  return read;
+bool ReadFileBytes(const char* windowsPath, FileBytes* bytes) {
+  return ReadWholeFile(windowsPath, &bytes->data, &bytes->size);
 }
 
 bool SameBytes(const FileBytes& a, const FileBytes& b) {
   return a.size == b.size && std::memcmp(a.data.get(), b.data.get(), a.size) == 0;
-}
-
-// 1: a file, 0: nothing there, -1: something else (a folder) or cannot tell.
-int Exists(const std::string& windowsPath) {
-  std::error_code error;
-  auto status = std::filesystem::status(NativePath(windowsPath.c_str()), error);
-  if (status.type() == std::filesystem::file_type::not_found) return 0;
-  if (error) return -1;
-  return std::filesystem::is_regular_file(status) ? 1 : -1;
 }
 
 // Writes bytes to a temporary file beside target, reads it back, then moves
@@ -55,7 +41,7 @@ const char* WriteCheckedCopy(SaveSteps& steps, const FileBytes& bytes, const std
   FileBytes copy;
   if (!written) {
     problem = "could not be written";
-  } else if (!ReadWholeFile(temporary.c_str(), &copy) || !SameBytes(copy, bytes)) {
+  } else if (!ReadFileBytes(temporary.c_str(), &copy) || !SameBytes(copy, bytes)) {
     problem = "did not read back the same as the file";
   } else if (!steps.Replace(temporary.c_str(), target.c_str())) {
     problem = "could not be moved into place";
@@ -70,16 +56,24 @@ std::string BackupPath(const char* dllPath) {
   return std::string(dllPath) + ".bak";
 }
 
+int BackupFileState(const std::string& backupPath) {
+  std::error_code error;
+  auto status = std::filesystem::status(NativePath(backupPath.c_str()), error);
+  if (status.type() == std::filesystem::file_type::not_found) return 0;
+  if (error) return -1;
+  return std::filesystem::is_regular_file(status) ? 1 : -1;
+}
+
 int EnsureBackup(SaveSteps& steps, const char* dllPath) {
   std::string backup = BackupPath(dllPath);
-  int exists = Exists(backup);
+  int exists = BackupFileState(backup);
   if (exists == 1) return 1;  // the first backup is the one worth keeping
   if (exists < 0) {
     logger.Print("* The backup %s is not a file; %s left unchanged", backup.c_str(), dllPath);
     return 0;
   }
   FileBytes original;
-  if (!ReadWholeFile(dllPath, &original)) {
+  if (!ReadFileBytes(dllPath, &original)) {
     logger.Print("* Couldn't read file %s to back it up; it is left unchanged", dllPath);
     return 0;
   }
@@ -89,34 +83,4 @@ int EnsureBackup(SaveSteps& steps, const char* dllPath) {
     return 0;
   }
   return 1;
-}
-
-RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber) {
-  if (fileNumber != kGameDll && fileNumber != kClientDll) return RestoreOutcome::kFailed;
-  const char* path = patcher.dllPaths[fileNumber];
-  if (path[0] == '\0') return RestoreOutcome::kFailed;
-  std::string backup = BackupPath(path);
-  int exists = Exists(backup);
-  if (exists == 0) return RestoreOutcome::kNoBackup;
-
-  FileBytes saved;
-  if (exists < 0 || !ReadWholeFile(backup.c_str(), &saved)) {
-    logger.Print("* Couldn't read file %s", backup.c_str());
-    return RestoreOutcome::kFailed;
-  }
-  // An exchange never changes a DLL's size: a DLL of another size was
-  // replaced (by a game update, say) after the backup, which would undo it.
-  std::error_code error;
-  uintmax_t current = std::filesystem::file_size(NativePath(path), error);
-  if (!error && current != static_cast<uintmax_t>(saved.size)) {
-    logger.Print("* %s has %llu bytes but its backup %s has %ld: not restored", path,
-                 static_cast<unsigned long long>(current), backup.c_str(),
-                 static_cast<long>(saved.size));
-    return RestoreOutcome::kFailed;
-  }
-
-  patcher.image = std::move(saved.data);
-  patcher.imageSize = saved.size;
-  patcher.loadedFile = fileNumber;
-  return patcher.SaveFile(fileNumber) ? RestoreOutcome::kRestored : RestoreOutcome::kFailed;
 }

@@ -7,22 +7,18 @@
 
 #include <string>
 
-#include "patch/dll_patcher.h"
 #include "patch/save_steps.h"
 
 // dllPath + ".bak".
 std::string BackupPath(const char* dllPath);
 
+// What stands at a backup's path: 1 a file, 0 nothing, -1 something else (a
+// folder) or it cannot be told.
+int BackupFileState(const std::string& backupPath);
+
 // Returns 1 when dllPath's backup exists (made now, or earlier and kept as
 // it is), 0 when it had to be made and could not be: the change must not go
 // ahead then. The copy is written, flushed and moved into place with steps.
 int EnsureBackup(SaveSteps& steps, const char* dllPath);
-
-enum class RestoreOutcome { kRestored, kNoBackup, kFailed };
-
-// Puts the backup of one DLL (kGameDll or kClientDll) back over it through
-// patcher.SaveFile, the same one-step replacement as every save; the backup
-// stays. The patcher's image then holds the restored bytes.
-RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber);
 
 #endif  // ORVANEL_PATCH_BACKUP_H_

@@ -16,18 +16,6 @@ namespace {
 // Saves are written in pieces of this size, each write checked.
 constexpr size_t kWriteChunk = 64 * 1024;
 
-// An offset text the exchange may use: upper-case hexadecimal digits only,
-// and few enough of them that the number does not wrap.
-bool IsOffsetText(const char* text) {
-  size_t length = std::strlen(text);
-  if (length == 0 || length > 8) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
-  }
-  return true;
-}
-
 bool FileNumberIsValid(int fileNumber, int slots) {
   return fileNumber >= 0 && fileNumber < slots;
 }

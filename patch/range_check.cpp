@@ -18,14 +18,6 @@ int64_t DllSize(const char* windowsPath) {
   return error ? -1 : static_cast<int64_t>(size);
 }
 
-// "   Graphics\n" -> "Graphics".
-std::string AspectName(const char* resultLine) {
-  std::string name(resultLine);
-  name.erase(0, name.find_first_not_of(' '));
-  name.erase(name.find_last_not_of('\n') + 1);
-  return name;
-}
-
 std::string Hex(uint64_t value) {
   char text[24];
   std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
@@ -64,14 +56,14 @@ int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& p
           const PlannedSwap& swap = plan.swaps[i];
           int64_t size = sizes[swap.fileNumber];
           // Offsets that are no offsets at all are the table check's findings.
-          if (size < 0 || !IsTableOffset(swap.firstOffset)) continue;
+          if (size < 0 || !IsOffsetText(swap.firstOffset)) continue;
           uint32_t start = 0;
           HexToNumber(&start, swap.firstOffset);
           uint64_t end = static_cast<uint64_t>(start) + static_cast<uint64_t>(swap.length);
           if (end <= static_cast<uint64_t>(size)) continue;
           findings->push_back(table.path + ":" + std::to_string(table.skillLines[k]) + ": " +
-                              AspectName(swap.resultLine) + " range " + Hex(start) + ".." +
-                              Hex(end - 1) + " of \"" + plan.firstSkill->name + "\" lies outside " +
+                              swap.aspectName + " range " + Hex(start) + ".." + Hex(end - 1) +
+                              " of \"" + plan.firstSkill->name + "\" lies outside " +
                               NativePath(patcher.dllPaths[swap.fileNumber]) + " (" +
                               std::to_string(size) + " bytes)");
           ++found;

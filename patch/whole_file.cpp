@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "tables/file_paths.h"
+
 bool ReadWholeStream(FILE* file, std::unique_ptr<uint8_t[]>* bytes, int32_t* size) {
   long length = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
@@ -15,4 +17,12 @@ bool ReadWholeStream(FILE* file, std::unique_ptr<uint8_t[]>* bytes, int32_t* siz
   *bytes = std::move(read);
   *size = static_cast<int32_t>(length);
   return true;
+}
+
+bool ReadWholeFile(const char* windowsPath, std::unique_ptr<uint8_t[]>* bytes, int32_t* size) {
+  FILE* file = OpenFile(windowsPath, "rb");
+  if (file == nullptr) return false;
+  bool read = ReadWholeStream(file, bytes, size);
+  std::fclose(file);
+  return read;
 }

@@ -11,4 +11,8 @@
 // exceeds 2 GiB, memory runs out, or the read falls short or runs long.
 bool ReadWholeStream(FILE* file, std::unique_ptr<uint8_t[]>* bytes, int32_t* size);
 
+// The same for the file at a Windows path, opened for reading only; false
+// also when it cannot be opened.
+bool ReadWholeFile(const char* windowsPath, std::unique_ptr<uint8_t[]>* bytes, int32_t* size);
+
 #endif  // ORVANEL_PATCH_WHOLE_FILE_H_

@@ -109,6 +109,16 @@ void HexToNumber(uint32_t* result, const char* text) {
   *result = sum;
 }
 
+bool IsOffsetText(const char* text) {
+  size_t length = std::strlen(text);
+  if (length == 0 || length > 8) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = text[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+  }
+  return true;
+}
+
 RecordList LoadVersions(const char* path) {
   FILE* file = OpenFile(path, "r");
   if (file == nullptr) return nullptr;
@@ -167,4 +177,11 @@ int LoadClasses() {
   });
   std::fclose(file);
   return 1;
+}
+
+void FreeDataTables() {
+  FreeList<RecordNode>(&versionList);
+  FreeList<ClassRecord>(&classList);
+  versionList = nullptr;
+  classList = nullptr;
 }

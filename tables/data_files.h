@@ -51,6 +51,9 @@ size_t FirstToken(const char* line, char* token, size_t tokenSize);
 // Hexadecimal text to number, most significant digit first, wrapping at 32
 // bits. Characters are not checked: above '@' counts code - 55, else code - 48.
 void HexToNumber(uint32_t* result, const char* text);
+// The offsets an exchange may use: 1 to 8 upper-case hexadecimal digits, so
+// that HexToNumber neither guesses at a character nor wraps.
+bool IsOffsetText(const char* text);
 
 RecordList LoadVersions(const char* path);
 // Reads data\classes.txt and both skill tables of each class into classList.
@@ -61,5 +64,7 @@ int LoadClasses();
 bool SkillTablePath(const char* className, int version, char path[kLineSize]);
 // version is the position (0 or 1) whose fields the table's lines fill.
 RecordList LoadSkillTable(const char* path, int version);
+// Frees versionList, then classList with every class's skill lists.
+void FreeDataTables();
 
 #endif  // ORVANEL_TABLES_DATA_FILES_H_

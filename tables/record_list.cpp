@@ -1,7 +1,5 @@
 #include "tables/record_list.h"
 
-#include "tables/data_files.h"
-
 RecordList versionList = nullptr;
 RecordList classList = nullptr;
 
@@ -47,11 +45,4 @@ bool RecordNode::RemoveFromList(RecordNode** head) {
   prev = nullptr;
   next = nullptr;
   return true;
-}
-
-void FreeDataTables() {
-  FreeList<RecordNode>(&versionList);
-  FreeList<ClassRecord>(&classList);
-  versionList = nullptr;
-  classList = nullptr;
 }

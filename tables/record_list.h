@@ -1,7 +1,7 @@
 // Intrusive doubly linked lists of records read from the data files.
 // A list is a pointer to its first node (null when empty); the holder of the
 // head owns every node. Nodes are allocated by the loaders and freed by
-// FreeDataTables (or by the owner of a local list).
+// FreeDataTables (tables/data_files.h) or by the owner of a local list.
 #ifndef ORVANEL_TABLES_RECORD_LIST_H_
 #define ORVANEL_TABLES_RECORD_LIST_H_
 
@@ -54,8 +54,5 @@ void FreeList(RecordList* head) {
 // The program-wide tables, filled at start-up.
 extern RecordList versionList;
 extern RecordList classList;
-
-// Frees versionList, then classList with every class's skill lists.
-void FreeDataTables();
 
 #endif  // ORVANEL_TABLES_RECORD_LIST_H_

@@ -1,6 +1,7 @@
 #include "tables/table_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -167,10 +168,6 @@ const OffsetColumn kOffsetColumns[] = {
     {"descriptions", 5, &SkillRecord::descriptionsOffset},
 };
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 // column is the text in the file, loaded what the loader kept of it.
 void CheckOffset(const char* aspect, const std::string& column, const char* loaded, int line,
                  FileReport* report) {
@@ -179,9 +176,9 @@ void CheckOffset(const char* aspect, const std::string& column, const char* load
     report->Add(line, what + " has more than five digits: the loader leaves it empty");
   } else if (loaded[0] == '\0') {
     report->Add(line, what + " is empty once the loader drops its last character");
-  } else if (!IsTableOffset(loaded)) {
+  } else if (!IsOffsetText(loaded)) {
     report->Add(line, what + " is not upper-case hexadecimal");
-  } else if (IsHexDigit(column.back())) {
+  } else if (std::isxdigit(static_cast<unsigned char>(column.back()))) {
     report->Add(line, what + " ends in a digit, which the loader drops (it reads " +
                           Quoted(loaded) + "): end the column with h");
   }
@@ -305,15 +302,6 @@ int CheckClasses(RecordList classes, std::vector<std::string>* findings, TableLi
 }
 
 }  // namespace
-
-bool IsTableOffset(const char* text) {
-  size_t length = std::strlen(text);
-  if (length == 0 || length > 5) return false;
-  for (size_t i = 0; i < length; ++i) {
-    if (!((text[i] >= '0' && text[i] <= '9') || (text[i] >= 'A' && text[i] <= 'F'))) return false;
-  }
-  return true;
-}
 
 int CheckTables(RecordList versions, RecordList classes, std::vector<std::string>* findings,
                 TableLines* lines) {

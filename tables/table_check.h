@@ -20,9 +20,6 @@ struct SkillTableLines {
 };
 using TableLines = std::vector<std::array<SkillTableLines, kVersionCount>>;
 
-// Non-empty, at most five characters, each 0-9 or A-F.
-bool IsTableOffset(const char* text);
-
 // versions and classes are what LoadVersions("data\\versions.txt") and
 // LoadClasses() made of the files now in the data folder. Appends findings
 // and fills lines (may be null). Returns the number of findings added.
