@@ -9,9 +9,10 @@ const char kNoChanges[] = "No changes made\n";
 const char kErrors[] = "There were errors in your request\n";
 const char kJoin[] = " <-> ";
 
-// The three aspects in processing order: which DLL, how many bytes, which
-// offset field of a skill, and the line the result shows.
+// The three aspects in processing order: their name, which DLL, how many
+// bytes, which offset field of a skill, and the line the result shows.
 struct Aspect {
+  const char* name;
   bool SkillSelection::*ticked;
   int fileNumber;
   int32_t length;
@@ -20,10 +21,12 @@ struct Aspect {
 };
 
 const Aspect kAspects[] = {
-    {&SkillSelection::effects, kGameDll, 12, &SkillRecord::effectsOffset, "   Effects\n"},
-    {&SkillSelection::graphics, kClientDll, 20, &SkillRecord::graphicsOffset, "   Graphics\n"},
-    {&SkillSelection::descriptions, kClientDll, 16, &SkillRecord::descriptionsOffset,
-     "   Descriptions\n"},
+    {"Effects", &SkillSelection::effects, kGameDll, 12, &SkillRecord::effectsOffset,
+     "   Effects\n"},
+    {"Graphics", &SkillSelection::graphics, kClientDll, 20, &SkillRecord::graphicsOffset,
+     "   Graphics\n"},
+    {"Descriptions", &SkillSelection::descriptions, kClientDll, 16,
+     &SkillRecord::descriptionsOffset, "   Descriptions\n"},
 };
 
 const SkillRecord* FindSkill(RecordList classes, int32_t classPosition, int32_t version,
@@ -85,9 +88,12 @@ int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePl
 
   for (const Aspect& aspect : kAspects) {
     if (!(selection.*aspect.ticked)) continue;
-    plan->swaps[plan->swapCount++] = {
-        aspect.fileNumber, aspect.length, (plan->firstSkill->*aspect.offsets)[selection.version],
-        (plan->secondSkill->*aspect.offsets)[selection.version], aspect.resultLine};
+    plan->swaps[plan->swapCount++] = {aspect.fileNumber,
+                                      aspect.length,
+                                      (plan->firstSkill->*aspect.offsets)[selection.version],
+                                      (plan->secondSkill->*aspect.offsets)[selection.version],
+                                      aspect.name,
+                                      aspect.resultLine};
   }
   return 1;
 }

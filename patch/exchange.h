@@ -27,6 +27,7 @@ struct PlannedSwap {
   int32_t length;
   const char* firstOffset;   // offset text in the first skill's record
   const char* secondOffset;  // offset text in the second skill's record
+  const char* aspectName;    // "Effects", "Graphics" or "Descriptions"
   const char* resultLine;    // e.g. "   Effects\n"
 };
 
