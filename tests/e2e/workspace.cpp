@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/dll_bytes.h"
+
 namespace fs = std::filesystem;
 
 const char* const kClassNames[3] = {"Amazon", "Sorceress", "Empty"};
@@ -40,13 +42,8 @@ std::string SkillLine(const char* name, int classIndex, int skillIndex, int vers
 }
 
 Bytes Pattern(uint32_t size, uint32_t seed) {
-  Bytes bytes(size);
-  uint32_t state = seed;
-  for (uint8_t& byte : bytes) {
-    state = state * 1103515245u + 12345u;
-    byte = static_cast<uint8_t>(state >> 16);
-  }
-  return bytes;
+  std::string bytes = DllBytes(size, seed);
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 }  // namespace

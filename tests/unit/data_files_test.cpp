@@ -317,4 +317,27 @@ TEST_F(DataFiles, ARecordThatCannotBeAllocatedEndsTheListThere) {
   EXPECT_EQ(Names(static_cast<ClassRecord*>(classList)->skillLists[1]), Strings{"Jab"});
 }
 
+TEST(FreeDataTables, FreesEveryTableAndLeavesTheHeadsNull) {
+  FreeDataTables();
+  EXPECT_EQ(versionList, nullptr);
+  EXPECT_EQ(classList, nullptr);
+
+  (new RecordNode)->AddToList(&versionList);
+  (new RecordNode)->AddToList(&versionList);
+  ClassRecord* empty = new ClassRecord;  // no skills in either version
+  empty->AddToList(&classList);
+  ClassRecord* full = new ClassRecord;
+  (new SkillRecord)->AddToList(&full->skillLists[0]);
+  (new SkillRecord)->AddToList(&full->skillLists[0]);
+  (new SkillRecord)->AddToList(&full->skillLists[1]);
+  full->AddToList(&classList);
+
+  // Leaks or double frees show under the sanitizers.
+  FreeDataTables();
+  EXPECT_EQ(versionList, nullptr);
+  EXPECT_EQ(classList, nullptr);
+  FreeDataTables();
+  EXPECT_EQ(versionList, nullptr);
+}
+
 }  // namespace

@@ -20,7 +20,7 @@ class DllPatcherTest : public InTempDir {
  protected:
   void SetUp() override {
     InTempDir::SetUp();
-    AimAt(patcher_, "game");
+    patcher_.UseFolder("game");
   }
   // Writes d2game.dll and loads it.
   void Load(const std::string& bytes) {
@@ -34,15 +34,6 @@ class DllPatcherTest : public InTempDir {
 
   DllPatcher patcher_;
 };
-
-TEST_F(DllPatcherTest, StartsEmpty) {
-  EXPECT_EQ(patcher_.imageSize, 0);
-  EXPECT_EQ(patcher_.image, nullptr);
-  EXPECT_EQ(patcher_.windowLength, 0);
-  EXPECT_EQ(patcher_.offset, 0);
-  EXPECT_EQ(patcher_.loadedFile, -1);
-  EXPECT_STREQ(patcher_.dllPaths[2], "");
-}
 
 TEST_F(DllPatcherTest, LoadThenSaveReproducesTheFileByteForByte) {
   std::string bytes = DllBytes(70000);
@@ -241,7 +232,7 @@ TEST_F(DllPatcherTest, SaveWritesOnlyTheFileTheImageCameFrom) {
   EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't write file game\\d2client.dll"});
 
   DllPatcher fresh;
-  AimAt(fresh, "game");
+  fresh.UseFolder("game");
   EXPECT_EQ(fresh.SaveFile(kGameDll), 0);  // nothing loaded yet
   EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client);
 }

@@ -19,24 +19,6 @@ namespace {
 constexpr size_t kDllSize = 0x1000;
 const char kErrors[] = "There were errors in your request\n";
 
-// The real file system; remembers which files were replaced and can refuse
-// to replace one of them.
-class RecordingSteps : public SaveSteps {
- public:
-  bool Replace(const char* from, const char* to) override {
-    replaced.push_back(to);
-    return refuse == to ? false : SaveSteps::Replace(from, to);
-  }
-  bool Replaced(const char* path) const {
-    for (const std::string& to : replaced) {
-      if (to == path) return true;
-    }
-    return false;
-  }
-  std::vector<std::string> replaced;
-  std::string refuse;
-};
-
 struct Offsets {
   const char* effects;
   const char* graphics;
@@ -81,7 +63,7 @@ class ExchangeTest : public InTempDir {
  protected:
   void SetUp() override {
     InTempDir::SetUp();
-    AimAt(patcher_, "game");
+    patcher_.UseFolder("game");
     patcher_.saveSteps = &steps_;
     gameBytes_ = DllBytes(kDllSize, 1);
     clientBytes_ = DllBytes(kDllSize, 2);
@@ -125,7 +107,7 @@ class ExchangeTest : public InTempDir {
   std::string Client() const { return ReadFileBytes("game/d2client.dll"); }
 
   DllPatcher patcher_;
-  RecordingSteps steps_;
+  FaultySteps steps_;
   RecordList classes_ = nullptr;
   std::string gameBytes_;
   std::string clientBytes_;

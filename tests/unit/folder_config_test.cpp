@@ -161,4 +161,14 @@ TEST_F(FolderConfigTest, AnUnwritableConfigKeepsTheFolderForTheRun) {
   EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file data\\config.txt"});
 }
 
+TEST_F(FolderConfigTest, UseFolderAimsThePathsForThisRunOnly) {
+  DllPatcher patcher;
+  ASSERT_EQ(patcher.UseFolder("game"), 1);
+  EXPECT_STREQ(patcher.dllPaths[kGameDll], "game\\d2game.dll");
+  EXPECT_STREQ(patcher.dllPaths[kClientDll], "game\\d2client.dll");
+  EXPECT_FALSE(fs::exists("data/config.txt"));
+  EXPECT_EQ(patcher.UseFolder(std::string(kMaxFolderLength + 1, 'x').c_str()), 0);
+  EXPECT_STREQ(patcher.folder, "game");
+}
+
 }  // namespace

@@ -1,29 +1,18 @@
-// Helpers for the tests of the patching core: DLL stand-ins with every byte
-// value that text mode would mangle, the log's lines, and a patcher aimed at
-// a folder without touching data\config.txt.
+// Helpers for the tests of the patching core: DLL stand-ins, the log's lines,
+// and the one SaveSteps double.
 #ifndef ORVANEL_TESTS_UNIT_PATCH_TEST_SUPPORT_H_
 #define ORVANEL_TESTS_UNIT_PATCH_TEST_SUPPORT_H_
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "patch/dll_patcher.h"
+#include "patch/save_steps.h"
+#include "tests/support/dll_bytes.h"
 #include "tests/unit/test_support.h"
-
-// size bytes that differ from position to position and, from seed on, hold
-// 0x00, 0x0A, 0x0D, 0x1A and 0xFF among them.
-inline std::string DllBytes(size_t size, unsigned seed = 1) {
-  std::string bytes(size, '\0');
-  unsigned state = seed * 2654435761u + 12345u;
-  for (size_t i = 0; i < size; ++i) {
-    state = state * 1103515245u + 12345u;
-    bytes[i] = static_cast<char>(state >> 16);
-  }
-  static const char kAwkward[] = {0x00, 0x0A, 0x0D, 0x1A, '\xFF', 0x0D, 0x0A};
-  for (size_t i = 0; i < sizeof kAwkward && i < size; ++i) bytes[i] = kAwkward[i];
-  return bytes;
-}
 
 // The lines of log.txt without their line ends (CR LF on Windows).
 inline std::vector<std::string> LogLines() {
@@ -41,11 +30,81 @@ inline std::vector<std::string> LogLines() {
   return lines;
 }
 
-// Aims the patcher's two DLL slots at folder (a Windows-style path).
-inline void AimAt(DllPatcher& patcher, const char* folder) {
-  std::snprintf(patcher.folder, sizeof patcher.folder, "%s", folder);
-  std::snprintf(patcher.dllPaths[kGameDll], kTextSize, "%s\\d2game.dll", folder);
-  std::snprintf(patcher.dllPaths[kClientDll], kTextSize, "%s\\d2client.dll", folder);
+// log.txt with its line ends as "\n" (text mode writes CR LF on Windows).
+inline std::string LogText() {
+  std::string text = ReadFileBytes("log.txt");
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
 }
+
+// The real file system, except for one chosen fault: a step fails the way it
+// would on a full disk or a locked file (the failing write has written half
+// its bytes), or every written byte is changed on its way to the disk. It
+// records the files opened and replaced, and can refuse to replace one file.
+class FaultySteps : public SaveSteps {
+ public:
+  enum Fault { kNone, kOpen, kWrite, kFlush, kClose, kReplace, kCorrupt };
+
+  explicit FaultySteps(Fault fault = kNone, int failingWrite = 0)
+      : fault_(fault), failingWrite_(failingWrite) {}
+
+  FILE* Open(const char* path) override {
+    opened.push_back(path);
+    return fault_ == kOpen ? nullptr : SaveSteps::Open(path);
+  }
+  bool Write(FILE* file, const uint8_t* bytes, size_t count) override {
+    int write = writes++;
+    if (fault_ == kWrite && write == failingWrite_) {
+      SaveSteps::Write(file, bytes, count / 2);
+      return false;
+    }
+    if (fault_ != kCorrupt) return SaveSteps::Write(file, bytes, count);
+    std::vector<uint8_t> changed(bytes, bytes + count);
+    for (uint8_t& byte : changed) byte ^= 0x20;
+    return SaveSteps::Write(file, changed.data(), count);
+  }
+  bool Flush(FILE* file) override { return fault_ != kFlush && SaveSteps::Flush(file); }
+  bool Close(FILE* file) override { return SaveSteps::Close(file) && fault_ != kClose; }
+  bool Replace(const char* from, const char* to) override {
+    replaced.push_back(to);
+    return fault_ != kReplace && refuse != to && SaveSteps::Replace(from, to);
+  }
+
+  bool Replaced(const char* path) const {
+    return std::find(replaced.begin(), replaced.end(), path) != replaced.end();
+  }
+
+  std::vector<std::string> opened;
+  std::vector<std::string> replaced;
+  int writes = 0;
+  std::string refuse;  // a path whose replacement fails
+
+ private:
+  Fault fault_;
+  int failingWrite_;
+};
+
+// A game folder "game" with a d2game.dll of 5000 bytes and a d2client.dll of
+// 7000, and a patcher aimed at it.
+class GameFolderTest : public InTempDir {
+ protected:
+  void SetUp() override {
+    InTempDir::SetUp();
+    patcher_.UseFolder("game");
+    game_ = DllBytes(5000, 1);
+    client_ = DllBytes(7000, 2);
+    WriteFileBytes("game/d2game.dll", game_);
+    WriteFileBytes("game/d2client.dll", client_);
+  }
+  // One change as the exchange makes it: load, swap, save.
+  int Change(int fileNumber, const char* a, const char* b) {
+    return patcher_.LoadFile(fileNumber) && patcher_.SwapRanges(12, a, b) &&
+           patcher_.SaveFile(fileNumber);
+  }
+
+  DllPatcher patcher_;
+  std::string game_;
+  std::string client_;
+};
 
 #endif  // ORVANEL_TESTS_UNIT_PATCH_TEST_SUPPORT_H_

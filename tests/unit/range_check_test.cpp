@@ -40,14 +40,6 @@ class RangeCheckTest : public InTempDir {
   DllPatcher patcher_;
 };
 
-TEST_F(RangeCheckTest, UseFolderAimsThePathsForThisRunOnly) {
-  EXPECT_STREQ(patcher_.dllPaths[kGameDll], "game\\d2game.dll");
-  EXPECT_STREQ(patcher_.dllPaths[kClientDll], "game\\d2client.dll");
-  EXPECT_FALSE(std::filesystem::exists("data/config.txt"));
-  EXPECT_EQ(patcher_.UseFolder(std::string(kMaxFolderLength + 1, 'x').c_str()), 0);
-  EXPECT_STREQ(patcher_.folder, "game");
-}
-
 // 0x1000-byte DLLs: a 12-byte effects range may start at FF4 at most, a
 // 20-byte graphics range at FEC, a 16-byte descriptions range at FF0.
 TEST_F(RangeCheckTest, ARangeMustEndInsideItsOwnDll) {

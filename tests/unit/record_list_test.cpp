@@ -6,8 +6,6 @@
 
 #include <vector>
 
-#include "tables/data_files.h"
-
 namespace {
 
 // Checks the list invariant: positions 0, 1, 2, ... in next order and mutual
@@ -112,29 +110,6 @@ TEST_F(ListOfNodes, AppendLinksBehindTheTailAndIgnoresANullItem) {
   owned_.push_back(extra);
   EXPECT_EQ(owned_[1]->Append(&extra), extra);
   EXPECT_EQ(CheckedNodes(head_), owned_);
-}
-
-TEST(FreeDataTables, FreesEveryTableAndLeavesTheHeadsNull) {
-  FreeDataTables();
-  EXPECT_EQ(versionList, nullptr);
-  EXPECT_EQ(classList, nullptr);
-
-  (new RecordNode)->AddToList(&versionList);
-  (new RecordNode)->AddToList(&versionList);
-  ClassRecord* empty = new ClassRecord;  // no skills in either version
-  empty->AddToList(&classList);
-  ClassRecord* full = new ClassRecord;
-  (new SkillRecord)->AddToList(&full->skillLists[0]);
-  (new SkillRecord)->AddToList(&full->skillLists[0]);
-  (new SkillRecord)->AddToList(&full->skillLists[1]);
-  full->AddToList(&classList);
-
-  // Leaks or double frees show under the sanitizers.
-  FreeDataTables();
-  EXPECT_EQ(versionList, nullptr);
-  EXPECT_EQ(classList, nullptr);
-  FreeDataTables();
-  EXPECT_EQ(versionList, nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Saving never destroys the DLL: whichever step fails, the file on disk is
 // the one that was there before, no temporary file is left and the failure
 // is logged and reported.
+#include "patch/save_steps.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "patch/dll_patcher.h"
-#include "patch/save_steps.h"
 #include "tables/file_paths.h"
 #include "tests/unit/patch_test_support.h"
 
@@ -24,52 +25,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The real file system, except that one chosen step fails the way it would
-// on a full disk or a locked file: a failing write has written half its bytes.
-class FailingSteps : public SaveSteps {
- public:
-  enum Step { kNone, kOpen, kWrite, kFlush, kClose, kReplace };
-
-  FailingSteps(Step step, int failingWrite = 0) : step_(step), failingWrite_(failingWrite) {}
-
-  FILE* Open(const char* path) override {
-    opened.push_back(path);
-    return step_ == kOpen ? nullptr : SaveSteps::Open(path);
-  }
-  bool Write(FILE* file, const uint8_t* bytes, size_t count) override {
-    if (step_ == kWrite && writes++ == failingWrite_) {
-      SaveSteps::Write(file, bytes, count / 2);
-      return false;
-    }
-    return SaveSteps::Write(file, bytes, count);
-  }
-  bool Flush(FILE* file) override { return step_ == kFlush ? false : SaveSteps::Flush(file); }
-  bool Close(FILE* file) override {
-    bool closed = SaveSteps::Close(file);
-    return step_ == kClose ? false : closed;
-  }
-  bool Replace(const char* from, const char* to) override {
-    return step_ == kReplace ? false : SaveSteps::Replace(from, to);
-  }
-
-  std::vector<std::string> opened;
-  int writes = 0;
-
- private:
-  Step step_;
-  int failingWrite_;
-};
-
 // 200000 bytes: four pieces to write.
 constexpr size_t kDllSize = 200000;
 constexpr int kPieces = 4;
 const std::vector<std::string> kFiles = {"d2game.dll", "d2game.dll.bak"};
 
-class SaveTest : public InTempDir {
+class SaveStepsTest : public InTempDir {
  protected:
   void SetUp() override {
     InTempDir::SetUp();
-    AimAt(patcher_, "game");
+    patcher_.UseFolder("game");
     original_ = DllBytes(kDllSize);
     WriteFileBytes("game/d2game.dll", original_);
     // The one-time backup was made by an earlier change, so every save here
@@ -90,37 +55,37 @@ class SaveTest : public InTempDir {
   std::string changed_;
 };
 
-TEST_F(SaveTest, EveryFailingStepLeavesTheOriginalAndNoTemporaryFile) {
+TEST_F(SaveStepsTest, EveryFailingStepLeavesTheOriginalAndNoTemporaryFile) {
   struct Case {
-    FailingSteps::Step step;
+    FaultySteps::Fault step;
     int write;
     const char* logged;
   };
-  std::vector<Case> cases = {{FailingSteps::kOpen, 0, "* Couldn't open file game\\d2game.dll"}};
+  std::vector<Case> cases = {{FaultySteps::kOpen, 0, "* Couldn't open file game\\d2game.dll"}};
   for (int i = 0; i < kPieces; ++i) {
-    cases.push_back({FailingSteps::kWrite, i, "* Couldn't write file game\\d2game.dll"});
+    cases.push_back({FaultySteps::kWrite, i, "* Couldn't write file game\\d2game.dll"});
   }
-  cases.push_back({FailingSteps::kFlush, 0, "* Couldn't write file game\\d2game.dll"});
-  cases.push_back({FailingSteps::kClose, 0, "* Couldn't write file game\\d2game.dll"});
-  cases.push_back({FailingSteps::kReplace, 0, "* Couldn't open file game\\d2game.dll"});
+  cases.push_back({FaultySteps::kFlush, 0, "* Couldn't write file game\\d2game.dll"});
+  cases.push_back({FaultySteps::kClose, 0, "* Couldn't write file game\\d2game.dll"});
+  cases.push_back({FaultySteps::kReplace, 0, "* Couldn't open file game\\d2game.dll"});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "step " << c.step << ", write " << c.write);
     fs::remove("log.txt");
-    FailingSteps steps(c.step, c.write);
+    FaultySteps steps(c.step, c.write);
     patcher_.saveSteps = &steps;
     EXPECT_EQ(patcher_.SaveFile(kGameDll), 0);
     EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
     EXPECT_EQ(ListFolder("game"), kFiles);
     EXPECT_EQ(LogLines(), std::vector<std::string>{c.logged});
     EXPECT_TRUE(Image() == changed_);  // the image keeps the exchange
-    if (c.step == FailingSteps::kWrite) {
+    if (c.step == FaultySteps::kWrite) {
       EXPECT_EQ(steps.writes, c.write + 1);
     }
   }
 
   // The same steps without a failure write the new image, all four pieces.
-  FailingSteps steps(FailingSteps::kNone);
+  FaultySteps steps(FaultySteps::kNone);
   patcher_.saveSteps = &steps;
   fs::remove("log.txt");
   EXPECT_EQ(patcher_.SaveFile(kGameDll), 1);
@@ -132,8 +97,8 @@ TEST_F(SaveTest, EveryFailingStepLeavesTheOriginalAndNoTemporaryFile) {
 
 // The temporary file sits beside the DLL, so that the last step is a rename
 // within one folder.
-TEST_F(SaveTest, TheTemporaryFileIsWrittenBesideTheDll) {
-  FailingSteps steps(FailingSteps::kNone);
+TEST_F(SaveStepsTest, TheTemporaryFileIsWrittenBesideTheDll) {
+  FaultySteps steps(FaultySteps::kNone);
   patcher_.saveSteps = &steps;
   ASSERT_EQ(patcher_.SaveFile(kGameDll), 1);
   patcher_.saveSteps = &SaveSteps::System();
@@ -144,7 +109,7 @@ TEST_F(SaveTest, TheTemporaryFileIsWrittenBesideTheDll) {
 
 // A crash in the middle of an earlier save left its temporary file, even a
 // read-only one; the next save replaces it.
-TEST_F(SaveTest, AStaleTemporaryFileNeverBlocksASave) {
+TEST_F(SaveStepsTest, AStaleTemporaryFileNeverBlocksASave) {
   std::string stale = NativePath(TemporaryPathFor("game\\d2game.dll").c_str());
   WriteFileBytes(stale, DllBytes(kDllSize + 999, 7));
   fs::permissions(stale, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
@@ -164,7 +129,7 @@ TEST_F(SaveTest, AStaleTemporaryFileNeverBlocksASave) {
 // The longest folder the paths allow (242 characters) still saves: the
 // temporary file's path must fit wherever the DLL's path fits (on Windows,
 // 259 characters).
-TEST_F(SaveTest, TheLongestFolderStillSaves) {
+TEST_F(SaveStepsTest, TheLongestFolderStillSaves) {
 #ifdef _WIN32
   const std::string base = "C:\\orvanel-longest";  // short enough to clean up
 #else
@@ -172,7 +137,7 @@ TEST_F(SaveTest, TheLongestFolderStillSaves) {
 #endif
   std::string folder = base + "\\" + std::string(kMaxFolderLength - base.size() - 1, 'd');
   ASSERT_EQ(folder.size(), static_cast<size_t>(kMaxFolderLength));
-  AimAt(patcher_, folder.c_str());
+  ASSERT_EQ(patcher_.UseFolder(folder.c_str()), 1);
   ASSERT_EQ(std::strlen(patcher_.dllPaths[kClientDll]), 255u);
   std::string client = DllBytes(4096, 3);
   WriteFileBytes(NativePath(patcher_.dllPaths[kClientDll]), client);
@@ -188,7 +153,7 @@ TEST_F(SaveTest, TheLongestFolderStillSaves) {
 
 #ifndef _WIN32
 // A real full disk: the process may not write more than 64 KiB into any file.
-TEST_F(SaveTest, ADiskFullSaveLeavesTheOriginal) {
+TEST_F(SaveStepsTest, ADiskFullSaveLeavesTheOriginal) {
   struct sigaction ignore = {};
   struct sigaction previous = {};
   ignore.sa_handler = SIG_IGN;
@@ -212,7 +177,7 @@ TEST_F(SaveTest, ADiskFullSaveLeavesTheOriginal) {
 
 #ifdef _WIN32
 // Another program holds the DLL open and shares nothing: the load is refused.
-TEST_F(SaveTest, ADllHeldWithoutSharingIsNotLoaded) {
+TEST_F(SaveStepsTest, ADllHeldWithoutSharingIsNotLoaded) {
   HANDLE held = CreateFileA("game\\d2game.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -225,7 +190,7 @@ TEST_F(SaveTest, ADllHeldWithoutSharingIsNotLoaded) {
 
 // It takes the file while the exchange runs: the save is refused and the
 // original stays whole.
-TEST_F(SaveTest, ADllHeldWithoutSharingIsNotReplaced) {
+TEST_F(SaveStepsTest, ADllHeldWithoutSharingIsNotReplaced) {
   HANDLE held = CreateFileA("game\\d2game.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
