@@ -171,7 +171,8 @@ growth() {
   (cd "$work/growth" && "$paired" "$runs" "list wide 1000" "$plan") >"$work/growth/out.txt"
   echo "## list and check, whole processes: wide = classes of 50 skills per table, deep = 2 classes"
   head -1 "$work/growth/out.txt" | sed 's/; x LABEL.*//'
-  tail -n +2 "$work/growth/out.txt" | cut -c1-66
+  # The ratios to the first step say nothing here: left out.
+  tail -n +2 "$work/growth/out.txt" | sed -E 's/ {2,}(x list wide 1000|[0-9.]+ \([^)]*\)) *$//'
   echo "## per record: the median over the records, and against the same at 1,000 (x);"
   echo "## beyond 1,000: (median - median at 1,000) / (records - 1,000), start-up left out"
   tail -n +3 "$work/growth/out.txt" | awk '
