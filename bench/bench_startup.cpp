@@ -3,6 +3,9 @@
 //   bench_startup FOLDER RUNS
 // Writes FOLDER/data (lines end in CR LF, as Windows editors write them),
 // then loads and frees the tables RUNS times from the warm file cache.
+//   bench_startup --write FOLDER CLASSES SKILLS
+// Only writes FOLDER/data, with SKILLS skills in each table of CLASSES
+// classes, for timing whole orvanel-cli processes on it.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -35,7 +38,7 @@ std::string ClassName(int index) {
 }
 
 // Returns the number of bytes written.
-long long WriteTables(const fs::path& data) {
+long long WriteTables(const fs::path& data, int classCount, int skillCount) {
   fs::create_directories(data);
   long long bytes = 0;
   auto write = [&bytes](const fs::path& path, const std::string& text) {
@@ -44,14 +47,14 @@ long long WriteTables(const fs::path& data) {
   };
   write(data / "versions.txt", "// versions\r\n1.09b\r\n1.09d\r\n|\r\n");
   std::string classes = "// classes\r\n";
-  for (int c = 0; c < kClasses; ++c) classes += ClassName(c) + "\r\n";
+  for (int c = 0; c < classCount; ++c) classes += ClassName(c) + "\r\n";
   write(data / "classes.txt", classes + "|\r\n");
-  for (int c = 0; c < kClasses; ++c) {
+  for (int c = 0; c < classCount; ++c) {
     for (const char* suffix : {" 109b.txt", " 109d.txt"}) {
       std::string table = "// skills of " + ClassName(c) + "\r\n";
-      for (int s = 0; s < kSkills; ++s) {
+      for (int s = 0; s < skillCount; ++s) {
         char line[160];
-        unsigned offset = 0x1000 + static_cast<unsigned>(c * kSkills + s) * 0x40;
+        unsigned offset = 0x1000 + static_cast<unsigned>(c * skillCount + s) * 0x40;
         std::snprintf(
             line, sizeof line, "Skill_%03d_%03d\t%05Xh\tfx%d\t%05Xh\tgfx%d\t%05Xh\tdesc%d\r\n", c,
             s, offset & 0xFFFFF, s, (offset + 0x10) & 0xFFFFF, s, (offset + 0x20) & 0xFFFFF, s);
@@ -76,13 +79,23 @@ int CountSkills() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "--write") {
+    int classCount = std::max(1, std::atoi(argv[3]));
+    int skillCount = std::max(1, std::atoi(argv[4]));
+    long long bytes = WriteTables(fs::absolute(argv[2]) / "data", classCount, skillCount);
+    std::printf("%d skill records in %d classes, %lld bytes\n", 2 * classCount * skillCount,
+                classCount, bytes);
+    return 0;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: bench_startup FOLDER RUNS\n");
+    std::fprintf(stderr,
+                 "usage: bench_startup FOLDER RUNS\n"
+                 "       bench_startup --write FOLDER CLASSES SKILLS\n");
     return 2;
   }
   fs::path folder = fs::absolute(argv[1]);
   int runs = std::max(1, std::atoi(argv[2]));
-  long long bytes = WriteTables(folder / "data");
+  long long bytes = WriteTables(folder / "data", kClasses, kSkills);
   fs::current_path(folder);
 
   std::vector<double> load;

@@ -1,19 +1,23 @@
 #include "cli/names.h"
 
 #include <cctype>
-#include <vector>
 
 #include "tables/data_files.h"
 
 namespace {
 
-std::string Folded(const std::string& text, bool underscoreIsBlank) {
-  std::string folded;
-  for (char c : text) {
-    if (underscoreIsBlank && c == '_') c = ' ';
-    folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+char Folded(char c, bool underscoreIsBlank) {
+  if (underscoreIsBlank && c == '_') c = ' ';
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+// text as typed equals name but for letter case (and _ for blanks).
+bool Alike(const std::string& text, const char* name, bool underscoreIsBlank) {
+  size_t i = 0;
+  for (; i < text.size() && name[i] != '\0'; ++i) {
+    if (Folded(text[i], underscoreIsBlank) != Folded(name[i], false)) return false;
   }
-  return folded;
+  return i == text.size() && name[i] == '\0';
 }
 
 bool IsNumber(const std::string& text) {
@@ -34,27 +38,25 @@ std::string NamesOf(RecordList list) {
 }
 
 // An exact name first, then a name equal but for letter case (when only one
-// is), then a position.
-int32_t Find(RecordList list, const std::string& text, bool underscoreIsBlank) {
-  std::vector<int32_t> alike;
+// is), then a position; all from one walk of the list.
+RecordNode* Find(RecordList list, const std::string& text, bool underscoreIsBlank) {
+  int32_t number = IsNumber(text) ? static_cast<int32_t>(std::stol(text)) : -1;
+  RecordNode* alike = nullptr;
+  int alikeCount = 0;
+  RecordNode* atNumber = nullptr;
   for (RecordNode* node = list; node != nullptr; node = node->next) {
-    if (text == node->name) return node->position;
-    if (Folded(text, underscoreIsBlank) == Folded(node->name, false)) {
-      alike.push_back(node->position);
-    }
+    if (text == node->name) return node;
+    if (Alike(text, node->name, underscoreIsBlank) && alikeCount++ == 0) alike = node;
+    if (number >= 0 && atNumber == nullptr && node->position == number) atNumber = node;
   }
-  if (alike.size() == 1) return alike[0];
-  if (IsNumber(text)) {
-    int32_t position = static_cast<int32_t>(std::stol(text));
-    if (AtPosition(list, position) != nullptr) return position;
-  }
-  return -1;
+  return alikeCount == 1 ? alike : atNumber;
 }
 
 }  // namespace
 
 int32_t FindVersion(RecordList versions, const std::string& text, std::string* error) {
-  int32_t position = Find(versions, text, false);
+  RecordNode* version = Find(versions, text, false);
+  int32_t position = version != nullptr ? version->position : -1;
   if (position < 0) *error = "unknown version \"" + text + "\"; versions: " + NamesOf(versions);
   return position;
 }
@@ -68,14 +70,15 @@ bool FindSkill(RecordList classes, const std::string& text, int32_t* classPositi
   }
   std::string className = text.substr(0, colon);
   std::string skillName = text.substr(colon + 1);
-  *classPosition = Find(classes, className, false);
+  auto* record = static_cast<ClassRecord*>(Find(classes, className, false));
+  *classPosition = record != nullptr ? record->position : -1;
   if (*classPosition < 0) {
     *error = "unknown class \"" + className + "\"; classes: " + NamesOf(classes);
     return false;
   }
-  auto* record = static_cast<ClassRecord*>(AtPosition(classes, *classPosition));
   // The skill boxes show the names of the first version's tables.
-  *skillPosition = Find(record->skillLists[0], skillName, true);
+  RecordNode* skill = Find(record->skillLists[0], skillName, true);
+  *skillPosition = skill != nullptr ? skill->position : -1;
   if (*skillPosition < 0) {
     *error = "unknown skill \"" + skillName + "\" of " + record->name +
              "; its skills: " + NamesOf(record->skillLists[0]);

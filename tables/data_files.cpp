@@ -58,12 +58,13 @@ template <typename MakeRecord>
 void ReadRecords(FILE* file, RecordList* head, MakeRecord makeRecord) {
   char line[kLineSize];
   char token[kLineSize];
+  ListAppender list(head);
   while (ReadDataLine(file, line)) {
     if (FirstToken(line, token, sizeof token) == 0) continue;
     if (std::strcmp(token, kEndMarker) == 0) break;
     RecordNode* record = makeRecord(line, token);
     if (record == nullptr) break;
-    record->AddToList(head);
+    list.Add(record);
   }
 }
 

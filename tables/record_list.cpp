@@ -16,6 +16,28 @@ RecordNode* AtPosition(RecordNode* head, int32_t position) {
   return nullptr;
 }
 
+std::vector<RecordNode*> ByPosition(RecordNode* head, size_t count) {
+  std::vector<RecordNode*> nodes(count, nullptr);
+  for (RecordNode* node = head; node != nullptr; node = node->next) {
+    if (node->position < 0 || static_cast<size_t>(node->position) >= count) continue;
+    if (nodes[node->position] == nullptr) nodes[node->position] = node;
+  }
+  return nodes;
+}
+
+RecordNode* ListAppender::Add(RecordNode* node) {
+  // The steps of AddToList, with the tail at hand instead of walked to.
+  if (tail_ == nullptr) {
+    *head_ = node;
+  } else {
+    node->prev = tail_;
+    node->position = tail_->position + 1;
+    tail_->next = node;
+  }
+  tail_ = node;
+  return node;
+}
+
 RecordNode* RecordNode::Append(RecordNode** item) {
   if (*item == nullptr) return nullptr;
   RecordNode* tail = Tail(this);

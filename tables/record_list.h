@@ -5,7 +5,9 @@
 #ifndef ORVANEL_TABLES_RECORD_LIST_H_
 #define ORVANEL_TABLES_RECORD_LIST_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class RecordNode {
  public:
@@ -40,6 +42,25 @@ using RecordList = RecordNode*;
 RecordNode* Tail(RecordNode* node);
 // The first node from head whose stored position equals position; null if none.
 RecordNode* AtPosition(RecordNode* head, int32_t position);
+
+// The node at each position 0..count-1 as AtPosition would find it (the first
+// with that stored position; null where none), from one walk of the list, for
+// loops that visit the positions in turn.
+std::vector<RecordNode*> ByPosition(RecordNode* head, size_t count);
+
+// Appends to the list at *head as AddToList does, with the same links and
+// positions, but remembers the tail so that each node costs the same however
+// long the list has grown. Nothing else may change the list while it appends.
+class ListAppender {
+ public:
+  explicit ListAppender(RecordList* head) : head_(head), tail_(Tail(*head)) {}
+  // Returns node.
+  RecordNode* Add(RecordNode* node);
+
+ private:
+  RecordList* head_;
+  RecordNode* tail_;
+};
 
 // Deletes every node of a list of T and sets the head to null.
 template <typename T>

@@ -128,8 +128,12 @@ bool CheckDuplicate(std::map<std::string, int>* seen, const char* what, const ch
   return inserted;
 }
 
-const char* NameAt(RecordList list, size_t position) {
-  RecordNode* node = AtPosition(list, static_cast<int32_t>(position));
+// The record the loader made of each data line, by position.
+std::vector<RecordNode*> RecordsOf(RecordList list, const ScannedFile& file) {
+  return ByPosition(list, file.records.size());
+}
+
+const char* NameOf(const RecordNode* node) {
   return node != nullptr ? node->name : nullptr;
 }
 
@@ -143,8 +147,9 @@ int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
   CheckListShape(file, &report);
   if (file.records.empty()) report.Add(file.lastLine, "lists no version");
   std::map<std::string, int> seen;
+  std::vector<RecordNode*> records = RecordsOf(versions, file);
   for (size_t k = 0; k < file.records.size(); ++k) {
-    const char* name = NameAt(versions, k);
+    const char* name = NameOf(records[k]);
     if (name == nullptr) continue;
     int line = file.records[k].number;
     CheckDuplicate(&seen, "version", name, line, &report);
@@ -203,8 +208,9 @@ void CheckSkillLine(const DataLine& data, const SkillRecord& skill, int version,
 void CheckSkillTable(const ScannedFile& file, RecordList skills, int version, FileReport* report) {
   CheckListShape(file, report);
   std::map<std::string, int> seen;
+  std::vector<RecordNode*> records = RecordsOf(skills, file);
   for (size_t k = 0; k < file.records.size(); ++k) {
-    auto* skill = static_cast<const SkillRecord*>(AtPosition(skills, static_cast<int32_t>(k)));
+    auto* skill = static_cast<const SkillRecord*>(records[k]);
     if (skill == nullptr) continue;
     int line = file.records[k].number;
     CheckSkillLine(file.records[k], *skill, version, report);
@@ -222,9 +228,11 @@ void CheckSkillTable(const ScannedFile& file, RecordList skills, int version, Fi
 void CompareTables(const ScannedFile& first, RecordList firstSkills, const ScannedFile& second,
                    RecordList secondSkills, FileReport* report) {
   size_t common = std::min(first.records.size(), second.records.size());
+  std::vector<RecordNode*> shownRecords = RecordsOf(firstSkills, first);
+  std::vector<RecordNode*> exchangedRecords = RecordsOf(secondSkills, second);
   for (size_t k = 0; k < common; ++k) {
-    const char* shown = NameAt(firstSkills, k);
-    const char* exchanged = NameAt(secondSkills, k);
+    const char* shown = NameOf(shownRecords[k]);
+    const char* exchanged = NameOf(exchangedRecords[k]);
     if (shown == nullptr || exchanged == nullptr || std::strcmp(shown, exchanged) == 0) continue;
     report->Add(second.records[k].number, "skill " + std::to_string(k) + " is " +
                                               Quoted(exchanged) + " here but " + Quoted(shown) +
@@ -288,8 +296,9 @@ int CheckClasses(RecordList classes, std::vector<std::string>* findings, TableLi
   std::vector<std::string> tableFindings;
   int found = 0;
   lines->resize(file.records.size());
+  std::vector<RecordNode*> records = RecordsOf(classes, file);
   for (size_t k = 0; k < file.records.size(); ++k) {
-    auto* record = static_cast<const ClassRecord*>(AtPosition(classes, static_cast<int32_t>(k)));
+    auto* record = static_cast<const ClassRecord*>(records[k]);
     if (record == nullptr) continue;
     int line = file.records[k].number;
     // A repeated class reads the same tables again: their findings once do.

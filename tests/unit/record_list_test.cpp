@@ -22,7 +22,7 @@ std::vector<RecordNode*> CheckedNodes(RecordNode* head) {
   return nodes;
 }
 
-// A list of n heap nodes built as the loaders build theirs.
+// A list of n heap nodes built with AddToList.
 class ListOfNodes : public ::testing::Test {
  protected:
   void Build(int n) {
@@ -67,10 +67,30 @@ TEST_F(ListOfNodes, AtPositionFindsStoredPositionsAndNothingElse) {
   EXPECT_EQ(AtPosition(head_, -1), nullptr);
   EXPECT_EQ(AtPosition(head_, 3), nullptr);
 
+  EXPECT_EQ(ByPosition(head_, 4), (std::vector<RecordNode*>{head_, owned_[1], owned_[2], nullptr}));
+
   // The match is on the stored field, not on the number of steps taken.
   owned_[1]->position = 7;
   EXPECT_EQ(AtPosition(head_, 7), owned_[1]);
   EXPECT_EQ(AtPosition(head_, 1), nullptr);
+  // Where two nodes share a position, the first one is found.
+  owned_[2]->position = 0;
+  EXPECT_EQ(ByPosition(head_, 3), (std::vector<RecordNode*>{head_, nullptr, nullptr}));
+}
+
+TEST_F(ListOfNodes, ListAppenderLinksAsAddToListDoes) {
+  ListAppender empty(&head_);
+  owned_.push_back(new RecordNode);
+  EXPECT_EQ(empty.Add(owned_.back()), owned_.back());
+  Build(2);
+  // Behind a list that already has nodes, as the loaders append to classList.
+  ListAppender appender(&head_);
+  for (int i = 0; i < 3; ++i) {
+    owned_.push_back(new RecordNode);
+    appender.Add(owned_.back());
+  }
+  EXPECT_EQ(CheckedNodes(head_), owned_);
+  EXPECT_EQ(Tail(head_), owned_[5]);
 }
 
 TEST_F(ListOfNodes, RemovingTheHeadPromotesTheSecondNodeAndRenumbers) {
