@@ -7,6 +7,8 @@
 # and demo\demo.bat starts Orvanel.exe on the demo. The tarball's orvanel-cli
 # is linked statically and works on its template.
 set -euo pipefail
+cd "$(dirname "$0")/../.."
+export BUILD_ROOT="${BUILD_ROOT:-build}"
 root=$PWD
 windows="$BUILD_ROOT/windows"
 out="$BUILD_ROOT/package"
@@ -87,6 +89,10 @@ same "orvanel-cli list on the template" "$(
 (cd "$linux" && ./orvanel-cli check 2>/dev/null) || fail "orvanel-cli check finds problems in the template"
 
 echo "package: the zip under Wine"
+if ! wine --version >/dev/null 2>&1; then
+  echo "package: Wine does not run here: $(wine --version 2>&1 | tail -1)"
+  exit 1
+fi
 export ORVANEL_OWN_DISPLAY=1
 source scripts/wine-env.sh
 # Set first, so that the virtual display ends even when Wine cannot start.
