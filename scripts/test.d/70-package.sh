@@ -88,6 +88,7 @@ same "orvanel-cli list on the template" "$(
 )" "$(cd "$linux" && ./orvanel-cli list)"
 (cd "$linux" && ./orvanel-cli check 2>/dev/null) || fail "orvanel-cli check finds problems in the template"
 
+for exe in Orvanel orvanel-cli; do bash scripts/check-imports.sh "$win/$exe.exe" || fail "imports"; done
 echo "package: the zip under Wine"
 if ! wine --version >/dev/null 2>&1; then
   echo "package: Wine does not run here: $(wine --version 2>&1 | tail -1)"
@@ -105,7 +106,6 @@ same "orvanel-cli.exe list on the demo" "$(cat tests/cli/demo_list.expected)" \
   "$(cd "$win/demo" && wine_run ../orvanel-cli.exe list)"
 (cd "$win" && wine orvanel-cli.exe check </dev/null >/dev/null 2>&1) ||
   fail "orvanel-cli.exe check finds problems in the template"
-for exe in Orvanel orvanel-cli; do bash scripts/check-imports.sh "$win/$exe.exe" || fail "imports"; done
 smoke=$(cd "$win" && wine_run "$root/$windows/tests/e2e/package_smoke.exe" 'demo\demo.bat') ||
   fail "package_smoke could not finish"
 same "demo.bat's window" "folder: $(winepath -w "$win/demo/game" | tr -d '\r')
