@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "patch/dll_patcher.h"
 #include "patch/logger.h"
+#include "resources/version.h"
 #include "tables/data_files.h"
 #include "tables/file_paths.h"
 #include "tables/record_list.h"
@@ -32,6 +33,7 @@ void AddCommands(CLI::App& app, Options& options) {
   app.add_option("--folder", options.folder,
                  "the game folder for this run (default: the one kept in data\\config.txt)")
       ->type_name("DIR");
+  app.set_version_flag("--version", "orvanel-cli " ORVANEL_VERSION, "print the version and exit");
   app.require_subcommand(1);
   app.fallthrough();
 

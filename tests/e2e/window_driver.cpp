@@ -178,6 +178,28 @@ bool OrvanelRun::Start(const std::string& exe, const std::string& folder, std::s
   return true;
 }
 
+bool OrvanelRun::Attach(DWORD ms, std::string* error) {
+  for (DWORD waited = 0;; waited += kPollMs) {
+    HWND window = FindWindowExA(nullptr, nullptr, "Orvanel", nullptr);
+    if (window != nullptr && FindWindowExA(window, nullptr, "Button", "Swap") != nullptr) {
+      GetWindowThreadProcessId(window, &processId_);
+      process_.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
+                                      FALSE, processId_);
+      if (process_.hProcess == nullptr) {
+        *error = "cannot follow process " + std::to_string(processId_) + ": error " +
+                 std::to_string(GetLastError());
+        return false;
+      }
+      main_ = window;
+      return true;
+    }
+    if (waited >= ms) break;
+    Sleep(kPollMs);
+  }
+  *error = "no Orvanel window appeared within " + std::to_string(ms) + " ms";
+  return false;
+}
+
 DWORD OrvanelRun::WaitForExit(DWORD ms) {
   // Pumps this thread's messages meanwhile: they carry the window events.
   DWORD until = GetTickCount() + ms;

@@ -45,6 +45,10 @@ class OrvanelRun {
   // Starts exe with folder as its current directory and waits until it is
   // idle. False (with the reason in error) when it cannot be started.
   bool Start(const std::string& exe, const std::string& folder, std::string* error);
+  // Follows an Orvanel.exe that another program started (a batch file, say):
+  // waits up to ms for a main window with all its controls. False (with the
+  // reason in error) when none appears.
+  bool Attach(DWORD ms, std::string* error);
   // The main window once all its controls exist; null if the program ended.
   HWND MainWindow() const { return main_; }
   // The exit code, or kStillRunning when it has not ended within ms.

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The release packages as a player gets them: scripts/package.sh makes them,
+# then each is unpacked into a fresh folder and tried there. The zip holds
+# exactly the listed files, its text with CR LF line ends and a data template
+# without offsets; under Wine its orvanel-cli.exe tells its version, lists
+# the demo and accepts the template, both programs import only system DLLs,
+# and demo\demo.bat starts Orvanel.exe on the demo. The tarball's orvanel-cli
+# is linked statically and works on its template.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+export BUILD_ROOT="${BUILD_ROOT:-build}"
+root=$PWD
+windows="$BUILD_ROOT/windows"
+out="$BUILD_ROOT/package"
+unpacked="$root/$BUILD_ROOT/package-test"
+version=$(sed -n 's/^project(Orvanel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+zip="Orvanel-$version-win32.zip"
+tarball="orvanel-$version-linux-x86_64.tar.gz"
+
+bash scripts/package.sh
+cmake --build "$windows" -j"$(nproc)" --target package_smoke >/dev/null
+
+failures=0
+fail() {
+  echo "FAIL $*"
+  failures=$((failures + 1))
+}
+# same WHAT EXPECTED FOUND: fails with a diff when they differ.
+same() {
+  [ "$2" == "$3" ] || fail "$1:"$'\n'"$(diff <(echo "$2") <(echo "$3") || true)"
+}
+classes=(Amazon Sorceress Necromancer Paladin Barbarian Druid Assassin)
+# The tables of a data folder, as find prints them under PREFIX.
+tables() {
+  echo "$1"
+  printf "$1/%s\n" classes.txt versions.txt
+  for class in "${classes[@]}"; do printf "$1/$class %s.txt\n" 109b 109d; done
+}
+contents() { (cd "$1" && find . -mindepth 1 | sed 's#^\./##' | LC_ALL=C sort); }
+sorted() { LC_ALL=C sort; }
+
+same "build/package holds" "$(printf '%s\n' "$zip" SHA256SUMS "$tarball" | sorted)" \
+  "$(ls "$out" | sorted)"
+(cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the packages"
+
+rm -rf "$unpacked"
+mkdir -p "$unpacked/win32" "$unpacked/linux"
+win="$unpacked/win32"
+(cd "$win" && cmake -E tar xf "$root/$out/$zip")
+same "the zip holds" "$({
+  printf '%s\n' Orvanel.exe orvanel-cli.exe README.txt LICENSE.txt demo demo/demo.bat demo/game \
+    demo/game/d2game.dll demo/game/d2client.dll
+  tables data
+  tables demo/data
+} | sorted)" "$(contents "$win")"
+lf=$(cd "$win" && grep -lv $'\r$' README.txt LICENSE.txt demo/demo.bat data/*.txt demo/data/*.txt ||
+  true)
+[ -z "$lf" ] || fail "lines without CR LF in: $lf"
+grep -q "^Orvanel $version"$'\r$' "$win/README.txt" || fail "README.txt does not start with the version"
+# Every line of the template's skill tables is a note or the end bar.
+offsets=$(cd "$win/data" && grep -Hv -e '^/' -e '^[[:space:]]*$' -e '^|[[:space:]]*$' ./*' 109'?.txt ||
+  true)
+[ -z "$offsets" ] || fail "the template's skill tables hold data lines:"$'\n'"$offsets"
+for exe in Orvanel orvanel-cli; do
+  resources=$(i686-w64-mingw32-windres -i "$win/$exe.exe" -O rc)
+  grep -qF "FILEVERSION ${version//./, }, 0" <<<"$resources" || fail "$exe.exe: FILEVERSION"
+  grep -qF "VALUE \"ProductVersion\", \"$version\"" <<<"$resources" || fail "$exe.exe: ProductVersion"
+done
+grep -qaF "name=\"Orvanel\" version=\"$version.0\"" "$win/Orvanel.exe" || fail "the manifest's version"
+
+tar -xzf "$out/$tarball" -C "$unpacked/linux"
+linux="$unpacked/linux/${tarball%.tar.gz}"
+same "the tarball holds" "$({
+  printf '%s\n' "${tarball%.tar.gz}" "${tarball%.tar.gz}/"{orvanel-cli,README.txt,LICENSE.txt}
+  tables "${tarball%.tar.gz}/data"
+} | sorted)" "$(contents "$unpacked/linux")"
+if readelf -l "$linux/orvanel-cli" | grep -q 'program interpreter'; then
+  fail "the tarball's orvanel-cli is linked dynamically"
+fi
+cmp -s "$linux/README.txt" <(tr -d '\r' <"$win/README.txt") ||
+  fail "the tarball's README.txt differs from the zip's"
+cmp -s "$linux/LICENSE.txt" LICENSE || fail "the tarball's LICENSE.txt differs from LICENSE"
+same "orvanel-cli --version" "orvanel-cli $version" "$("$linux/orvanel-cli" --version)"
+# The template loads as versions and classes without skills.
+same "orvanel-cli list on the template" "$(
+  printf 'Versions:\n  0  1.09b\n  1  1.09d\nClasses and skills:\n'
+  for i in "${!classes[@]}"; do echo "  $i  ${classes[$i]}"; done
+)" "$(cd "$linux" && ./orvanel-cli list)"
+(cd "$linux" && ./orvanel-cli check 2>/dev/null) || fail "orvanel-cli check finds problems in the template"
+
+for exe in Orvanel orvanel-cli; do bash scripts/check-imports.sh "$win/$exe.exe" || fail "imports"; done
+echo "package: the zip under Wine"
+if ! wine --version >/dev/null 2>&1; then
+  echo "package: Wine does not run here: $(wine --version 2>&1 | tail -1)"
+  exit 1
+fi
+export ORVANEL_OWN_DISPLAY=1
+source scripts/wine-env.sh
+# Set first, so that the virtual display ends even when Wine cannot start.
+trap wine_stop EXIT
+wine_start
+# wine ARGS...: in the current folder, output without CRs.
+wine_run() { wine "$@" </dev/null | tr -d '\r'; }
+same "orvanel-cli.exe --version" "orvanel-cli $version" "$(cd "$win" && wine_run orvanel-cli.exe --version)"
+same "orvanel-cli.exe list on the demo" "$(cat tests/cli/demo_list.expected)" \
+  "$(cd "$win/demo" && wine_run ../orvanel-cli.exe list)"
+(cd "$win" && wine orvanel-cli.exe check </dev/null >/dev/null 2>&1) ||
+  fail "orvanel-cli.exe check finds problems in the template"
+smoke=$(cd "$win" && wine_run "$root/$windows/tests/e2e/package_smoke.exe" 'demo\demo.bat') ||
+  fail "package_smoke could not finish"
+same "demo.bat's window" "folder: $(winepath -w "$win/demo/game" | tr -d '\r')
+versions: 1.09b, 1.09d
+classes: $(IFS=,; echo "${classes[*]}" | sed 's/,/, /g')
+result: Magic Arrow <-> Fire Bolt
+result:    Effects" "$smoke"
+[ -f "$win/demo/game/d2game.dll.bak" ] || fail "the demo's exchange made no backup in demo\\game"
+
+if [ "$failures" -gt 0 ]; then
+  echo "package: $failures checks failed"
+  exit 1
+fi
+echo "package: both packages passed"
