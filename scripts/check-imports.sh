@@ -5,7 +5,8 @@
 set -euo pipefail
 exe="$1"
 allowed='^(kernel32|user32|gdi32|shell32|ole32|comctl32|comdlg32|advapi32|msvcrt)\.dll$'
-imports=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+# The 64-bit objdump reads 32-bit and 64-bit programs alike.
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
 if [ -z "$imports" ]; then
   echo "check-imports: no import table found in $exe" >&2
   exit 1

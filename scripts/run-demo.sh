@@ -9,13 +9,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export BUILD_ROOT="${BUILD_ROOT:-build}"
-dir="$BUILD_ROOT/windows"
 had_display="${DISPLAY:-}"
 
 bash scripts/setup.sh
-echo "run-demo: building Orvanel.exe"
-cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+source scripts/windows-build.sh
+dir="$windows_dir"
+echo "run-demo: building Orvanel.exe ($windows_arch)"
+windows_configure "$dir" "$windows_toolchain"
 cmake --build "$dir" -j"$(nproc)" --target Orvanel make_demo_dlls demo_exchange >/dev/null
 
 run="$(realpath -m "$BUILD_ROOT/demo-run")"

@@ -2,6 +2,20 @@
 # prefix under $BUILD_ROOT, a virtual display and a persistent wineserver.
 #   wine_start   prepare the prefix, start Xvfb and the wineserver
 #   wine_stop    end them again
+source scripts/windows-build.sh
+if [ "$windows_arch" = x86_64 ]; then
+  # 64-bit Wine only: "wine" (and the tools that call "wine-stable") must not
+  # pick the 32-bit loader, which cannot run here.
+  wine_bin="$PWD/$BUILD_ROOT/wine-bin"
+  mkdir -p "$wine_bin"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$wine_bin/$name"
+    chmod +x "$wine_bin/$name"
+  done
+  export PATH="$wine_bin:$PATH"
+  export WINELOADER=/usr/lib/wine/wine64
+  export WINEPREFIX="${WINEPREFIX:-$PWD/$BUILD_ROOT/wineprefix-x64}"
+fi
 export WINEPREFIX="${WINEPREFIX:-$PWD/$BUILD_ROOT/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"

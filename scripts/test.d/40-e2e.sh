@@ -3,9 +3,9 @@
 # the one the window procedure expects, and tests/e2e works the real program
 # through its windows under Wine on a virtual display.
 set -euo pipefail
-dir="$BUILD_ROOT/windows"
-cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+source scripts/windows-build.sh
+dir="$windows_dir"
+windows_configure "$dir" "$windows_toolchain"
 cmake --build "$dir" -j"$(nproc)" --target Orvanel orvanel_e2e
 exe="$dir/app/Orvanel.exe"
 
@@ -15,7 +15,7 @@ bash scripts/check-imports.sh "$exe"
 echo "e2e: menu resource 101"
 # The menu cannot be read from another process under Wine, so it is read
 # from the built program.
-i686-w64-mingw32-windres -i "$exe" -O rc |
+"$windows_prefix-windres" -i "$exe" -O rc |
   awk '/^LANGUAGE/ { language = $0 } /^101 MENU/ { print language; inside = 1 }
        inside { print } inside && /^END/ { exit }' |
   diff -u tests/e2e/menu_101.rc -

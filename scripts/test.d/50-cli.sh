@@ -6,11 +6,11 @@
 set -euo pipefail
 root=$PWD
 native="$BUILD_ROOT/native"
-windows="$BUILD_ROOT/windows"
+source scripts/windows-build.sh
+windows="$windows_dir"
 cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$native" -j"$(nproc)" --target orvanel-cli make_demo_dlls
-cmake -S . -B "$windows" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+windows_configure "$windows" "$windows_toolchain"
 cmake --build "$windows" -j"$(nproc)" --target orvanel-cli
 
 failures=0
