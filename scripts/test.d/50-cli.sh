@@ -159,7 +159,7 @@ Dry run: no file was changed." "dry run"
   rm -rf game3 && cp -r original game3
   cp original/d2client.dll game3/d2game.dll.bak
   truncate -s "$(stat -c %s original/d2game.dll)" game3/d2game.dll.bak
-  run --folder game3 swap --version 0 --first Amazon:Jab --second Amazon:Zeal --effects
+  run --folder game3 swap --version 0 --first Amazon:Jab --second Paladin:Zeal --effects
   expect_rc 1 "swap with a foreign backup"
   expect_err "so it cannot be the original of" "swap with a foreign backup"
   same_file game3/d2game.dll original/d2game.dll "swap with a foreign backup"
