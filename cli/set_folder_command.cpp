@@ -1,5 +1,6 @@
 // set-folder: the game folder kept as the window keeps it; and the test every
 // command that needs the folder makes first.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -30,17 +31,31 @@ int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
   // Picked folders end in a separator only at a drive's root.
   if (!full.has_filename() && full.has_relative_path()) full = full.parent_path();
   std::string path = full.string();
+  // The file stores blanks as underscores; a folder that would read back as
+  // another one is refused before the file is touched.
+  std::string storedForm = path;
+  std::replace(storedForm.begin(), storedForm.end(), ' ', '_');
+  char readBack[kTextSize];
+  DecodeStoredFolder(storedForm.c_str(), readBack);
+  if (path.size() <= static_cast<size_t>(kMaxFolderLength) && path != readBack) {
+    std::fprintf(stderr,
+                 "orvanel-cli set-folder: %s would read back as %s (blanks are kept as "
+                 "underscores); %s was not changed\n",
+                 path.c_str(), readBack, NativePath("data\\config.txt").c_str());
+    return kExitFailed;
+  }
   if (!patcher.StoreFolder(path.c_str())) {
     std::fprintf(stderr, "orvanel-cli set-folder: %s is longer than %d characters\n", path.c_str(),
                  kMaxFolderLength);
     return kExitFailed;
   }
   // StoreFolder keeps the folder for the running program even when the file
-  // cannot be written; here the file is all that lasts, so read it back.
+  // cannot be written; here the file is all that lasts, so read it back. A
+  // failed write has left the old file as it was.
   DllPatcher stored;
   if (std::strcmp(stored.dllPaths[kGameDll], patcher.dllPaths[kGameDll]) != 0) {
-    std::fprintf(stderr, "orvanel-cli set-folder: could not keep %s in %s\n", path.c_str(),
-                 NativePath("data\\config.txt").c_str());
+    std::fprintf(stderr, "orvanel-cli set-folder: could not keep %s in %s; it was not changed\n",
+                 path.c_str(), NativePath("data\\config.txt").c_str());
     return kExitFailed;
   }
   std::printf("Game folder: %s (kept in data\\config.txt)\n", path.c_str());

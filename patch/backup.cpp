@@ -1,7 +1,7 @@
 // The one-time backups of the DLLs.
 #include "patch/backup.h"
 
-#include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -23,31 +23,39 @@ bool ReadFileBytes(const char* windowsPath, FileBytes* bytes) {
   return ReadWholeFile(windowsPath, &bytes->data, &bytes->size);
 }
 
-bool SameBytes(const FileBytes& a, const FileBytes& b) {
-  return a.size == b.size && std::memcmp(a.data.get(), b.data.get(), a.size) == 0;
+// The first offset outside every range where a and b differ; size if none.
+size_t FirstDifferenceOutside(const uint8_t* a, const uint8_t* b, size_t size, ByteRanges ranges) {
+  std::sort(ranges.begin(), ranges.end(),
+            [](const ByteRange& x, const ByteRange& y) { return x.start < y.start; });
+  size_t at = 0;
+  for (const ByteRange& range : ranges) {
+    size_t start = std::min<size_t>(range.start, size);
+    for (; at < start; ++at) {
+      if (a[at] != b[at]) return at;
+    }
+    at = std::max<size_t>(at,
+                          std::min<size_t>(static_cast<size_t>(range.start) + range.length, size));
+  }
+  for (; at < size; ++at) {
+    if (a[at] != b[at]) return at;
+  }
+  return size;
 }
 
-// Writes bytes to a temporary file beside target, reads it back, then moves
-// it onto target. Returns an empty text, or what went wrong.
-const char* WriteCheckedCopy(SaveSteps& steps, const FileBytes& bytes, const std::string& target) {
-  std::string temporary = TemporaryPathFor(target.c_str());
-  steps.Remove(temporary.c_str());
-  FILE* file = steps.Open(temporary.c_str());
-  if (file == nullptr) return "could not be created";
-  bool written =
-      steps.Write(file, bytes.data.get(), static_cast<size_t>(bytes.size)) && steps.Flush(file);
-  written = steps.Close(file) && written;
-  const char* problem = "";
-  FileBytes copy;
-  if (!written) {
-    problem = "could not be written";
-  } else if (!ReadFileBytes(temporary.c_str(), &copy) || !SameBytes(copy, bytes)) {
-    problem = "did not read back the same as the file";
-  } else if (!steps.Replace(temporary.c_str(), target.c_str())) {
-    problem = "could not be moved into place";
+const char* SaveProblem(SaveFailure failure) {
+  switch (failure) {
+    case SaveFailure::kCreate:
+      return "could not be created";
+    case SaveFailure::kWrite:
+      return "could not be written";
+    case SaveFailure::kVerify:
+      return "did not read back the same as the file";
+    case SaveFailure::kReplace:
+      return "could not be moved into place";
+    case SaveFailure::kNone:
+      break;
   }
-  if (problem[0] != '\0') steps.Remove(temporary.c_str());
-  return problem;
+  return "";
 }
 
 }  // namespace
@@ -56,30 +64,54 @@ std::string BackupPath(const char* dllPath) {
   return std::string(dllPath) + ".bak";
 }
 
-int BackupFileState(const std::string& backupPath) {
+std::string BackupMismatch(const std::string& backupPath, const uint8_t* dll, size_t size,
+                           const ByteRanges& changeable) {
+  namespace fs = std::filesystem;
   std::error_code error;
-  auto status = std::filesystem::status(NativePath(backupPath.c_str()), error);
-  if (status.type() == std::filesystem::file_type::not_found) return 0;
-  if (error) return -1;
-  return std::filesystem::is_regular_file(status) ? 1 : -1;
+  fs::file_status status = fs::symlink_status(NativePath(backupPath.c_str()), error);
+  if (fs::is_symlink(status)) return "is a symbolic link, not a copy";
+  if (error || !fs::is_regular_file(status)) return "is not a file";
+  FileBytes backup;
+  if (!ReadFileBytes(backupPath.c_str(), &backup)) return "cannot be read";
+  if (dll == nullptr) return "";
+  if (static_cast<size_t>(backup.size) != size) {
+    return "has " + std::to_string(backup.size) + " bytes, the DLL " + std::to_string(size);
+  }
+  size_t at = FirstDifferenceOutside(backup.data.get(), dll, size, changeable);
+  if (at == size) return "";
+  char offset[16];
+  std::snprintf(offset, sizeof offset, "%zX", at);
+  return std::string("differs from the DLL at offset ") + offset +
+         ", outside every range the tables name";
 }
 
-int EnsureBackup(SaveSteps& steps, const char* dllPath) {
+int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable) {
   std::string backup = BackupPath(dllPath);
-  int exists = BackupFileState(backup);
-  if (exists == 1) return 1;  // the first backup is the one worth keeping
-  if (exists < 0) {
-    logger.Print("* The backup %s is not a file; %s left unchanged", backup.c_str(), dllPath);
+  std::error_code error;
+  bool present = std::filesystem::symlink_status(NativePath(backup.c_str()), error).type() !=
+                 std::filesystem::file_type::not_found;
+  FileBytes original;
+  bool readable = ReadFileBytes(dllPath, &original);
+  if (present) {
+    // A DLL that is gone (restore brings it back) is compared with nothing.
+    std::string mismatch = BackupMismatch(backup, readable ? original.data.get() : nullptr,
+                                          static_cast<size_t>(original.size), changeable);
+    if (mismatch.empty()) return 1;  // the first backup is the one worth keeping
+    logger.Print(
+        "* The backup %s %s, so it cannot be the original of %s; %s left unchanged. If %s is "
+        "the untouched file (after a game update), move the backup aside and try again",
+        backup.c_str(), mismatch.c_str(), dllPath, dllPath, dllPath);
     return 0;
   }
-  FileBytes original;
-  if (!ReadFileBytes(dllPath, &original)) {
+  if (!readable) {
     logger.Print("* Couldn't read file %s to back it up; it is left unchanged", dllPath);
     return 0;
   }
-  const char* problem = WriteCheckedCopy(steps, original, backup);
-  if (problem[0] != '\0') {
-    logger.Print("* The backup %s %s; %s left unchanged", backup.c_str(), problem, dllPath);
+  SaveFailure failure = SaveBytes(steps, original.data.get(), static_cast<size_t>(original.size),
+                                  backup.c_str(), true);
+  if (failure != SaveFailure::kNone) {
+    logger.Print("* The backup %s %s; %s left unchanged", backup.c_str(), SaveProblem(failure),
+                 dllPath);
     return 0;
   }
   return 1;

@@ -1,9 +1,10 @@
 // Loading, changing and saving the one DLL image.
 #include "patch/dll_patcher.h"
 
-#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "patch/backup.h"
 #include "patch/logger.h"
@@ -13,11 +14,18 @@
 
 namespace {
 
-// Saves are written in pieces of this size, each write checked.
-constexpr size_t kWriteChunk = 64 * 1024;
-
 bool FileNumberIsValid(int fileNumber, int slots) {
   return fileNumber >= 0 && fileNumber < slots;
+}
+
+// The file a save replaces: the DLL itself, or the file a link there names,
+// so that the link stays a link.
+std::string LinkTarget(const char* windowsPath) {
+  std::error_code error;
+  std::filesystem::path native = NativePath(windowsPath);
+  if (!std::filesystem::is_symlink(native, error)) return windowsPath;
+  std::filesystem::path target = std::filesystem::canonical(native, error);
+  return error ? std::string(windowsPath) : target.string();
 }
 
 }  // namespace
@@ -117,33 +125,20 @@ int DllPatcher::SaveFile(int fileNumber) {
   }
   // Before the first change the untouched file is kept beside it: no backup,
   // no change.
-  if (!EnsureBackup(*saveSteps, path)) return 0;
-  // A leftover from a save that was cut short is simply replaced.
-  std::string temporary = TemporaryPathFor(path);
-  saveSteps->Remove(temporary.c_str());
-
-  FILE* file = saveSteps->Open(temporary.c_str());
-  if (file == nullptr) {
-    logger.Print("* Couldn't open file %s", path);
-    return 0;
+  if (!EnsureBackup(*saveSteps, path, changeable[fileNumber])) return 0;
+  std::string target = LinkTarget(path);
+  switch (
+      SaveBytes(*saveSteps, image.get(), static_cast<size_t>(imageSize), target.c_str(), false)) {
+    case SaveFailure::kNone:
+      return 1;
+    case SaveFailure::kWrite:
+    case SaveFailure::kVerify:
+      logger.Print("* Couldn't write file %s", path);
+      return 0;
+    case SaveFailure::kCreate:
+    case SaveFailure::kReplace:
+      break;
   }
-  bool written = true;
-  for (int32_t done = 0; written && done < imageSize;) {
-    size_t piece = std::min(kWriteChunk, static_cast<size_t>(imageSize - done));
-    written = saveSteps->Write(file, image.get() + done, piece);
-    done += static_cast<int32_t>(piece);
-  }
-  written = written && saveSteps->Flush(file);
-  written = saveSteps->Close(file) && written;
-  if (!written) {
-    saveSteps->Remove(temporary.c_str());
-    logger.Print("* Couldn't write file %s", path);
-    return 0;
-  }
-  if (!saveSteps->Replace(temporary.c_str(), path)) {
-    saveSteps->Remove(temporary.c_str());
-    logger.Print("* Couldn't open file %s", path);
-    return 0;
-  }
-  return 1;
+  logger.Print("* Couldn't open file %s", path);
+  return 0;
 }

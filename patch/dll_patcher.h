@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "patch/backup.h"
 #include "patch/save_steps.h"
 
 // File numbers: which dllPaths slot a load or save uses.
@@ -41,9 +42,11 @@ class DllPatcher {
   // ranges lie wholly inside the image.
   int SwapRanges(int32_t length, const char* offsetA, const char* offsetB);
   // Replaces the file of a path slot by the image in one step: the image is
-  // written to a temporary file beside it, flushed, then moved over it.
-  // Before the first change the untouched file is kept as "<dll>.bak"
-  // (patch/backup.h); when that backup cannot be made, nothing is written.
+  // written to a new temporary file beside it, flushed, then moved over it,
+  // keeping the file's mode and owner or attributes; a DLL that is a link has
+  // its target replaced. Before the first change the untouched file is kept
+  // as "<dll>.bak" (patch/backup.h); when that backup cannot be made, or the
+  // one there cannot be the original, nothing is written.
   int SaveFile(int fileNumber);
   // Makes path the game folder, rebuilds the DLL paths, keeps the folder in
   // its stored form (blanks as underscores) and rewrites data\config.txt.
@@ -66,8 +69,16 @@ class DllPatcher {
   // The slot the image came from (-1: none), so that errors can name the file.
   int loadedFile = -1;
 
+  // Per DLL, the ranges the tables name: an existing backup may differ from
+  // the DLL there only. The exchange and restore fill them from the tables.
+  ByteRanges changeable[2];
+
   // How saves reach the disk; tests swap in one that fails on purpose.
   SaveSteps* saveSteps = &SaveSteps::System();
 };
+
+// The folder a stored setting ("Folder: " + stored) gives at the next start:
+// underscores read as blanks unless only the text as stored names a folder.
+void DecodeStoredFolder(const char* stored, char folder[kTextSize]);
 
 #endif  // ORVANEL_PATCH_DLL_PATCHER_H_

@@ -44,11 +44,20 @@ constexpr int kResultSize = 256;
 // Returns 0 when a lookup finds no record or the version has no skill data.
 int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan);
 
-// Runs the load-swap-save of every ticked aspect (Effects, Graphics,
-// Descriptions) and writes the text the user reads into result: "No changes
-// made\n", "There were errors in your request\n", or the two names joined by
-// " <-> " and one line per aspect. Returns 1 when every ticked aspect was
-// exchanged and saved (or none was ticked), 0 otherwise.
+// Every range the tables name in the DLL of fileNumber, for either version:
+// the bytes in which the DLL may differ from its original.
+ByteRanges ChangeableRanges(RecordList classes, int fileNumber);
+
+// Exchanges every ticked aspect (Effects, Graphics, Descriptions) while it
+// holds the game folder's lock, and writes the text the user reads into
+// result: "No changes made\n", "There were errors in your request\n" (with a
+// line more when another run holds the lock), or the two names joined by
+// " <-> " and one line per aspect. Each DLL is loaded once, takes all its
+// aspects in memory and is saved once, so it is wholly old or wholly new. A
+// range refused in any loaded DLL refuses the whole exchange before anything
+// is written; a DLL that cannot be opened leaves the other DLL's aspects to
+// go ahead. Returns 1 when every ticked aspect was exchanged and saved (or
+// none was ticked), 0 otherwise.
 int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
                    char result[kResultSize]);
 

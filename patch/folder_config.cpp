@@ -1,12 +1,16 @@
 // The game folder: read from data\config.txt at start, stored by StoreFolder.
 // The file holds one line "Folder: " + the folder with every blank written as
 // an underscore.
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
+#include "patch/change_lock.h"
 #include "patch/dll_patcher.h"
 #include "patch/logger.h"
+#include "patch/save_steps.h"
 #include "tables/data_files.h"
 #include "tables/file_paths.h"
 
@@ -58,6 +62,14 @@ void BuildDllPaths(const char* folder, char dllPaths[kPathSlots][kTextSize]) {
 
 }  // namespace
 
+void DecodeStoredFolder(const char* stored, char folder[kTextSize]) {
+  // Blanks were stored as underscores, so an underscore may stand for either.
+  // Prefer the reading that names an existing folder.
+  std::snprintf(folder, kTextSize, "%s", stored);
+  ReplaceAll(folder, '_', ' ');
+  if (!IsFolder(folder) && IsFolder(stored)) std::snprintf(folder, kTextSize, "%s", stored);
+}
+
 DllPatcher::DllPatcher() {
   FILE* file = OpenFile(kConfigPath, "r");
   if (file == nullptr) return;
@@ -66,12 +78,7 @@ DllPatcher::DllPatcher() {
   bool found = ReadDataLine(file, line) && ParseSettingLine(line, stored);
   std::fclose(file);
   if (!found) return;
-
-  // Blanks were stored as underscores, so an underscore may stand for either.
-  // Prefer the reading that names an existing folder.
-  std::memcpy(folder, stored, sizeof folder);
-  ReplaceAll(folder, '_', ' ');
-  if (!IsFolder(folder) && IsFolder(stored)) std::memcpy(folder, stored, sizeof folder);
+  DecodeStoredFolder(stored, folder);
   BuildDllPaths(folder, dllPaths);
 }
 
@@ -86,12 +93,25 @@ int DllPatcher::StoreFolder(const char* path) {
   if (!UseFolder(path)) return 0;
   ReplaceAll(folder, ' ', '_');
 
-  FILE* file = OpenFile(kConfigPath, "w");
-  if (file == nullptr) {
-    logger.Print("* Couldn't open file %s", kConfigPath);
-    return 1;  // the folder still holds for this run
+  // Whatever happens to the file, the folder holds for this run. The file is
+  // replaced the safe way, so a failed write leaves the old setting whole.
+  ChangeLock lock(kConfigPath);
+  if (lock.State() == LockState::kBusy) {
+    logger.Print(
+        "* Another Orvanel holds data\\orvanel.lock: %s not changed; the folder holds for this run "
+        "only",
+        kConfigPath);
+    return 1;
   }
-  bool written = std::fprintf(file, "Folder: %s", folder) >= 0;
-  if (std::fclose(file) != 0 || !written) logger.Print("* Couldn't write file %s", kConfigPath);
+  std::string line = std::string("Folder: ") + folder;
+  SaveFailure failure =
+      lock.Held() ? SaveBytes(SaveSteps::System(), reinterpret_cast<const uint8_t*>(line.data()),
+                              line.size(), kConfigPath, false)
+                  : SaveFailure::kCreate;
+  if (failure == SaveFailure::kWrite || failure == SaveFailure::kVerify) {
+    logger.Print("* Couldn't write file %s", kConfigPath);
+  } else if (failure != SaveFailure::kNone) {
+    logger.Print("* Couldn't open file %s", kConfigPath);
+  }
   return 1;
 }

@@ -2,14 +2,17 @@
 #ifndef ORVANEL_PATCH_RESTORE_H_
 #define ORVANEL_PATCH_RESTORE_H_
 
+#include "patch/backup.h"
 #include "patch/dll_patcher.h"
 
-enum class RestoreOutcome { kRestored, kNoBackup, kFailed };
+enum class RestoreOutcome { kRestored, kNoBackup, kBusy, kFailed };
 
 // Puts the backup of one DLL (kGameDll or kClientDll) back over it through
-// patcher.SaveFile, the same one-step replacement as every save; the backup
-// stays. The patcher's image then holds the restored bytes. Failures are
+// patcher.SaveFile, the same one-step replacement as every save, while it
+// holds the game folder's lock; the backup stays. A backup that cannot be the
+// DLL's original (it differs outside changeable, the ranges the tables name)
+// is refused. The patcher's image then holds the restored bytes. Failures are
 // logged.
-RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber);
+RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber, const ByteRanges& changeable);
 
 #endif  // ORVANEL_PATCH_RESTORE_H_

@@ -1,12 +1,62 @@
 #include "patch/save_steps.h"
 
-#include <filesystem>
-#include <system_error>
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <memory>
 
+#include "patch/whole_file.h"
 #include "tables/file_paths.h"
 
+namespace {
+
+// Saves are written in pieces of this size, each write checked.
+constexpr size_t kWriteChunk = 64 * 1024;
+// Fresh names tried before a save gives up on making its temporary file.
+constexpr int kNameAttempts = 32;
+
+const char kTemporaryPrefix[] = "~ov";
+const char kTemporarySuffix[] = ".tmp";
+
+// Tags differ between runs (the clock) and between the files of one run
+// (the counter); a clash only costs another attempt.
+uint32_t NextTag() {
+  static uint32_t counter = 0;
+  uint64_t now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  uint64_t mixed = (now ^ (now >> 29)) * 0x9E3779B97F4A7C15ull + ++counter * 0x85EBCA6Bu;
+  return static_cast<uint32_t>(mixed ^ (mixed >> 32));
+}
+
+FILE* CreateTemporaryBeside(SaveSteps& steps, const char* target, std::string* temporary) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    *temporary = TemporaryPathFor(target, NextTag());
+    FILE* file = steps.Open(temporary->c_str());
+    if (file != nullptr) return file;
+  }
+  temporary->clear();
+  return nullptr;
+}
+
+bool WriteAll(SaveSteps& steps, FILE* file, const uint8_t* bytes, size_t size) {
+  for (size_t done = 0; done < size;) {
+    size_t piece = std::min(kWriteChunk, size - done);
+    if (!steps.Write(file, bytes + done, piece)) return false;
+    done += piece;
+  }
+  return true;
+}
+
+bool ReadsBackAs(const char* path, const uint8_t* bytes, size_t size) {
+  std::unique_ptr<uint8_t[]> copy;
+  int32_t copySize = 0;
+  return ReadWholeFile(path, &copy, &copySize) && static_cast<size_t>(copySize) == size &&
+         std::memcmp(copy.get(), bytes, size) == 0;
+}
+
+}  // namespace
+
 FILE* SaveSteps::Open(const char* path) {
-  return OpenFile(path, "wb");
+  return CreateNewFile(NativePath(path).c_str());
 }
 
 bool SaveSteps::Write(FILE* file, const uint8_t* bytes, size_t count) {
@@ -25,24 +75,47 @@ bool SaveSteps::Replace(const char* from, const char* to) {
   return ReplaceFileAtomically(NativePath(from).c_str(), NativePath(to).c_str());
 }
 
-// Windows deletes no read-only file; a stale temporary file that carries
-// the mark would otherwise be reused, and renamed over the DLL with it.
 void SaveSteps::Remove(const char* path) {
-  std::string native = NativePath(path);
-  std::error_code ignored;
-  std::filesystem::permissions(native, std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add, ignored);
-  std::remove(native.c_str());
+  RemoveWithoutFollowing(NativePath(path).c_str());
 }
 
-// As long as path itself: Windows refuses paths over 259 characters, and
-// the longest DLL path is 255, so a longer name would fail every save of a
-// long folder. The last character becomes '~' ('#' if it already is one).
-std::string TemporaryPathFor(const char* path) {
-  std::string temporary(path);
-  if (temporary.empty()) return "~";
-  temporary.back() = temporary.back() == '~' ? '#' : '~';
-  return temporary;
+std::string TemporaryPathFor(const char* path, uint32_t tag) {
+  std::string folder(path);
+  size_t slash = folder.find_last_of("\\/");
+  folder.erase(slash == std::string::npos ? 0 : slash + 1);
+  char name[16];
+  std::snprintf(name, sizeof name, "%s%08X%s", kTemporaryPrefix, static_cast<unsigned>(tag),
+                kTemporarySuffix);
+  return folder + name;
+}
+
+bool IsTemporaryName(const std::string& fileName) {
+  const size_t prefix = sizeof kTemporaryPrefix - 1;
+  const size_t suffix = sizeof kTemporarySuffix - 1;
+  if (fileName.size() != prefix + 8 + suffix) return false;
+  if (fileName.compare(0, prefix, kTemporaryPrefix) != 0) return false;
+  if (fileName.compare(prefix + 8, suffix, kTemporarySuffix) != 0) return false;
+  return std::all_of(fileName.begin() + prefix, fileName.begin() + prefix + 8,
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
+}
+
+SaveFailure SaveBytes(SaveSteps& steps, const uint8_t* bytes, size_t size, const char* target,
+                      bool verify) {
+  std::string temporary;
+  FILE* file = CreateTemporaryBeside(steps, target, &temporary);
+  if (file == nullptr) return SaveFailure::kCreate;
+  bool written = WriteAll(steps, file, bytes, size) && steps.Flush(file);
+  written = steps.Close(file) && written;
+  SaveFailure failure = SaveFailure::kNone;
+  if (!written) {
+    failure = SaveFailure::kWrite;
+  } else if (verify && !ReadsBackAs(temporary.c_str(), bytes, size)) {
+    failure = SaveFailure::kVerify;
+  } else if (!steps.Replace(temporary.c_str(), target)) {
+    failure = SaveFailure::kReplace;
+  }
+  if (failure != SaveFailure::kNone) steps.Remove(temporary.c_str());
+  return failure;
 }
 
 SaveSteps& SaveSteps::System() {

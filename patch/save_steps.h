@@ -1,5 +1,7 @@
 // The steps of a safe save, one call each, so that tests can make any one of
-// them fail. Paths are the program's Windows-style paths.
+// them fail, and the safe save itself: a new temporary file beside the target,
+// written, flushed, then moved over the target in one step. Paths are the
+// program's Windows-style paths.
 #ifndef ORVANEL_PATCH_SAVE_STEPS_H_
 #define ORVANEL_PATCH_SAVE_STEPS_H_
 
@@ -11,27 +13,43 @@
 class SaveSteps {
  public:
   virtual ~SaveSteps() = default;
-  // Creates or truncates path for binary writing; null on failure.
+  // Creates path for binary writing. Fails (null) when anything stands there
+  // already, a symbolic link included: a temporary file is never shared.
   virtual FILE* Open(const char* path);
   // Writes count bytes; false unless all were written.
   virtual bool Write(FILE* file, const uint8_t* bytes, size_t count);
   // Pushes the stream's buffer and the operating system's cache to the disk.
   virtual bool Flush(FILE* file);
   virtual bool Close(FILE* file);
-  // Moves from over to in one step, replacing to.
+  // Gives from the mode and owner (POSIX) or the attributes (Windows) of to,
+  // when to exists, and moves from over to in one step, replacing to.
   virtual bool Replace(const char* from, const char* to);
+  // Removes the file at path itself, never what a link there points to.
   virtual void Remove(const char* path);
 
   // The real file system.
   static SaveSteps& System();
 };
 
-// The file a save writes first, in the same folder as path, the file it is
-// to replace, and with a name of the same length.
-std::string TemporaryPathFor(const char* path);
+// A temporary file's path beside path: its folder, then "~ov", eight
+// hexadecimal digits from tag and ".tmp". Fifteen characters fit wherever
+// "d2client.dll" fits, so the longest folder still saves on Windows.
+std::string TemporaryPathFor(const char* path, uint32_t tag);
+// Whether a file name is one that TemporaryPathFor gives.
+bool IsTemporaryName(const std::string& fileName);
+
+enum class SaveFailure { kNone, kCreate, kWrite, kVerify, kReplace };
+
+// Replaces target by size bytes the safe way. The temporary file gets a name
+// no other run uses; with verify it is read back and compared before the
+// move. On any failure the temporary file is removed and target untouched.
+SaveFailure SaveBytes(SaveSteps& steps, const uint8_t* bytes, size_t size, const char* target,
+                      bool verify);
 
 // Platform calls, one file per platform.
 bool FlushFileToDisk(FILE* file);
 bool ReplaceFileAtomically(const char* fromNativePath, const char* toNativePath);
+FILE* CreateNewFile(const char* nativePath);
+void RemoveWithoutFollowing(const char* nativePath);
 
 #endif  // ORVANEL_PATCH_SAVE_STEPS_H_

@@ -1,4 +1,7 @@
-// POSIX: fsync makes the bytes durable; rename replaces a file in one step.
+// POSIX: fsync makes the bytes durable; rename replaces a file in one step,
+// after the new file has taken the old one's mode and owner.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,5 +14,27 @@ bool FlushFileToDisk(FILE* file) {
 }
 
 bool ReplaceFileAtomically(const char* fromNativePath, const char* toNativePath) {
+  struct stat old = {};
+  if (stat(toNativePath, &old) == 0) {
+    // Only root may give a file away; anyone else keeps the file as theirs.
+    if ((old.st_uid != geteuid() || old.st_gid != getegid()) &&
+        chown(fromNativePath, old.st_uid, old.st_gid) != 0 && geteuid() == 0) {
+      return false;
+    }
+    if (chmod(fromNativePath, old.st_mode & 07777) != 0) return false;
+  }
   return std::rename(fromNativePath, toNativePath) == 0;
+}
+
+FILE* CreateNewFile(const char* nativePath) {
+  int descriptor =
+      open(nativePath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (descriptor < 0) return nullptr;
+  FILE* file = fdopen(descriptor, "wb");
+  if (file == nullptr) close(descriptor);
+  return file;
+}
+
+void RemoveWithoutFollowing(const char* nativePath) {
+  unlink(nativePath);
 }

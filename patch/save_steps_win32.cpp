@@ -1,11 +1,23 @@
 // Windows: _commit makes the bytes durable; MoveFileExA replaces a file in
-// one step, and fails (leaving it whole) while another program holds it.
+// one step, and fails (leaving it whole) while another program holds it. The
+// new file takes the old one's attributes first.
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <cstdio>
 
 #include "patch/save_steps.h"
+
+namespace {
+
+// What a replaced file keeps; read-only would make the move itself fail,
+// and the program never changes a read-only DLL.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+}  // namespace
 
 bool FlushFileToDisk(FILE* file) {
   if (std::fflush(file) != 0) return false;
@@ -13,6 +25,35 @@ bool FlushFileToDisk(FILE* file) {
 }
 
 bool ReplaceFileAtomically(const char* fromNativePath, const char* toNativePath) {
+  DWORD old = GetFileAttributesA(toNativePath);
+  if (old != INVALID_FILE_ATTRIBUTES && (old & kKeptAttributes) != 0 &&
+      !SetFileAttributesA(fromNativePath, old & kKeptAttributes)) {
+    return false;
+  }
   return MoveFileExA(fromNativePath, toNativePath,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+FILE* CreateNewFile(const char* nativePath) {
+  // CREATE_NEW fails on anything already there, links included.
+  HANDLE handle = CreateFileA(nativePath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (descriptor < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(descriptor, "wb");
+  if (file == nullptr) _close(descriptor);
+  return file;
+}
+
+void RemoveWithoutFollowing(const char* nativePath) {
+  // Windows deletes no read-only file; a link's own mark is the link's.
+  DWORD attributes = GetFileAttributesA(nativePath);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesA(nativePath, attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) DeleteFileA(nativePath);
 }

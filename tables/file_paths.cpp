@@ -1,6 +1,8 @@
 #include "tables/file_paths.h"
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -31,5 +33,14 @@ std::string NativePath(const char* windowsPath) {
 }
 
 FILE* OpenFile(const char* windowsPath, const char* mode) {
-  return std::fopen(NativePath(windowsPath).c_str(), mode);
+  std::string native = NativePath(windowsPath);
+  // A FIFO or a device would block the program forever, or feed it
+  // anything: only regular files are read (a missing one may be created).
+  std::error_code error;
+  auto type = std::filesystem::status(native, error).type();
+  if (type != std::filesystem::file_type::regular &&
+      type != std::filesystem::file_type::not_found) {
+    return nullptr;
+  }
+  return std::fopen(native.c_str(), mode);
 }

@@ -14,7 +14,8 @@ std::string NativePath(const char* windowsPath);
 // Makes folder (any path; null or empty: back to "data") the data folder.
 void SetDataFolder(const char* folder);
 
-// fopen on NativePath(windowsPath); null when it fails.
+// fopen on NativePath(windowsPath); null when it fails or when something
+// other than a regular file (a FIFO, a folder) stands there.
 FILE* OpenFile(const char* windowsPath, const char* mode);
 
 #endif  // ORVANEL_TABLES_FILE_PATHS_H_

@@ -132,7 +132,7 @@ Dry run: no file was changed." "dry run"
   expect_rc 0 "third swap"
   same_file game/d2game.dll.bak original/d2game.dll "kept backup"
   same_file game/d2client.dll.bak original/d2client.dll "kept backup"
-  [ "$(files_in game)" == "d2client.dll d2client.dll.bak d2game.dll d2game.dll.bak " ] ||
+  [ "$(files_in game)" == "d2client.dll d2client.dll.bak d2game.dll d2game.dll.bak orvanel.lock " ] ||
     fail "after three swaps the game folder holds $(files_in game)"
 
   # restore gives back the exact originals and keeps the backups.
@@ -153,6 +153,45 @@ Dry run: no file was changed." "dry run"
   [ -e game2/d2game.dll.bak ] || fail "swap with --folder made no backup"
   same_file game/d2game.dll original/d2game.dll "swap with --folder"
   grep -qE '^Folder: .*game$' data/config.txt || fail "--folder changed data/config.txt"
+
+  # A backup that cannot be the DLL's original (here another file of the same
+  # size) is never trusted: the swap and restore refuse and change nothing.
+  rm -rf game3 && cp -r original game3
+  cp original/d2client.dll game3/d2game.dll.bak
+  truncate -s "$(stat -c %s original/d2game.dll)" game3/d2game.dll.bak
+  run --folder game3 swap --version 0 --first Amazon:Jab --second Paladin:Zeal --effects
+  expect_rc 1 "swap with a foreign backup"
+  expect_err "so it cannot be the original of" "swap with a foreign backup"
+  same_file game3/d2game.dll original/d2game.dll "swap with a foreign backup"
+  run --folder game3 restore
+  expect_rc 1 "restore from a foreign backup"
+  same_file game3/d2game.dll original/d2game.dll "restore from a foreign backup"
+
+  # Two runs at once on one game folder, 40 rounds: each change is in the
+  # files exactly when its run said it was made, and no file is ever torn.
+  local pair_a=(--first Amazon:Jab --second Sorceress:Fire_Bolt --effects --graphics --descs)
+  local pair_b=(--first Amazon:Magic_Arrow --second Paladin:Zeal --effects --graphics --descs)
+  local states=(00 10 01 11)
+  for state in "${states[@]}"; do
+    rm -rf "state$state" && cp -r original "state$state"
+    [ "${state:0:1}" = 1 ] && run --folder "state$state" swap --version 0 "${pair_a[@]}"
+    [ "${state:1:1}" = 1 ] && run --folder "state$state" swap --version 0 "${pair_b[@]}"
+  done
+  rm -rf race && cp -r original race
+  local a=0 b=0 round rc_a rc_b
+  for round in $(seq 40); do
+    "${cli[@]}" --folder race swap --version 0 "${pair_a[@]}" >/dev/null 2>&1 </dev/null &
+    local pid_a=$!
+    "${cli[@]}" --folder race swap --version 0 "${pair_b[@]}" >/dev/null 2>&1 </dev/null &
+    wait $! && rc_b=0 || rc_b=$?
+    wait "$pid_a" && rc_a=0 || rc_a=$?
+    [ "$rc_a" -eq 0 ] && a=$((1 - a))
+    [ "$rc_b" -eq 0 ] && b=$((1 - b))
+    for dll in d2game.dll d2client.dll; do
+      cmp -s "race/$dll" "state$a$b/$dll" ||
+        fail "round $round of two runs at once (exit codes $rc_a, $rc_b): $dll is not state $a$b"
+    done
+  done
 
   # A missing DLL: the window's text, exit 1, and the log line on stderr.
   mkdir -p empty
@@ -197,6 +236,23 @@ Dry run: no file was changed." "dry run"
   run --data unwritable set-folder game
   expect_rc 1 "set-folder that cannot be kept"
   expect_err "could not keep" "set-folder that cannot be kept"
+  # A folder whose stored form reads back as another folder is refused before
+  # data\config.txt changes.
+  mkdir -p "My Game" My_Game
+  cp data/config.txt config-before
+  run set-folder My_Game
+  expect_rc 1 "set-folder that would read back as another folder"
+  expect_err "would read back as" "set-folder that would read back as another folder"
+  same_file data/config.txt config-before "set-folder that would read back as another folder"
+  if [ "$label" == native ]; then
+    # Anything but a regular file is no table: a FIFO is missing, not a hang.
+    mkdir -p fifo && cp data/*.txt fifo/ && rm fifo/classes.txt && mkfifo fifo/classes.txt
+    set +e
+    timeout 20 "${cli[@]}" --data fifo list >/dev/null 2>&1 </dev/null
+    rc=$?
+    set -e
+    expect_rc 1 "list with a FIFO as classes.txt"
+  fi
   run set-folder no-such-folder
   expect_rc 1 "set-folder to nothing"
   expect_err "expected a folder" "set-folder to nothing"

@@ -35,15 +35,49 @@ TEST_F(BackupTest, TheFirstChangeKeepsTheUntouchedFileAndLaterChangesKeepThatBac
   EXPECT_FALSE(fs::exists("log.txt"));
 }
 
-TEST_F(BackupTest, AnExistingBackupIsNeverOverwritten) {
-  std::string older = DllBytes(5000, 9);
+// A backup that was there before is used, and never overwritten, only when
+// it can be this DLL's original: a file of its own, of the DLL's size, equal
+// to it outside the ranges the tables name. Anything else refuses the change
+// with what is wrong and what to do.
+TEST_F(BackupTest, AnExistingBackupIsUsedOnlyWhenItCanBeTheOriginal) {
+  std::string older = game_;
+  older.replace(0x10, 12, std::string(12, 'o'));  // inside a range the tables name
   WriteFileBytes("game/d2game.dll.bak", older);
   ASSERT_EQ(Change(kGameDll, "10", "200"), 1);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll.bak") == older);
-  // An empty backup is a backup too: the program never decides it is wrong.
-  WriteFileBytes("game/d2client.dll.bak", "");
-  ASSERT_EQ(Change(kClientDll, "10", "200"), 1);
-  EXPECT_EQ(ReadFileBytes("game/d2client.dll.bak"), "");
+  fs::remove("game/d2game.dll.bak");
+
+  std::string foreign = game_;
+  foreign[0x300] ^= 1;
+  struct Case {
+    std::string backup;  // empty: a link to the DLL itself
+    const char* problem;
+  };
+  const Case cases[] = {
+      {"junk!", "has 5 bytes, the DLL 5000"},
+      {foreign, "differs from the DLL at offset 300, outside every range the tables name"},
+#ifndef _WIN32
+      {"", "is a symbolic link, not a copy"},
+#endif
+  };
+  std::string before = ReadFileBytes("game/d2game.dll");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.problem);
+    fs::remove("log.txt");
+    if (c.backup.empty()) {
+      fs::create_symlink("d2game.dll", "game/d2game.dll.bak");
+    } else {
+      WriteFileBytes("game/d2game.dll.bak", c.backup);
+    }
+    EXPECT_EQ(Change(kGameDll, "10", "200"), 0);
+    EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == before);
+    EXPECT_EQ(LogText(), std::string("* The backup game\\d2game.dll.bak ") + c.problem +
+                             ", so it cannot be the original of game\\d2game.dll; "
+                             "game\\d2game.dll left unchanged. If game\\d2game.dll is the "
+                             "untouched file (after a game update), move the backup aside and "
+                             "try again\n");
+    fs::remove("game/d2game.dll.bak");
+  }
 }
 
 TEST_F(BackupTest, ABackupThatCannotBeMadeRefusesTheChange) {
@@ -87,8 +121,8 @@ TEST_F(BackupTest, ABackupThatCannotBeMadeRefusesTheChange) {
   fs::create_directory("game/d2game.dll.bak");
   EXPECT_EQ(Change(kGameDll, "10", "200"), 0);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
-  EXPECT_EQ(LogText(),
-            "* The backup game\\d2game.dll.bak is not a file; game\\d2game.dll left unchanged\n");
+  EXPECT_EQ(LogText().find("* The backup game\\d2game.dll.bak is not a file, so it cannot be "),
+            0u);
   fs::remove("game/d2game.dll.bak");
 
   // With the disk well again, the change goes ahead and the backup is made.

@@ -42,7 +42,7 @@ TEST_F(DllPatcherTest, LoadThenSaveReproducesTheFileByteForByte) {
   EXPECT_EQ(Image(), bytes);
   ASSERT_EQ(patcher_.SaveFile(kGameDll), 1);
   EXPECT_EQ(ReadFileBytes("game/d2game.dll"), bytes);
-  EXPECT_FALSE(fs::exists(NativePath(TemporaryPathFor("game\\d2game.dll").c_str())));
+  EXPECT_EQ(ListFolder("game"), (std::vector<std::string>{"d2game.dll", "d2game.dll.bak"}));
   EXPECT_FALSE(fs::exists("log.txt"));
 }
 
@@ -207,6 +207,7 @@ TEST_F(DllPatcherTest, SwapWithoutAnImageIsRefused) {
 TEST_F(DllPatcherTest, TwoCyclesOnOneFileCompose) {
   std::string original = DllBytes(0x100);
   Load(original);
+  patcher_.changeable[kGameDll] = {{0x10, 4}, {0x20, 4}, {0x30, 4}};
   ASSERT_EQ(patcher_.SwapRanges(4, "10", "20"), 1);
   ASSERT_EQ(patcher_.SaveFile(kGameDll), 1);
   ASSERT_EQ(patcher_.LoadFile(kGameDll), 1);

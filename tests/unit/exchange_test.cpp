@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "patch/change_lock.h"
 #include "patch/save_steps.h"
 #include "tests/unit/patch_test_support.h"
 
@@ -151,6 +152,27 @@ TEST_F(ExchangeTest, AMissingGameDllStillExchangesTheClientDll) {
   EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, 0x200, 0x280), 16, 0x300, 0x380));
   EXPECT_FALSE(fs::exists("game/d2game.dll"));
   EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2game.dll"});
+
+  // A missing d2client.dll is logged once per ticked aspect that needed it.
+  fs::remove("log.txt");
+  fs::rename("game/d2client.dll", "game/d2game.dll");
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, false, true, true), 0), kErrors);
+  EXPECT_EQ(LogLines(), std::vector<std::string>(2, "* Couldn't open file game\\d2client.dll"));
+}
+
+// Another run holds the game folder's lock all the time the exchange may
+// wait: it refuses, says why, and touches no file.
+TEST_F(ExchangeTest, AnotherRunsLockRefusesTheExchange) {
+  ChangeLock other("game\\d2game.dll");
+  ASSERT_TRUE(other.Held());
+  EXPECT_EQ(
+      Run(Select(0, 0, 0, 1, 0, true, true, true), 0),
+      std::string(kErrors) + "Another Orvanel is changing these files: nothing was changed.\n");
+  EXPECT_TRUE(steps_.replaced.empty());
+  EXPECT_TRUE(Game() == gameBytes_);
+  EXPECT_TRUE(Client() == clientBytes_);
+  EXPECT_EQ(LogLines(), std::vector<std::string>{
+                            "* Another Orvanel holds game\\orvanel.lock: nothing was changed"});
 }
 
 TEST_F(ExchangeTest, TheSameSkillOnBothSidesChangesNoByte) {
@@ -201,14 +223,14 @@ TEST_F(ExchangeTest, ASelectionWithoutARecordTouchesNoFile) {
   EXPECT_TRUE(steps_.replaced.empty());
 }
 
-// An offset that is missing or leads outside the file refuses that aspect:
-// its DLL is not written, the other aspects go ahead, the text says error.
-TEST_F(ExchangeTest, ABadOffsetRefusesItsAspectAndWritesNothingForIt) {
+// An offset that is missing or leads outside the file refuses the whole
+// exchange before anything is written: a half-done exchange would leave the
+// skills mixed. The text says error.
+TEST_F(ExchangeTest, ABadOffsetRefusesTheWholeExchange) {
   EXPECT_EQ(Run(Select(0, 2, 0, 0, 0, true, true, false), 0), kErrors);
-  EXPECT_FALSE(steps_.Replaced("game\\d2game.dll"));
-  EXPECT_TRUE(steps_.Replaced("game\\d2client.dll"));
+  EXPECT_TRUE(steps_.replaced.empty());
   EXPECT_TRUE(Game() == gameBytes_);
-  EXPECT_TRUE(Client() == Exchanged(clientBytes_, 20, 0x2C0, 0x200));
+  EXPECT_TRUE(Client() == clientBytes_);
   EXPECT_EQ(LogLines(), std::vector<std::string>{"* Bad offset  in file game\\d2game.dll"});
 
   fs::remove("log.txt");

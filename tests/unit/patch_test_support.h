@@ -96,8 +96,13 @@ class GameFolderTest : public InTempDir {
     WriteFileBytes("game/d2game.dll", game_);
     WriteFileBytes("game/d2client.dll", client_);
   }
-  // One change as the exchange makes it: load, swap, save.
+  // One change as the exchange makes it: load, swap, save; the two ranges
+  // join those the tables name, in which the DLL may differ from its backup.
   int Change(int fileNumber, const char* a, const char* b) {
+    for (const char* offset : {a, b}) {
+      uint32_t start = static_cast<uint32_t>(std::stoul(offset, nullptr, 16));
+      patcher_.changeable[fileNumber].push_back({start, 12});
+    }
     return patcher_.LoadFile(fileNumber) && patcher_.SwapRanges(12, a, b) &&
            patcher_.SaveFile(fileNumber);
   }

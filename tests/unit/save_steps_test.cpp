@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "patch/change_lock.h"
 #include "patch/dll_patcher.h"
 #include "tables/file_paths.h"
 #include "tests/unit/patch_test_support.h"
@@ -19,6 +20,8 @@
 #else
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -40,6 +43,7 @@ class SaveStepsTest : public InTempDir {
     // The one-time backup was made by an earlier change, so every save here
     // is the replacement alone.
     WriteFileBytes("game/d2game.dll.bak", original_);
+    patcher_.changeable[kGameDll] = {{0x100, 12}, {0x30000, 12}};
     ASSERT_EQ(patcher_.LoadFile(kGameDll), 1);
     ASSERT_EQ(patcher_.SwapRanges(12, "100", "30000"), 1);
     changed_ = Image();
@@ -95,35 +99,83 @@ TEST_F(SaveStepsTest, EveryFailingStepLeavesTheOriginalAndNoTemporaryFile) {
   patcher_.saveSteps = &SaveSteps::System();
 }
 
-// The temporary file sits beside the DLL, so that the last step is a rename
-// within one folder.
-TEST_F(SaveStepsTest, TheTemporaryFileIsWrittenBesideTheDll) {
-  FaultySteps steps(FaultySteps::kNone);
-  patcher_.saveSteps = &steps;
-  ASSERT_EQ(patcher_.SaveFile(kGameDll), 1);
-  patcher_.saveSteps = &SaveSteps::System();
-  ASSERT_EQ(steps.opened.size(), 1u);
-  EXPECT_EQ(steps.opened[0], TemporaryPathFor("game\\d2game.dll"));
-  EXPECT_EQ(fs::path(NativePath(steps.opened[0].c_str())).parent_path(), fs::path("game"));
-}
-
-// A crash in the middle of an earlier save left its temporary file, even a
-// read-only one; the next save replaces it.
-TEST_F(SaveStepsTest, AStaleTemporaryFileNeverBlocksASave) {
-  std::string stale = NativePath(TemporaryPathFor("game\\d2game.dll").c_str());
+// Each save writes a temporary file of its own beside the DLL (the last step
+// is then a rename within one folder), never one that is there already.
+// Leftovers of dead runs never block a save, and go, without their links
+// being followed, when the folder's lock is next taken.
+TEST_F(SaveStepsTest, TemporaryFilesBelongToOneRun) {
+  EXPECT_TRUE(IsTemporaryName("~ov0A1B2C3D.tmp"));
+  for (const char* name : {"d2game.dll", "~ov0A1B2C3.tmp", "~ov0a1b2c3d.tmp", "~ov0A1B2C3D.tm"}) {
+    EXPECT_FALSE(IsTemporaryName(name)) << name;
+  }
+  std::string stale = NativePath(TemporaryPathFor("game\\d2game.dll", 0).c_str());
   WriteFileBytes(stale, DllBytes(kDllSize + 999, 7));
   fs::permissions(stale, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
+#ifndef _WIN32
+  // A link planted where a temporary file may go: its target, outside the
+  // folder, keeps its mode and its bytes.
+  WriteFileBytes("outside.txt", "keep");
+  fs::permissions("outside.txt", fs::perms::owner_read, fs::perm_options::replace);
+  fs::create_symlink("../outside.txt", "game/~ov00000001.tmp");
+#endif
+  FaultySteps steps;
+  patcher_.saveSteps = &steps;
   EXPECT_EQ(patcher_.SaveFile(kGameDll), 1);
+  patcher_.saveSteps = &SaveSteps::System();
+  ASSERT_EQ(steps.opened.size(), 1u);
+  fs::path written = NativePath(steps.opened[0].c_str());
+  EXPECT_EQ(written.parent_path(), fs::path("game"));
+  EXPECT_TRUE(IsTemporaryName(written.filename().string())) << written;
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == changed_);
-  EXPECT_EQ(ListFolder("game"), kFiles);
   EXPECT_FALSE(fs::exists("log.txt"));
   // The DLL did not take the stale file's read-only mark.
   EXPECT_NE(fs::status("game/d2game.dll").permissions() & fs::perms::owner_write, fs::perms::none);
-  // Windows deletes no read-only file, so the folder could not be cleaned up.
-  std::error_code ignored;
-  fs::permissions(stale, fs::perms::owner_write, fs::perm_options::add, ignored);
-  fs::permissions("game/d2game.dll", fs::perms::owner_write, fs::perm_options::add, ignored);
+
+  { ChangeLock lock("game\\d2game.dll"); }
+  EXPECT_EQ(ListFolder("game"),
+            (std::vector<std::string>{"d2game.dll", "d2game.dll.bak", "orvanel.lock"}));
+#ifndef _WIN32
+  EXPECT_EQ(fs::status("outside.txt").permissions(), fs::perms::owner_read);
+  EXPECT_EQ(ReadFileBytes("outside.txt"), "keep");
+#endif
+}
+
+// A save keeps what the file system knows of the DLL: its mode and owner,
+// its attributes, and the link through which it is reached.
+TEST_F(SaveStepsTest, ASaveKeepsTheDllsMetadata) {
+#ifdef _WIN32
+  ASSERT_TRUE(
+      SetFileAttributesA("game\\d2game.dll", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(patcher_.SaveFile(kGameDll), 1);
+  DWORD attributes = GetFileAttributesA("game\\d2game.dll");
+  EXPECT_EQ(attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN),
+            static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
+  SetFileAttributesA("game\\d2game.dll", FILE_ATTRIBUTE_NORMAL);
+#else
+  fs::permissions("game/d2game.dll", fs::perms(0750), fs::perm_options::replace);
+  bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown("game/d2game.dll", 65534, 65534), 0);
+  }
+  EXPECT_EQ(patcher_.SaveFile(kGameDll), 1);
+  struct stat saved = {};
+  ASSERT_EQ(stat("game/d2game.dll", &saved), 0);
+  EXPECT_EQ(saved.st_mode & 07777, 0750u);
+  if (root) {
+    EXPECT_EQ(saved.st_uid, 65534u);
+  }
+  // The DLL is a link into another folder: the link stays, its target changes.
+  fs::create_directory("real");
+  fs::rename("game/d2game.dll", "real/d2game.dll");
+  fs::create_symlink("../real/d2game.dll", "game/d2game.dll");
+  ASSERT_EQ(patcher_.LoadFile(kGameDll), 1);
+  ASSERT_EQ(patcher_.SwapRanges(12, "100", "30000"), 1);
+  EXPECT_EQ(patcher_.SaveFile(kGameDll), 1);
+  EXPECT_TRUE(fs::is_symlink("game/d2game.dll"));
+  EXPECT_TRUE(ReadFileBytes("real/d2game.dll") == original_);  // exchanged twice
+  EXPECT_EQ(ListFolder("real"), std::vector<std::string>{"d2game.dll"});
+#endif
 }
 
 // The longest folder the paths allow (242 characters) still saves: the

@@ -1,0 +1,51 @@
+#include "patch/change_lock.h"
+
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "patch/save_steps.h"
+#include "tables/file_paths.h"
+
+namespace {
+
+constexpr int kPollMilliseconds = 20;
+
+std::string LockPathBeside(const char* fileInFolder) {
+  std::string path(fileInFolder);
+  size_t slash = path.find_last_of("\\/");
+  path.erase(slash == std::string::npos ? 0 : slash + 1);
+  return path + "orvanel.lock";
+}
+
+// Temporary files of dead runs; links among them are removed, not followed.
+void RemoveLeftovers(const std::string& lockPath) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path folder = fs::path(NativePath(lockPath.c_str())).parent_path();
+  if (folder.empty()) folder = ".";
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    if (IsTemporaryName(it->path().filename().string())) {
+      RemoveWithoutFollowing(it->path().string().c_str());
+    }
+  }
+}
+
+}  // namespace
+
+ChangeLock::ChangeLock(const char* fileInFolder, int waitMilliseconds)
+    : path_(LockPathBeside(fileInFolder)) {
+  if (fileInFolder[0] == '\0') return;  // no folder: nothing to lock, nothing to change
+  std::string native = NativePath(path_.c_str());
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+  while ((state_ = TryLockFile(native.c_str(), &handle_)) == LockState::kBusy &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
+  }
+  if (state_ == LockState::kHeld) RemoveLeftovers(path_);
+}
+
+ChangeLock::~ChangeLock() {
+  if (state_ == LockState::kHeld) UnlockFile(handle_);
+}
