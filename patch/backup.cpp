@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "patch/logger.h"
 #include "patch/whole_file.h"
@@ -23,23 +25,52 @@ bool ReadFileBytes(const char* windowsPath, FileBytes* bytes) {
   return ReadWholeFile(windowsPath, &bytes->data, &bytes->size);
 }
 
-// The first offset outside every range where a and b differ; size if none.
-size_t FirstDifferenceOutside(const uint8_t* a, const uint8_t* b, size_t size, ByteRanges ranges) {
-  std::sort(ranges.begin(), ranges.end(),
-            [](const ByteRange& x, const ByteRange& y) { return x.start < y.start; });
-  size_t at = 0;
+// Reads of a backup being compared go through a buffer of this size, so a
+// compare costs no second image of the DLL.
+constexpr size_t kCompareChunk = 64 * 1024;
+
+// The changeable ranges as sorted, disjoint [start, end) intervals.
+std::vector<std::pair<size_t, size_t>> Merged(const ByteRanges& ranges) {
+  std::vector<std::pair<size_t, size_t>> merged;
   for (const ByteRange& range : ranges) {
-    size_t start = std::min<size_t>(range.start, size);
-    for (; at < start; ++at) {
-      if (a[at] != b[at]) return at;
+    merged.emplace_back(range.start, static_cast<size_t>(range.start) + range.length);
+  }
+  std::sort(merged.begin(), merged.end());
+  size_t kept = 0;
+  for (const auto& interval : merged) {
+    if (kept > 0 && interval.first <= merged[kept - 1].second) {
+      merged[kept - 1].second = std::max(merged[kept - 1].second, interval.second);
+    } else {
+      merged[kept++] = interval;
     }
-    at = std::max<size_t>(at,
-                          std::min<size_t>(static_cast<size_t>(range.start) + range.length, size));
   }
-  for (; at < size; ++at) {
-    if (a[at] != b[at]) return at;
+  merged.resize(kept);
+  return merged;
+}
+
+// The first offset outside every range where file's next size bytes differ
+// from dll: size if none, -1 when the file ends early or cannot be read.
+int64_t FirstDifferenceOutside(FILE* file, const uint8_t* dll, size_t size,
+                               const ByteRanges& ranges) {
+  std::vector<std::pair<size_t, size_t>> skip = Merged(ranges);
+  std::vector<uint8_t> chunk(kCompareChunk);
+  size_t next = 0;  // the first interval that may still lie ahead
+  for (size_t start = 0; start < size;) {
+    size_t end = std::min(size, start + kCompareChunk);
+    if (std::fread(chunk.data(), 1, end - start, file) != end - start) return -1;
+    for (size_t at = start; at < end;) {
+      while (next < skip.size() && skip[next].second <= at) ++next;
+      size_t gapEnd = next < skip.size() ? std::min(end, std::max(at, skip[next].first)) : end;
+      if (std::memcmp(chunk.data() + (at - start), dll + at, gapEnd - at) != 0) {
+        for (; chunk[at - start] == dll[at]; ++at) {
+        }
+        return static_cast<int64_t>(at);
+      }
+      at = next < skip.size() && gapEnd < end ? std::min(end, skip[next].second) : end;
+    }
+    start = end;
   }
-  return size;
+  return static_cast<int64_t>(size);
 }
 
 const char* SaveProblem(SaveFailure failure) {
@@ -71,31 +102,39 @@ std::string BackupMismatch(const std::string& backupPath, const uint8_t* dll, si
   fs::file_status status = fs::symlink_status(NativePath(backupPath.c_str()), error);
   if (fs::is_symlink(status)) return "is a symbolic link, not a copy";
   if (error || !fs::is_regular_file(status)) return "is not a file";
-  FileBytes backup;
-  if (!ReadFileBytes(backupPath.c_str(), &backup)) return "cannot be read";
-  if (dll == nullptr) return "";
-  if (static_cast<size_t>(backup.size) != size) {
-    return "has " + std::to_string(backup.size) + " bytes, the DLL " + std::to_string(size);
+  FILE* file = OpenFile(backupPath.c_str(), "rb");
+  long length = -1;
+  if (file != nullptr && std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  bool readable = length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
+  int64_t at = -1;
+  if (readable && dll != nullptr && static_cast<size_t>(length) == size) {
+    at = FirstDifferenceOutside(file, dll, size, changeable);
   }
-  size_t at = FirstDifferenceOutside(backup.data.get(), dll, size, changeable);
-  if (at == size) return "";
-  char offset[16];
-  std::snprintf(offset, sizeof offset, "%zX", at);
+  if (file != nullptr) std::fclose(file);
+  if (!readable || (at < 0 && dll != nullptr && static_cast<size_t>(length) == size)) {
+    return "cannot be read";
+  }
+  if (dll == nullptr) return "";
+  if (static_cast<size_t>(length) != size) {
+    return "has " + std::to_string(length) + " bytes, the DLL " + std::to_string(size);
+  }
+  if (at == static_cast<int64_t>(size)) return "";
+  char offset[24];
+  std::snprintf(offset, sizeof offset, "%llX", static_cast<unsigned long long>(at));
   return std::string("differs from the DLL at offset ") + offset +
          ", outside every range the tables name";
 }
 
-int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable) {
+int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable,
+                 const uint8_t* changed, size_t changedSize) {
   std::string backup = BackupPath(dllPath);
   std::error_code error;
   bool present = std::filesystem::symlink_status(NativePath(backup.c_str()), error).type() !=
                  std::filesystem::file_type::not_found;
-  FileBytes original;
-  bool readable = ReadFileBytes(dllPath, &original);
   if (present) {
-    // A DLL that is gone (restore brings it back) is compared with nothing.
-    std::string mismatch = BackupMismatch(backup, readable ? original.data.get() : nullptr,
-                                          static_cast<size_t>(original.size), changeable);
+    // What is about to be written equals the DLL outside the changeable
+    // ranges, so it stands in for the DLL: no second read of the file.
+    std::string mismatch = BackupMismatch(backup, changed, changedSize, changeable);
     if (mismatch.empty()) return 1;  // the first backup is the one worth keeping
     logger.Print(
         "* The backup %s %s, so it cannot be the original of %s; %s left unchanged. If %s is "
@@ -103,7 +142,8 @@ int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& change
         backup.c_str(), mismatch.c_str(), dllPath, dllPath, dllPath);
     return 0;
   }
-  if (!readable) {
+  FileBytes original;
+  if (!ReadFileBytes(dllPath, &original)) {
     logger.Print("* Couldn't read file %s to back it up; it is left unchanged", dllPath);
     return 0;
   }

@@ -35,7 +35,11 @@ std::string BackupMismatch(const std::string& backupPath, const uint8_t* dll, si
 // Returns 1 when dllPath's backup is there (made now, or earlier and kept as
 // it is) and can be its original, 0 when the change must not go ahead: the
 // backup could not be made, or the one there is not this DLL's original.
-// The copy is written, flushed and moved into place with steps.
-int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable);
+// changed (changedSize bytes) is what is about to be written over the DLL,
+// equal to it outside changeable; a backup there is compared with it. A new
+// backup is copied from the DLL on disk, written, flushed, read back and
+// moved into place with steps.
+int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable,
+                 const uint8_t* changed, size_t changedSize);
 
 #endif  // ORVANEL_PATCH_BACKUP_H_

@@ -125,7 +125,10 @@ int DllPatcher::SaveFile(int fileNumber) {
   }
   // Before the first change the untouched file is kept beside it: no backup,
   // no change.
-  if (!EnsureBackup(*saveSteps, path, changeable[fileNumber])) return 0;
+  if (!EnsureBackup(*saveSteps, path, changeable[fileNumber], image.get(),
+                    static_cast<size_t>(imageSize))) {
+    return 0;
+  }
   std::string target = LinkTarget(path);
   switch (
       SaveBytes(*saveSteps, image.get(), static_cast<size_t>(imageSize), target.c_str(), false)) {

@@ -130,4 +130,29 @@ TEST_F(BackupTest, ABackupThatCannotBeMadeRefusesTheChange) {
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll.bak") == game_);
 }
 
+// The compare reads the backup in pieces: differences inside the ranges are
+// allowed wherever the pieces fall, the first one outside is found exactly.
+TEST_F(BackupTest, ABackupIsComparedOutsideTheRangesAcrossItsPieces) {
+  const size_t size = 200000;  // several pieces of the compare
+  std::string dll = DllBytes(size, 4);
+  const ByteRanges ranges = {{0xFFF8, 16}, {0x20000, 12}, {0x1FFFA, 10}};  // across piece ends
+  std::string backup = dll;
+  for (const ByteRange& range : ranges) {
+    for (uint32_t i = 0; i < range.length; ++i) backup[range.start + i] ^= 0x55;
+  }
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(dll.data());
+  WriteFileBytes("b.bak", backup);
+  EXPECT_EQ(BackupMismatch("b.bak", bytes, size, ranges), "");
+  for (size_t at : {size_t{0x10008}, size_t{0x2000C}, size - 1}) {
+    std::string changed = backup;
+    changed[at] ^= 1;
+    WriteFileBytes("b.bak", changed);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%zX", at);
+    EXPECT_EQ(BackupMismatch("b.bak", bytes, size, ranges),
+              std::string("differs from the DLL at offset ") + hex +
+                  ", outside every range the tables name");
+  }
+}
+
 }  // namespace

@@ -195,6 +195,7 @@ TEST_F(SaveStepsTest, TheLongestFolderStillSaves) {
   WriteFileBytes(NativePath(patcher_.dllPaths[kClientDll]), client);
   WriteFileBytes(NativePath(patcher_.dllPaths[kClientDll]) + ".bak", client);
   ASSERT_EQ(patcher_.LoadFile(kClientDll), 1);
+  patcher_.changeable[kClientDll] = {{0x10, 20}, {0x200, 20}};
   ASSERT_EQ(patcher_.SwapRanges(20, "10", "200"), 1);
   std::string changed = Image();
   EXPECT_EQ(patcher_.SaveFile(kClientDll), 1);
