@@ -1,15 +1,27 @@
-// Kills real saves at random moments and checks what is left on disk.
+// Kills and races real exchanges and checks what is left on disk.
 //   crash_driver SAVER FOLDER KILLS [SEED]
-// FOLDER gets a demo-sized d2game.dll. Then, KILLS times: start "SAVER FOLDER
-// loop", kill it with SIGKILL after a random delay, and require that the DLL
-// is byte for byte one of its two states (before or after an exchange), and
-// that a following "SAVER FOLDER once" succeeds and leaves the other state.
-// Prints a summary (how many kills found which state, and how many found a
-// half-written temporary file beside the DLL, i.e. hit a save in progress).
+// FOLDER/game gets random 1 MiB d2game.dll and d2client.dll; the savers run
+// in FOLDER, so their log.txt lands there. The driver predicts every state
+// of each DLL with its own range swaps (tests/crash/crash_pairs.h) and then:
+// - KILLS times starts "SAVER FOLDER/game loop PAIR" (a random pair), kills it
+//   with SIGKILL after a random delay and requires each DLL to be whole, as
+//   before or exchanged (each on its own: the kill may fall between the two
+//   saves of one exchange), and a following "once" to flip each DLL and leave
+//   no temporary file;
+// - races two "once" savers of different pairs started at the same moment:
+//   each DLL must hold exactly the changes of the savers that exited 0. In
+//   some rounds one saver is killed at a random moment; the other must still
+//   report truly, and each DLL be whole;
+// - holds the folder's lock itself while a saver runs: it must refuse (exit
+//   1, saying another run is changing the files) and change nothing.
+// Prints a summary of what the kills and races found.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,13 +32,27 @@
 #include <string>
 #include <thread>
 
+#include "tests/crash/crash_pairs.h"
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The size of the demo's stand-in DLLs.
 constexpr size_t kDllSize = 1u << 20;
+constexpr int kGame = 0;
+constexpr int kClient = 1;
+const char* const kDllNames[2] = {"d2game.dll", "d2client.dll"};
+// Two racing savers per round; every fifth round one of them is killed, and
+// a plain round follows it to see its leftovers cleared.
+constexpr int kRaceRounds = 50;
+bool KilledRound(int round) {
+  return round % 5 == 3;
+}
+
+// A DLL's state: bit p set when pair p's ranges stand exchanged.
+using State = int;
+constexpr int kStateCount = 1 << kCrashPairCount;
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -40,21 +66,69 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Files in the folder other than the DLL and its backup: what a save in
-// progress leaves behind (its temporary file, whatever its name).
-int Leftovers(const fs::path& folder) {
-  int count = 0;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    std::string name = entry.path().filename().string();
-    if (name != "d2game.dll" && name != "d2game.dll.bak") ++count;
-  }
-  return count;
+void SwapRange(std::string* bytes, size_t length, const char* first, const char* second) {
+  auto at = [&](const char* offset) { return bytes->begin() + std::strtol(offset, nullptr, 16); };
+  std::swap_ranges(at(first), at(first) + static_cast<long>(length), at(second));
 }
 
-pid_t Start(const std::string& saver, const std::string& folder, const char* mode) {
+// The exchange of one pair as the game stores it: 12 bytes of effects in
+// d2game.dll, 20 of graphics and 16 of descriptions in d2client.dll.
+void ApplyPair(std::string* bytes, int dll, int pair) {
+  const CrashPair& offsets = kCrashPairs[pair];
+  if (dll == kGame) {
+    SwapRange(bytes, 12, offsets.effects[0], offsets.effects[1]);
+  } else {
+    SwapRange(bytes, 20, offsets.graphics[0], offsets.graphics[1]);
+    SwapRange(bytes, 16, offsets.descriptions[0], offsets.descriptions[1]);
+  }
+}
+
+struct Folder {
+  fs::path work;  // where the savers run
+  fs::path game;  // the DLLs
+  std::string states[2][kStateCount];
+
+  // The state the DLL is in; -1 when it is none of them (torn, or wrong).
+  State Identify(int dll) const {
+    std::string now = ReadAll(game / kDllNames[dll]);
+    for (State state = 0; state < kStateCount; ++state) {
+      if (now == states[dll][state]) return state;
+    }
+    return -1;
+  }
+
+  // Files other than the DLLs, their backups and the lock file: what a save
+  // in progress leaves behind (its temporary file, whatever its name).
+  int Leftovers() const {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(game)) {
+      std::string name = entry.path().filename().string();
+      if (name != "orvanel.lock" && name != "d2game.dll" && name != "d2game.dll.bak" &&
+          name != "d2client.dll" && name != "d2client.dll.bak") {
+        ++count;
+      }
+    }
+    return count;
+  }
+};
+
+// Starts "saver GAME mode pair" in the work folder. With a gate the child
+// waits until the gate's write end is closed, so that two start together.
+// With errors >= 0 its stderr goes there.
+pid_t Start(const std::string& saver, const Folder& folder, const char* mode, int pair,
+            int gate[2] = nullptr, int errors = -1) {
   pid_t pid = fork();
   if (pid == 0) {
-    execl(saver.c_str(), saver.c_str(), folder.c_str(), mode, static_cast<char*>(nullptr));
+    if (gate != nullptr) {
+      close(gate[1]);
+      char byte;
+      if (read(gate[0], &byte, 1) < 0) _exit(126);
+    }
+    if (errors >= 0) dup2(errors, 2);
+    std::string game = folder.game.string();
+    const char pairText[2] = {static_cast<char>('0' + pair), '\0'};
+    if (chdir(folder.work.c_str()) != 0) _exit(126);
+    execl(saver.c_str(), saver.c_str(), game.c_str(), mode, pairText, static_cast<char*>(nullptr));
     _exit(127);
   }
   return pid;
@@ -67,8 +141,9 @@ int Wait(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-int Fail(const char* what, int kill) {
-  std::fprintf(stderr, "crash test: after kill %d: %s\n", kill, what);
+int Fail(const char* phase, int number, const std::string& what) {
+  std::fprintf(stderr, "crash test: %s %d: %s (the savers' log.txt is in the test folder)\n", phase,
+               number, what.c_str());
   return 1;
 }
 
@@ -80,73 +155,196 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string saver = fs::absolute(argv[1]).string();
-  fs::path folder = fs::absolute(argv[2]);
+  Folder folder;
+  folder.work = fs::absolute(argv[2]);
+  folder.game = folder.work / "game";
   int kills = std::atoi(argv[3]);
   unsigned seed = argc == 5 ? static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10))
                             : static_cast<unsigned>(std::random_device{}());
   std::mt19937 random(seed);
-  std::printf("crash test: %d kills, seed %u\n", kills, seed);
+  std::printf("crash test: %d kills, %d races, seed %u\n", kills, kRaceRounds, seed);
+  std::fflush(stdout);  // before any failure on stderr
 
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  fs::path dll = folder / "d2game.dll";
-  std::string original(kDllSize, '\0');
-  for (char& byte : original) byte = static_cast<char>(random());
-  WriteAll(dll, original);
+  fs::remove_all(folder.work);
+  fs::create_directories(folder.game);
+  for (int dll : {kGame, kClient}) {
+    std::string& original = folder.states[dll][0];
+    original.resize(kDllSize);
+    for (char& byte : original) byte = static_cast<char>(random());
+    WriteAll(folder.game / kDllNames[dll], original);
+    for (State state = 1; state < kStateCount; ++state) {
+      int pair = 0;
+      while ((state >> pair & 1) == 0) ++pair;
+      folder.states[dll][state] = folder.states[dll][state & ~(1 << pair)];
+      ApplyPair(&folder.states[dll][state], dll, pair);
+    }
+  }
+  State state[2] = {0, 0};
+  auto identify = [&](int dll, std::string* why) {
+    State now = folder.Identify(dll);
+    if (now < 0) *why = std::string(kDllNames[dll]) + " is in none of its states";
+    return now;
+  };
 
-  // The two states, and how long one save takes from process start.
+  // The first exchange also makes the backups; the second shows how long a
+  // plain one takes from process start.
+  if (Wait(Start(saver, folder, "once", 0)) != 0) return Fail("start", 0, "the first save failed");
+  for (int dll : {kGame, kClient}) {
+    if (folder.Identify(dll) != 1) {
+      return Fail("start", 0,
+                  std::string("the first save left ") + kDllNames[dll] +
+                      " other than one exchange predicts");
+    }
+  }
   Clock::time_point started = Clock::now();
-  if (Wait(Start(saver, folder.string(), "once")) != 0) return Fail("the first save failed", 0);
+  if (Wait(Start(saver, folder, "once", 0)) != 0 || folder.Identify(kGame) != 0 ||
+      folder.Identify(kClient) != 0) {
+    return Fail("start", 0, "a second save did not restore the files");
+  }
   auto saveTime = Clock::now() - started;
-  std::string exchanged = ReadAll(dll);
-  if (exchanged.size() != kDllSize || exchanged == original) {
-    return Fail("the first save did not exchange the ranges", 0);
+  if (folder.Leftovers() > 0) {
+    return Fail("start", 0, "a completed save left a file beside the DLLs");
   }
-  if (Wait(Start(saver, folder.string(), "once")) != 0 || ReadAll(dll) != original) {
-    return Fail("a second save did not restore the file", 0);
-  }
-  if (Leftovers(folder) > 0) return Fail("a completed save left a file beside the DLL", 0);
 
-  // Delays from nothing to a few saves' time: kills land in start-up,
-  // loading, writing the temporary file, flushing and the replacement.
-  auto longest = std::chrono::duration_cast<std::chrono::microseconds>(saveTime * 4);
+  // Delays from nothing to two exchanges' time: kills land in start-up,
+  // locking, loading, writing the temporary files, flushing and replacing.
+  auto longest = std::chrono::duration_cast<std::chrono::microseconds>(saveTime * 2);
   std::uniform_int_distribution<long> delay(0, longest.count());
-  int foundOriginal = 0, foundExchanged = 0, foundTemporary = 0, foundChanged = 0;
-  bool wasOriginal = true;
+  std::uniform_int_distribution<int> anyPair(0, kCrashPairCount - 1);
+  int foundBefore = 0, foundExchanged = 0, foundApart = 0, foundTemporary = 0;
+  std::string why;
   for (int kill = 1; kill <= kills; ++kill) {
-    pid_t pid = Start(saver, folder.string(), "loop");
+    int pair = anyPair(random);
+    pid_t pid = Start(saver, folder, "loop", pair);
     std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
     ::kill(pid, SIGKILL);
-    if (Wait(pid) != 128 + SIGKILL) return Fail("the saver ended before it was killed", kill);
+    if (Wait(pid) != 128 + SIGKILL) return Fail("kill", kill, "the saver ended before the kill");
 
-    std::string now = ReadAll(dll);
-    bool isOriginal = now == original;
-    if (!isOriginal && now != exchanged) {
-      return Fail("the DLL is neither its old nor its new content", kill);
+    bool exchanged[2];
+    for (int dll : {kGame, kClient}) {
+      State now = identify(dll, &why);
+      if (now < 0) return Fail("kill", kill, why);
+      if (now != state[dll] && now != (state[dll] ^ 1 << pair)) {
+        return Fail("kill", kill, std::string(kDllNames[dll]) + " holds another pair's change");
+      }
+      exchanged[dll] = now != state[dll];
+      state[dll] = now;
     }
-    isOriginal ? ++foundOriginal : ++foundExchanged;
-    if (isOriginal != wasOriginal) ++foundChanged;
-    if (Leftovers(folder) > 0) ++foundTemporary;
+    if (exchanged[kGame] != exchanged[kClient]) {
+      ++foundApart;
+    } else {
+      exchanged[kGame] ? ++foundExchanged : ++foundBefore;
+    }
+    if (folder.Leftovers() > 0) ++foundTemporary;
 
-    if (Wait(Start(saver, folder.string(), "once")) != 0) {
-      return Fail("the save after the kill failed", kill);
+    if (Wait(Start(saver, folder, "once", pair)) != 0) {
+      return Fail("kill", kill, "the save after the kill failed");
     }
-    if (ReadAll(dll) != (isOriginal ? exchanged : original)) {
-      return Fail("the save after the kill did not exchange the ranges", kill);
+    for (int dll : {kGame, kClient}) {
+      state[dll] ^= 1 << pair;
+      if (folder.Identify(dll) != state[dll]) {
+        return Fail("kill", kill,
+                    std::string("the save after the kill did not flip ") + kDllNames[dll]);
+      }
     }
-    if (Leftovers(folder) > 0) return Fail("a completed save left a file beside the DLL", kill);
-    wasOriginal = !isOriginal;
+    if (folder.Leftovers() > 0) {
+      return Fail("kill", kill, "a completed save left a file beside the DLLs");
+    }
   }
-  fs::path backup = folder / "d2game.dll.bak";
-  if (fs::exists(backup) && ReadAll(backup) != original) {
-    return Fail("the backup no longer holds the untouched file", kills);
+
+  int bothChanged = 0, oneRefused = 0, victimLanded = 0, victimMissing = 0, victimApart = 0;
+  int victimDone = 0;
+  // A kill lands within the time the last plain round took, so that it can
+  // find the victim waiting for the lock, holding it, or not yet started.
+  auto raceTime = saveTime * 2;
+  for (int round = 0; round < kRaceRounds; ++round) {
+    int gate[2];
+    if (pipe(gate) != 0) return Fail("race", round, "no pipe");
+    Clock::time_point raceStarted = Clock::now();
+    pid_t pids[2] = {Start(saver, folder, "once", 0, gate), Start(saver, folder, "once", 1, gate)};
+    close(gate[0]);
+    close(gate[1]);
+    int victim = KilledRound(round) ? anyPair(random) : -1;
+    if (victim >= 0) {
+      auto within = std::chrono::duration_cast<std::chrono::microseconds>(raceTime);
+      std::this_thread::sleep_for(std::chrono::microseconds(
+          std::uniform_int_distribution<long>(0, within.count())(random)));
+      ::kill(pids[victim], SIGKILL);
+    }
+    int codes[2] = {Wait(pids[0]), Wait(pids[1])};
+    if (victim < 0) raceTime = Clock::now() - raceStarted;
+    bool killed[2];
+    for (int pair = 0; pair < 2; ++pair) {
+      killed[pair] = pair == victim && codes[pair] == 128 + SIGKILL;
+      if (codes[pair] != 0 && codes[pair] != 1 && !killed[pair]) {
+        return Fail(
+            "race", round,
+            "saver " + std::to_string(pair) + " ended with code " + std::to_string(codes[pair]));
+      }
+    }
+
+    bool landed[2] = {false, false};
+    for (int dll : {kGame, kClient}) {
+      State now = identify(dll, &why);
+      if (now < 0) return Fail("race", round, why);
+      for (int pair = 0; pair < 2; ++pair) {
+        bool changed = ((now ^ state[dll]) >> pair & 1) != 0;
+        if (killed[pair]) {
+          landed[dll] = changed;
+        } else if (changed != (codes[pair] == 0)) {
+          return Fail("race", round,
+                      "saver " + std::to_string(pair) + " exited " + std::to_string(codes[pair]) +
+                          (changed ? " but changed " : " without changing ") + kDllNames[dll]);
+        }
+      }
+      state[dll] = now;
+    }
+    if (codes[0] == 0 && codes[1] == 0) ++bothChanged;
+    if (codes[0] == 1 || codes[1] == 1) ++oneRefused;
+    if (victim >= 0 && !killed[victim]) ++victimDone;
+    if (victim >= 0 && killed[victim]) {
+      if (landed[kGame] != landed[kClient]) {
+        ++victimApart;
+      } else {
+        landed[kGame] ? ++victimLanded : ++victimMissing;
+      }
+    } else if (folder.Leftovers() > 0) {
+      return Fail("race", round, "completed saves left a file beside the DLLs");
+    }
+  }
+
+  // A run that finds the lock held past its wait refuses and changes nothing.
+  int lock = open((folder.game / "orvanel.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  int errors = open((folder.work / "busy.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (lock < 0 || errors < 0 || flock(lock, LOCK_EX) != 0) return Fail("busy", 0, "no lock");
+  int busyCode = Wait(Start(saver, folder, "once", 0, nullptr, errors));
+  close(lock);
+  close(errors);
+  if (busyCode != 1 ||
+      ReadAll(folder.work / "busy.txt").find("Another Orvanel") == std::string::npos) {
+    return Fail("busy", 0, "a run that waited for the lock in vain did not refuse");
+  }
+  if (folder.Identify(kGame) != state[kGame] || folder.Identify(kClient) != state[kClient]) {
+    return Fail("busy", 0, "a run that could not take the lock changed the files");
+  }
+
+  for (int dll : {kGame, kClient}) {
+    fs::path backup = folder.game / (std::string(kDllNames[dll]) + ".bak");
+    if (ReadAll(backup) != folder.states[dll][0]) {
+      return Fail("end", 0, backup.filename().string() + " does not hold the untouched file");
+    }
   }
   long long saveMs = std::chrono::duration_cast<std::chrono::milliseconds>(saveTime).count();
-  std::printf("crash test: passed (one save takes %lld ms from process start)\n", saveMs);
-  std::printf("  after a kill the DLL was old %d times and new %d times;\n", foundOriginal,
-              foundExchanged);
-  std::printf("  %d kills came after the killed saver had completed a save,\n", foundChanged);
+  std::printf("crash test: passed (one exchange takes %lld ms from process start)\n", saveMs);
+  std::printf("  after a kill both DLLs were as before %d times, both exchanged %d times,\n",
+              foundBefore, foundExchanged);
+  std::printf("  one exchanged and one not (killed between the two saves) %d times;\n", foundApart);
   std::printf("  %d kills hit a save in progress (its temporary file was left behind)\n",
               foundTemporary);
+  std::printf("  races: both savers changed the files %d times, one was refused %d times;\n",
+              bothChanged, oneRefused);
+  std::printf("  a killed racer's change was in both DLLs %d times, in neither %d, in one %d;\n",
+              victimLanded, victimMissing, victimApart);
+  std::printf("  %d racers meant to be killed had ended before the kill\n", victimDone);
   return 0;
 }

@@ -1,33 +1,67 @@
-// The process the crash test kills: it exchanges two 12-byte ranges of
-// FOLDER/d2game.dll and saves the file, with the program's own load, swap
-// and save, either once or over and over until it is killed. Each save turns
-// the file into the other of its two states, so at any moment the file on
-// disk must be one of them.
-//   crash_saver FOLDER once|loop
+// The process the crash test kills and races: it exchanges one skill pair of
+// tests/crash/crash_pairs.h (all three aspects) in FOLDER/d2game.dll and
+// FOLDER/d2client.dll through the program's own exchange, lock and backups,
+// either once or over and over until it is killed. Each exchange turns each
+// DLL into the other of its two states for that pair.
+//   crash_saver FOLDER once|loop [PAIR]
+// PAIR is 0 (the default) or 1. "once" exits 0 when the exchange succeeded,
+// else prints its result text to stderr and exits 1.
 #include <cstdio>
 #include <cstring>
 
 #include "patch/dll_patcher.h"
+#include "patch/exchange.h"
 #include "patch/logger.h"
+#include "tests/crash/crash_pairs.h"
 
 Logger logger;
 
 namespace {
 
-// Apart, inside a demo-sized file and past its header.
-const char kFirstOffset[] = "1000";
-const char kSecondOffset[] = "80000";
+// Class 0 holds the first skill of each pair, class 1 the second, at the
+// pair's position; only version position 0 has skills.
+RecordList BuildClasses() {
+  RecordList classes = nullptr;
+  for (int side = 0; side < 2; ++side) {
+    auto* record = new ClassRecord;
+    std::snprintf(record->name, sizeof record->name, "Class %d", side);
+    record->AddToList(&classes);
+    for (int pair = 0; pair < kCrashPairCount; ++pair) {
+      const CrashPair& offsets = kCrashPairs[pair];
+      auto* skill = new SkillRecord;
+      std::snprintf(skill->name, sizeof skill->name, "Skill %d.%d", side, pair);
+      std::snprintf(skill->effectsOffset[0], 6, "%s", offsets.effects[side]);
+      std::snprintf(skill->graphicsOffset[0], 6, "%s", offsets.graphics[side]);
+      std::snprintf(skill->descriptionsOffset[0], 6, "%s", offsets.descriptions[side]);
+      skill->AddToList(&record->skillLists[0]);
+    }
+  }
+  return classes;
+}
 
-bool SaveOnce(DllPatcher& patcher) {
-  return patcher.LoadFile(kGameDll) && patcher.SwapRanges(12, kFirstOffset, kSecondOffset) &&
-         patcher.SaveFile(kGameDll);
+bool ExchangeOnce(DllPatcher& patcher, RecordList classes, int pair) {
+  SkillSelection selection;
+  selection.version = 0;
+  selection.firstClass = 0;
+  selection.firstSkill = pair;
+  selection.secondClass = 1;
+  selection.secondSkill = pair;
+  selection.effects = selection.graphics = selection.descriptions = true;
+  char result[kResultSize];
+  if (ExchangeSkills(patcher, classes, selection, result)) return true;
+  std::fputs(result, stderr);
+  return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || (std::strcmp(argv[2], "once") != 0 && std::strcmp(argv[2], "loop") != 0)) {
-    std::fprintf(stderr, "usage: crash_saver FOLDER once|loop\n");
+  bool once = argc >= 3 && std::strcmp(argv[2], "once") == 0;
+  bool loop = argc >= 3 && std::strcmp(argv[2], "loop") == 0;
+  int pair = argc == 4 ? argv[3][0] - '0' : 0;
+  if (argc < 3 || argc > 4 || (!once && !loop) || pair < 0 || pair >= kCrashPairCount ||
+      (argc == 4 && argv[3][1] != '\0')) {
+    std::fprintf(stderr, "usage: crash_saver FOLDER once|loop [0|1]\n");
     return 2;
   }
   DllPatcher patcher;
@@ -36,8 +70,9 @@ int main(int argc, char** argv) {
                  kMaxFolderLength, argv[1]);
     return 2;
   }
-  if (std::strcmp(argv[2], "once") == 0) return SaveOnce(patcher) ? 0 : 1;
-  while (SaveOnce(patcher)) {
-  }
-  return 1;
+  RecordList classes = BuildClasses();
+  bool saved = ExchangeOnce(patcher, classes, pair);
+  while (saved && loop) saved = ExchangeOnce(patcher, classes, pair);
+  FreeList<ClassRecord>(&classes);
+  return saved ? 0 : 1;
 }
