@@ -137,7 +137,15 @@ int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePl
   plan->secondSkill =
       FindSkill(classes, selection.secondClass, selection.version, selection.secondSkill);
   if (plan->firstSkill == nullptr || plan->secondSkill == nullptr) return 0;
+  PlanSwaps(plan->firstSkill, plan->secondSkill, selection, plan);
+  return 1;
+}
 
+void PlanSwaps(const SkillRecord* first, const SkillRecord* second, const SkillSelection& selection,
+               ExchangePlan* plan) {
+  plan->firstSkill = first;
+  plan->secondSkill = second;
+  plan->swapCount = 0;
   for (const Aspect& aspect : kAspects) {
     if (!(selection.*aspect.ticked)) continue;
     plan->swaps[plan->swapCount++] = {aspect.fileNumber,
@@ -147,7 +155,6 @@ int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePl
                                       aspect.name,
                                       aspect.resultLine};
   }
-  return 1;
 }
 
 ByteRanges ChangeableRanges(RecordList classes, int fileNumber) {

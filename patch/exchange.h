@@ -43,6 +43,10 @@ constexpr int kResultSize = 256;
 // Looks the two skills up in classes and lists the ticked aspects' swaps.
 // Returns 0 when a lookup finds no record or the version has no skill data.
 int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan);
+// The swaps of the aspects selection ticks, at its version, between two skills
+// already found (selection's positions are not looked at).
+void PlanSwaps(const SkillRecord* first, const SkillRecord* second, const SkillSelection& selection,
+               ExchangePlan* plan);
 
 // Every range the tables name in the DLL of fileNumber, for either version:
 // the bytes in which the DLL may differ from its original.

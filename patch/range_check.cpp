@@ -41,17 +41,20 @@ int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& p
 
   // Each skill exchanged with itself, every aspect ticked, plans exactly the
   // ranges a real exchange of that skill would move.
-  for (size_t c = 0; c < lines.size(); ++c) {
+  // The lists are walked alongside the lines, never searched by position.
+  size_t c = 0;
+  for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
     for (int version = 0; version < kVersionCount; ++version) {
       const SkillTableLines& table = lines[c][version];
-      for (size_t k = 0; k < table.skillLines.size(); ++k) {
+      size_t k = 0;
+      for (RecordNode* skill = static_cast<ClassRecord*>(node)->skillLists[version];
+           skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
         SkillSelection selection;
         selection.version = version;
-        selection.firstClass = selection.secondClass = static_cast<int32_t>(c);
-        selection.firstSkill = selection.secondSkill = static_cast<int32_t>(k);
         selection.effects = selection.graphics = selection.descriptions = true;
         ExchangePlan plan;
-        if (!PlanExchange(classes, selection, &plan)) continue;
+        const auto* record = static_cast<const SkillRecord*>(skill);
+        PlanSwaps(record, record, selection, &plan);
         for (int i = 0; i < plan.swapCount; ++i) {
           const PlannedSwap& swap = plan.swaps[i];
           int64_t size = sizes[swap.fileNumber];
