@@ -85,18 +85,24 @@ std::string BackupMismatch(const std::string& backupPath, const uint8_t* dll, si
          ", outside every range the tables name";
 }
 
-int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable) {
+int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable,
+                 FileError* why) {
+  FileError ignored;
+  if (why == nullptr) why = &ignored;
   std::string backup = BackupPath(dllPath);
   std::error_code error;
   bool present = std::filesystem::symlink_status(NativePath(backup.c_str()), error).type() !=
                  std::filesystem::file_type::not_found;
   FileBytes original;
+  SetSystemError(0);
   bool readable = ReadFileBytes(dllPath, &original);
+  if (!readable) *why = SystemFileError(dllPath, "could not be read to back it up");
   if (present) {
     // A DLL that is gone (restore brings it back) is compared with nothing.
     std::string mismatch = BackupMismatch(backup, readable ? original.data.get() : nullptr,
                                           static_cast<size_t>(original.size), changeable);
     if (mismatch.empty()) return 1;  // the first backup is the one worth keeping
+    *why = {Problem::kBackup, 0, backup, mismatch};
     logger.Print(
         "* The backup %s %s, so it cannot be the original of %s; %s left unchanged. If %s is "
         "the untouched file (after a game update), move the backup aside and try again",
@@ -104,14 +110,15 @@ int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& change
     return 0;
   }
   if (!readable) {
-    logger.Print("* Couldn't read file %s to back it up; it is left unchanged", dllPath);
+    logger.Print("* Couldn't read file %s to back it up; it is left unchanged%s", dllPath,
+                 LogReason(*why).c_str());
     return 0;
   }
   SaveFailure failure = SaveBytes(steps, original.data.get(), static_cast<size_t>(original.size),
-                                  backup.c_str(), true);
+                                  backup.c_str(), true, why);
   if (failure != SaveFailure::kNone) {
-    logger.Print("* The backup %s %s; %s left unchanged", backup.c_str(), SaveProblem(failure),
-                 dllPath);
+    logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(failure),
+                 dllPath, LogReason(*why).c_str());
     return 0;
   }
   return 1;

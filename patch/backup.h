@@ -35,7 +35,9 @@ std::string BackupMismatch(const std::string& backupPath, const uint8_t* dll, si
 // Returns 1 when dllPath's backup is there (made now, or earlier and kept as
 // it is) and can be its original, 0 when the change must not go ahead: the
 // backup could not be made, or the one there is not this DLL's original.
-// The copy is written, flushed and moved into place with steps.
-int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable);
+// The copy is written, flushed and moved into place with steps. error (when
+// given) says why a change must not go ahead.
+int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable,
+                 FileError* error = nullptr);
 
 #endif  // ORVANEL_PATCH_BACKUP_H_

@@ -68,8 +68,9 @@ TEST_F(DllPatcherTest, FailedLoadLogsThePathAndKeepsThePreviousImage) {
   EXPECT_EQ(patcher_.loadedFile, kGameDll);
   EXPECT_EQ(patcher_.offset, 5);
   EXPECT_EQ(patcher_.windowLength, 3);
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{"* Couldn't open file game\\d2client.dll",
-                                                  "* Couldn't open file "}));
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                            "* Couldn't open file game\\d2client.dll: not found (system error 2)",
+                            "* Couldn't open file "}));
 }
 
 TEST_F(DllPatcherTest, ReadOnlyFileIsRefusedAtLoad) {
