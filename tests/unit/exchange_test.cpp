@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@
 #include "patch/restore.h"
 #include "patch/save_steps.h"
 #include "patch/status.h"
+#include "patch/virtual_store.h"
 #include "tests/unit/patch_test_support.h"
 
 #ifdef _WIN32
@@ -410,6 +412,24 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
   fs::remove("game/d2client.dll");
   lines.clear();
   EXPECT_EQ(DescribeChanges(patcher_, classes_, 0, &lines), 0);
+}
+
+// A copy in VirtualStore under the DLL's path without its drive is found.
+TEST_F(ExchangeTest, AShadowCopyInVirtualStoreIsFound) {
+#ifdef _WIN32
+  _putenv_s("LOCALAPPDATA", "store");
+#else
+  setenv("LOCALAPPDATA", "store", 1);
+#endif
+  EXPECT_EQ(ShadowCopyOf("C:\\Games\\d2game.dll"), "");
+  WriteFileBytes("store/VirtualStore/Games/d2game.dll", "old");
+  EXPECT_EQ(ShadowCopyOf("C:\\Games\\d2game.dll"), "store\\VirtualStore\\Games\\d2game.dll");
+  EXPECT_EQ(ShadowCopyOf("Games\\d2game.dll"), "");  // no drive: no shadow
+#ifdef _WIN32
+  _putenv_s("LOCALAPPDATA", "");
+#else
+  unsetenv("LOCALAPPDATA");
+#endif
 }
 
 }  // namespace
