@@ -31,8 +31,21 @@ bool ReplaceFileAtomically(const char* fromNativePath, const char* toNativePath)
       !SetFileAttributesA(fromNativePath, old & kKeptAttributes)) {
     return false;
   }
-  return MoveFileExA(fromNativePath, toNativePath,
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (MoveFileExA(fromNativePath, toNativePath,
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  // A file another program holds open (the game) refuses the move as "access
+  // denied" too; telling the two apart gives the user the right next step.
+  if (GetLastError() == ERROR_ACCESS_DENIED) {
+    HANDLE probe =
+        CreateFileA(toNativePath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD why = probe == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+    SetLastError(why == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
+  }
+  return false;
 }
 
 FILE* CreateNewFile(const char* nativePath) {

@@ -377,7 +377,9 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
         << text;
     // Opens and replaces fail for both DLLs, the first write only for d2game.dll.
     EXPECT_EQ(outcomes[1].done, c.graphicsDone);
-    if (std::string(c.file) != "-") EXPECT_TRUE(Game() == gameBytes_);
+    if (std::string(c.file) != "-") {
+      EXPECT_TRUE(Game() == gameBytes_);
+    }
   }
   patcher_.saveSteps = &steps_;
 }
