@@ -2,6 +2,8 @@
 // do the work, show the text it returns.
 #include <windows.h>
 
+#include <string>
+
 #include "app/controls.h"
 #include "patch/dll_patcher.h"
 #include "patch/exchange.h"
@@ -35,7 +37,8 @@ SkillSelection ReadSelection() {
 
 void DllPatcher::SwapSkills() {
   SkillSelection selection = ReadSelection();
-  char result[kResultSize] = {};
-  ExchangeSkills(*this, classList, selection, result);
-  MessageBoxA(MainWindow, result, "Swapped!", MB_OK | MB_ICONINFORMATION);
+  // The text grows with the reasons it gives; it is never cut.
+  std::string result;
+  ExchangeSkills(*this, classList, selection, &result);
+  MessageBoxA(MainWindow, result.c_str(), "Swapped!", MB_OK | MB_ICONINFORMATION);
 }

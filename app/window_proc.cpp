@@ -4,11 +4,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/combo_boxes.h"
 #include "app/controls.h"
 #include "app/globals.h"
+#include "patch/restore.h"
+#include "patch/status.h"
 #include "resources/resource.h"
+#include "tables/data_files.h"
 
 namespace {
 
@@ -32,15 +37,33 @@ void OnSetFolder() {
     ShowError("D2 .dll folder not set", "D2 .dll");
     return;
   }
+  // The wide path tells whether the system code page can name the folder:
+  // the narrow one would have '?' in place of what it cannot hold.
+  wchar_t widePath[MAX_PATH] = {};
   char path[MAX_PATH] = {};
-  BOOL hasPath = SHGetPathFromIDListA(item, path);
+  BOOL hasPath = SHGetPathFromIDListW(item, widePath);
   CoTaskMemFree(item);
   // A virtual folder (such as "My Computer") has no path to store.
-  if (!hasPath || path[0] == '\0') {
+  if (!hasPath || widePath[0] == L'\0') {
     ShowError("D2 .dll folder not set", "D2 .dll");
     return;
   }
-  if (!dllPatcher.StoreFolder(path)) {
+  BOOL lossy = FALSE;
+  if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, widePath, -1, path, sizeof path, nullptr,
+                          &lossy) == 0 ||
+      lossy) {
+    char text[MAX_PATH + 200];
+    std::snprintf(text, sizeof text,
+                  "The folder's name has characters this system's code page cannot hold, so "
+                  "Orvanel cannot open it: %s\n"
+                  "Move or rename the game folder to a name in plain letters.\n"
+                  "D2 .dll folder not changed",
+                  path);
+    ShowError(text, "D2 .dll");
+    return;
+  }
+  bool kept = false;
+  if (!dllPatcher.StoreFolder(path, &kept)) {
     char text[320];
     std::snprintf(text, sizeof text,
                   "The folder path is too long: %u characters, at most %d fit.\n"
@@ -50,6 +73,44 @@ void OnSetFolder() {
     return;
   }
   SendMessageA(FolderPathLabel, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dllPatcher.folder));
+  if (!kept) {
+    std::string text =
+        "The folder holds for this run only: data\\config.txt could not be "
+        "written (" +
+        UserReason(dllPatcher.lastError) + "), so the next start will not know it.";
+    ShowError(text.c_str(), "D2 .dll");
+  }
+}
+
+bool FolderIsSet() {
+  if (dllPatcher.folder[0] != '\0') return true;
+  ShowError("Diablo II .dll folder not set", "Error");
+  return false;
+}
+
+void OnShowChanges() {
+  if (!FolderIsSet()) return;
+  LRESULT version = SendMessageA(VersionCombo, CB_GETCURSEL, 0, 0);
+  std::vector<std::string> lines;
+  DescribeChanges(dllPatcher, classList, version < 0 ? 0 : static_cast<int32_t>(version), &lines);
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  MessageBoxA(MainWindow, text.c_str(), "Changes", MB_OK | MB_ICONINFORMATION);
+}
+
+void OnRestore() {
+  if (!FolderIsSet()) return;
+  if (MessageBoxA(MainWindow,
+                  "Put d2game.dll and d2client.dll back as they were before Orvanel first "
+                  "changed them?\nEvery exchange made since is undone; the backups stay.",
+                  "Restore Original DLLs", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    return;
+  }
+  RestoreReport report = RestoreBoth(dllPatcher, classList);
+  std::string text = report.text;
+  if (report.restored == 0 && report.failed == 0) text += "Nothing to restore.\n";
+  MessageBoxA(MainWindow, text.c_str(), "Restore Original DLLs",
+              MB_OK | (report.failed == 0 ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
 }
 
 void OnExit(HWND window) {
@@ -81,6 +142,12 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       return;
     case IDM_ABOUT:
       OnAbout();
+      return;
+    case IDM_SHOW_CHANGES:
+      OnShowChanges();
+      return;
+    case IDM_RESTORE:
+      OnRestore();
       return;
   }
   HWND control = reinterpret_cast<HWND>(lParam);

@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "patch/range_check.h"
+#include "patch/virtual_store.h"
 #include "tables/table_check.h"
 
 int RunCheck(const DllPatcher& patcher) {
@@ -13,7 +14,15 @@ int RunCheck(const DllPatcher& patcher) {
   TableLines lines;
   CheckTables(versionList, classList, &findings, &lines);
   bool folderSet = patcher.folder[0] != '\0';
-  if (folderSet) CheckRanges(classList, lines, patcher, &findings);
+  if (folderSet) {
+    CheckRanges(classList, lines, patcher, &findings);
+    for (int fileNumber : {kGameDll, kClientDll}) {
+      std::string copy = ShadowCopyOf(patcher.dllPaths[fileNumber]);
+      if (!copy.empty()) {
+        findings.push_back(copy + ":0: " + ShadowCopyWarning(copy, patcher.dllPaths[fileNumber]));
+      }
+    }
+  }
   for (const std::string& finding : findings) std::printf("%s\n", finding.c_str());
   std::fflush(stdout);
   if (!folderSet) {

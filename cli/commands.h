@@ -27,6 +27,8 @@ int RunSwap(DllPatcher& patcher, const SwapRequest& request);
 int RunCheck(const DllPatcher& patcher);
 int RunRestore(DllPatcher& patcher);
 int RunSetFolder(DllPatcher& patcher, const std::string& folder);
+// version: a name or position; empty for the first.
+int RunStatus(const DllPatcher& patcher, const std::string& version);
 
 // False, with the window's message on stderr, when no game folder is set.
 bool FolderIsSet(const DllPatcher& patcher);

@@ -25,6 +25,7 @@ struct Options {
   std::string folder;
   SwapRequest swap;
   std::string newFolder;
+  std::string statusVersion;
 };
 
 void AddCommands(CLI::App& app, Options& options) {
@@ -61,33 +62,14 @@ void AddCommands(CLI::App& app, Options& options) {
                      "Report table problems that would make an exchange wrong or fail, "
                      "as file:line: problem");
   app.add_subcommand("restore", "Put the DLLs' backups (.bak) back; the backups stay");
+  app.add_subcommand("status", "Show what the program has changed in the DLLs, from their backups")
+      ->add_option("--version", options.statusVersion,
+                   "the version whose tables name the ranges (default: the first)")
+      ->type_name("NAME|POS");
   app.add_subcommand("set-folder", "Keep DIR as the game folder, as \"Set .dll Location\" does")
       ->add_option("DIR", options.newFolder, "the folder holding d2game.dll and d2client.dll")
       ->required();
 }
-
-// What the command adds to log.txt is shown on stderr too.
-class LogEcho {
- public:
-  LogEcho() : start_(Size()) {}
-  ~LogEcho() {
-    FILE* log = OpenFile(logger.fileName, "r");
-    if (log == nullptr) return;
-    if (std::fseek(log, start_, SEEK_SET) == 0) {
-      char line[1024];
-      while (std::fgets(line, sizeof line, log) != nullptr) std::fputs(line, stderr);
-    }
-    std::fclose(log);
-  }
-
- private:
-  long Size() const {
-    std::error_code error;
-    auto size = std::filesystem::file_size(NativePath(logger.fileName), error);
-    return error ? 0 : static_cast<long>(size);
-  }
-  long start_;
-};
 
 int Run(CLI::App& app, const Options& options) {
   if (!options.data.empty()) SetDataFolder(options.data.c_str());
@@ -103,7 +85,6 @@ int Run(CLI::App& app, const Options& options) {
     }
   }
 
-  LogEcho echo;
   if (app.got_subcommand("set-folder")) return RunSetFolder(*patcher, options.newFolder);
   bool classesRead = LoadClasses();
   versionList = LoadVersions("data\\versions.txt");
@@ -119,6 +100,8 @@ int Run(CLI::App& app, const Options& options) {
     status = RunSwap(*patcher, options.swap);
   } else if (app.got_subcommand("restore")) {
     status = RunRestore(*patcher);
+  } else if (app.got_subcommand("status")) {
+    status = RunStatus(*patcher, options.statusVersion);
   }
   FreeDataTables();
   return status;
@@ -141,10 +124,11 @@ int main(int argc, char** argv) {
                      dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr;
     if (noCommand && app.get_subcommands().empty()) {
       std::string found = argc > 1 ? std::string("\"") + argv[argc - 1] + "\"" : "none";
-      std::fprintf(stderr,
-                   "orvanel-cli: expected a command (list, swap, check, restore, set-folder), "
-                   "found %s\nRun with --help for more information.\n",
-                   found.c_str());
+      std::fprintf(
+          stderr,
+          "orvanel-cli: expected a command (list, swap, check, restore, status, set-folder), "
+          "found %s\nRun with --help for more information.\n",
+          found.c_str());
       return kExitUsage;
     }
     return app.exit(error) == 0 ? kExitSuccess : kExitUsage;

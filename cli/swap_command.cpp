@@ -51,6 +51,9 @@ int DryRun(DllPatcher& patcher, const SkillSelection& selection) {
     if (swap.fileNumber != loaded) {
       loaded = patcher.LoadFile(swap.fileNumber) ? swap.fileNumber : -1;
       if (loaded < 0) {
+        std::printf("%s: %s not loaded: %s\n",
+                    NativePath(patcher.dllPaths[swap.fileNumber]).c_str(), swap.aspectName,
+                    UserReason(patcher.lastError).c_str());
         failed = true;
         continue;
       }
@@ -89,9 +92,9 @@ int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
   if (!FolderIsSet(patcher)) return kExitFailed;
   if (request.dryRun) return DryRun(patcher, selection);
 
-  char result[kResultSize] = {};
-  int done = ExchangeSkills(patcher, classList, selection, result);
-  std::fputs(result, stdout);
+  std::string result;
+  int done = ExchangeSkills(patcher, classList, selection, &result);
+  std::fputs(result.c_str(), stdout);
   if (!selection.effects && !selection.graphics && !selection.descriptions) {
     std::fprintf(stderr, "(tick aspects with --effects, --graphics, --descs)\n");
   }

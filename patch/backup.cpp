@@ -126,7 +126,9 @@ std::string BackupMismatch(const std::string& backupPath, const uint8_t* dll, si
 }
 
 int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable,
-                 const uint8_t* changed, size_t changedSize) {
+                 const uint8_t* changed, size_t changedSize, FileError* why) {
+  FileError ignored;
+  if (why == nullptr) why = &ignored;
   std::string backup = BackupPath(dllPath);
   std::error_code error;
   bool present = std::filesystem::symlink_status(NativePath(backup.c_str()), error).type() !=
@@ -136,6 +138,7 @@ int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& change
     // ranges, so it stands in for the DLL: no second read of the file.
     std::string mismatch = BackupMismatch(backup, changed, changedSize, changeable);
     if (mismatch.empty()) return 1;  // the first backup is the one worth keeping
+    *why = {Problem::kBackup, 0, backup, mismatch};
     logger.Print(
         "* The backup %s %s, so it cannot be the original of %s; %s left unchanged. If %s is "
         "the untouched file (after a game update), move the backup aside and try again",
@@ -143,15 +146,18 @@ int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& change
     return 0;
   }
   FileBytes original;
+  SetSystemError(0);
   if (!ReadFileBytes(dllPath, &original)) {
-    logger.Print("* Couldn't read file %s to back it up; it is left unchanged", dllPath);
+    *why = SystemFileError(dllPath, "could not be read to back it up");
+    logger.Print("* Couldn't read file %s to back it up; it is left unchanged%s", dllPath,
+                 LogReason(*why).c_str());
     return 0;
   }
   SaveFailure failure = SaveBytes(steps, original.data.get(), static_cast<size_t>(original.size),
-                                  backup.c_str(), true);
+                                  backup.c_str(), true, why);
   if (failure != SaveFailure::kNone) {
-    logger.Print("* The backup %s %s; %s left unchanged", backup.c_str(), SaveProblem(failure),
-                 dllPath);
+    logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(failure),
+                 dllPath, LogReason(*why).c_str());
     return 0;
   }
   return 1;

@@ -38,8 +38,9 @@ std::string BackupMismatch(const std::string& backupPath, const uint8_t* dll, si
 // changed (changedSize bytes) is what is about to be written over the DLL,
 // equal to it outside changeable; a backup there is compared with it. A new
 // backup is copied from the DLL on disk, written, flushed, read back and
-// moved into place with steps.
+// moved into place with steps. error (when given) says why a change must not
+// go ahead.
 int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable,
-                 const uint8_t* changed, size_t changedSize);
+                 const uint8_t* changed, size_t changedSize, FileError* error = nullptr);
 
 #endif  // ORVANEL_PATCH_BACKUP_H_

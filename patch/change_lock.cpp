@@ -43,7 +43,17 @@ ChangeLock::ChangeLock(const char* fileInFolder, int waitMilliseconds)
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
   }
+  if (state_ == LockState::kFailed) error_ = LastSystemError();
   if (state_ == LockState::kHeld) RemoveLeftovers(path_);
+}
+
+FileError ChangeLock::Error(const char* dllPath) const {
+  if (state_ == LockState::kBusy) return {Problem::kBusy, 0, path_, ""};
+  FileError error{error_ != 0 ? ProblemOfSystemError(error_) : Problem::kNotFound, error_, path_,
+                  "could not be made"};
+  if (error.problem == Problem::kNotFound) error.file = dllPath;
+  if (error.problem == Problem::kOther) error.detail = "could not be made, so nothing can change";
+  return error;
 }
 
 ChangeLock::~ChangeLock() {

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "patch/file_error.h"
+
 // How long a second run waits for the first before it refuses.
 constexpr int kLockWaitMilliseconds = 3000;
 
@@ -29,6 +31,9 @@ class ChangeLock {
   // be made (a folder that is missing or not writable).
   LockState State() const { return state_; }
   bool Held() const { return state_ == LockState::kHeld; }
+  // Why it is not held: kBusy, or the system's reason the lock file could
+  // not be made, naming the DLL for a folder that is not there.
+  FileError Error(const char* dllPath) const;
   // The lock file's Windows path, for messages.
   const std::string& Path() const { return path_; }
 
@@ -36,6 +41,7 @@ class ChangeLock {
   std::string path_;
   LockState state_ = LockState::kFailed;
   intptr_t handle_ = -1;
+  int error_ = 0;
 };
 
 // Platform calls, one file per platform: one attempt, no waiting.

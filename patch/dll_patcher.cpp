@@ -33,18 +33,27 @@ std::string LinkTarget(const char* windowsPath) {
 int DllPatcher::LoadFile(int fileNumber) {
   if (!FileNumberIsValid(fileNumber, kPathSlots)) return 0;
   const char* path = dllPaths[fileNumber];
+  SetSystemError(0);  // a refusal without a system call leaves no stale code
   FILE* file = path[0] != '\0' ? OpenFile(path, "rb+") : nullptr;
   if (file == nullptr) {
-    logger.Print("* Couldn't open file %s", path);
+    if (path[0] == '\0') {
+      lastError = {Problem::kNotFound, 0, "the game folder", ""};
+      logger.Print("* Couldn't open file %s", path);
+      return 0;
+    }
+    lastError = SystemFileError(path, "could not be opened");
+    logger.Print("* Couldn't open file %s%s", path, LogReason(lastError).c_str());
     return 0;
   }
 
   std::unique_ptr<uint8_t[]> bytes;
   int32_t size = 0;
+  SetSystemError(0);
   bool read = ReadWholeStream(file, &bytes, &size);
+  if (!read) lastError = SystemFileError(path, "could not be read whole");
   std::fclose(file);
   if (!read) {
-    logger.Print("* Couldn't read file %s", path);
+    logger.Print("* Couldn't read file %s%s", path, LogReason(lastError).c_str());
     return 0;
   }
 
@@ -92,7 +101,10 @@ int DllPatcher::SwapRanges(int32_t length, const char* offsetA, const char* offs
       ++refused;
     }
   }
-  if (refused > 0) return 0;
+  if (refused > 0) {
+    lastError = {Problem::kTable, 0, path, "an offset is missing or lies outside the file"};
+    return 0;
+  }
 
   uint8_t first[kWindowSize];
   uint8_t second[kWindowSize];
@@ -115,33 +127,33 @@ int DllPatcher::SaveFile(int fileNumber) {
   if (!FileNumberIsValid(fileNumber, 2)) return 0;
   const char* path = dllPaths[fileNumber];
   if (path[0] == '\0') {
+    lastError = {Problem::kNotFound, 0, "the game folder", ""};
     logger.Print("* Couldn't open file %s", path);
     return 0;
   }
   // Only the image of this very file may be written over it.
   if (image == nullptr || loadedFile != fileNumber) {
+    lastError = {Problem::kOther, 0, path, "was not loaded before its save"};
     logger.Print("* Couldn't write file %s", path);
     return 0;
   }
   // Before the first change the untouched file is kept beside it: no backup,
   // no change.
   if (!EnsureBackup(*saveSteps, path, changeable[fileNumber], image.get(),
-                    static_cast<size_t>(imageSize))) {
+                    static_cast<size_t>(imageSize), &lastError)) {
     return 0;
   }
   std::string target = LinkTarget(path);
-  switch (
-      SaveBytes(*saveSteps, image.get(), static_cast<size_t>(imageSize), target.c_str(), false)) {
-    case SaveFailure::kNone:
-      return 1;
-    case SaveFailure::kWrite:
-    case SaveFailure::kVerify:
-      logger.Print("* Couldn't write file %s", path);
-      return 0;
-    case SaveFailure::kCreate:
-    case SaveFailure::kReplace:
-      break;
-  }
-  logger.Print("* Couldn't open file %s", path);
+  FileError error;
+  SaveFailure failure = SaveBytes(*saveSteps, image.get(), static_cast<size_t>(imageSize),
+                                  target.c_str(), false, &error);
+  if (failure == SaveFailure::kNone) return 1;
+  // The file the log names is the one that stood in the way.
+  if (error.file == target) error.file = path;
+  lastError = error;
+  const char* format = failure == SaveFailure::kCreate    ? "* Couldn't open file %s%s"
+                       : failure == SaveFailure::kReplace ? "* Couldn't replace file %s%s"
+                                                          : "* Couldn't write file %s%s";
+  logger.Print(format, error.file.c_str(), LogReason(error).c_str());
   return 0;
 }

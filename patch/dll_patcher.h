@@ -1,7 +1,8 @@
 // The one in-memory DLL image, its 256-byte transfer window and the game
 // folder with the two DLL paths built from it.
-// Operations that can fail return 1 for success and 0 for failure and log the
-// reason; on failure nothing in the object or on disk has changed.
+// Operations that can fail return 1 for success and 0 for failure, log the
+// reason and keep it in lastError; on failure nothing else in the object or
+// on disk has changed.
 #ifndef ORVANEL_PATCH_DLL_PATCHER_H_
 #define ORVANEL_PATCH_DLL_PATCHER_H_
 
@@ -50,8 +51,10 @@ class DllPatcher {
   int SaveFile(int fileNumber);
   // Makes path the game folder, rebuilds the DLL paths, keeps the folder in
   // its stored form (blanks as underscores) and rewrites data\config.txt.
-  // Refuses a path longer than kMaxFolderLength (nothing changes).
-  int StoreFolder(const char* path);
+  // Refuses a path longer than kMaxFolderLength (nothing changes). When the
+  // file cannot be written the folder holds for this run only: kept (when
+  // given) is then false and lastError says why.
+  int StoreFolder(const char* path, bool* kept = nullptr);
   // Makes path the game folder for this run only: rebuilds the DLL paths and
   // leaves data\config.txt alone. Refuses a path longer than kMaxFolderLength.
   int UseFolder(const char* path);
@@ -73,12 +76,18 @@ class DllPatcher {
   // the DLL there only. The exchange and restore fill them from the tables.
   ByteRanges changeable[2];
 
+  // Why the last load, swap or save failed.
+  FileError lastError;
+
   // How saves reach the disk; tests swap in one that fails on purpose.
   SaveSteps* saveSteps = &SaveSteps::System();
 };
 
 // The folder a stored setting ("Folder: " + stored) gives at the next start:
-// underscores read as blanks unless only the text as stored names a folder.
+// underscores read as blanks unless only the text as stored names a folder;
+// when neither does, the first existing folder among the readings of each
+// path part with blanks and underscores mixed (a bounded search), else all
+// blanks.
 void DecodeStoredFolder(const char* stored, char folder[kTextSize]);
 
 #endif  // ORVANEL_PATCH_DLL_PATCHER_H_

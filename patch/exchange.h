@@ -5,6 +5,8 @@
 #define ORVANEL_PATCH_EXCHANGE_H_
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "patch/dll_patcher.h"
 #include "tables/data_files.h"
@@ -40,6 +42,13 @@ struct ExchangePlan {
 
 constexpr int kResultSize = 256;
 
+// What happened to one ticked aspect.
+struct AspectOutcome {
+  const char* aspectName;  // "Effects", "Graphics" or "Descriptions"
+  bool done = false;       // exchanged and saved
+  FileError error;         // why not, when not done
+};
+
 // Looks the two skills up in classes and lists the ticked aspects' swaps.
 // Returns 0 when a lookup finds no record or the version has no skill data.
 int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan);
@@ -53,15 +62,23 @@ void PlanSwaps(const SkillRecord* first, const SkillRecord* second, const SkillS
 ByteRanges ChangeableRanges(RecordList classes, int fileNumber);
 
 // Exchanges every ticked aspect (Effects, Graphics, Descriptions) while it
-// holds the game folder's lock, and writes the text the user reads into
-// result: "No changes made\n", "There were errors in your request\n" (with a
-// line more when another run holds the lock), or the two names joined by
-// " <-> " and one line per aspect. Each DLL is loaded once, takes all its
+// holds the game folder's lock, and gives the text the user reads in result:
+// "No changes made\n"; or the two names joined by " <-> " and one line per
+// aspect; or, after any error, "There were errors in your request\n" and one
+// line per ticked aspect in order, "   Effects: exchanged\n" or
+// "   Effects: not exchanged: <reason>\n" (and the lock's line when another
+// run holds it). A line follows for each old copy of a saved DLL that
+// Windows keeps in VirtualStore. Each DLL is loaded once, takes all its
 // aspects in memory and is saved once, so it is wholly old or wholly new. A
 // range refused in any loaded DLL refuses the whole exchange before anything
 // is written; a DLL that cannot be opened leaves the other DLL's aspects to
-// go ahead. Returns 1 when every ticked aspect was exchanged and saved (or
-// none was ticked), 0 otherwise.
+// go ahead. outcomes (when given) gets one entry per ticked aspect. Returns 1
+// when every ticked aspect was exchanged and saved (or none was ticked), 0
+// otherwise.
+int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
+                   std::string* result, std::vector<AspectOutcome>* outcomes = nullptr);
+// The same with the text in a buffer of kResultSize bytes: whole lines only,
+// as many as fit.
 int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
                    char result[kResultSize]);
 

@@ -1,11 +1,13 @@
 // The game folder: read from data\config.txt at start, stored by StoreFolder.
 // The file holds one line "Folder: " + the folder with every blank written as
 // an underscore.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "patch/change_lock.h"
 #include "patch/dll_patcher.h"
@@ -60,14 +62,63 @@ void BuildDllPaths(const char* folder, char dllPaths[kPathSlots][kTextSize]) {
   }
 }
 
+// The blank-or-underscore readings of a path tried at most, so that a
+// folder with many underscores cannot stall the start.
+constexpr int kMaxReadings = 4096;
+constexpr int kMaxUnderscoresPerPart = 10;
+
+// Extends reading by the parts of stored from at on, each underscore read as
+// a blank or kept, until it names an existing folder; false when no reading
+// within the budget does.
+bool FindMixedReading(const std::string& stored, size_t at, std::string* reading, int* budget) {
+  if (at >= stored.size()) return IsFolder(reading->c_str());
+  size_t end = stored.find_first_of("\\/", at);
+  if (end == std::string::npos) end = stored.size();
+  std::string part = stored.substr(at, end - at);
+  std::vector<size_t> underscores;
+  for (size_t i = 0; i < part.size(); ++i) {
+    if (part[i] == '_') underscores.push_back(i);
+  }
+  if (underscores.size() > static_cast<size_t>(kMaxUnderscoresPerPart)) return false;
+  size_t length = reading->size();
+  // Mask bit set: that underscore is a blank; all blanks first.
+  for (uint32_t blanks = (1u << underscores.size()); blanks-- > 0;) {
+    if (--*budget < 0) return false;
+    std::string mixed = part;
+    for (size_t b = 0; b < underscores.size(); ++b) {
+      if (blanks & (1u << b)) mixed[underscores[b]] = ' ';
+    }
+    reading->resize(length);
+    *reading += mixed;
+    if (end < stored.size()) *reading += stored[end];
+    // A part without underscores offers no choice; its folder is tested with the rest.
+    if ((underscores.empty() || IsFolder(reading->c_str())) &&
+        FindMixedReading(stored, end + 1, reading, budget)) {
+      return true;
+    }
+  }
+  reading->resize(length);
+  return false;
+}
+
 }  // namespace
 
 void DecodeStoredFolder(const char* stored, char folder[kTextSize]) {
   // Blanks were stored as underscores, so an underscore may stand for either.
-  // Prefer the reading that names an existing folder.
+  // Prefer the reading that names an existing folder: all blanks, the text as
+  // stored, then blanks and underscores mixed.
   std::snprintf(folder, kTextSize, "%s", stored);
   ReplaceAll(folder, '_', ' ');
-  if (!IsFolder(folder) && IsFolder(stored)) std::snprintf(folder, kTextSize, "%s", stored);
+  if (IsFolder(folder)) return;
+  if (IsFolder(stored)) {
+    std::snprintf(folder, kTextSize, "%s", stored);
+    return;
+  }
+  std::string reading;
+  int budget = kMaxReadings;
+  if (std::strchr(stored, '_') != nullptr && FindMixedReading(stored, 0, &reading, &budget)) {
+    std::snprintf(folder, kTextSize, "%s", reading.c_str());
+  }
 }
 
 DllPatcher::DllPatcher() {
@@ -89,7 +140,10 @@ int DllPatcher::UseFolder(const char* path) {
   return 1;
 }
 
-int DllPatcher::StoreFolder(const char* path) {
+int DllPatcher::StoreFolder(const char* path, bool* kept) {
+  bool ignored = false;
+  if (kept == nullptr) kept = &ignored;
+  *kept = false;
   if (!UseFolder(path)) return 0;
   ReplaceAll(folder, ' ', '_');
 
@@ -97,6 +151,7 @@ int DllPatcher::StoreFolder(const char* path) {
   // replaced the safe way, so a failed write leaves the old setting whole.
   ChangeLock lock(kConfigPath);
   if (lock.State() == LockState::kBusy) {
+    lastError = lock.Error(kConfigPath);
     logger.Print(
         "* Another Orvanel holds data\\orvanel.lock: %s not changed; the folder holds for this run "
         "only",
@@ -104,14 +159,19 @@ int DllPatcher::StoreFolder(const char* path) {
     return 1;
   }
   std::string line = std::string("Folder: ") + folder;
+  FileError error = lock.Held() ? FileError() : lock.Error(kConfigPath);
   SaveFailure failure =
       lock.Held() ? SaveBytes(SaveSteps::System(), reinterpret_cast<const uint8_t*>(line.data()),
-                              line.size(), kConfigPath, false)
+                              line.size(), kConfigPath, false, &error)
                   : SaveFailure::kCreate;
+  *kept = failure == SaveFailure::kNone;
+  if (!*kept) lastError = error;
   if (failure == SaveFailure::kWrite || failure == SaveFailure::kVerify) {
-    logger.Print("* Couldn't write file %s", kConfigPath);
+    logger.Print("* Couldn't write file %s%s", kConfigPath, LogReason(error).c_str());
+  } else if (failure == SaveFailure::kReplace) {
+    logger.Print("* Couldn't replace file %s%s", kConfigPath, LogReason(error).c_str());
   } else if (failure != SaveFailure::kNone) {
-    logger.Print("* Couldn't open file %s", kConfigPath);
+    logger.Print("* Couldn't open file %s%s", kConfigPath, LogReason(error).c_str());
   }
   return 1;
 }

@@ -2,8 +2,11 @@
 #ifndef ORVANEL_PATCH_RESTORE_H_
 #define ORVANEL_PATCH_RESTORE_H_
 
+#include <string>
+
 #include "patch/backup.h"
 #include "patch/dll_patcher.h"
+#include "tables/record_list.h"
 
 enum class RestoreOutcome { kRestored, kNoBackup, kBusy, kFailed };
 
@@ -12,7 +15,17 @@ enum class RestoreOutcome { kRestored, kNoBackup, kBusy, kFailed };
 // holds the game folder's lock; the backup stays. A backup that cannot be the
 // DLL's original (it differs outside changeable, the ranges the tables name)
 // is refused. The patcher's image then holds the restored bytes. Failures are
-// logged.
+// logged, and patcher.lastError says why.
 RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber, const ByteRanges& changeable);
+
+// Both DLLs restored with the ranges of classes' tables, one line each of
+// what happened (with the reason of a failure), as the window and the
+// console show it.
+struct RestoreReport {
+  int restored = 0;
+  int failed = 0;
+  std::string text;
+};
+RestoreReport RestoreBoth(DllPatcher& patcher, RecordList classes);
 
 #endif  // ORVANEL_PATCH_RESTORE_H_

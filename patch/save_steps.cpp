@@ -33,7 +33,6 @@ FILE* CreateTemporaryBeside(SaveSteps& steps, const char* target, std::string* t
     FILE* file = steps.Open(temporary->c_str());
     if (file != nullptr) return file;
   }
-  temporary->clear();
   return nullptr;
 }
 
@@ -100,21 +99,35 @@ bool IsTemporaryName(const std::string& fileName) {
 }
 
 SaveFailure SaveBytes(SaveSteps& steps, const uint8_t* bytes, size_t size, const char* target,
-                      bool verify) {
+                      bool verify, FileError* error) {
+  FileError why;
   std::string temporary;
   FILE* file = CreateTemporaryBeside(steps, target, &temporary);
-  if (file == nullptr) return SaveFailure::kCreate;
+  if (file == nullptr) {
+    if (error != nullptr) *error = SystemFileError(temporary, "could not be created");
+    return SaveFailure::kCreate;
+  }
+  // The system's code is taken before any later call can change it.
   bool written = WriteAll(steps, file, bytes, size) && steps.Flush(file);
-  written = steps.Close(file) && written;
+  if (!written) why = SystemFileError(target, "could not be written");
+  if (!steps.Close(file) && written) {
+    written = false;
+    why = SystemFileError(target, "could not be written");
+  }
   SaveFailure failure = SaveFailure::kNone;
   if (!written) {
     failure = SaveFailure::kWrite;
   } else if (verify && !ReadsBackAs(temporary.c_str(), bytes, size)) {
     failure = SaveFailure::kVerify;
+    why = {Problem::kOther, 0, target, "did not read back as written"};
   } else if (!steps.Replace(temporary.c_str(), target)) {
     failure = SaveFailure::kReplace;
+    why = SystemFileError(target, "could not be replaced");
   }
-  if (failure != SaveFailure::kNone) steps.Remove(temporary.c_str());
+  if (failure != SaveFailure::kNone) {
+    steps.Remove(temporary.c_str());
+    if (error != nullptr) *error = why;
+  }
   return failure;
 }
 

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "patch/file_error.h"
+
 class SaveSteps {
  public:
   virtual ~SaveSteps() = default;
@@ -42,9 +44,12 @@ enum class SaveFailure { kNone, kCreate, kWrite, kVerify, kReplace };
 
 // Replaces target by size bytes the safe way. The temporary file gets a name
 // no other run uses; with verify it is read back and compared before the
-// move. On any failure the temporary file is removed and target untouched.
+// move. On any failure the temporary file is removed and target untouched,
+// and error (when given) says why: the system's code, taken right after the
+// step that failed, and the file it concerns (the temporary file when it
+// could not be made, else target).
 SaveFailure SaveBytes(SaveSteps& steps, const uint8_t* bytes, size_t size, const char* target,
-                      bool verify);
+                      bool verify, FileError* error = nullptr);
 
 // Platform calls, one file per platform.
 bool FlushFileToDisk(FILE* file);

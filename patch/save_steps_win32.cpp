@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "patch/file_error.h"
 #include "patch/save_steps.h"
 
 namespace {
@@ -30,8 +31,21 @@ bool ReplaceFileAtomically(const char* fromNativePath, const char* toNativePath)
       !SetFileAttributesA(fromNativePath, old & kKeptAttributes)) {
     return false;
   }
-  return MoveFileExA(fromNativePath, toNativePath,
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (MoveFileExA(fromNativePath, toNativePath,
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  // A file another program holds open (the game) refuses the move as "access
+  // denied" too; telling the two apart gives the user the right next step.
+  if (GetLastError() == ERROR_ACCESS_DENIED) {
+    HANDLE probe =
+        CreateFileA(toNativePath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD why = probe == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+    SetLastError(why == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
+  }
+  return false;
 }
 
 FILE* CreateNewFile(const char* nativePath) {
@@ -56,4 +70,34 @@ void RemoveWithoutFollowing(const char* nativePath) {
     SetFileAttributesA(nativePath, attributes & ~FILE_ATTRIBUTE_READONLY);
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) DeleteFileA(nativePath);
+}
+
+int LastSystemError() {
+  return static_cast<int>(GetLastError());
+}
+
+void SetSystemError(int code) {
+  SetLastError(static_cast<DWORD>(code));
+}
+
+Problem ProblemOfSystemError(int code) {
+  switch (code) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+      return Problem::kInUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_PRIVILEGE_NOT_HELD:
+      return Problem::kDenied;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE:
+      return Problem::kNotFound;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return Problem::kDiskFull;
+  }
+  return Problem::kOther;
 }

@@ -161,10 +161,14 @@ Dry run: no file was changed." "dry run"
   truncate -s "$(stat -c %s original/d2game.dll)" game3/d2game.dll.bak
   run --folder game3 swap --version 0 --first Amazon:Jab --second Paladin:Zeal --effects
   expect_rc 1 "swap with a foreign backup"
-  expect_err "so it cannot be the original of" "swap with a foreign backup"
+  grep -qF "   Effects: not exchanged: the backup " <<<"$out" &&
+    grep -qF "so it cannot be the original: if the DLL is untouched" <<<"$out" ||
+    fail "swap with a foreign backup said: $out"
   same_file game3/d2game.dll original/d2game.dll "swap with a foreign backup"
   run --folder game3 restore
   expect_rc 1 "restore from a foreign backup"
+  grep -qF "Could not restore" <<<"$out" && grep -qF "move the backup aside" <<<"$out" ||
+    fail "restore from a foreign backup said: $out"
   same_file game3/d2game.dll original/d2game.dll "restore from a foreign backup"
 
   # Two runs at once on one game folder, 40 rounds: each change is in the
@@ -193,12 +197,38 @@ Dry run: no file was changed." "dry run"
     done
   done
 
-  # A missing DLL: the window's text, exit 1, and the log line on stderr.
-  mkdir -p empty
-  run --folder empty swap --version 0 --first Amazon:Jab --second Paladin:Zeal --effects
+  # A missing DLL: the window's text with each aspect's outcome, exit 1. The
+  # reason is printed even when log.txt cannot be written (a folder there).
+  rm -f log.txt && mkdir -p empty log.txt
+  cp original/d2client.dll empty/
+  run --folder empty swap --version 0 --first Amazon:Jab --second Paladin:Zeal --effects --graphics
   expect_rc 1 "swap with a missing DLL"
-  expect_out "There were errors in your request" "swap with a missing DLL"
-  expect_err "* Couldn't open file" "swap with a missing DLL"
+  out=$(game_paths <<<"$out")
+  grep -qF "   Effects: not exchanged: " <<<"$out" &&
+    grep -qF "d2game.dll was not found: check the game folder (File > Set .dll Location)" <<<"$out" &&
+    grep -qxF "   Graphics: exchanged" <<<"$out" || fail "swap with a missing DLL said: $out"
+  rmdir log.txt
+
+  # status: every exchanged pair, from the DLLs and their backups.
+  rm -rf game4 && cp -r original game4
+  run --folder game4 status
+  expect_rc 0 "status without backups"
+  expect_out "no backup: nothing has been changed" "status without backups"
+  run --folder game4 swap --version 0 --first Amazon:Magic_Arrow --second Sorceress:Fire_Bolt \
+    --effects --graphics
+  run --folder game4 swap --version 0 --first Amazon:Jab --second Paladin:Zeal --descs
+  run --folder game4 status --version 1.09b
+  expect_rc 0 "status"
+  expect_out "Magic Arrow <-> Fire Bolt: Effects, Graphics
+Jab <-> Zeal: Descriptions" "status"
+  run --folder game4 restore
+  run --folder game4 status
+  expect_rc 0 "status after restore"
+  expect_out "no changes" "status after restore"
+  expect_err "choose another with --version" "status after restore"
+  rm game4/d2game.dll
+  run --folder game4 status
+  expect_rc 1 "status with a DLL missing"
 
   # Every finding on the broken table set.
   cp -r "$root/tests/cli/broken" broken
@@ -214,7 +244,7 @@ Dry run: no file was changed." "dry run"
   # Bad usage exits 2 and says what was expected.
   run
   expect_rc 2 "no command"
-  expect_err "expected a command (list, swap, check, restore, set-folder)" "no command"
+  expect_err "expected a command (list, swap, check, restore, status, set-folder)" "no command"
   run frobnicate
   expect_rc 2 "unknown command"
   expect_err 'found "frobnicate"' "unknown command"
@@ -259,7 +289,7 @@ Dry run: no file was changed." "dry run"
   run --help
   expect_rc 0 "--help"
   grep -qF "Usage: orvanel-cli" <<<"$out" || fail "--help printed: $out"
-  for command in list swap check restore set-folder; do
+  for command in list swap check restore status set-folder; do
     run "$command" --help
     expect_rc 0 "$command --help"
     grep -qF "Usage: orvanel-cli $command" <<<"$out" || fail "$command --help printed: $out"

@@ -14,6 +14,10 @@ namespace {
 constexpr DWORD kBoxWaitMs = 5000;
 constexpr DWORD kExitWaitMs = 10000;
 constexpr DWORD kQuietMs = 300;  // how long a box that must not come is awaited
+const char kErrors[] = "There were errors in your request\n";
+const char kNoSkill[] =
+    "no skill in the tables matches this selection (data\\versions.txt, data\\classes.txt, the "
+    "skill tables): correct the table (orvanel-cli check lists them all)\n";
 
 std::string OrvanelExe() {
   char path[MAX_PATH] = {};
@@ -91,15 +95,17 @@ class OrvanelTest : public ::testing::Test {
 
   HWND operator[](Control control) const { return controls_[control]; }
 
-  // Waits for the one box the last action opens, checks it and closes it.
-  void ExpectBox(const std::string& caption, const std::string& text, LPCSTR icon) {
+  // Waits for the one box the last action opens, checks it and closes it
+  // with button.
+  void ExpectBox(const std::string& caption, const std::string& text, LPCSTR icon,
+                 int button = IDOK) {
     BoxInfo box;
     ASSERT_TRUE(run_.WaitForBox(kBoxWaitMs, &box)) << "no message box \"" << caption << "\"";
     EXPECT_EQ(box.caption, caption);
     EXPECT_EQ(box.text, text);
     EXPECT_EQ(box.owner, main_) << "the box must be owned by the main window";
     EXPECT_EQ(box.icon, icon) << "the box shows another icon";
-    ASSERT_TRUE(run_.CloseBox(box));
+    ASSERT_TRUE(run_.CloseBox(box, button));
   }
 
   void Swap() { PostClick((*this)[kSwapButton]); }
@@ -252,7 +258,8 @@ TEST_F(OrvanelTest, WithoutVersionsFileTheVersionComboIsEmptyAndNothingIsExchang
   // With no version there is no skill to exchange: no file is touched.
   Tick(kEffectsCheckBox);
   Swap();
-  ExpectBox("Swapped!", "There were errors in your request\n", IDI_INFORMATION);
+  ExpectBox("Swapped!", std::string(kErrors) + "   Effects: not exchanged: " + kNoSkill,
+            IDI_INFORMATION);
   ExpectDllsUnchanged();
 
   ChooseMenuCommand(main_, IDM_EXIT);
@@ -373,15 +380,20 @@ TEST_F(OrvanelTest, SwapWithMissingGameDllReportsErrorsYetChangesTheClientDll) {
   Tick(kGraphicsCheckBox);
   Tick(kDescsCheckBox);
   Swap();
-  ExpectBox("Swapped!", "There were errors in your request\n", IDI_INFORMATION);
+  // Told what was done, a second "Swap" cannot undo it unnoticed.
+  ExpectBox("Swapped!",
+            std::string(kErrors) + "   Effects: not exchanged: " + work_.GameDir() +
+                "\\d2game.dll was not found: check the game folder (File > Set .dll Location)\n"
+                "   Graphics: exchanged\n   Descriptions: exchanged\n",
+            IDI_INFORMATION);
 
   Bytes client = ClientDllBytes();
   ExchangeRange(&client, kGraphics, 0, 0, 1, 0, 0);
   ExchangeRange(&client, kDescriptions, 0, 0, 1, 0, 0);
   EXPECT_EQ(work_.Read("game files\\d2client.dll"), client);
   EXPECT_FALSE(work_.Exists("game files\\d2game.dll"));
-  EXPECT_EQ(AsText(work_.Read("log.txt")),
-            "* Couldn't open file " + work_.GameDir() + "\\d2game.dll\r\n");
+  EXPECT_EQ(AsText(work_.Read("log.txt")), "* Couldn't open file " + work_.GameDir() +
+                                               "\\d2game.dll: not found (system error 2)\r\n");
   CloseAndExpectExitCode(1);
 }
 
@@ -444,7 +456,8 @@ TEST_F(OrvanelTest, AnEmptyClassTableGivesEmptyCombosAndNoExchange) {
   }
   Tick(kDescsCheckBox);
   Swap();
-  ExpectBox("Swapped!", "There were errors in your request\n", IDI_INFORMATION);
+  ExpectBox("Swapped!", std::string(kErrors) + "   Descriptions: not exchanged: " + kNoSkill,
+            IDI_INFORMATION);
   ExpectDllsUnchanged();
   CloseAndExpectExitCode(1);
 }
@@ -473,6 +486,69 @@ TEST_F(OrvanelTest, AKeyPressWhileQIsDownEndsTheProgramWithCodeOne) {
   DWORD code = run_.WaitForExit(kExitWaitMs);
   ReleaseKey('Q');
   EXPECT_EQ(code, 1u);
+}
+
+// The game holds d2game.dll (opened without sharing): the box says so and
+// what to do, and no byte changes.
+TEST_F(OrvanelTest, ALockedDllGivesTheInUseReasonAndChangesNothing) {
+  work_.WriteAll();
+  HANDLE held = CreateFileA(work_.Path("game files\\d2game.dll").c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(Start());
+  PickEntry((*this)[kSecondClassCombo], 1);
+  Tick(kEffectsCheckBox);
+  Swap();
+  ExpectBox("Swapped!",
+            std::string(kErrors) + "   Effects: not exchanged: " + work_.GameDir() +
+                "\\d2game.dll is in use by another program: close the game and try again\n",
+            IDI_INFORMATION);
+  CloseHandle(held);
+  ExpectDllsUnchanged();
+  CloseAndExpectExitCode(1);
+}
+
+// After exchanges, "Show Changes" names the pair and "Restore Original DLLs"
+// asks first, then brings back the exact originals.
+TEST_F(OrvanelTest, ShowChangesNamesThePairAndRestoreBringsBackTheOriginals) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  ChooseMenuCommand(main_, IDM_SHOW_CHANGES);
+  ExpectBox("Changes", "no backup: nothing has been changed\n", IDI_INFORMATION);
+
+  PickEntry((*this)[kSecondClassCombo], 1);
+  Tick(kEffectsCheckBox);
+  Tick(kDescsCheckBox);
+  Swap();
+  ExpectBox("Swapped!", "Magic Arrow <-> Fire Bolt\n   Effects\n   Descriptions\n",
+            IDI_INFORMATION);
+  ChooseMenuCommand(main_, IDM_SHOW_CHANGES);
+  ExpectBox("Changes", "Magic Arrow <-> Fire Bolt: Effects, Descriptions\n", IDI_INFORMATION);
+
+  const char kAsk[] =
+      "Put d2game.dll and d2client.dll back as they were before Orvanel first changed them?\n"
+      "Every exchange made since is undone; the backups stay.";
+  ChooseMenuCommand(main_, IDM_RESTORE);
+  ExpectBox("Restore Original DLLs", kAsk, IDI_QUESTION, IDNO);
+  EXPECT_NE(work_.Read("game files\\d2game.dll"), GameDllBytes()) << "No restored it";
+
+  ChooseMenuCommand(main_, IDM_RESTORE);
+  ExpectBox("Restore Original DLLs", kAsk, IDI_QUESTION, IDYES);
+  std::string game = work_.GameDir() + "\\d2game.dll";
+  std::string client = work_.GameDir() + "\\d2client.dll";
+  for (char* path : {&game[0], &client[0]}) {
+    for (char* c = path; *c != '\0'; ++c) {
+      if (*c == '\\') *c = '/';
+    }
+  }
+  ExpectBox("Restore Original DLLs",
+            "Restored " + game + " from " + game + ".bak\nRestored " + client + " from " + client +
+                ".bak\n",
+            IDI_INFORMATION);
+  ExpectDllsUnchanged();
+  ChooseMenuCommand(main_, IDM_SHOW_CHANGES);
+  ExpectBox("Changes", "no changes\n", IDI_INFORMATION);
+  CloseAndExpectExitCode(1);
 }
 
 // The folder picker: its tree is worked through tree view messages.

@@ -300,8 +300,8 @@ bool OrvanelRun::NoBoxOpen() {
   return search.found == nullptr;
 }
 
-bool OrvanelRun::CloseBox(const BoxInfo& box) {
-  PostClick(GetDlgItem(box.window, IDOK));
+bool OrvanelRun::CloseBox(const BoxInfo& box, int button) {
+  PostClick(GetDlgItem(box.window, button));
   for (int attempt = 0; attempt < 250; ++attempt) {
     if (!IsWindow(box.window)) return true;
     Sleep(kPollMs);

@@ -68,8 +68,9 @@ class OrvanelRun {
   bool WaitForBox(DWORD ms, BoxInfo* box);
   // No message box of the program is open right now.
   bool NoBoxOpen();
-  // Presses the box's OK button and waits until the box is gone.
-  bool CloseBox(const BoxInfo& box);
+  // Presses the box's OK button (or another, such as IDYES) and waits until
+  // the box is gone.
+  bool CloseBox(const BoxInfo& box, int button = IDOK);
 
  private:
   PROCESS_INFORMATION process_ = {};

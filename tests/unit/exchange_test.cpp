@@ -4,14 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "patch/change_lock.h"
+#include "patch/restore.h"
 #include "patch/save_steps.h"
+#include "patch/status.h"
+#include "patch/virtual_store.h"
 #include "tests/unit/patch_test_support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+constexpr int kInUseCode = ERROR_SHARING_VIOLATION;
+constexpr int kDeniedCode = ERROR_ACCESS_DENIED;
+constexpr int kDiskFullCode = ERROR_DISK_FULL;
+#else
+#include <cerrno>
+constexpr int kInUseCode = ETXTBSY;
+constexpr int kDeniedCode = EACCES;
+constexpr int kDiskFullCode = ENOSPC;
+#endif
 
 namespace fs = std::filesystem;
 
@@ -19,6 +35,12 @@ namespace {
 
 constexpr size_t kDllSize = 0x1000;
 const char kErrors[] = "There were errors in your request\n";
+const char kGameMissing[] =
+    "game\\d2game.dll was not found: check the game folder (File > Set .dll Location)\n";
+const char kCorrect[] = "correct the table (orvanel-cli check lists them all)\n";
+const char kHeldBack[] =
+    "held back so that the skills are not left half exchanged: correct the entry named on "
+    "another line first\n";
 
 struct Offsets {
   const char* effects;
@@ -148,16 +170,21 @@ TEST_F(ExchangeTest, AllThreeAspectsInTheirOrder) {
 
 TEST_F(ExchangeTest, AMissingGameDllStillExchangesTheClientDll) {
   fs::remove("game/d2game.dll");
-  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, true, true, true), 0), kErrors);
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, true, true, true), 0),
+            std::string(kErrors) + "   Effects: not exchanged: " + kGameMissing +
+                "   Graphics: exchanged\n   Descriptions: exchanged\n");
   EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, 0x200, 0x280), 16, 0x300, 0x380));
   EXPECT_FALSE(fs::exists("game/d2game.dll"));
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2game.dll"});
+  EXPECT_EQ(LogLines(), std::vector<std::string>{
+                            "* Couldn't open file game\\d2game.dll: not found (system error 2)"});
 
   // A missing d2client.dll is logged once per ticked aspect that needed it.
   fs::remove("log.txt");
   fs::rename("game/d2client.dll", "game/d2game.dll");
-  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, false, true, true), 0), kErrors);
-  EXPECT_EQ(LogLines(), std::vector<std::string>(2, "* Couldn't open file game\\d2client.dll"));
+  Run(Select(0, 0, 0, 1, 0, false, true, true), 0);
+  EXPECT_EQ(LogLines(),
+            std::vector<std::string>(
+                2, "* Couldn't open file game\\d2client.dll: not found (system error 2)"));
 }
 
 // Another run holds the game folder's lock all the time the exchange may
@@ -165,9 +192,12 @@ TEST_F(ExchangeTest, AMissingGameDllStillExchangesTheClientDll) {
 TEST_F(ExchangeTest, AnotherRunsLockRefusesTheExchange) {
   ChangeLock other("game\\d2game.dll");
   ASSERT_TRUE(other.Held());
-  EXPECT_EQ(
-      Run(Select(0, 0, 0, 1, 0, true, true, true), 0),
-      std::string(kErrors) + "Another Orvanel is changing these files: nothing was changed.\n");
+  std::string text;
+  EXPECT_EQ(ExchangeSkills(patcher_, classes_, Select(0, 0, 0, 1, 0, true, false, true), &text), 0);
+  const std::string busy =
+      ": not exchanged: another Orvanel is changing these files: try again when it has finished\n";
+  EXPECT_EQ(text, kErrors + ("   Effects" + busy) + "   Descriptions" + busy +
+                      "Another Orvanel is changing these files: nothing was changed.\n");
   EXPECT_TRUE(steps_.replaced.empty());
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
@@ -216,7 +246,11 @@ TEST_F(ExchangeTest, ASelectionWithoutARecordTouchesNoFile) {
       Select(1, 2, 0, 0, 0, true, true, true),  // a class without a version 1 table
   };
   for (const SkillSelection& selection : selections) {
-    EXPECT_EQ(Run(selection, 0), kErrors);
+    std::string text = Run(selection, 0);
+    EXPECT_EQ(text.rfind(kErrors, 0), 0u) << text;
+    EXPECT_NE(text.find(": not exchanged: no skill in the tables matches this selection"),
+              std::string::npos)
+        << text;
   }
   EXPECT_FALSE(fs::exists("game"));
   EXPECT_FALSE(fs::exists("log.txt"));
@@ -227,7 +261,12 @@ TEST_F(ExchangeTest, ASelectionWithoutARecordTouchesNoFile) {
 // exchange before anything is written: a half-done exchange would leave the
 // skills mixed. The text says error.
 TEST_F(ExchangeTest, ABadOffsetRefusesTheWholeExchange) {
-  EXPECT_EQ(Run(Select(0, 2, 0, 0, 0, true, true, false), 0), kErrors);
+  EXPECT_EQ(
+      Run(Select(0, 2, 0, 0, 0, true, true, false), 0),
+      std::string(kErrors) +
+          "   Effects: not exchanged: data\\Broken 109b.txt: Effects offset \"\" of No Effects "
+          "is missing or not upper-case hexadecimal: " +
+          kCorrect);  // the Graphics line does not fit the 256 bytes: left out whole
   EXPECT_TRUE(steps_.replaced.empty());
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
@@ -235,7 +274,12 @@ TEST_F(ExchangeTest, ABadOffsetRefusesTheWholeExchange) {
 
   fs::remove("log.txt");
   steps_.replaced.clear();
-  EXPECT_EQ(Run(Select(0, 1, 0, 2, 1, true, false, false), 0), kErrors);
+  EXPECT_EQ(
+      Run(Select(0, 1, 0, 2, 1, true, false, false), 0),
+      std::string(kErrors) +
+          "   Effects: not exchanged: data\\Broken 109b.txt: Effects offset \"FFF\" of Past The "
+          "End lies outside game\\d2game.dll (4096 bytes): " +
+          kCorrect);
   EXPECT_FALSE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_EQ(LogLines(), std::vector<std::string>{"* Bad offset FFF in file game\\d2game.dll"});
@@ -243,9 +287,12 @@ TEST_F(ExchangeTest, ABadOffsetRefusesTheWholeExchange) {
 
 TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
   steps_.refuse = "game\\d2client.dll";
-  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, false, true, false), 0), kErrors);
+  EXPECT_EQ(
+      Run(Select(0, 0, 0, 1, 0, false, true, false), 0),
+      std::string(kErrors) +
+          "   Graphics: not exchanged: game\\d2client.dll could not be replaced: try again\n");
   EXPECT_TRUE(Client() == clientBytes_);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2client.dll"});
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't replace file game\\d2client.dll"});
 }
 
 // Names of 255 characters: the text stays inside its 256 bytes, the names
@@ -273,6 +320,118 @@ TEST_F(ExchangeTest, VeryLongNamesNeverOverflowAndKeepTheAspectLines) {
   EXPECT_EQ(text.substr(0, 14), "Fire Bolt <-> ");
   EXPECT_EQ(text.size(), static_cast<size_t>(kResultSize - 1));
   EXPECT_EQ(text.substr(text.size() - 12), "\n   Effects\n");
+}
+
+// Every kind of failure gives its aspects their own reason, with the next
+// step; aspects of the other DLL go ahead and say so.
+TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
+  struct Case {
+    FaultySteps::Fault fault;
+    int code;
+    const char* file;  // removed ("-") or made a foreign backup ("bak")
+    int32_t firstClass, firstSkill;
+    const char* effects;  // the start of the Effects reason
+    bool graphicsDone;
+  };
+  const Case cases[] = {
+      {FaultySteps::kReplace, kInUseCode, "", 0, 0,
+       "game\\d2game.dll is in use by another program: close the game and try again", false},
+      {FaultySteps::kOpen, kDeniedCode, "", 0, 0, "access to game\\~ov", false},
+      {FaultySteps::kWrite, kDiskFullCode, "", 0, 0, "the disk is full, so game\\d2game.dll", true},
+      {FaultySteps::kNone, 0, "-", 0, 0, "game\\d2game.dll was not found: check the game folder",
+       true},
+      {FaultySteps::kNone, 0, "bak", 0, 0,
+       "the backup game\\d2game.dll.bak has 5 bytes, the DLL 4096, so it cannot be the original: "
+       "if the DLL is untouched",
+       true},
+      {FaultySteps::kNone, 0, "", 2, 1, "data\\Broken 109b.txt: Effects offset \"FFF\"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.effects);
+    WriteFileBytes("game/d2game.dll", gameBytes_);
+    WriteFileBytes("game/d2client.dll", clientBytes_);
+    fs::remove("game/d2game.dll.bak");
+    fs::remove("game/d2client.dll.bak");
+    if (std::string(c.file) == "-") fs::remove("game/d2game.dll");
+    if (std::string(c.file) == "bak") WriteFileBytes("game/d2game.dll.bak", "other");
+    FaultySteps steps(c.fault);
+    steps.code = c.code;
+    // Only d2game.dll's save meets the fault: the backups are made first.
+    patcher_.saveSteps = &steps_;
+    if (c.fault != FaultySteps::kNone) {
+      WriteFileBytes("game/d2game.dll.bak", gameBytes_);
+      WriteFileBytes("game/d2client.dll.bak", clientBytes_);
+      patcher_.saveSteps = &steps;
+    }
+    std::string text;
+    std::vector<AspectOutcome> outcomes;
+    EXPECT_EQ(ExchangeSkills(patcher_, classes_,
+                             Select(0, c.firstClass, c.firstSkill, 1, 0, true, true, false), &text,
+                             &outcomes),
+              0);
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_FALSE(outcomes[0].done);
+    EXPECT_EQ(UserReason(outcomes[0].error).rfind(c.effects, 0), 0u)
+        << UserReason(outcomes[0].error);
+    EXPECT_EQ(text.find(std::string(kErrors) + "   Effects: not exchanged: " + c.effects), 0u)
+        << text;
+    // Opens and replaces fail for both DLLs, the first write only for d2game.dll.
+    EXPECT_EQ(outcomes[1].done, c.graphicsDone);
+    if (std::string(c.file) != "-") {
+      EXPECT_TRUE(Game() == gameBytes_);
+    }
+  }
+  patcher_.saveSteps = &steps_;
+}
+
+// status names each exchanged pair with its aspects, and a range changed
+// otherwise; after restore there are no changes.
+TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
+  std::vector<std::string> lines;
+  EXPECT_EQ(DescribeChanges(patcher_, classes_, 0, &lines), 1);
+  EXPECT_EQ(lines, std::vector<std::string>{"no backup: nothing has been changed"});
+
+  auto* sorceress = static_cast<ClassRecord*>(classes_->next);
+  AddSkill(&sorceress->skillLists[0], 0, "Nova", {"1C0", "2E0", "3E0"});
+  Run(Select(0, 0, 0, 1, 0, true, true, false), 1);   // Magic Arrow <-> Fire Bolt
+  Run(Select(0, 0, 1, 1, 1, false, false, true), 1);  // Jab <-> Nova
+  std::string game = Game();
+  game.replace(0x140, 3, "xyz");  // inside Jab's Effects
+  WriteFileBytes("game/d2game.dll", game);
+
+  lines.clear();
+  EXPECT_EQ(DescribeChanges(patcher_, classes_, 0, &lines), 1);
+  EXPECT_EQ(lines, (std::vector<std::string>{"Magic Arrow <-> Fire Bolt: Effects, Graphics",
+                                             "Jab <-> Nova: Descriptions",
+                                             "Jab: Effects changed by something else"}));
+
+  patcher_.saveSteps = &SaveSteps::System();
+  EXPECT_EQ(RestoreBoth(patcher_, classes_).restored, 2);
+  lines.clear();
+  EXPECT_EQ(DescribeChanges(patcher_, classes_, 0, &lines), 1);
+  EXPECT_EQ(lines, std::vector<std::string>{"no changes"});
+
+  fs::remove("game/d2client.dll");
+  lines.clear();
+  EXPECT_EQ(DescribeChanges(patcher_, classes_, 0, &lines), 0);
+}
+
+// A copy in VirtualStore under the DLL's path without its drive is found.
+TEST_F(ExchangeTest, AShadowCopyInVirtualStoreIsFound) {
+#ifdef _WIN32
+  _putenv_s("LOCALAPPDATA", "store");
+#else
+  setenv("LOCALAPPDATA", "store", 1);
+#endif
+  EXPECT_EQ(ShadowCopyOf("C:\\Games\\d2game.dll"), "");
+  WriteFileBytes("store/VirtualStore/Games/d2game.dll", "old");
+  EXPECT_EQ(ShadowCopyOf("C:\\Games\\d2game.dll"), "store\\VirtualStore\\Games\\d2game.dll");
+  EXPECT_EQ(ShadowCopyOf("Games\\d2game.dll"), "");  // no drive: no shadow
+#ifdef _WIN32
+  _putenv_s("LOCALAPPDATA", "");
+#else
+  unsetenv("LOCALAPPDATA");
+#endif
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ inline std::string LogText() {
 // would on a full disk or a locked file (the failing write has written half
 // its bytes), or every written byte is changed on its way to the disk. It
 // records the files opened and replaced, and can refuse to replace one file.
+// A failing step leaves code as the system's error (0: none given).
 class FaultySteps : public SaveSteps {
  public:
   enum Fault { kNone, kOpen, kWrite, kFlush, kClose, kReplace, kCorrupt };
@@ -50,24 +51,29 @@ class FaultySteps : public SaveSteps {
 
   FILE* Open(const char* path) override {
     opened.push_back(path);
-    return fault_ == kOpen ? nullptr : SaveSteps::Open(path);
+    return fault_ == kOpen ? Fail<FILE*>(nullptr) : SaveSteps::Open(path);
   }
   bool Write(FILE* file, const uint8_t* bytes, size_t count) override {
     int write = writes++;
     if (fault_ == kWrite && write == failingWrite_) {
       SaveSteps::Write(file, bytes, count / 2);
-      return false;
+      return Fail(false);
     }
     if (fault_ != kCorrupt) return SaveSteps::Write(file, bytes, count);
     std::vector<uint8_t> changed(bytes, bytes + count);
     for (uint8_t& byte : changed) byte ^= 0x20;
     return SaveSteps::Write(file, changed.data(), count);
   }
-  bool Flush(FILE* file) override { return fault_ != kFlush && SaveSteps::Flush(file); }
-  bool Close(FILE* file) override { return SaveSteps::Close(file) && fault_ != kClose; }
+  bool Flush(FILE* file) override {
+    return fault_ == kFlush ? Fail(false) : SaveSteps::Flush(file);
+  }
+  bool Close(FILE* file) override {
+    return SaveSteps::Close(file) && (fault_ != kClose || Fail(false));
+  }
   bool Replace(const char* from, const char* to) override {
     replaced.push_back(to);
-    return fault_ != kReplace && refuse != to && SaveSteps::Replace(from, to);
+    if (fault_ == kReplace || refuse == to) return Fail(false);
+    return SaveSteps::Replace(from, to);
   }
 
   bool Replaced(const char* path) const {
@@ -78,8 +84,15 @@ class FaultySteps : public SaveSteps {
   std::vector<std::string> replaced;
   int writes = 0;
   std::string refuse;  // a path whose replacement fails
+  int code = 0;
 
  private:
+  template <typename T>
+  T Fail(T value) {
+    SetSystemError(code);
+    return value;
+  }
+
   Fault fault_;
   int failingWrite_;
 };

@@ -65,13 +65,14 @@ TEST_F(SaveStepsTest, EveryFailingStepLeavesTheOriginalAndNoTemporaryFile) {
     int write;
     const char* logged;
   };
-  std::vector<Case> cases = {{FaultySteps::kOpen, 0, "* Couldn't open file game\\d2game.dll"}};
+  // The log names the file that stood in the way: the temporary file, or the DLL.
+  std::vector<Case> cases = {{FaultySteps::kOpen, 0, "* Couldn't open file game\\~ov"}};
   for (int i = 0; i < kPieces; ++i) {
     cases.push_back({FaultySteps::kWrite, i, "* Couldn't write file game\\d2game.dll"});
   }
   cases.push_back({FaultySteps::kFlush, 0, "* Couldn't write file game\\d2game.dll"});
   cases.push_back({FaultySteps::kClose, 0, "* Couldn't write file game\\d2game.dll"});
-  cases.push_back({FaultySteps::kReplace, 0, "* Couldn't open file game\\d2game.dll"});
+  cases.push_back({FaultySteps::kReplace, 0, "* Couldn't replace file game\\d2game.dll"});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "step " << c.step << ", write " << c.write);
@@ -81,7 +82,8 @@ TEST_F(SaveStepsTest, EveryFailingStepLeavesTheOriginalAndNoTemporaryFile) {
     EXPECT_EQ(patcher_.SaveFile(kGameDll), 0);
     EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
     EXPECT_EQ(ListFolder("game"), kFiles);
-    EXPECT_EQ(LogLines(), std::vector<std::string>{c.logged});
+    ASSERT_EQ(LogLines().size(), 1u);
+    EXPECT_EQ(LogLines()[0].rfind(c.logged, 0), 0u) << LogLines()[0];
     EXPECT_TRUE(Image() == changed_);  // the image keeps the exchange
     if (c.step == FaultySteps::kWrite) {
       EXPECT_EQ(steps.writes, c.write + 1);
@@ -224,7 +226,8 @@ TEST_F(SaveStepsTest, ADiskFullSaveLeavesTheOriginal) {
   EXPECT_EQ(saved, 0);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
   EXPECT_EQ(ListFolder("game"), kFiles);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't write file game\\d2game.dll"});
+  EXPECT_EQ(LogLines(), std::vector<std::string>{
+                            "* Couldn't write file game\\d2game.dll: disk full (system error 27)"});
 }
 #endif
 
@@ -238,7 +241,8 @@ TEST_F(SaveStepsTest, ADllHeldWithoutSharingIsNotLoaded) {
   EXPECT_EQ(patcher_.LoadFile(kGameDll), 0);
   CloseHandle(held);
   EXPECT_TRUE(Image() == changed_);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2game.dll"});
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2game.dll: in use by "
+                                                 "another program (system error 32)"});
 }
 
 // It takes the file while the exchange runs: the save is refused and the
@@ -251,7 +255,8 @@ TEST_F(SaveStepsTest, ADllHeldWithoutSharingIsNotReplaced) {
   CloseHandle(held);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
   EXPECT_EQ(ListFolder("game"), kFiles);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2game.dll"});
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't replace file game\\d2game.dll: in use "
+                                                 "by another program (system error 32)"});
 }
 #endif
 

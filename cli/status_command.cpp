@@ -1,0 +1,30 @@
+// status: what the program has changed in the DLLs, from their backups.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/names.h"
+#include "patch/status.h"
+#include "tables/data_files.h"
+
+int RunStatus(const DllPatcher& patcher, const std::string& versionText) {
+  int32_t version = 0;
+  if (!versionText.empty()) {
+    std::string error;
+    version = FindVersion(versionList, versionText, &error);
+    if (version < 0) {
+      std::fprintf(stderr, "orvanel-cli status: %s\n", error.c_str());
+      return kExitUsage;
+    }
+  } else {
+    RecordNode* first = AtPosition(versionList, 0);
+    std::fprintf(stderr, "(the ranges of version %s's tables; choose another with --version)\n",
+                 first != nullptr ? first->name : "0");
+  }
+  if (!FolderIsSet(patcher)) return kExitFailed;
+  std::vector<std::string> lines;
+  int read = DescribeChanges(patcher, classList, version, &lines);
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+  return read ? kExitSuccess : kExitFailed;
+}

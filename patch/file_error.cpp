@@ -1,0 +1,82 @@
+#include "patch/file_error.h"
+
+namespace {
+
+// Every kind: the short words of the log, and the box's text, where %f
+// stands for the file and %d for the detail.
+struct Wording {
+  Problem problem;
+  const char* logWords;
+  const char* userText;
+};
+
+const Wording kWordings[] = {
+    {Problem::kInUse, "in use by another program",
+     "%f is in use by another program: close the game and try again"},
+    {Problem::kDenied, "access denied",
+     "access to %f was denied: the folder needs administrator rights: run Orvanel as "
+     "administrator, or move the game out of Program Files"},
+    {Problem::kNotFound, "not found",
+     "%f was not found: check the game folder (File > Set .dll Location)"},
+    {Problem::kDiskFull, "disk full",
+     "the disk is full, so %f could not be written: free some space and try again"},
+    {Problem::kTable, "table problem", "%d: correct the table (orvanel-cli check lists them all)"},
+    {Problem::kBusy, "another Orvanel holds the lock",
+     "another Orvanel is changing these files: try again when it has finished"},
+    {Problem::kBackup, "backup is not the original",
+     "the backup %f %d, so it cannot be the original: if the DLL is untouched (after a game "
+     "update), move the backup aside and try again"},
+    {Problem::kHeldBack, "held back",
+     "held back so that the skills are not left half exchanged: correct the entry named on "
+     "another line first"},
+    {Problem::kOther, "failed", "%f %d"},
+};
+
+const Wording& WordingOf(Problem problem) {
+  for (const Wording& wording : kWordings) {
+    if (wording.problem == problem) return wording;
+  }
+  return kWordings[sizeof kWordings / sizeof kWordings[0] - 1];
+}
+
+std::string Fill(const char* text, const FileError& error) {
+  std::string filled;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (c[0] == '%' && (c[1] == 'f' || c[1] == 'd')) {
+      filled += c[1] == 'f' ? error.file : error.detail;
+      ++c;
+    } else {
+      filled += *c;
+    }
+  }
+  return filled;
+}
+
+}  // namespace
+
+FileError SystemFileError(const std::string& file, const char* detail) {
+  FileError error;
+  error.code = LastSystemError();
+  error.problem = error.code != 0 ? ProblemOfSystemError(error.code) : Problem::kOther;
+  error.file = file;
+  error.detail = detail;
+  return error;
+}
+
+std::string LogReason(const FileError& error) {
+  if (error.problem == Problem::kNone) return "";
+  std::string code = "system error " + std::to_string(error.code);
+  // A failure of no known kind: the log line says what failed, the code why.
+  if (error.problem == Problem::kOther) return error.code != 0 ? ": " + code : "";
+  std::string reason = std::string(": ") + WordingOf(error.problem).logWords;
+  return error.code != 0 ? reason + " (" + code + ")" : reason;
+}
+
+std::string UserReason(const FileError& error) {
+  std::string reason = Fill(WordingOf(error.problem).userText, error);
+  if (error.problem == Problem::kOther) {
+    if (error.code != 0) reason += " (system error " + std::to_string(error.code) + ")";
+    reason += ": try again";
+  }
+  return reason;
+}
