@@ -8,6 +8,7 @@
 // else prints its result text to stderr and exits 1.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "patch/dll_patcher.h"
 #include "patch/exchange.h"
@@ -47,9 +48,9 @@ bool ExchangeOnce(DllPatcher& patcher, RecordList classes, int pair) {
   selection.secondClass = 1;
   selection.secondSkill = pair;
   selection.effects = selection.graphics = selection.descriptions = true;
-  char result[kResultSize];
-  if (ExchangeSkills(patcher, classes, selection, result)) return true;
-  std::fputs(result, stderr);
+  std::string result;
+  if (ExchangeSkills(patcher, classes, selection, &result)) return true;
+  std::fputs(result.c_str(), stderr);
   return false;
 }
 
