@@ -1,10 +1,13 @@
-// check: every finding of the table check, and with a game folder the ranges
-// that lie outside their DLL.
+// check: every finding of the table check and of data\config.txt, and with a
+// game folder the ranges that lie outside their DLL and the DLLs that are not
+// the files a version declares.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "patch/config_check.h"
+#include "patch/fingerprint.h"
 #include "patch/range_check.h"
 #include "tables/table_check.h"
 
@@ -12,12 +15,21 @@ int RunCheck(const DllPatcher& patcher) {
   std::vector<std::string> findings;
   TableLines lines;
   CheckTables(versionList, classList, &findings, &lines);
+  CheckConfig(&findings);
   bool folderSet = patcher.folder[0] != '\0';
-  if (folderSet) CheckRanges(classList, lines, patcher, &findings);
+  std::string matched;
+  if (folderSet) {
+    CheckRanges(classList, lines, patcher, &findings);
+    FileFingerprint found[2];
+    UntouchedFingerprints(patcher, classList, found);
+    CheckFingerprints(versionList, found, &findings, &matched);
+  }
   for (const std::string& finding : findings) std::printf("%s\n", finding.c_str());
   std::fflush(stdout);
   if (!folderSet) {
     std::fprintf(stderr, "game folder not set: ranges were not checked against the DLLs\n");
+  } else if (!matched.empty()) {
+    std::fprintf(stderr, "the DLLs match the fingerprints of version: %s\n", matched.c_str());
   }
   if (findings.empty()) {
     std::fprintf(stderr, "no problems found\n");

@@ -42,8 +42,9 @@ void AddCommands(CLI::App& app, Options& options) {
   CLI::App* swap = app.add_subcommand(
       "swap", "Exchange two skills' aspects in the DLLs, as the window's Swap button does");
   SwapRequest& request = options.swap;
-  swap->add_option("--version", request.version, "game version, by name or position")
-      ->required()
+  swap->add_option("--version", request.version,
+                   "game version, by name or position (default: the one version whose "
+                   "fingerprints match the DLLs)")
       ->type_name("NAME|POS");
   swap->add_option("--first", request.first, "first skill, e.g. Amazon:\"Magic Arrow\"")
       ->required()
@@ -61,6 +62,9 @@ void AddCommands(CLI::App& app, Options& options) {
                      "Report table problems that would make an exchange wrong or fail, "
                      "as file:line: problem");
   app.add_subcommand("restore", "Put the DLLs' backups (.bak) back; the backups stay");
+  app.add_subcommand("fingerprint",
+                     "Print the DLLs' fingerprints (untouched form) to put after a version's "
+                     "name in data\\versions.txt");
   app.add_subcommand("set-folder", "Keep DIR as the game folder, as \"Set .dll Location\" does")
       ->add_option("DIR", options.newFolder, "the folder holding d2game.dll and d2client.dll")
       ->required();
@@ -114,11 +118,13 @@ int Run(CLI::App& app, const Options& options) {
     std::fprintf(stderr, "orvanel-cli: expected the tables in %s, found no classes.txt\n",
                  NativePath("data\\").c_str());
   } else if (app.got_subcommand("list")) {
-    status = RunList();
+    status = RunList(*patcher);
   } else if (app.got_subcommand("swap")) {
     status = RunSwap(*patcher, options.swap);
   } else if (app.got_subcommand("restore")) {
     status = RunRestore(*patcher);
+  } else if (app.got_subcommand("fingerprint")) {
+    status = RunFingerprint(*patcher);
   }
   FreeDataTables();
   return status;
@@ -142,7 +148,8 @@ int main(int argc, char** argv) {
     if (noCommand && app.get_subcommands().empty()) {
       std::string found = argc > 1 ? std::string("\"") + argv[argc - 1] + "\"" : "none";
       std::fprintf(stderr,
-                   "orvanel-cli: expected a command (list, swap, check, restore, set-folder), "
+                   "orvanel-cli: expected a command (list, swap, check, restore, set-folder, "
+                   "fingerprint), "
                    "found %s\nRun with --help for more information.\n",
                    found.c_str());
       return kExitUsage;

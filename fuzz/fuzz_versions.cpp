@@ -31,6 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(node->next == nullptr || node->next->prev == node);
   }
   FUZZ_CHECK(index == expected.size());
-  FreeList<RecordNode>(&versions);
+  FreeList<VersionRecord>(&versions);
   return 0;
 }

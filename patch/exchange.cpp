@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "patch/change_lock.h"
+#include "patch/exchange_guard.h"
 #include "patch/logger.h"
 
 namespace {
@@ -198,6 +200,11 @@ int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection
   }
   for (int fileNumber : {kGameDll, kClientDll}) {
     patcher.changeable[fileNumber] = ChangeableRanges(classes, fileNumber);
+  }
+  std::string refusal = ExchangeRefusal(patcher, versionList, classes, selection, plan);
+  if (!refusal.empty()) {
+    std::snprintf(result, kResultSize, "%s%s", kErrors, refusal.c_str());
+    return 0;
   }
 
   bool failed = false;

@@ -52,7 +52,9 @@ ByteRanges ChangeableRanges(RecordList classes, int fileNumber);
 // holds the game folder's lock, and writes the text the user reads into
 // result: "No changes made\n", "There were errors in your request\n" (with a
 // line more when another run holds the lock), or the two names joined by
-// " <-> " and one line per aspect. Each DLL is loaded once, takes all its
+// " <-> " and one line per aspect. An exchange that patch/exchange_guard.h
+// refuses (the version's fingerprints come from versionList) writes nothing
+// and shows its reasons after the errors line. Each DLL is loaded once, takes all its
 // aspects in memory and is saved once, so it is wholly old or wholly new. A
 // range refused in any loaded DLL refuses the whole exchange before anything
 // is written; a DLL that cannot be opened leaves the other DLL's aspects to

@@ -9,6 +9,7 @@
 
 #include "patch/backup.h"
 #include "patch/change_lock.h"
+#include "patch/fingerprint.h"
 #include "patch/logger.h"
 #include "patch/whole_file.h"
 #include "tables/file_paths.h"
@@ -57,6 +58,12 @@ RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber, const ByteRang
   int32_t savedSize = 0;
   if (!ReadWholeFile(backup.c_str(), &saved, &savedSize)) {
     logger.Print("* Couldn't read file %s", backup.c_str());
+    return RestoreOutcome::kFailed;
+  }
+  std::string unknown =
+      UnknownOriginal(versionList, fileNumber, backup, saved.get(), static_cast<size_t>(savedSize));
+  if (!unknown.empty()) {
+    logger.Print("* %s: not restored", unknown.c_str());
     return RestoreOutcome::kFailed;
   }
   patcher.image = std::move(saved);
