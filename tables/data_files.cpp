@@ -81,6 +81,7 @@ void ReadFingerprints(const char* line, VersionRecord* version) {
     if (dll < 0) continue;
     DllFingerprint& declared = version->fingerprints[dll];
     if (declared.state != DllFingerprint::kAbsent) {
+      fingerprint = DllFingerprint();
       fingerprint.state = DllFingerprint::kMalformed;
       fingerprint.problem = "declared twice on this line";
       std::snprintf(fingerprint.token, sizeof fingerprint.token, "%.60s", word);

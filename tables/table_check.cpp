@@ -270,11 +270,12 @@ int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport
   for (int version = 0; version < kVersionCount; ++version) {
     char path[kLineSize];
     if (!SkillTablePath(record.name, version, path)) {
-      classReport->Add(classLine,
-                       "class " + Quoted(record.name) +
-                           (LeadsOutsideData(record.name)
-                                ? " leads outside the data folder: its tables are not read"
-                                : " is too long a name for its tables"));
+      classReport->Add(classLine, "class " + Quoted(record.name) +
+                                      (LeadsOutsideData(record.name)
+                                           ? " leads outside the data folder: its tables are "
+                                             "not read"
+                                           : " is too long a name for its tables"));
+      if (LeadsOutsideData(record.name)) return 0;  // once for both tables
       continue;
     }
     tables[version] = Scan(path);
