@@ -6,6 +6,7 @@
 #include "app/controls.h"
 #include "app/globals.h"
 #include "app/window_proc.h"
+#include "patch/fingerprint.h"
 #include "resources/resource.h"
 #include "tables/data_files.h"
 
@@ -82,7 +83,11 @@ void CreateVersionRow() {
   VersionCombo = CreateCombo(90, 80, 100, 100);
   versionList = LoadVersions("data\\versions.txt");
   FillComboFromList(VersionCombo, versionList);
-  SendMessageA(VersionCombo, CB_SETCURSEL, 0, 0);
+  // The version the DLLs' fingerprints name, when exactly one does.
+  FileFingerprint found[2];
+  UntouchedFingerprints(dllPatcher, classList, found);
+  int32_t detected = DetectVersion(versionList, found);
+  SendMessageA(VersionCombo, CB_SETCURSEL, detected > 0 ? detected : 0, 0);
 }
 
 void CreateFirstSide() {

@@ -1,10 +1,13 @@
-// check: every finding of the table check, and with a game folder the ranges
-// that lie outside their DLL.
+// check: every finding of the table check and of data\config.txt, and with a
+// game folder the ranges that lie outside their DLL and the DLLs that are not
+// the files a version declares.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "patch/config_check.h"
+#include "patch/fingerprint.h"
 #include "patch/range_check.h"
 #include "patch/virtual_store.h"
 #include "tables/table_check.h"
@@ -13,9 +16,14 @@ int RunCheck(const DllPatcher& patcher) {
   std::vector<std::string> findings;
   TableLines lines;
   CheckTables(versionList, classList, &findings, &lines);
+  CheckConfig(&findings);
   bool folderSet = patcher.folder[0] != '\0';
+  std::string matched;
   if (folderSet) {
     CheckRanges(classList, lines, patcher, &findings);
+    FileFingerprint found[2];
+    UntouchedFingerprints(patcher, classList, found);
+    CheckFingerprints(versionList, found, &findings, &matched);
     for (int fileNumber : {kGameDll, kClientDll}) {
       std::string copy = ShadowCopyOf(patcher.dllPaths[fileNumber]);
       if (!copy.empty()) {
@@ -27,6 +35,8 @@ int RunCheck(const DllPatcher& patcher) {
   std::fflush(stdout);
   if (!folderSet) {
     std::fprintf(stderr, "game folder not set: ranges were not checked against the DLLs\n");
+  } else if (!matched.empty()) {
+    std::fprintf(stderr, "the DLLs match the fingerprints of version: %s\n", matched.c_str());
   }
   if (findings.empty()) {
     std::fprintf(stderr, "no problems found\n");

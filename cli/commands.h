@@ -13,7 +13,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 struct SwapRequest {
-  std::string version;  // name or position
+  std::string version;  // name or position; empty: the one the fingerprints match
   std::string first;    // CLASS:SKILL
   std::string second;
   bool effects = false;
@@ -22,13 +22,16 @@ struct SwapRequest {
   bool dryRun = false;
 };
 
-int RunList();
+// Marks the version whose fingerprints match the game folder's DLLs.
+int RunList(const DllPatcher& patcher);
 int RunSwap(DllPatcher& patcher, const SwapRequest& request);
 int RunCheck(const DllPatcher& patcher);
 int RunRestore(DllPatcher& patcher);
 int RunSetFolder(DllPatcher& patcher, const std::string& folder);
 // version: a name or position; empty for the first.
 int RunStatus(const DllPatcher& patcher, const std::string& version);
+// The two fingerprint tokens of the DLLs' untouched forms, on one line.
+int RunFingerprint(const DllPatcher& patcher);
 
 // False, with the window's message on stderr, when no game folder is set.
 bool FolderIsSet(const DllPatcher& patcher);

@@ -1,15 +1,20 @@
 // list: what the window's boxes offer, with the positions the other commands
-// accept in place of names.
+// accept in place of names, and the version the game folder's DLLs are.
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "patch/fingerprint.h"
 #include "tables/data_files.h"
 #include "tables/record_list.h"
 
-int RunList() {
+int RunList(const DllPatcher& patcher) {
+  FileFingerprint found[2];
+  UntouchedFingerprints(patcher, classList, found);
+  int32_t detected = DetectVersion(versionList, found);
   std::printf("Versions:\n");
   for (RecordNode* version = versionList; version != nullptr; version = version->next) {
-    std::printf("  %d  %s\n", version->position, version->name);
+    std::printf("  %d  %s%s\n", version->position, version->name,
+                version->position == detected ? "  (the DLLs in the game folder)" : "");
   }
   std::printf("Classes and skills:\n");
   for (RecordNode* node = classList; node != nullptr; node = node->next) {

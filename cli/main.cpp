@@ -43,8 +43,9 @@ void AddCommands(CLI::App& app, Options& options) {
   CLI::App* swap = app.add_subcommand(
       "swap", "Exchange two skills' aspects in the DLLs, as the window's Swap button does");
   SwapRequest& request = options.swap;
-  swap->add_option("--version", request.version, "game version, by name or position")
-      ->required()
+  swap->add_option("--version", request.version,
+                   "game version, by name or position (default: the one version whose "
+                   "fingerprints match the DLLs)")
       ->type_name("NAME|POS");
   swap->add_option("--first", request.first, "first skill, e.g. Amazon:\"Magic Arrow\"")
       ->required()
@@ -64,8 +65,12 @@ void AddCommands(CLI::App& app, Options& options) {
   app.add_subcommand("restore", "Put the DLLs' backups (.bak) back; the backups stay");
   app.add_subcommand("status", "Show what the program has changed in the DLLs, from their backups")
       ->add_option("--version", options.statusVersion,
-                   "the version whose tables name the ranges (default: the first)")
+                   "the version whose tables name the ranges (default: the one the DLLs match, "
+                   "else the first)")
       ->type_name("NAME|POS");
+  app.add_subcommand("fingerprint",
+                     "Print the DLLs' fingerprints (untouched form) to put after a version's "
+                     "name in data\\versions.txt");
   app.add_subcommand("set-folder", "Keep DIR as the game folder, as \"Set .dll Location\" does")
       ->add_option("DIR", options.newFolder, "the folder holding d2game.dll and d2client.dll")
       ->required();
@@ -95,13 +100,15 @@ int Run(CLI::App& app, const Options& options) {
     std::fprintf(stderr, "orvanel-cli: expected the tables in %s, found no classes.txt\n",
                  NativePath("data\\").c_str());
   } else if (app.got_subcommand("list")) {
-    status = RunList();
+    status = RunList(*patcher);
   } else if (app.got_subcommand("swap")) {
     status = RunSwap(*patcher, options.swap);
   } else if (app.got_subcommand("restore")) {
     status = RunRestore(*patcher);
   } else if (app.got_subcommand("status")) {
     status = RunStatus(*patcher, options.statusVersion);
+  } else if (app.got_subcommand("fingerprint")) {
+    status = RunFingerprint(*patcher);
   }
   FreeDataTables();
   return status;
@@ -124,11 +131,10 @@ int main(int argc, char** argv) {
                      dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr;
     if (noCommand && app.get_subcommands().empty()) {
       std::string found = argc > 1 ? std::string("\"") + argv[argc - 1] + "\"" : "none";
-      std::fprintf(
-          stderr,
-          "orvanel-cli: expected a command (list, swap, check, restore, status, set-folder), "
-          "found %s\nRun with --help for more information.\n",
-          found.c_str());
+      std::fprintf(stderr,
+                   "orvanel-cli: expected a command (list, swap, check, restore, status, "
+                   "set-folder, fingerprint), found %s\nRun with --help for more information.\n",
+                   found.c_str());
       return kExitUsage;
     }
     return app.exit(error) == 0 ? kExitSuccess : kExitUsage;

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/names.h"
+#include "patch/fingerprint.h"
 #include "patch/status.h"
 #include "tables/data_files.h"
 
@@ -18,9 +19,15 @@ int RunStatus(const DllPatcher& patcher, const std::string& versionText) {
       return kExitUsage;
     }
   } else {
-    RecordNode* first = AtPosition(versionList, 0);
-    std::fprintf(stderr, "(the ranges of version %s's tables; choose another with --version)\n",
-                 first != nullptr ? first->name : "0");
+    // The version whose fingerprints the DLLs match, else the first.
+    FileFingerprint found[2];
+    UntouchedFingerprints(patcher, classList, found);
+    int32_t detected = DetectVersion(versionList, found);
+    version = detected >= 0 ? detected : 0;
+    RecordNode* shown = AtPosition(versionList, version);
+    std::fprintf(stderr, "(the ranges of version %s's tables%s; choose another with --version)\n",
+                 shown != nullptr ? shown->name : "0",
+                 detected >= 0 ? ", whose fingerprints the DLLs match" : "");
   }
   if (!FolderIsSet(patcher)) return kExitFailed;
   std::vector<std::string> lines;

@@ -1,5 +1,7 @@
-// swap: the "Swap" button's exchange with the selection given by names, or
-// with --dry-run the ranges it would change, before and after, unwritten.
+// swap: the "Swap" button's exchange with the selection given by names (the
+// version may be left to the fingerprints), or with --dry-run the ranges it
+// would change, before and after, unwritten; the dry run refuses what the
+// exchange refuses.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,6 +10,8 @@
 #include "cli/commands.h"
 #include "cli/names.h"
 #include "patch/exchange.h"
+#include "patch/exchange_guard.h"
+#include "patch/fingerprint.h"
 #include "tables/data_files.h"
 #include "tables/file_paths.h"
 
@@ -44,6 +48,14 @@ int DryRun(DllPatcher& patcher, const SkillSelection& selection) {
     std::fprintf(stderr, "the selected version has no such skill\n");
     return kExitFailed;
   }
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    patcher.changeable[fileNumber] = ChangeableRanges(classList, fileNumber);
+  }
+  std::string refusal = ExchangeRefusal(patcher, versionList, classList, selection, plan);
+  if (!refusal.empty()) {
+    std::printf("There were errors in your request\n%s", refusal.c_str());
+    return kExitFailed;
+  }
   bool failed = false;
   int loaded = -1;
   for (int i = 0; i < plan.swapCount; ++i) {
@@ -73,12 +85,30 @@ int DryRun(DllPatcher& patcher, const SkillSelection& selection) {
   return failed ? kExitFailed : kExitSuccess;
 }
 
+// The version the fingerprints tell, for a swap without --version.
+int32_t DetectedVersion(const DllPatcher& patcher, std::string* error) {
+  FileFingerprint found[2];
+  UntouchedFingerprints(patcher, classList, found);
+  int32_t version = DetectVersion(versionList, found);
+  if (version < 0) {
+    *error = patcher.folder[0] == '\0'
+                 ? "--version is required: no game folder is set to tell it from"
+                 : "--version is required: no single version's fingerprints match the DLLs in " +
+                       NativePath(patcher.folder);
+  } else {
+    std::fprintf(stderr, "version %s: its fingerprints match the DLLs\n",
+                 AtPosition(versionList, version)->name);
+  }
+  return version;
+}
+
 }  // namespace
 
 int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
   SkillSelection selection;
   std::string error;
-  selection.version = FindVersion(versionList, request.version, &error);
+  selection.version = request.version.empty() ? DetectedVersion(patcher, &error)
+                                              : FindVersion(versionList, request.version, &error);
   if (selection.version < 0 ||
       !FindSkill(classList, request.first, &selection.firstClass, &selection.firstSkill, &error) ||
       !FindSkill(classList, request.second, &selection.secondClass, &selection.secondSkill,

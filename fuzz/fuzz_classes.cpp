@@ -42,10 +42,14 @@ void WriteFiles(const std::string& input) {
 }
 
 // What the class's table of one version should hold: the simple reading of
-// whichever file its path names, nothing when the path does not fit.
+// whichever file its path names, nothing when the path does not fit or
+// climbs out of the data folder.
 std::vector<ReferenceSkill> ExpectedSkills(const std::string& className, const char* suffix) {
   std::string path = "data\\" + className + suffix;
-  if (path.size() >= 256) return {};
+  if (path.size() >= 256 || className.find("..\\") != std::string::npos ||
+      className.find("../") != std::string::npos) {
+    return {};
+  }
   return ReferenceSkillTable(ReadWholeFile(NativePath(path.c_str())));
 }
 

@@ -1,5 +1,6 @@
 // LoadVersions on arbitrary bytes: the list must match the simple reading of
-// the rules, every name must be a proper text, and the list must free cleanly.
+// the rules, names and fingerprint tokens alike, every name must be a proper
+// text, and the list must free cleanly.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -15,8 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RecordList versions = LoadVersions("data\\versions.txt");
 
   std::vector<std::string> expected;
-  for (const std::string& line :
-       ReferenceRecordLines(std::string(reinterpret_cast<const char*>(data), size))) {
+  std::vector<std::string> lines =
+      ReferenceRecordLines(std::string(reinterpret_cast<const char*>(data), size));
+  for (const std::string& line : lines) {
     std::string name = Cut(ReferenceTokens(line)[0], 256);
     std::replace(name.begin(), name.end(), '_', ' ');
     expected.push_back(name);
@@ -28,9 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(node->position == static_cast<int32_t>(index));
     FUZZ_CHECK(std::memchr(node->name, '\0', sizeof node->name) != nullptr);
     FUZZ_CHECK(node->name == expected[index]);
+    for (int dll = 0; dll < kFingerprintDlls; ++dll) {
+      const DllFingerprint& loaded = static_cast<VersionRecord*>(node)->fingerprints[dll];
+      ReferenceFingerprint reference = ReferenceVersionFingerprint(lines[index], dll);
+      FUZZ_CHECK(static_cast<int>(loaded.state) == reference.state);
+      FUZZ_CHECK(loaded.size == reference.size && loaded.crc == reference.crc);
+    }
     FUZZ_CHECK(node->next == nullptr || node->next->prev == node);
   }
   FUZZ_CHECK(index == expected.size());
-  FreeList<RecordNode>(&versions);
+  FreeList<VersionRecord>(&versions);
   return 0;
 }

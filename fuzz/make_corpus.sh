@@ -15,6 +15,9 @@ lf() { tr -d '\r' <"$1"; }
 
 cp "$demo/versions.txt" "$out/versions/demo-versions"
 lf "$demo/versions.txt" >"$out/versions/demo-versions-lf"
+# A byte-order mark as Notepad writes it, and fingerprint tokens gone wrong.
+printf '\xEF\xBB\xBF1.09b d2game.dll=12:0a1b2c3d d2client.dll=12:0A1B2C3\r\n1.09d d2game.dll=1:0 \r\n|\r\n' \
+  >"$out/versions/bom-and-tokens"
 
 cp "$demo/Amazon 109b.txt" "$out/skill_table/demo-amazon-109b"
 cp "$demo/Sorceress 109d.txt" "$out/skill_table/demo-sorceress-109d"

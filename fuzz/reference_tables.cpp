@@ -1,6 +1,7 @@
 #include "fuzz/reference_tables.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace {
 
@@ -21,7 +22,7 @@ const size_t kColumnWidths[6] = {6, 12, 6, 20, 6, 16};
 
 std::vector<std::string> ReferencePieces(const std::string& content) {
   std::vector<std::string> pieces;
-  size_t at = 0;
+  size_t at = content.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (at < content.size()) {
     size_t lineEnd = content.find('\n', at);
     size_t stop = lineEnd == std::string::npos ? content.size() : lineEnd + 1;
@@ -85,4 +86,31 @@ std::vector<ReferenceSkill> ReferenceSkillTable(const std::string& content) {
     skills.push_back(skill);
   }
   return skills;
+}
+
+ReferenceFingerprint ReferenceVersionFingerprint(const std::string& line, int dll) {
+  const std::string prefix = dll == 0 ? "d2game.dll=" : "d2client.dll=";
+  std::vector<std::string> tokens = ReferenceTokens(line);
+  ReferenceFingerprint found;
+  for (size_t i = 1; i < tokens.size(); ++i) {
+    std::string lower = tokens[i].substr(0, prefix.size());
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower != prefix) continue;
+    std::string value = tokens[i].substr(prefix.size());
+    size_t colon = value.find(':');
+    std::string size = colon == std::string::npos ? "" : value.substr(0, colon);
+    std::string crc = colon == std::string::npos ? "" : value.substr(colon + 1);
+    bool wellFormed = !size.empty() && size.size() <= 19 && crc.size() == 8 &&
+                      size.find_first_not_of("0123456789") == std::string::npos &&
+                      crc.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    if (found.state != 0 || !wellFormed) {
+      found = ReferenceFingerprint();
+      found.state = 2;
+      continue;
+    }
+    found.state = 1;
+    found.size = std::stoull(size);
+    found.crc = std::stoul(crc, nullptr, 16);
+  }
+  return found;
 }

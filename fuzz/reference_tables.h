@@ -1,7 +1,8 @@
 // A second, deliberately simple reading of the table rules (std::string,
 // no fixed buffers), against which the fuzz targets compare the loaders:
 // lines are read in pieces of at most 254 characters, a NUL ends what the
-// program sees of a piece, comment ('/') and empty pieces are skipped.
+// program sees of a piece, comment ('/') and empty pieces are skipped; a
+// UTF-8 byte-order mark at the very start is no part of the text.
 #ifndef ORVANEL_FUZZ_REFERENCE_TABLES_H_
 #define ORVANEL_FUZZ_REFERENCE_TABLES_H_
 
@@ -22,6 +23,16 @@ struct ReferenceSkill {
   std::string columns[6];  // offsets as kept (last character dropped), texts as kept
 };
 std::vector<ReferenceSkill> ReferenceSkillTable(const std::string& content);
+
+// A version line's fingerprint of one DLL (0 d2game.dll, 1 d2client.dll):
+// state 0 absent, 1 declared, 2 malformed, as tables/fingerprint_token.h
+// describes them.
+struct ReferenceFingerprint {
+  int state = 0;
+  unsigned long long size = 0;
+  unsigned long crc = 0;
+};
+ReferenceFingerprint ReferenceVersionFingerprint(const std::string& line, int dll);
 
 // The first `width - 1` characters of text: what a field of that width keeps.
 std::string Cut(const std::string& text, size_t width);

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "patch/change_lock.h"
+#include "patch/exchange_guard.h"
 #include "patch/logger.h"
 #include "patch/virtual_store.h"
 #include "tables/table_check.h"
@@ -285,6 +287,15 @@ bool Exchange(DllPatcher& patcher, RecordList classes, const SkillSelection& sel
   }
   for (int fileNumber : {kGameDll, kClientDll}) {
     patcher.changeable[fileNumber] = ChangeableRanges(classes, fileNumber);
+  }
+  // The wrong DLL for these tables, or a skill the tables cannot give
+  // safely: nothing is loaded or written.
+  std::string refusal = ExchangeRefusal(patcher, versionList, classes, selection, *plan);
+  if (!refusal.empty()) {
+    while (!refusal.empty() && refusal.back() == '\n') refusal.pop_back();
+    for (size_t at; (at = refusal.find('\n')) != std::string::npos;) refusal.replace(at, 1, "; ");
+    RefuseRest(outcomes, count, {Problem::kRefused, 0, "", refusal});
+    return false;
   }
 
   HeldImage held[2];

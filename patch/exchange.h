@@ -67,7 +67,9 @@ ByteRanges ChangeableRanges(RecordList classes, int fileNumber);
 // aspect; or, after any error, "There were errors in your request\n" and one
 // line per ticked aspect in order, "   Effects: exchanged\n" or
 // "   Effects: not exchanged: <reason>\n" (and the lock's line when another
-// run holds it). A line follows for each old copy of a saved DLL that
+// run holds it). An exchange that patch/exchange_guard.h refuses (the
+// version's fingerprints come from versionList) writes nothing and shows
+// its reasons on every aspect line. A line follows for each old copy of a saved DLL that
 // Windows keeps in VirtualStore. Each DLL is loaded once, takes all its
 // aspects in memory and is saved once, so it is wholly old or wholly new. A
 // range refused in any loaded DLL refuses the whole exchange before anything

@@ -26,6 +26,7 @@ const Wording kWordings[] = {
     {Problem::kBackup, "backup is not the original",
      "the backup %f %d, so it cannot be the original: if the DLL is untouched (after a game "
      "update), move the backup aside and try again"},
+    {Problem::kRefused, "refused", "%d"},
     {Problem::kHeldBack, "held back",
      "held back so that the skills are not left half exchanged: correct the entry named on "
      "another line first"},

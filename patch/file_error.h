@@ -17,6 +17,7 @@ enum class Problem {
   kTable,     // a table entry is wrong; detail names the file and line
   kBusy,      // another Orvanel holds the folder's lock
   kBackup,    // the backup there cannot be the original; detail says why
+  kRefused,   // the tables or the DLLs do not fit this exchange; detail says how
   kHeldBack,  // not tried, so that an exchange is not left half done
   kOther,     // detail says what failed; code may tell more
 };

@@ -36,6 +36,11 @@ int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& p
       findings->push_back(NativePath(patcher.dllPaths[fileNumber]) +
                           ":0: cannot be opened: its ranges were not checked");
       ++found;
+    } else if (sizes[fileNumber] > INT32_MAX) {
+      findings->push_back(NativePath(patcher.dllPaths[fileNumber]) + ":0: has " +
+                          std::to_string(sizes[fileNumber]) +
+                          " bytes, more than 2 GiB: no exchange can load it");
+      ++found;
     }
   }
 

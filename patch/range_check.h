@@ -1,5 +1,6 @@
 // The part of the table check that needs the game folder: every skill range
-// the exchange would move must lie wholly inside its DLL. Findings are lines
+// the exchange would move must lie wholly inside its DLL, and the DLL must be
+// small enough to load. Findings are lines
 // "file:line: problem" as in tables/table_check.h.
 #ifndef ORVANEL_PATCH_RANGE_CHECK_H_
 #define ORVANEL_PATCH_RANGE_CHECK_H_

@@ -10,6 +10,7 @@
 #include "patch/backup.h"
 #include "patch/change_lock.h"
 #include "patch/exchange.h"
+#include "patch/fingerprint.h"
 #include "patch/logger.h"
 #include "patch/whole_file.h"
 #include "tables/file_paths.h"
@@ -65,6 +66,12 @@ RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber, const ByteRang
   if (!ReadWholeFile(backup.c_str(), &saved, &savedSize)) {
     patcher.lastError = SystemFileError(backup, "could not be read");
     logger.Print("* Couldn't read file %s%s", backup.c_str(), LogReason(patcher.lastError).c_str());
+    return RestoreOutcome::kFailed;
+  }
+  std::string unknown =
+      UnknownOriginal(versionList, fileNumber, backup, saved.get(), static_cast<size_t>(savedSize));
+  if (!unknown.empty()) {
+    logger.Print("* %s: not restored", unknown.c_str());
     return RestoreOutcome::kFailed;
   }
   patcher.image = std::move(saved);

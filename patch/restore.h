@@ -14,8 +14,9 @@ enum class RestoreOutcome { kRestored, kNoBackup, kBusy, kFailed };
 // patcher.SaveFile, the same one-step replacement as every save, while it
 // holds the game folder's lock; the backup stays. A backup that cannot be the
 // DLL's original (it differs outside changeable, the ranges the tables name)
-// is refused. The patcher's image then holds the restored bytes. Failures are
-// logged, and patcher.lastError says why.
+// is refused, and so is one that matches no fingerprint the versions of
+// versionList declare for the DLL. The patcher's image then holds the
+// restored bytes. Failures are logged, and patcher.lastError says why.
 RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber, const ByteRanges& changeable);
 
 // Both DLLs restored with the ranges of classes' tables, one line each of

@@ -3,9 +3,11 @@
 # ($BUILD_ROOT/demo-run): the demo tables, stand-in DLLs made by
 # demo/make_demo_dlls, and the game folder already set.
 # With a $DISPLAY it opens the real window there and waits until you close it.
-# Without one it runs a short scripted exchange on a virtual display, prints
-# the result box's text and the bytes that changed, and saves pictures of the
-# window (window.png, result.png) in the working folder.
+# Without one it runs a short scripted exchange on a virtual display in the
+# version the stand-ins' fingerprints match, then the same in the other
+# version, which is refused; prints each result box's text and the bytes that
+# changed, and saves pictures of the window (window.png, result.png) in the
+# working folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export BUILD_ROOT="${BUILD_ROOT:-build}"
@@ -37,7 +39,8 @@ cp -r "$run/Diablo II" "$run/game-before"
 exe="$PWD/$dir/app/Orvanel.exe"
 
 if [ -n "$had_display" ]; then
-  echo "run-demo: Orvanel.exe in $run (close the window to end)"
+  echo "run-demo: Orvanel.exe in $run (close the window to end); version 1.09b is the"
+  echo "  stand-ins' (their fingerprints match), 1.09d is refused"
   (cd "$run" && wine "$exe" </dev/null) || true
   echo "run-demo: bytes that changed (offset, before, after; octal):"
   cmp -l "$run/game-before/d2game.dll" "$run/Diablo II/d2game.dll" | sed 's/^/  d2game.dll   /' || true

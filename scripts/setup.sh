@@ -14,7 +14,7 @@ fi
 # 64-bit MinGW and Wine too: on a machine that cannot run 32-bit programs the
 # tests under Wine run a 64-bit build (scripts/windows-build.sh).
 for pkg in cmake make g++ googletest libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 \
-           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb x11-apps x11-utils imagemagick clang libclang-rt-14-dev libcli11-dev \
+           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb x11-apps x11-utils imagemagick clang libclang-rt-14-dev libcli11-dev zlib1g-dev libz-mingw-w64-dev \
            clang-format; do
   have_pkg "$pkg" || need+=("$pkg")
 done

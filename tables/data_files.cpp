@@ -52,27 +52,53 @@ void ReadOffsetColumn(const char** cursor, char field[6]) {
 }
 
 // Appends one record per data line to *head until the end marker or the end
-// of the file. makeRecord builds a record from a line (null when it cannot be
-// allocated, which ends the list there).
+// of the file, each marked with where it was read. makeRecord builds a record
+// from a line (null when it cannot be allocated, which ends the list there).
 template <typename MakeRecord>
 void ReadRecords(FILE* file, RecordList* head, MakeRecord makeRecord) {
   char line[kLineSize];
   char token[kLineSize];
   ListAppender list(head);
-  while (ReadDataLine(file, line)) {
+  DataLineReader reader(file);
+  while (reader.Next(line)) {
     if (FirstToken(line, token, sizeof token) == 0) continue;
     if (std::strcmp(token, kEndMarker) == 0) break;
     RecordNode* record = makeRecord(line, token);
     if (record == nullptr) break;
+    record->line = reader.Line();
+    record->inPieces = reader.InPieces();
     list.Add(record);
+  }
+}
+
+void ReadFingerprints(const char* line, VersionRecord* version) {
+  char word[kLineSize];
+  const char* cursor = line;
+  NextToken(&cursor, word, sizeof word);  // the name
+  while (NextToken(&cursor, word, sizeof word) > 0) {
+    DllFingerprint fingerprint;
+    int dll = ParseFingerprintToken(word, &fingerprint);
+    if (dll < 0) continue;
+    DllFingerprint& declared = version->fingerprints[dll];
+    if (declared.state != DllFingerprint::kAbsent) {
+      fingerprint = DllFingerprint();
+      fingerprint.state = DllFingerprint::kMalformed;
+      fingerprint.problem = "declared twice on this line";
+      std::snprintf(fingerprint.token, sizeof fingerprint.token, "%.60s", word);
+    }
+    declared = fingerprint;
   }
 }
 
 }  // namespace
 
+bool LeadsOutsideData(const char* className) {
+  return std::strstr(className, "..\\") != nullptr || std::strstr(className, "../") != nullptr;
+}
+
 bool SkillTablePath(const char* className, int version, char path[kLineSize]) {
   static const char* const kSuffixes[kVersionCount] = {" 109b.txt", " 109d.txt"};
-  if (version < 0 || version >= kVersionCount) return false;
+  if (version < 0 || version >= kVersionCount || LeadsOutsideData(className)) return false;
   int written = std::snprintf(path, kLineSize, "data\\%s%s", className, kSuffixes[version]);
   return written > 0 && written < kLineSize;
 }
@@ -85,6 +111,35 @@ ClassRecord::~ClassRecord() {
 int ReadDataLine(FILE* file, char line[kLineSize]) {
   while (std::fgets(line, kLineSize - 1, file) != nullptr) {
     if (IsDataLine(line)) return 1;
+  }
+  line[0] = '\0';
+  return 0;
+}
+
+int DataLineReader::Next(char line[kLineSize]) {
+  while (std::fgets(line, kLineSize - 1, file_) != nullptr) {
+    int32_t number = nextLine_;
+    bool startsMidLine = midLine_;
+    size_t length = std::strlen(line);
+    bool ended = length > 0 && line[length - 1] == '\n';
+    bool continues = false;
+    if (!ended) {
+      int following = std::fgetc(file_);
+      if (following != EOF) std::ungetc(following, file_);
+      // A CR LF cut between its two characters ends the line all the same.
+      continues =
+          following != EOF && !(following == '\n' && length > 0 && line[length - 1] == '\r');
+    }
+    midLine_ = !ended;
+    if (ended) ++nextLine_;
+    lastLine_ = number;
+    const char* cr = loneCrLine_ == 0 ? std::strchr(line, '\r') : nullptr;
+    while (cr != nullptr && (cr[1] == '\n' || cr[1] == '\0')) cr = std::strchr(cr + 1, '\r');
+    if (cr != nullptr) loneCrLine_ = number;
+    if (!IsDataLine(line)) continue;
+    line_ = number;
+    inPieces_ = startsMidLine || continues;
+    return 1;
   }
   line[0] = '\0';
   return 0;
@@ -124,11 +179,12 @@ RecordList LoadVersions(const char* path) {
   FILE* file = OpenFile(path, "r");
   if (file == nullptr) return nullptr;
   RecordList versions = nullptr;
-  ReadRecords(file, &versions, [](const char*, const char* token) -> RecordNode* {
-    RecordNode* version = new (std::nothrow) RecordNode;
+  ReadRecords(file, &versions, [](const char* line, const char* token) -> RecordNode* {
+    VersionRecord* version = new (std::nothrow) VersionRecord;
     if (version == nullptr) return nullptr;
     std::snprintf(version->name, sizeof version->name, "%s", token);
     UnderscoresToBlanks(version->name);
+    ReadFingerprints(line, version);
     return version;
   });
   std::fclose(file);
@@ -181,7 +237,7 @@ int LoadClasses() {
 }
 
 void FreeDataTables() {
-  FreeList<RecordNode>(&versionList);
+  FreeList<VersionRecord>(&versionList);
   FreeList<ClassRecord>(&classList);
   versionList = nullptr;
   classList = nullptr;

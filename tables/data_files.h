@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "tables/fingerprint_token.h"
 #include "tables/record_list.h"
 
 // Only these two version positions have skill data.
@@ -20,6 +21,13 @@ class ClassRecord : public RecordNode {
   ~ClassRecord();
 
   RecordList skillLists[kVersionCount] = {nullptr, nullptr};
+};
+
+// A version line: its name and the fingerprints it declares, by DLL index
+// (tables/fingerprint_token.h).
+class VersionRecord : public RecordNode {
+ public:
+  DllFingerprint fingerprints[kFingerprintDlls];
 };
 
 class SkillRecord : public RecordNode {
@@ -43,6 +51,32 @@ int ReadDataLine(FILE* file, char line[kLineSize]);
 // The rule ReadDataLine skips by: false for a comment or an empty line.
 bool IsDataLine(const char* line);
 
+// ReadDataLine's reading that also tells where each piece came from: the
+// line number in the file and whether that line was longer than one read
+// (the piece is its start, or a rest that the loaders read as a line of its
+// own).
+class DataLineReader {
+ public:
+  explicit DataLineReader(FILE* file) : file_(file) {}
+  int Next(char line[kLineSize]);
+  int32_t Line() const { return line_; }
+  bool InPieces() const { return inPieces_; }
+  // The line of the last piece read, comment or empty ones included.
+  int32_t LastLine() const { return lastLine_; }
+  // The first line ended by a CR alone (0: none so far): the reader runs it
+  // and the lines after it together.
+  int32_t LoneCrLine() const { return loneCrLine_; }
+
+ private:
+  FILE* file_;
+  int32_t nextLine_ = 1;
+  bool midLine_ = false;
+  int32_t line_ = 0;
+  bool inPieces_ = false;
+  int32_t lastLine_ = 0;
+  int32_t loneCrLine_ = 0;
+};
+
 // Copies the first run of non-blank characters of line (blank, tab, CR and LF
 // separate) into token, cut to tokenSize - 1 characters. Returns its full
 // length, 0 when the line holds only white space.
@@ -55,12 +89,17 @@ void HexToNumber(uint32_t* result, const char* text);
 // that HexToNumber neither guesses at a character nor wraps.
 bool IsOffsetText(const char* text);
 
+// One VersionRecord per line: the first word is the name, fingerprint tokens
+// after it fill fingerprints (a DLL declared twice is malformed).
 RecordList LoadVersions(const char* path);
 // Reads data\classes.txt and both skill tables of each class into classList.
 // Returns 0 (and logs) when data\classes.txt cannot be opened, else 1.
 int LoadClasses();
+// A class name that climbs out of the data folder ("..\" or "../" in it).
+bool LeadsOutsideData(const char* className);
 // "data\" + class name + " 109b.txt" (version 0) or " 109d.txt" (version 1).
-// False when the version has no tables or the path does not fit the buffer.
+// False when the version has no tables, the name leads outside the data
+// folder or the path does not fit the buffer.
 bool SkillTablePath(const char* className, int version, char path[kLineSize]);
 // version is the position (0 or 1) whose fields the table's lines fill.
 RecordList LoadSkillTable(const char* path, int version);

@@ -14,6 +14,16 @@ std::string& DataFolder() {
   return folder;
 }
 
+void SkipByteOrderMark(FILE* file) {
+  static const unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+  for (unsigned char expected : kMark) {
+    if (std::fgetc(file) != expected) {
+      std::rewind(file);
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 void SetDataFolder(const char* folder) {
@@ -42,5 +52,7 @@ FILE* OpenFile(const char* windowsPath, const char* mode) {
       type != std::filesystem::file_type::not_found) {
     return nullptr;
   }
-  return std::fopen(native.c_str(), mode);
+  FILE* file = std::fopen(native.c_str(), mode);
+  if (file != nullptr && std::strcmp(mode, "r") == 0) SkipByteOrderMark(file);
+  return file;
 }

@@ -15,7 +15,9 @@ std::string NativePath(const char* windowsPath);
 void SetDataFolder(const char* folder);
 
 // fopen on NativePath(windowsPath); null when it fails or when something
-// other than a regular file (a FIFO, a folder) stands there.
+// other than a regular file (a FIFO, a folder) stands there. A text file
+// opened for reading ("r") starts after its UTF-8 byte-order mark, which
+// Notepad writes and which would otherwise read as part of the first line.
 FILE* OpenFile(const char* windowsPath, const char* mode);
 
 #endif  // ORVANEL_TABLES_FILE_PATHS_H_

@@ -32,6 +32,11 @@ class RecordNode {
 
   int32_t position = 0;
   char name[256] = {};
+  // Where a loader read the record: its line in the file (0: not read from
+  // one), and whether that line was longer than one read, so that the record
+  // holds only a piece of it and nothing in it can be trusted.
+  int32_t line = 0;
+  bool inPieces = false;
   RecordNode* prev = nullptr;
   RecordNode* next = nullptr;
 };

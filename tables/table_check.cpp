@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
+#include <system_error>
 #include <utility>
 
 #include "tables/file_paths.h"
@@ -12,8 +14,6 @@
 namespace {
 
 constexpr size_t kSkillColumns = 7;
-// The skill combo boxes are emptied of this many entries before each refill.
-constexpr size_t kMaxSkills = 256;
 const char kEndMarker[] = "|";
 
 // A data line that became a record, with its line number in the file.
@@ -25,39 +25,45 @@ struct DataLine {
 struct ScannedFile {
   std::string path;  // native, as the findings name it
   bool opened = false;
+  bool notFile = false;  // something other than a file stands there
   bool endMarker = false;
+  int crOnlyLine = 0;  // the first line ended by a CR alone
   int lastLine = 0;
   std::vector<DataLine> records;
-  // Lines longer than a read, whose rest the loader took as a line of its own.
+  // Lines longer than a read, whose records the exchange refuses.
   std::vector<int> splitLines;
 };
 
-// Reads a file in the very pieces ReadDataLine reads, so that the k-th data
+// Reads a file in the very pieces the loaders read, so that the k-th data
 // line here is the k-th record of the loader, and counts the lines.
 ScannedFile Scan(const char* windowsPath) {
   ScannedFile scanned;
   scanned.path = NativePath(windowsPath);
   FILE* file = OpenFile(windowsPath, "r");
-  if (file == nullptr) return scanned;
+  if (file == nullptr) {
+    std::error_code error;
+    scanned.notFile = std::filesystem::exists(scanned.path, error) &&
+                      !std::filesystem::is_regular_file(scanned.path, error);
+    return scanned;
+  }
   scanned.opened = true;
   char piece[kLineSize];
   char token[kLineSize];
-  int lineNumber = 1;
-  bool midLine = false;
-  while (std::fgets(piece, kLineSize - 1, file) != nullptr) {
-    int number = lineNumber;
-    bool startsMidLine = midLine;
-    midLine = std::strchr(piece, '\n') == nullptr;
-    if (!midLine) ++lineNumber;
-    scanned.lastLine = number;
-    if (!IsDataLine(piece) || FirstToken(piece, token, sizeof token) == 0) continue;
-    if (startsMidLine) scanned.splitLines.push_back(number);
+  DataLineReader reader(file);
+  while (reader.Next(piece)) {
+    int number = reader.Line();
+    if (FirstToken(piece, token, sizeof token) == 0) continue;
+    if (reader.InPieces() && (scanned.splitLines.empty() || scanned.splitLines.back() != number)) {
+      scanned.splitLines.push_back(number);
+    }
     if (std::strcmp(token, kEndMarker) == 0) {
       scanned.endMarker = true;
       break;
     }
     scanned.records.push_back({number, piece});
   }
+  scanned.lastLine = scanned.endMarker ? reader.Line() : reader.LastLine();
+  scanned.crOnlyLine = reader.LoneCrLine();
   std::fclose(file);
   return scanned;
 }
@@ -110,7 +116,13 @@ std::string Count(size_t count, const char* noun) {
 // Findings every data file shares: the end marker and lines read in pieces.
 void CheckListShape(const ScannedFile& file, FileReport* report) {
   for (int line : file.splitLines) {
-    report->Add(line, "line longer than 254 characters: the loader reads its rest as another line");
+    report->Add(line,
+                "line longer than 254 characters: the loader reads it in pieces, and the "
+                "exchange refuses what it read there");
+  }
+  if (file.crOnlyLine > 0) {
+    report->Add(file.crOnlyLine,
+                "lines end in CR alone: the loader reads the lines after it as part of this one");
   }
   if (!file.endMarker) {
     report->AddAtEnd(file.lastLine, "no end marker: the list must end with a line \"|\"");
@@ -153,6 +165,13 @@ int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
     if (name == nullptr) continue;
     int line = file.records[k].number;
     CheckDuplicate(&seen, "version", name, line, &report);
+    for (const DllFingerprint& fingerprint :
+         static_cast<VersionRecord*>(records[k])->fingerprints) {
+      if (fingerprint.state != DllFingerprint::kMalformed) continue;
+      report.Add(line, "version " + Quoted(name) + ": " + Quoted(fingerprint.token) +
+                           " is no fingerprint (" + fingerprint.problem +
+                           "): the exchange refuses this version");
+    }
     if (k >= static_cast<size_t>(kVersionCount)) {
       report.Add(line, "version " + Quoted(name) + " has no skill tables: only the first " +
                            std::to_string(kVersionCount) + " versions can be exchanged");
@@ -215,11 +234,6 @@ void CheckSkillTable(const ScannedFile& file, RecordList skills, int version, Fi
     int line = file.records[k].number;
     CheckSkillLine(file.records[k], *skill, version, report);
     CheckDuplicate(&seen, "skill", skill->name, line, report);
-    if (k == kMaxSkills) {
-      report->Add(line, "more than " + std::to_string(kMaxSkills) + " skills (" +
-                            std::to_string(file.records.size()) +
-                            "): the skill boxes show only the first " + std::to_string(kMaxSkills));
-    }
   }
 }
 
@@ -234,11 +248,11 @@ void CompareTables(const ScannedFile& first, RecordList firstSkills, const Scann
     const char* shown = NameOf(shownRecords[k]);
     const char* exchanged = NameOf(exchangedRecords[k]);
     if (shown == nullptr || exchanged == nullptr || std::strcmp(shown, exchanged) == 0) continue;
-    report->Add(second.records[k].number, "skill " + std::to_string(k) + " is " +
-                                              Quoted(exchanged) + " here but " + Quoted(shown) +
-                                              " at " + first.path + ":" +
-                                              std::to_string(first.records[k].number) +
-                                              ": the window shows the one and exchanges the other");
+    report->Add(second.records[k].number,
+                "skill " + std::to_string(k) + " is " + Quoted(exchanged) + " here but " +
+                    Quoted(shown) + " at " + first.path + ":" +
+                    std::to_string(first.records[k].number) +
+                    ": the window shows the one, so the exchange refuses it");
   }
   if (first.records.size() != second.records.size()) {
     int line = second.records.empty() ? second.lastLine : second.records.back().number;
@@ -256,8 +270,12 @@ int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport
   for (int version = 0; version < kVersionCount; ++version) {
     char path[kLineSize];
     if (!SkillTablePath(record.name, version, path)) {
-      classReport->Add(classLine,
-                       "class " + Quoted(record.name) + " is too long a name for its tables");
+      classReport->Add(classLine, "class " + Quoted(record.name) +
+                                      (LeadsOutsideData(record.name)
+                                           ? " leads outside the data folder: its tables are "
+                                             "not read"
+                                           : " is too long a name for its tables"));
+      if (LeadsOutsideData(record.name)) return 0;  // once for both tables
       continue;
     }
     tables[version] = Scan(path);
@@ -288,7 +306,8 @@ int CheckClasses(RecordList classes, std::vector<std::string>* findings, TableLi
   ScannedFile file = Scan("data\\classes.txt");
   FileReport report(file);
   if (!file.opened) {
-    report.Add(0, "cannot be opened: the program cannot start");
+    report.Add(0, file.notFile ? "is not a file: the program cannot start"
+                               : "cannot be opened: the program cannot start");
     return report.MoveTo(findings);
   }
   CheckListShape(file, &report);

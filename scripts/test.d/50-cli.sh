@@ -48,6 +48,8 @@ suite() {
   mkdir -p "$work"
   cd "$work"
   cp -r "$root/demo/data" data
+  # The scenarios up to the fingerprints' own run on tables that declare none.
+  sed -i -E 's/ d2(game|client)\.dll=[^ \r]*//g' data/versions.txt
   "$root/$native/demo/make_demo_dlls" game "$root/demo" >/dev/null
   cp -r game original
   cp -r game game2
@@ -230,6 +232,84 @@ Jab <-> Zeal: Descriptions" "status"
   run --folder game4 status
   expect_rc 1 "status with a DLL missing"
 
+  # Fingerprints: the demo declares the stand-ins for 1.09b and other files
+  # for 1.09d. The wrong version changes nothing, before and after a change.
+  local fp=(--data fp/data --folder fp/game)
+  rm -rf fp && mkdir fp && cp -r "$root/demo/data" fp/data && cp -r original fp/game
+  run "${fp[@]}" fingerprint
+  expect_rc 0 "fingerprint"
+  expect_out "$(sed -n 's/^1\.09b //p' "$root/demo/data/versions.txt" | tr -d '\r')" "fingerprint"
+  run "${fp[@]}" list
+  grep -qxF "  0  1.09b  (the DLLs in the game folder)" <<<"$out" || fail "list marks no version: $out"
+  local refused="There were errors in your request
+d2game.dll is not the 1.09d file these tables are for: found 1048576:05D16C80, expected 1064960:3C2D1E0F
+d2client.dll is not the 1.09d file these tables are for: found 1048576:E11F2A77, expected 1064960:7A6B5C4D"
+  for round in before after; do
+    for dry in "" --dry-run; do
+      run "${fp[@]}" swap --version 1.09d --first Amazon:Jab --second Sorceress:Fire_Bolt --effects \
+        --descs $dry
+      expect_rc 1 "swap $dry for the wrong version, $round the first change"
+      if [ -n "$dry" ]; then
+        expect_out "$refused" "swap $dry for the wrong version, $round the first change"
+      else
+        local both="${refused#*$'\n'}"
+        both="${both/$'\n'/; }"
+        expect_out "There were errors in your request
+   Effects: not exchanged: $both
+   Descriptions: not exchanged: $both" "swap for the wrong version, $round the first change"
+      fi
+    done
+    [ "$round" == after ] || same_file fp/game/d2game.dll original/d2game.dll "the wrong version"
+    [ "$round" == after ] || same_file fp/game/d2client.dll original/d2client.dll "the wrong version"
+    run "${fp[@]}" swap --first Amazon:Jab --second Sorceress:Fire_Bolt --effects
+    expect_rc 0 "swap without --version, $round the first change"
+    expect_err "version 1.09b: its fingerprints match the DLLs" "swap without --version"
+    [ "$round" == before ] && cmp -s fp/game/d2game.dll original/d2game.dll &&
+      fail "swap without --version changed nothing"
+  done
+  same_file fp/game/d2game.dll original/d2game.dll "two swaps of the detected version"
+  run "${fp[@]}" check
+  expect_rc 1 "check with the demo's fingerprints"
+  expect_out "$(sed -n 's#^d2#fp/data/versions.txt:9: d2#p' <<<"$refused")" \
+    "check with the demo's fingerprints"
+  expect_err "the DLLs match the fingerprints of version: 1.09b" "check with the demo's fingerprints"
+  run "${fp[@]}" restore
+  expect_rc 0 "restore of backups that are 1.09b's"
+  run --data data --folder fp/game swap --first Amazon:Jab --second Amazon:Jab --effects
+  expect_rc 2 "swap without --version when no version declares fingerprints"
+  expect_err "--version is required" "swap without --version when no version declares fingerprints"
+
+  # Tables that cannot shift: a byte-order mark shifts nothing, a skill line
+  # read in pieces and a skill that is not the one the box shows are refused.
+  rm -rf shift && cp -r data shift && cp -r original shift-game
+  for table in versions.txt "Amazon 109b.txt"; do
+    printf '\xEF\xBB\xBF' | cat - "shift/$table" >shift/.bom && mv shift/.bom "shift/$table"
+  done
+  run --data shift list
+  expect_out "$(cat "$root/tests/cli/demo_list.expected")" "list with byte-order marks"
+  awk '/^Teleport/ { held = $0; next } { print } /^Blizzard/ { print held }' \
+    "shift/Sorceress 109d.txt" >shift/.order && mv shift/.order "shift/Sorceress 109d.txt"
+  run --data shift --folder shift-game swap --version 1 --first Sorceress:Teleport \
+    --second Amazon:Jab --effects --dry-run
+  expect_rc 1 "swap of a skill the box does not show"
+  grep -qF 'the box shows "Teleport"' <<<"$out" && grep -qF 'is "Blizzard": not exchanged' \
+    <<<"$out" || fail "swap of a skill the box does not show said: $out"
+  line=$(grep '^Fire_Bolt' "shift/Sorceress 109b.txt" | tr -d '\r')
+  prefix=${line%%$'\t'41400h*}
+  awk -v long="$prefix$(printf '%*s' $((251 - ${#prefix})) '')${line#"$prefix"}" \
+    '/^Fire_Bolt/ { print long "\r"; next } { print }' "shift/Sorceress 109b.txt" >shift/.long
+  mv shift/.long "shift/Sorceress 109b.txt"
+  run --data shift --folder shift-game swap --version 0 --first Sorceress:Fire_Bolt \
+    --second Amazon:Jab --descs
+  expect_rc 1 "swap of a skill read in pieces"
+  grep -qF "Sorceress 109b.txt line 9 is longer than 254 characters and was read in pieces" \
+    <<<"$out" || fail "swap of a skill read in pieces said: $out"
+  same_file shift-game/d2game.dll original/d2game.dll "refused swaps"
+  same_file shift-game/d2client.dll original/d2client.dll "refused swaps"
+  printf 'Folder: %s/my game' "$PWD" >shift/config.txt
+  run --data shift check
+  grep -qF 'is cut at a blank' <<<"$out" || fail "check on a folder cut at a blank said: $out"
+
   # Every finding on the broken table set.
   cp -r "$root/tests/cli/broken" broken
   run --data broken check
@@ -239,12 +319,12 @@ Jab <-> Zeal: Descriptions" "status"
   expect_rc 1 "check on the broken set"
   out=$(game_paths <<<"$out")
   expect_out "$(cat "$root/tests/cli/broken_check.expected")" "check on the broken set"
-  expect_err "22 problems found" "check on the broken set"
+  expect_err "23 problems found" "check on the broken set"
 
   # Bad usage exits 2 and says what was expected.
   run
   expect_rc 2 "no command"
-  expect_err "expected a command (list, swap, check, restore, status, set-folder)" "no command"
+  expect_err "expected a command (list, swap, check, restore, status, set-folder, fingerprint)" "no command"
   run frobnicate
   expect_rc 2 "unknown command"
   expect_err 'found "frobnicate"' "unknown command"

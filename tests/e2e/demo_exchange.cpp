@@ -1,7 +1,9 @@
 // The scripted demo run (scripts/run-demo.sh on a machine without a display):
 // starts Orvanel.exe on the demo data, exchanges all three aspects of the
-// first Amazon skill and the first Sorceress skill, prints the result box's
-// text and the bytes that changed, and saves pictures of the window.
+// first Amazon skill and the first Sorceress skill in the version the DLLs'
+// fingerprints match, then tries the same in the other version, which is
+// refused; prints each result box's text and the bytes that changed, and
+// saves pictures of the window.
 //   demo_exchange ORVANEL_EXE WORK_FOLDER GAME_FOLDER PICTURE_FOLDER
 #include <windows.h>
 
@@ -105,6 +107,17 @@ std::string Selected(const ComboInfo& combo) {
   return combo.entries[static_cast<size_t>(combo.selection)];
 }
 
+void PrintBox(const BoxInfo& box) {
+  std::printf("Result box \"%s\":\n", box.caption.c_str());
+  size_t start = 0;
+  while (start < box.text.size()) {
+    size_t end = box.text.find('\n', start);
+    if (end == std::string::npos) end = box.text.size();
+    std::printf("  | %s\n", box.text.substr(start, end - start).c_str());
+    start = end + 1;
+  }
+}
+
 int Fail(const std::string& message) {
   std::fprintf(stderr, "demo_exchange: %s\n", message.c_str());
   return 1;
@@ -155,22 +168,27 @@ int main(int argc, char** argv) {
   if (!run.WaitForBox(5000, &box)) return Fail("no result box appeared");
   Sleep(200);
   SavePicture(main, pictures + "\\result.bmp");
-  std::printf("Result box \"%s\":\n", box.caption.c_str());
-  std::string text = box.text;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::printf("  | %s\n", text.substr(start, end - start).c_str());
-    start = end + 1;
-  }
+  PrintBox(box);
   run.CloseBox(box);
+  std::printf("Bytes that changed:\n");
+  Bytes gameAfter = ReadAll(gameDll);
+  Bytes clientAfter = ReadAll(clientDll);
+  PrintChanges("d2game.dll", gameBefore, gameAfter);
+  PrintChanges("d2client.dll", clientBefore, clientAfter);
+
+  // The same exchange for the version whose fingerprints the DLLs do not match.
+  PickEntry(controls[3], 1);
+  std::printf("The same exchange, version %s\n", Selected(ReadCombo(controls[3])).c_str());
+  PostClick(swap);
+  if (!run.WaitForBox(5000, &box)) return Fail("no result box appeared");
+  PrintBox(box);
+  run.CloseBox(box);
+  std::printf("Bytes that changed:\n");
+  PrintChanges("d2game.dll", gameAfter, ReadAll(gameDll));
+  PrintChanges("d2client.dll", clientAfter, ReadAll(clientDll));
+
   ClickCloseBox(main);
   DWORD code = run.WaitForExit(10000);
   std::printf("Orvanel.exe ended with exit code %lu\n", static_cast<unsigned long>(code));
-
-  std::printf("Bytes that changed:\n");
-  PrintChanges("d2game.dll", gameBefore, ReadAll(gameDll));
-  PrintChanges("d2client.dll", clientBefore, ReadAll(clientDll));
   return code == 1 ? 0 : 1;
 }

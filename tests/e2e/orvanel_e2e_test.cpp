@@ -2,7 +2,9 @@
 // and worked through its windows from outside, as a user would.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <zlib.h>
 
+#include <cstdio>
 #include <string>
 
 #include "resources/resource.h"
@@ -406,14 +408,40 @@ TEST_F(OrvanelTest, SwapInTheSecondVersionTakesItsOwnSkillsAndOffsets) {
   Tick(kEffectsCheckBox);
   Tick(kGraphicsCheckBox);
   Swap();
-  ExpectBox("Swapped!", "Ice Arrow <-> Fire Bolt\n   Effects\n   Graphics\n", IDI_INFORMATION);
+  ExpectBox("Swapped!",
+            "There were errors in your request\nthe box shows \"Cold Arrow\" (data/Amazon "
+            "109b.txt line 4) but data/Amazon 109d.txt line 4 is \"Ice Arrow\": not exchanged\n",
+            IDI_INFORMATION);
+  ExpectDllsUnchanged();
+  PickEntry((*this)[kFirstSkillCombo], 1);
+  Swap();
+  ExpectBox("Swapped!", "Fire Arrow <-> Fire Bolt\n   Effects\n   Graphics\n", IDI_INFORMATION);
 
   Bytes game = GameDllBytes();
   Bytes client = ClientDllBytes();
-  ExchangeRange(&game, kEffects, 0, 2, 1, 0, 1);
-  ExchangeRange(&client, kGraphics, 0, 2, 1, 0, 1);
+  ExchangeRange(&game, kEffects, 0, 1, 1, 0, 1);
+  ExchangeRange(&client, kGraphics, 0, 1, 1, 0, 1);
   EXPECT_EQ(work_.Read("game files\\d2game.dll"), game);
   EXPECT_EQ(work_.Read("game files\\d2client.dll"), client);
+  CloseAndExpectExitCode(1);
+}
+
+// The one version whose fingerprints match both DLLs is selected at start.
+TEST_F(OrvanelTest, StartsWithTheVersionTheDllsFingerprintsMatch) {
+  work_.WriteAll();
+  Bytes game = GameDllBytes();
+  Bytes client = ClientDllBytes();
+  char line[160];
+  std::snprintf(line, sizeof line, "1.09d_LoD d2game.dll=%lu:%08lX d2client.dll=%lu:%08lx\r\n",
+                static_cast<unsigned long>(game.size()),
+                crc32(0, game.data(), static_cast<uInt>(game.size())),
+                static_cast<unsigned long>(client.size()),
+                crc32(0, client.data(), static_cast<uInt>(client.size())));
+  work_.WriteFile("data\\versions.txt",
+                  std::string("1.09b d2game.dll=1:00000000\r\n") + line + "|\r\n");
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(ReadCombo((*this)[kVersionCombo]).selection, 1);
+  ExpectDllsUnchanged();
   CloseAndExpectExitCode(1);
 }
 

@@ -59,7 +59,7 @@ class DataFiles : public InTempDir {
     WriteFileBytes("data/versions.txt", content);
     RecordList versions = LoadVersions("data\\versions.txt");
     std::vector<std::string> names = Names(versions);
-    FreeList<RecordNode>(&versions);
+    FreeList<VersionRecord>(&versions);
     return names;
   }
 };
@@ -153,6 +153,27 @@ TEST_F(DataFiles, AFileWithoutEndMarkerEndsAtItsLastLineTakenOnce) {
 
 TEST_F(DataFiles, LinesOfBlanksAndTabsOnlyAreSkipped) {
   EXPECT_EQ(VersionNames(" \n1.09b\n\t \t\n  \r\n1.09d\n \t\n|\n"), (Strings{"1.09b", "1.09d"}));
+}
+
+// Notepad's byte-order mark never becomes part of a name, and every record
+// knows its line and whether that line was read in pieces.
+TEST_F(DataFiles, AByteOrderMarkIsSkippedAndLongLinesAreMarked) {
+  EXPECT_EQ(VersionNames("\xEF\xBB\xBF// versions\n1.09b\n|\n"), Strings{"1.09b"});
+  WriteFileBytes("data/classes.txt",
+                 "\xEF\xBB\xBF"
+                 "Amazon\n|\n");
+  std::string longLine = "Jab 21000h fx 31000h gfx" + std::string(240, ' ') + "41000h desc\n";
+  WriteFileBytes("data/Amazon 109b.txt", "\xEF\xBB\xBFMagic_Arrow 1h a 1h b 1h c\n" + longLine +
+                                             "Fire_Arrow 2h a 2h b 2h c\n|\n");
+  ASSERT_EQ(LoadClasses(), 1);
+  ASSERT_NE(classList, nullptr);
+  EXPECT_STREQ(classList->name, "Amazon");
+  std::vector<std::string> seen;
+  for (RecordNode* k = static_cast<ClassRecord*>(classList)->skillLists[0]; k != nullptr;
+       k = k->next) {
+    seen.push_back(std::string(k->name) + ":" + std::to_string(k->line) + (k->inPieces ? "*" : ""));
+  }
+  EXPECT_EQ(seen, (Strings{"Magic Arrow:1", "Jab:2*", "41000h:2*", "Fire Arrow:3"}));
 }
 
 TEST_F(DataFiles, CrLfFilesReadLikeLfFiles) {
@@ -298,7 +319,7 @@ TEST_F(DataFiles, ARecordThatCannotBeAllocatedEndsTheListThere) {
   failingAllocation = 2;
   RecordList versions = LoadVersions("data\\versions.txt");
   EXPECT_EQ(Names(versions), (Strings{"a", "b"}));
-  FreeList<RecordNode>(&versions);
+  FreeList<VersionRecord>(&versions);
 
   WriteFileBytes("table.txt", "Jab 21000h\nLeap 21040h\nBash 21080h\n|\n");
   failingAllocation = 1;
@@ -322,8 +343,8 @@ TEST(FreeDataTables, FreesEveryTableAndLeavesTheHeadsNull) {
   EXPECT_EQ(versionList, nullptr);
   EXPECT_EQ(classList, nullptr);
 
-  (new RecordNode)->AddToList(&versionList);
-  (new RecordNode)->AddToList(&versionList);
+  (new VersionRecord)->AddToList(&versionList);
+  (new VersionRecord)->AddToList(&versionList);
   ClassRecord* empty = new ClassRecord;  // no skills in either version
   empty->AddToList(&classList);
   ClassRecord* full = new ClassRecord;

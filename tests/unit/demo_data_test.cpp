@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "demo/demo_dlls.h"
+#include "patch/fingerprint.h"
 #include "tables/data_files.h"
 #include "tests/unit/test_support.h"
 
@@ -66,8 +67,10 @@ class DemoData : public InTempDir {
 
 TEST_F(DemoData, EveryTableIsWellFormedAndLoadsWhole) {
   bool marker = false;
-  EXPECT_EQ(RawDataLines("data/versions.txt", &marker),
-            (std::vector<Strings>{{"1.09b"}, {"1.09d"}}));
+  std::vector<Strings> versionLines = RawDataLines("data/versions.txt", &marker);
+  ASSERT_EQ(versionLines.size(), 2u);
+  EXPECT_EQ(versionLines[0][0], "1.09b");
+  EXPECT_EQ(versionLines[1][0], "1.09d");
   EXPECT_TRUE(marker);
   std::vector<Strings> classLines = RawDataLines("data/classes.txt", &marker);
   EXPECT_TRUE(marker);
@@ -97,7 +100,7 @@ TEST_F(DemoData, EveryTableIsWellFormedAndLoadsWhole) {
 
   RecordList versions = LoadVersions("data\\versions.txt");
   EXPECT_EQ(Names(versions), (Strings{"1.09b", "1.09d"}));
-  FreeList<RecordNode>(&versions);
+  FreeList<VersionRecord>(&versions);
 
   ASSERT_EQ(LoadClasses(), 1);
   ASSERT_EQ(Names(classList), kClasses);
@@ -134,6 +137,15 @@ TEST_F(DemoData, GeneratedDllsHoldEachSkillsLabelsAtItsOffsets) {
   ASSERT_EQ(LoadClasses(), 1);
   std::string error;
   ASSERT_EQ(WriteDemoDlls(classList, ".", &error), 1) << error;
+  // 1.09b declares exactly these files, 1.09d other ones.
+  versionList = LoadVersions("data\\versions.txt");
+  DllPatcher patcher;
+  patcher.UseFolder(".");
+  FileFingerprint found[2];
+  UntouchedFingerprints(patcher, classList, found);
+  EXPECT_EQ(DetectVersion(versionList, found), 0);
+  EXPECT_NE(
+      FingerprintMismatch(*static_cast<VersionRecord*>(versionList->next), kGameDll, found[0]), "");
   std::string game = ReadFileBytes("d2game.dll");
   std::string client = ReadFileBytes("d2client.dll");
   ASSERT_EQ(game.size(), kDemoDllSize);

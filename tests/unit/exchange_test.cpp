@@ -97,13 +97,13 @@ class ExchangeTest : public InTempDir {
     std::snprintf(amazon->name, sizeof amazon->name, "Amazon");
     AddSkill(&amazon->skillLists[0], 0, "Magic Arrow", {"100", "200", "300"});
     AddSkill(&amazon->skillLists[0], 0, "Jab", {"140", "240", "340"});
-    AddSkill(&amazon->skillLists[1], 1, "Magic Arrow 1.09d", {"400", "500", "600"});
-    AddSkill(&amazon->skillLists[1], 1, "Jab 1.09d", {"440", "540", "640"});
+    AddSkill(&amazon->skillLists[1], 1, "Magic Arrow", {"400", "500", "600"});
+    AddSkill(&amazon->skillLists[1], 1, "Jab", {"440", "540", "640"});
     amazon->AddToList(&classes_);
     auto* sorceress = new ClassRecord;
     std::snprintf(sorceress->name, sizeof sorceress->name, "Sorceress");
     AddSkill(&sorceress->skillLists[0], 0, "Fire Bolt", {"180", "280", "380"});
-    AddSkill(&sorceress->skillLists[1], 1, "Fire Bolt 1.09d", {"480", "580", "680"});
+    AddSkill(&sorceress->skillLists[1], 1, "Fire Bolt", {"480", "580", "680"});
     sorceress->AddToList(&classes_);
     auto* broken = new ClassRecord;
     std::snprintf(broken->name, sizeof broken->name, "Broken");
@@ -226,7 +226,7 @@ TEST_F(ExchangeTest, SwappingTwiceRestoresBothFiles) {
 // their second set of offsets.
 TEST_F(ExchangeTest, VersionOneUsesItsOwnRecordsAndOffsets) {
   EXPECT_EQ(Run(Select(1, 0, 1, 1, 0, true, true, true), 1),
-            "Jab 1.09d <-> Fire Bolt 1.09d\n   Effects\n   Graphics\n   Descriptions\n");
+            "Jab <-> Fire Bolt\n   Effects\n   Graphics\n   Descriptions\n");
   EXPECT_TRUE(Game() == Exchanged(gameBytes_, 12, 0x440, 0x480));
   EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, 0x540, 0x580), 16, 0x640, 0x680));
 }
@@ -283,6 +283,30 @@ TEST_F(ExchangeTest, ABadOffsetRefusesTheWholeExchange) {
   EXPECT_FALSE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_EQ(LogLines(), std::vector<std::string>{"* Bad offset FFF in file game\\d2game.dll"});
+}
+
+// A skill read from a line in pieces, or one that is not the skill the box
+// shows, is never exchanged; the result says where, and nothing is written.
+TEST_F(ExchangeTest, ASkillThatCannotBeTrustedRefusesTheWholeExchange) {
+  RecordNode* jab = AtPosition(static_cast<ClassRecord*>(classes_)->skillLists[0], 1);
+  jab->inPieces = true;
+  jab->line = 7;
+  EXPECT_EQ(Run(Select(0, 0, 1, 1, 0, true, true, false), 0),
+            std::string(kErrors) +
+                "   Effects: not exchanged: data/Amazon 109b.txt line 7 is longer than 254 "
+                "characters and was read in pieces: \"Jab\" is not exchanged\n");
+  jab->inPieces = false;
+  RecordNode* other = AtPosition(static_cast<ClassRecord*>(classes_->next)->skillLists[1], 0);
+  std::snprintf(other->name, sizeof other->name, "Blizzard");
+  other->line = 12;
+  EXPECT_EQ(Run(Select(1, 0, 1, 1, 0, false, false, true), 0),
+            std::string(kErrors) +
+                "   Descriptions: not exchanged: the box shows \"Fire Bolt\" (data/Sorceress "
+                "109b.txt line 0) but data/Sorceress 109d.txt line 12 is \"Blizzard\": not "
+                "exchanged\n");
+  EXPECT_TRUE(steps_.replaced.empty());
+  EXPECT_TRUE(Game() == gameBytes_);
+  EXPECT_TRUE(Client() == clientBytes_);
 }
 
 TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {

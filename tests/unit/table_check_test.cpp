@@ -117,7 +117,7 @@ TEST_F(TableCheckTest, EveryFaultOfASkillLineIsFoundOnItsLine) {
                 "data/Amazon 109b.txt:7: skill \"Jab\" is listed twice, first at line 2",
                 // The first table's names are what the window shows.
                 "data/Amazon 109d.txt:3: skill 1 is \"Magic Arrow\" here but \"Magic\" at "
-                "data/Amazon 109b.txt:3: the window shows the one and exchanges the other",
+                "data/Amazon 109b.txt:3: the window shows the one, so the exchange refuses it",
                 "data/Amazon 109d.txt:3: lists 2 skills but data/Amazon 109b.txt lists 5: both "
                 "tables must list the same skills in the same order",
             }));
@@ -135,22 +135,19 @@ TEST_F(TableCheckTest, TablesThatDisagreeOrOverflow) {
   EXPECT_EQ(Check(),
             (Strings{
                 "data/Amazon 109d.txt:2: skill 0 is \"Magic Arrow\" here but \"Jab\" at "
-                "data/Amazon 109b.txt:2: the window shows the one and exchanges the other",
+                "data/Amazon 109b.txt:2: the window shows the one, so the exchange refuses it",
                 "data/Amazon 109d.txt:3: skill 1 is \"Jab\" here but \"Magic Arrow\" at "
-                "data/Amazon 109b.txt:3: the window shows the one and exchanges the other",
+                "data/Amazon 109b.txt:3: the window shows the one, so the exchange refuses it",
                 "data/Amazon 109d.txt:4: lists 3 skills but data/Amazon 109b.txt lists 2: both "
                 "tables must list the same skills in the same order",
-                "data/Sorceress 109b.txt:258: more than 256 skills (257): the skill boxes show "
-                "only the first 256",
-                "data/Sorceress 109d.txt:258: more than 256 skills (257): the skill boxes show "
-                "only the first 256",
                 "data/Sorceress 109d.txt:258: skill 256 is \"Other\" here but \"Skill 256\" at "
-                "data/Sorceress 109b.txt:258: the window shows the one and exchanges the other",
+                "data/Sorceress 109b.txt:258: the window shows the one, so the exchange refuses it",
                 "data/Sorceress 109d.txt:258: no end marker: the list must end with a line \"|\"",
             }));
 }
 
-// A line longer than one read: the loader takes its rest for another skill.
+// A line longer than one read: the loader takes its rest for another skill,
+// and the exchange refuses both.
 TEST_F(TableCheckTest, ALineReadInPiecesIsFound) {
   std::string line = SkillLine("Jab", 0);
   line.insert(line.size() - 2, std::string(250, ' ') + "tail");
@@ -158,8 +155,8 @@ TEST_F(TableCheckTest, ALineReadInPiecesIsFound) {
   Strings findings = Check();
   ASSERT_FALSE(findings.empty());
   EXPECT_EQ(findings[0],
-            "data/Amazon 109b.txt:2: line longer than 254 characters: the loader reads its rest "
-            "as another line");
+            "data/Amazon 109b.txt:2: line longer than 254 characters: the loader reads it in "
+            "pieces, and the exchange refuses what it read there");
 }
 
 // The data folder can be elsewhere; findings name the files where they are.

@@ -1,0 +1,37 @@
+// The fingerprint tokens a version line of data\versions.txt may carry after
+// the version's name, one per DLL: "d2game.dll=SIZE:CRC" and
+// "d2client.dll=SIZE:CRC", SIZE the untouched file's size in decimal bytes,
+// CRC its CRC-32 as exactly 8 hexadecimal digits (either case). A word that
+// begins with a DLL's name and '=' but is otherwise not of that form is a
+// malformed fingerprint, never a word to ignore: the author meant to declare
+// one. Any other word after the name means nothing.
+#ifndef ORVANEL_TABLES_FINGERPRINT_TOKEN_H_
+#define ORVANEL_TABLES_FINGERPRINT_TOKEN_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The DLLs in the order of the patch's file numbers (d2game.dll first).
+constexpr int kFingerprintDlls = 2;
+extern const char* const kFingerprintDllNames[kFingerprintDlls];
+
+struct DllFingerprint {
+  enum State { kAbsent, kDeclared, kMalformed };
+  State state = kAbsent;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+  // For a malformed one: the token as written (cut) and what is wrong.
+  char token[64] = {};
+  const char* problem = "";
+};
+
+// -1 when word is no fingerprint token (it does not begin with a DLL's name,
+// in any letter case, and '='); else the DLL's index, with *fingerprint
+// declared or malformed.
+int ParseFingerprintToken(const char* word, DllFingerprint* fingerprint);
+
+// "SIZE:CRC" with the CRC as 8 upper-case digits, e.g. "1048576:1A2B3C4D".
+std::string FingerprintText(uint64_t size, uint32_t crc);
+
+#endif  // ORVANEL_TABLES_FINGERPRINT_TOKEN_H_

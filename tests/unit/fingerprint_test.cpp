@@ -1,0 +1,149 @@
+// Fingerprints: the tokens of data\versions.txt, the rule that refuses a DLL
+// (or a backup) that is not the file a version declares, and detection.
+#include "patch/fingerprint.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "patch/exchange.h"
+#include "patch/restore.h"
+#include "tests/unit/patch_test_support.h"
+
+namespace {
+
+const char kErrors[] = "There were errors in your request\n";
+
+uint32_t CrcOf(const std::string& bytes) {
+  return Crc32(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+TEST(Crc32, IsTheStandardCrc) {
+  EXPECT_EQ(CrcOf("123456789"), 0xCBF43926u);
+}
+
+struct TokenRow {
+  const char* line;
+  DllFingerprint::State game;
+  DllFingerprint::State client;
+};
+
+class FingerprintTokens : public InTempDir {};
+
+TEST_F(FingerprintTokens, AreReadWhenWellFormedAndMarkedWhenNot) {
+  using F = DllFingerprint;
+  const TokenRow rows[] = {
+      {"1.09b", F::kAbsent, F::kAbsent},
+      {"1.09b other words d2game.dll.bak=1:00000000", F::kAbsent, F::kAbsent},
+      {"1.09b d2game.dll=4096:0a1b2c3d D2Client.DLL=8192:FFFFFFFF", F::kDeclared, F::kDeclared},
+      {"1.09b d2game.dll=4096:0A1B2C3", F::kMalformed, F::kAbsent},
+      {"1.09b d2game.dll=:0A1B2C3D", F::kMalformed, F::kAbsent},
+      {"1.09b d2game.dll=40x6:0A1B2C3D", F::kMalformed, F::kAbsent},
+      {"1.09b d2game.dll=4096-0A1B2C3D", F::kMalformed, F::kAbsent},
+      {"1.09b d2client.dll=4096:0A1B2C3G", F::kAbsent, F::kMalformed},
+      {"1.09b d2game.dll=1:00000000 d2game.dll=1:00000000", F::kMalformed, F::kAbsent},
+  };
+  for (const TokenRow& row : rows) {
+    SCOPED_TRACE(row.line);
+    WriteFileBytes("data/versions.txt", std::string(row.line) + "\n|\n");
+    RecordList versions = LoadVersions("data\\versions.txt");
+    ASSERT_NE(versions, nullptr);
+    auto* version = static_cast<VersionRecord*>(versions);
+    EXPECT_STREQ(version->name, "1.09b");
+    EXPECT_EQ(version->fingerprints[kGameDll].state, row.game);
+    EXPECT_EQ(version->fingerprints[kClientDll].state, row.client);
+    FreeList<VersionRecord>(&versions);
+  }
+  DllFingerprint parsed;
+  ASSERT_EQ(ParseFingerprintToken("d2game.dll=4096:0a1b2c3d", &parsed), kGameDll);
+  EXPECT_EQ(parsed.size, 4096u);
+  EXPECT_EQ(parsed.crc, 0x0A1B2C3Du);
+  EXPECT_EQ(FingerprintText(parsed.size, parsed.crc), "4096:0A1B2C3D");
+}
+
+// Amazon with two skills, 1.09d declaring the fingerprints given.
+class FingerprintTest : public GameFolderTest {
+ protected:
+  void SetUp() override {
+    GameFolderTest::SetUp();
+    auto* amazon = new ClassRecord;
+    for (const char* offsets : {"100", "200"}) {
+      auto* skill = new SkillRecord;
+      std::snprintf(skill->name, sizeof skill->name, "Skill %s", offsets);
+      for (auto field : {&SkillRecord::effectsOffset, &SkillRecord::graphicsOffset}) {
+        std::snprintf((skill->*field)[0], 6, "%s", offsets);
+      }
+      skill->AddToList(&amazon->skillLists[0]);
+    }
+    amazon->AddToList(&classList);
+  }
+  void TearDown() override {
+    FreeDataTables();
+    GameFolderTest::TearDown();
+  }
+  VersionRecord* Declare(const char* name, uint32_t gameCrc, uint32_t clientCrc) {
+    auto* version = new VersionRecord;
+    std::snprintf(version->name, sizeof version->name, "%s", name);
+    version->fingerprints[kGameDll] = {DllFingerprint::kDeclared, 5000, gameCrc};
+    version->fingerprints[kClientDll] = {DllFingerprint::kDeclared, 7000, clientCrc};
+    version->AddToList(&versionList);
+    return version;
+  }
+  int Swap(char result[kResultSize]) {
+    SkillSelection selection;
+    selection.version = 0;
+    selection.firstClass = selection.secondClass = 0;
+    selection.firstSkill = 0;
+    selection.secondSkill = 1;
+    selection.effects = selection.graphics = true;
+    return ExchangeSkills(patcher_, classList, selection, result);
+  }
+};
+
+TEST_F(FingerprintTest, TheWrongFileIsRefusedBeforeAnyByteMoves) {
+  Declare("1.09d", CrcOf(game_) ^ 1, CrcOf(client_));
+  char result[kResultSize];
+  EXPECT_EQ(Swap(result), 0);
+  char expected[kResultSize];
+  std::snprintf(expected, sizeof expected,
+                "%s   Effects: not exchanged: d2game.dll is not the 1.09d file these tables are "
+                "for: found 5000:%08X, "
+                "expected 5000:%08X\n",
+                kErrors, CrcOf(game_), CrcOf(game_) ^ 1);
+  EXPECT_STREQ(result, expected);
+  EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+  EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
+  EXPECT_EQ(ListFolder("game"),
+            (std::vector<std::string>{"d2client.dll", "d2game.dll", "orvanel.lock"}));
+}
+
+// After the first change the DLL differs from what the tables declare; its
+// trusted backup is the untouched form that must match.
+TEST_F(FingerprintTest, TheRightFileWorksBeforeAndAfterTheFirstChange) {
+  Declare("1.09b", CrcOf(game_), CrcOf(client_));
+  char result[kResultSize];
+  ASSERT_EQ(Swap(result), 1) << result;
+  ASSERT_NE(ReadFileBytes("game/d2game.dll"), game_);
+  EXPECT_EQ(Swap(result), 1) << result;
+  EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+  EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
+}
+
+TEST_F(FingerprintTest, OneMatchingVersionIsDetectedAndABackupOfNoneIsNotRestored) {
+  Declare("1.09b", CrcOf(game_) ^ 1, CrcOf(client_));
+  Declare("1.09d", CrcOf(game_), CrcOf(client_));
+  FileFingerprint found[2];
+  UntouchedFingerprints(patcher_, classList, found);
+  EXPECT_EQ(DetectVersion(versionList, found), 1);
+  Declare("again", CrcOf(game_), CrcOf(client_));
+  EXPECT_EQ(DetectVersion(versionList, found), -1);
+
+  WriteFileBytes("game/d2client.dll.bak", DllBytes(7000, 3));
+  EXPECT_EQ(RestoreBackup(patcher_, kClientDll, {{0, 7000}}), RestoreOutcome::kFailed);
+  EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
+  EXPECT_NE(LogText().find("d2client.dll.bak is the d2client.dll of no version"),
+            std::string::npos);
+}
+
+}  // namespace
