@@ -404,13 +404,20 @@ TEST_F(OrvanelTest, SwapInTheSecondVersionTakesItsOwnSkillsAndOffsets) {
   ASSERT_TRUE(Start());
   PickEntry((*this)[kVersionCombo], 1);
   PickEntry((*this)[kFirstSkillCombo], 2);  // shows "Cold Arrow", is "Ice Arrow" there
+  const std::string kWrongSkill =
+      "the box shows \"Cold Arrow\" (data/Amazon 109b.txt line 4) but data/Amazon 109d.txt "
+      "line 4 is \"Ice Arrow\": not exchanged";
   PickEntry((*this)[kSecondClassCombo], 1);
   Tick(kEffectsCheckBox);
   Tick(kGraphicsCheckBox);
   Swap();
   ExpectBox("Swapped!",
-            "There were errors in your request\nthe box shows \"Cold Arrow\" (data/Amazon "
-            "109b.txt line 4) but data/Amazon 109d.txt line 4 is \"Ice Arrow\": not exchanged\n",
+            "There were errors in your request\n"
+            "   Effects: not exchanged: " +
+                kWrongSkill +
+                "\n"
+                "   Graphics: not exchanged: " +
+                kWrongSkill + "\n",
             IDI_INFORMATION);
   ExpectDllsUnchanged();
   PickEntry((*this)[kFirstSkillCombo], 1);
