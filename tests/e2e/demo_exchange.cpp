@@ -109,13 +109,7 @@ std::string Selected(const ComboInfo& combo) {
 
 void PrintBox(const BoxInfo& box) {
   std::printf("Result box \"%s\":\n", box.caption.c_str());
-  size_t start = 0;
-  while (start < box.text.size()) {
-    size_t end = box.text.find('\n', start);
-    if (end == std::string::npos) end = box.text.size();
-    std::printf("  | %s\n", box.text.substr(start, end - start).c_str());
-    start = end + 1;
-  }
+  PrintBoxLines(box, "  | ");
 }
 
 int Fail(const std::string& message) {

@@ -68,13 +68,7 @@ int main(int argc, char** argv) {
   PostClick(controls[18]);
   BoxInfo box;
   if (!run.WaitForBox(10000, &box)) return Fail("no result box appeared");
-  size_t start = 0;
-  while (start < box.text.size()) {
-    size_t end = box.text.find('\n', start);
-    if (end == std::string::npos) end = box.text.size();
-    std::printf("result: %s\n", box.text.substr(start, end - start).c_str());
-    start = end + 1;
-  }
+  PrintBoxLines(box, "result: ");
   run.CloseBox(box);
   ClickCloseBox(run.MainWindow());
   if (run.WaitForExit(10000) == kStillRunning) return Fail("Orvanel.exe did not end");

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -540,4 +541,14 @@ std::vector<std::string> PickerPathOf(const std::string& windowsPath) {
     start = end + 1;
   }
   return items;
+}
+
+void PrintBoxLines(const BoxInfo& box, const char* prefix) {
+  size_t start = 0;
+  while (start < box.text.size()) {
+    size_t end = box.text.find('\n', start);
+    if (end == std::string::npos) end = box.text.size();
+    std::printf("%s%s\n", prefix, box.text.substr(start, end - start).c_str());
+    start = end + 1;
+  }
 }

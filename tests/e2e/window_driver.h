@@ -33,6 +33,9 @@ struct BoxInfo {
   LPCSTR icon = nullptr;
 };
 
+// Prints each line of a box's text on stdout, after prefix.
+void PrintBoxLines(const BoxInfo& box, const char* prefix);
+
 constexpr DWORD kStillRunning = STILL_ACTIVE;
 
 class OrvanelRun {
