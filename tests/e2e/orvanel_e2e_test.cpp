@@ -638,6 +638,12 @@ TEST_F(FolderPickerTest, PickedFolderIsStoredWithUnderscoresAndUsedWithBlanks) {
   for (char& c : stored) {
     if (c == ' ') c = '_';
   }
+  // The window stores the folder (under the data folder's lock, flushed to
+  // disk) after the picker has closed: give it the time a box gets.
+  for (DWORD waited = 0; WindowText((*this)[kFolderPathLabel]) != stored && waited < kBoxWaitMs;
+       waited += 20) {
+    Sleep(20);
+  }
   EXPECT_EQ(WindowText((*this)[kFolderPathLabel]), stored);
   EXPECT_EQ(AsText(work_.Read("data\\config.txt")), "Folder: " + stored);
 
