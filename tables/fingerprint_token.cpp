@@ -60,7 +60,7 @@ int ParseFingerprintToken(const char* word, DllFingerprint* fingerprint) {
     const char* name = kFingerprintDllNames[dll];
     size_t length = std::strlen(name);
     // "d2game" of "d2game.dll": a word that mentions a DLL is meant for it.
-    if (!MentionsFolded(word, std::string(name, std::strchr(name, '.')).c_str())) continue;
+    if (!MentionsFolded(word, std::string(name, std::strcspn(name, ".")).c_str())) continue;
     *fingerprint = DllFingerprint();
     const char* problem = nullptr;
     if (StartsWithFolded(word, name) && word[length] == '=') {
