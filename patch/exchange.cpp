@@ -166,13 +166,18 @@ std::vector<uint8_t> RangeBytes(const uint8_t* image, const char* offset, int32_
   return std::vector<uint8_t>(image + start, image + start + length);
 }
 
-// Puts a copy of the DLL's bytes into the patcher and makes every swap of
-// that DLL there, recording each range before and after.
-void SwapInImage(DllPatcher& patcher, int fileNumber, const DllAndBackup& files,
-                 const ExchangePlan& plan, std::vector<RangeChange>* ranges) {
-  patcher.image.reset(new uint8_t[files.dll.size > 0 ? files.dll.size : 1]);
-  std::memcpy(patcher.image.get(), files.dll.data.get(), static_cast<size_t>(files.dll.size));
-  patcher.imageSize = files.dll.size;
+// Puts the DLL's bytes into the patcher and makes every swap of that DLL
+// there, recording each range before and after. The bytes move there unless
+// a new backup must still be made from them; then a copy is changed.
+void SwapInImage(DllPatcher& patcher, int fileNumber, DllAndBackup* files, const ExchangePlan& plan,
+                 std::vector<RangeChange>* ranges) {
+  if (files->backupThere) {
+    patcher.image = std::move(files->dll.data);
+  } else {
+    patcher.image.reset(new uint8_t[files->dll.size > 0 ? files->dll.size : 1]);
+    std::memcpy(patcher.image.get(), files->dll.data.get(), static_cast<size_t>(files->dll.size));
+  }
+  patcher.imageSize = files->dll.size;
   patcher.loadedFile = fileNumber;
   for (int i = 0; i < plan.swapCount; ++i) {
     const PlannedSwap& swap = plan.swaps[i];
@@ -220,7 +225,7 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
   }
   ExchangeFiles read;
   ReadNeeded(patcher, versions, *plan, &read);
-  const DllAndBackup* loaded[2] = {nullptr, nullptr};
+  DllAndBackup* loaded[2] = {nullptr, nullptr};
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (read.needed[fileNumber] && read.files[fileNumber].DllRead()) {
       loaded[fileNumber] = &read.files[fileNumber];
@@ -229,7 +234,8 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
 
   // The wrong DLL for these tables, or a skill the tables cannot give
   // safely: nothing is written.
-  std::vector<FileError> refusals = ExchangeRefusals(versions, classes, selection, *plan, loaded);
+  const DllAndBackup* const judged[2] = {loaded[0], loaded[1]};
+  std::vector<FileError> refusals = ExchangeRefusals(versions, classes, selection, *plan, judged);
   if (!refusals.empty()) {
     for (const FileError& refusal : refusals) Log(refusal);
     RefuseRest(&aspects, Joined(refusals));
@@ -262,11 +268,11 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
   }
 
   for (int fileNumber : {kGameDll, kClientDll}) {
-    const DllAndBackup* files = loaded[fileNumber];
+    DllAndBackup* files = loaded[fileNumber];
     if (files == nullptr) continue;
     FileError failure = files->BackupError();
     if (failure.problem == Problem::kNone) {
-      SwapInImage(patcher, fileNumber, *files, *plan, &outcome->ranges);
+      SwapInImage(patcher, fileNumber, files, *plan, &outcome->ranges);
       if (!writeNothing) {
         patcher.onDisk[fileNumber] = files;
         if (!patcher.SaveFile(fileNumber)) failure = patcher.lastError;
