@@ -67,19 +67,20 @@ uint32_t Crc32(const uint8_t* bytes, size_t size) {
 }
 
 void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files) {
-  if (!files->BackupUsable() || !files->DllRead() || files->dll.size != files->backup.size ||
-      std::memcmp(files->dll.data.get(), files->backup.data.get(),
-                  static_cast<size_t>(files->dll.size)) == 0) {
-    return;
-  }
+  if (!files->BackupUsable() || !files->DllRead()) return;
   bool declared = false;
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
     declared =
         declared || static_cast<const VersionRecord*>(node)->fingerprints[fileNumber].state ==
                         DllFingerprint::kDeclared;
   }
-  // A backup that is a declared original is one; else the DLL may be.
-  if (!declared || DeclaringVersion(versions, fileNumber, OfBackup(*files)) != nullptr) return;
+  // A backup that is a declared original is one; else the DLL may be, and
+  // then a backup that differs from it is not its original.
+  if (!declared || DeclaringVersion(versions, fileNumber, OfBackup(*files)) != nullptr ||
+      std::memcmp(files->dll.data.get(), files->backup.data.get(),
+                  static_cast<size_t>(files->dll.size)) == 0) {
+    return;
+  }
   FileFingerprint dll = OfDll(*files);
   const VersionRecord* version = DeclaringVersion(versions, fileNumber, dll);
   if (version == nullptr) return;
