@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "patch/logger.h"
@@ -29,7 +30,10 @@ void RemoveFolder(const fs::path& dir) {
 void InTempDir::SetUp() {
   previous_ = fs::current_path();
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string("orvanel-") + info->test_suite_name() + "-" + info->name();
+  // One folder per test and per run: several test runs may share /tmp.
+  static const std::string run = std::to_string(std::random_device{}());
+  std::string name =
+      std::string("orvanel-") + run + "-" + info->test_suite_name() + "-" + info->name();
   for (char& c : name) {
     if (c == '/') c = '_';
   }
