@@ -80,17 +80,18 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                               " characters and was read in pieces: its fingerprints "
                               "cannot be trusted"));
   }
-  bool mismatched = false;
+  size_t mismatch = reasons.size();  // the last fingerprint mismatch, if any
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (files[fileNumber] == nullptr) continue;
     FileError refusal = FingerprintRefusal(*version, fileNumber, *files[fileNumber]);
     if (refusal.problem == Problem::kNone) continue;
-    mismatched = mismatched || refusal.problem == Problem::kRefused;
+    if (refusal.problem == Problem::kRefused) mismatch = reasons.size();
     reasons.push_back(refusal);
   }
-  const VersionRecord* other = mismatched ? MatchingVersion(versions, version, files) : nullptr;
+  const VersionRecord* other =
+      mismatch < reasons.size() ? MatchingVersion(versions, version, files) : nullptr;
   if (other != nullptr) {
-    reasons.back().detail +=
+    reasons[mismatch].detail +=
         std::string(": the DLLs are the ") + other->name + " files: choose " + other->name;
   }
   return reasons;
