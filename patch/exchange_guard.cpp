@@ -80,7 +80,8 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                               " characters and was read in pieces: its fingerprints "
                               "cannot be trusted"));
   }
-  size_t mismatch = reasons.size();  // the last fingerprint mismatch, if any
+  const size_t kNoMismatch = static_cast<size_t>(-1);
+  size_t mismatch = kNoMismatch;  // the last fingerprint mismatch
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (files[fileNumber] == nullptr) continue;
     FileError refusal = FingerprintRefusal(*version, fileNumber, *files[fileNumber]);
@@ -89,7 +90,7 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
     reasons.push_back(refusal);
   }
   const VersionRecord* other =
-      mismatch < reasons.size() ? MatchingVersion(versions, version, files) : nullptr;
+      mismatch != kNoMismatch ? MatchingVersion(versions, version, files) : nullptr;
   if (other != nullptr) {
     reasons[mismatch].detail +=
         std::string(": the DLLs are the ") + other->name + " files: choose " + other->name;
