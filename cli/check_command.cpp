@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "io/virtual_store.h"
 #include "patch/config_check.h"
 #include "patch/fingerprint.h"
 #include "patch/range_check.h"
-#include "patch/virtual_store.h"
 #include "tables/table_check.h"
 
 int RunCheck(const DllPatcher& patcher) {
@@ -22,7 +22,7 @@ int RunCheck(const DllPatcher& patcher) {
   if (folderSet) {
     CheckRanges(classList, lines, patcher, &findings);
     FileFingerprint found[2];
-    UntouchedFingerprints(patcher, classList, found);
+    UntouchedFingerprints(patcher, versionList, classList, found);
     CheckFingerprints(versionList, found, &findings, &matched);
     for (int fileNumber : {kGameDll, kClientDll}) {
       std::string copy = ShadowCopyOf(patcher.dllPaths[fileNumber]);

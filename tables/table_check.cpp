@@ -9,7 +9,8 @@
 #include <system_error>
 #include <utility>
 
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
+#include "tables/aspects.h"
 
 namespace {
 
@@ -116,9 +117,9 @@ std::string Count(size_t count, const char* noun) {
 // Findings every data file shares: the end marker and lines read in pieces.
 void CheckListShape(const ScannedFile& file, FileReport* report) {
   for (int line : file.splitLines) {
-    report->Add(line,
-                "line longer than 254 characters: the loader reads it in pieces, and the "
-                "exchange refuses what it read there");
+    report->Add(line, "line longer than " + std::to_string(kMaxLineLength) +
+                          " characters: the loader reads it in pieces, and the exchange refuses "
+                          "what it read there");
   }
   if (file.crOnlyLine > 0) {
     report->Add(file.crOnlyLine,
@@ -180,18 +181,6 @@ int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
   return report.MoveTo(findings);
 }
 
-struct OffsetColumn {
-  const char* aspect;
-  size_t column;  // 0-based
-  char (SkillRecord::*field)[kVersionCount][6];
-};
-
-const OffsetColumn kOffsetColumns[] = {
-    {"effects", 1, &SkillRecord::effectsOffset},
-    {"graphics", 3, &SkillRecord::graphicsOffset},
-    {"descriptions", 5, &SkillRecord::descriptionsOffset},
-};
-
 // column is the text in the file, loaded what the loader kept of it.
 void CheckOffset(const char* aspect, const std::string& column, const char* loaded, int line,
                  FileReport* report) {
@@ -217,9 +206,11 @@ void CheckSkillLine(const DataLine& data, const SkillRecord& skill, int version,
     if (columns.size() > kSkillColumns) problem += " (write blanks in a name as _)";
     report->Add(data.number, problem);
   }
-  for (const OffsetColumn& offset : kOffsetColumns) {
-    if (offset.column >= columns.size()) continue;  // reported with the column count
-    CheckOffset(offset.aspect, columns[offset.column], (skill.*offset.field)[version], data.number,
+  for (const Aspect& aspect : kAspects) {
+    if (aspect.column >= columns.size()) continue;  // reported with the column count
+    std::string name = aspect.name;
+    name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+    CheckOffset(name.c_str(), columns[aspect.column], (skill.*aspect.offsets)[version], data.number,
                 report);
   }
 }

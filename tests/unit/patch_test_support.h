@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "io/save_steps.h"
 #include "patch/dll_patcher.h"
-#include "patch/save_steps.h"
 #include "tests/support/dll_bytes.h"
 #include "tests/unit/test_support.h"
 
@@ -28,13 +28,6 @@ inline std::vector<std::string> LogLines() {
     start = end + 1;
   }
   return lines;
-}
-
-// log.txt with its line ends as "\n" (text mode writes CR LF on Windows).
-inline std::string LogText() {
-  std::string text = ReadFileBytes("log.txt");
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  return text;
 }
 
 // The real file system, except for one chosen fault: a step fails the way it
