@@ -5,9 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "patch/change_lock.h"
+#include "patch/dll_links.h"
 #include "patch/exchange_guard.h"
 #include "patch/logger.h"
+#include "patch/transaction.h"
 #include "patch/virtual_store.h"
 #include "tables/table_check.h"
 
@@ -51,7 +52,8 @@ struct HeldImage {
   bool loaded = false;
   std::unique_ptr<uint8_t[]> bytes;
   int32_t size = 0;
-  FileError error;  // why it was not loaded
+  std::vector<uint8_t> before;  // as loaded, for the journal
+  FileError error;              // why it was not loaded
 };
 
 void Hold(DllPatcher& patcher, HeldImage* held) {
@@ -122,6 +124,8 @@ bool SwapInMemory(DllPatcher& patcher, RecordList classes, const SkillSelection&
       dll.tried = true;
       dll.loaded = patcher.LoadFile(swap.fileNumber);
       if (!dll.loaded) dll.error = patcher.lastError;
+      if (dll.loaded)
+        dll.before.assign(patcher.image.get(), patcher.image.get() + patcher.imageSize);
     } else if (!dll.loaded) {
       logger.Print("* Couldn't open file %s%s", path, LogReason(dll.error).c_str());
     } else {
@@ -258,10 +262,51 @@ void RefuseRest(AspectOutcome* outcomes, int count, const FileError& error) {
   }
 }
 
+// The journal of the DLLs about to be saved, named as the result names the
+// exchange; when it cannot be written nothing is.
+bool BeginTransaction(DllPatcher& patcher, const ExchangePlan& plan, const HeldImage held[2],
+                      AspectOutcome* outcomes, int count) {
+  std::string change = std::string(plan.firstSkill->name) + kJoin + plan.secondSkill->name + " (";
+  for (int i = 0; i < plan.swapCount; ++i) {
+    change += std::string(i == 0 ? "" : ", ") + plan.swaps[i].aspectName;
+  }
+  std::vector<DllWrite> writes;
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    const HeldImage& dll = held[fileNumber];
+    if (dll.loaded) {
+      writes.push_back({fileNumber, dll.before.data(), dll.before.size(), dll.bytes.get(),
+                        static_cast<size_t>(dll.size)});
+    }
+  }
+  FileError error;
+  if (BeginChange(patcher, change + ")", writes, &error)) return true;
+  RefuseRest(outcomes, count, error);
+  return false;
+}
+
+// After a failed save: the DLL saved before it is put back, so the skills are
+// not left half exchanged; when even that fails, the journal stays for the
+// next change to finish the undo.
+void RollBack(DllPatcher& patcher, AspectOutcome* outcomes, int count) {
+  std::string note;
+  FileError error;
+  bool undone = UndoInterruptedChange(patcher, &note, &error);
+  const FileError keptTogether{Problem::kRefused, 0, "",
+                               "not written or undone, so that the skills are not left half "
+                               "exchanged: see the other DLL's line"};
+  for (int i = 0; i < count; ++i) {
+    if (!outcomes[i].done) continue;
+    outcomes[i].done = false;
+    outcomes[i].error = undone ? keptTogether : error;
+  }
+  RefuseRest(outcomes, count, keptTogether);
+}
+
 // The exchange itself; outcomes are in plan order, which is the ticked
 // aspects' order. Returns true when every aspect was done.
 bool Exchange(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
-              ExchangePlan* plan, AspectOutcome* outcomes, int count, std::string* warnings) {
+              ExchangePlan* plan, AspectOutcome* outcomes, int count, std::string* warnings,
+              std::string* undone) {
   if (!PlanExchange(classes, selection, plan)) {
     RefuseRest(outcomes, count,
                {Problem::kTable, 0, "",
@@ -269,7 +314,7 @@ bool Exchange(DllPatcher& patcher, RecordList classes, const SkillSelection& sel
                 "data\\classes.txt, the skill tables)"});
     return false;
   }
-  ChangeLock lock(patcher.dllPaths[kGameDll]);
+  DllFolderLocks lock({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]});
   if (!lock.Held()) {
     FileError error = lock.Error(patcher.dllPaths[kGameDll]);
     if (lock.State() == LockState::kBusy) {
@@ -283,6 +328,12 @@ bool Exchange(DllPatcher& patcher, RecordList classes, const SkillSelection& sel
       }
     }
     RefuseRest(outcomes, count, error);
+    return false;
+  }
+  // A change stopped half way is undone first; one that cannot be stops this.
+  FileError undoError;
+  if (!UndoInterruptedChange(patcher, undone, &undoError)) {
+    RefuseRest(outcomes, count, undoError);
     return false;
   }
   for (int fileNumber : {kGameDll, kClientDll}) {
@@ -303,19 +354,23 @@ bool Exchange(DllPatcher& patcher, RecordList classes, const SkillSelection& sel
     RefuseRest(outcomes, count, {Problem::kHeldBack, 0, "", ""});
     return false;
   }
+  if (!BeginTransaction(patcher, *plan, held, outcomes, count)) return false;
   bool all = true;
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (!held[fileNumber].loaded) continue;
     PutBack(patcher, &held[fileNumber], fileNumber);
-    bool saved = patcher.SaveFile(fileNumber);
+    bool saved = all && patcher.SaveFile(fileNumber);
     for (int i = 0; i < plan->swapCount; ++i) {
       if (plan->swaps[i].fileNumber != fileNumber) continue;
       outcomes[i].done = saved;
-      if (!saved) outcomes[i].error = patcher.lastError;
+      if (!saved && all) outcomes[i].error = patcher.lastError;
     }
+    all = all && saved;
     std::string copy = saved ? ShadowCopyOf(patcher.dllPaths[fileNumber]) : "";
     if (!copy.empty()) *warnings += ShadowCopyWarning(copy, patcher.dllPaths[fileNumber]) + "\n";
   }
+  if (all) CommitChange(patcher);
+  if (!all) RollBack(patcher, outcomes, count);
   for (int i = 0; i < count; ++i) all = all && outcomes[i].done;
   return all;
 }
@@ -323,8 +378,10 @@ bool Exchange(DllPatcher& patcher, RecordList classes, const SkillSelection& sel
 }  // namespace
 
 int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
-                   std::string* result, std::vector<AspectOutcome>* outcomeList) {
+                   std::string* result, std::vector<AspectOutcome>* outcomeList,
+                   std::string* undone) {
   if (outcomeList != nullptr) outcomeList->clear();
+  if (undone != nullptr) undone->clear();
   if (!AnyTicked(selection)) {
     *result = kNoChanges;
     return 1;
@@ -336,7 +393,9 @@ int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection
   }
   ExchangePlan plan;
   std::string warnings;
-  bool done = Exchange(patcher, classes, selection, &plan, outcomes, count, &warnings);
+  std::string undoneHere;
+  bool done = Exchange(patcher, classes, selection, &plan, outcomes, count, &warnings,
+                       undone != nullptr ? undone : &undoneHere);
   if (outcomeList != nullptr) outcomeList->assign(outcomes, outcomes + count);
   if (done) {
     char text[kResultSize];
@@ -345,7 +404,7 @@ int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection
   } else {
     *result = ComposeErrors(outcomes, count);
   }
-  *result += warnings;
+  *result += warnings + undoneHere;
   return done ? 1 : 0;
 }
 

@@ -74,11 +74,15 @@ ByteRanges ChangeableRanges(RecordList classes, int fileNumber);
 // aspects in memory and is saved once, so it is wholly old or wholly new. A
 // range refused in any loaded DLL refuses the whole exchange before anything
 // is written; a DLL that cannot be opened leaves the other DLL's aspects to
-// go ahead. outcomes (when given) gets one entry per ticked aspect. Returns 1
-// when every ticked aspect was exchanged and saved (or none was ticked), 0
-// otherwise.
+// go ahead. outcomes (when given) gets one entry per ticked aspect. The DLLs
+// saved are one transaction (patch/transaction.h): when a save fails, the
+// DLL saved before it is put back. A change stopped half way before is undone
+// first, and a line says so at the end of result, or in undone when given.
+// Returns 1 when every ticked aspect was exchanged and saved (or none was
+// ticked), 0 otherwise.
 int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
-                   std::string* result, std::vector<AspectOutcome>* outcomes = nullptr);
+                   std::string* result, std::vector<AspectOutcome>* outcomes = nullptr,
+                   std::string* undone = nullptr);
 // The same with the text in a buffer of kResultSize bytes: whole lines only,
 // as many as fit.
 int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
