@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
 
 namespace fs = std::filesystem;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "patch/change_lock.h"
-#include "patch/file_error.h"
+#include "io/change_lock.h"
+#include "io/file_error.h"
 
 // The file a save of dllPath replaces: dllPath itself, or the file a link
 // there names in the end.

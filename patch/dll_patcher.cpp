@@ -6,12 +6,12 @@
 #include <string>
 #include <system_error>
 
+#include "io/file_paths.h"
+#include "io/whole_file.h"
 #include "patch/backup.h"
 #include "patch/dll_links.h"
 #include "patch/logger.h"
-#include "patch/whole_file.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 
 namespace {
 

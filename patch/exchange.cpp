@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "io/virtual_store.h"
 #include "patch/dll_links.h"
 #include "patch/exchange_guard.h"
 #include "patch/logger.h"
 #include "patch/transaction.h"
-#include "patch/virtual_store.h"
 #include "tables/table_check.h"
 
 namespace {

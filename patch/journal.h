@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/save_steps.h"
+#include "io/save_steps.h"
 
 struct JournalRange {
   uint32_t start = 0;

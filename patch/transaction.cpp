@@ -4,11 +4,11 @@
 #include <memory>
 #include <system_error>
 
+#include "io/file_paths.h"
+#include "io/whole_file.h"
 #include "patch/dll_links.h"
 #include "patch/journal.h"
 #include "patch/logger.h"
-#include "patch/whole_file.h"
-#include "tables/file_paths.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "io/file_error.h"
 #include "patch/dll_patcher.h"
-#include "patch/file_error.h"
 
 // One DLL a change is about to write: its bytes now (null when the file is
 // not there) and the bytes it will hold.
