@@ -123,7 +123,9 @@ int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
   if (request.dryRun) return DryRun(patcher, selection);
 
   std::string result;
-  int done = ExchangeSkills(patcher, classList, selection, &result);
+  std::string undone;
+  int done = ExchangeSkills(patcher, classList, selection, &result, nullptr, &undone);
+  std::fputs(undone.c_str(), stderr);
   std::fputs(result.c_str(), stdout);
   if (!selection.effects && !selection.graphics && !selection.descriptions) {
     std::fprintf(stderr, "(tick aspects with --effects, --graphics, --descs)\n");

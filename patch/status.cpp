@@ -9,6 +9,7 @@
 #include "io/whole_file.h"
 #include "patch/backup.h"
 #include "patch/exchange.h"
+#include "patch/transaction.h"
 #include "tables/data_files.h"
 
 namespace {
@@ -69,6 +70,10 @@ bool Equal(const Bytes& a, uint32_t atA, const Bytes& b, uint32_t atB, uint32_t 
 int DescribeChanges(const DllPatcher& patcher, RecordList classes, int32_t version,
                     std::vector<std::string>* lines) {
   if (version < 0 || version >= kVersionCount) version = 0;
+  // A change stopped half way is told first; status changes nothing.
+  std::string pending = PendingChangeLine(patcher);
+  if (!pending.empty()) lines->push_back(pending);
+  size_t told = lines->size();
   static const char* const kNames[] = {"Effects", "Graphics", "Descriptions"};
   static const int kFiles[] = {kGameDll, kClientDll, kClientDll};
   static const uint32_t kLengths[] = {12, 20, 16};
@@ -146,6 +151,6 @@ int DescribeChanges(const DllPatcher& patcher, RecordList classes, int32_t versi
   for (const Pair& pair : pairs)
     lines->push_back(pair.first + " <-> " + pair.second + ": " + pair.aspects);
   lines->insert(lines->end(), others.begin(), others.end());
-  if (lines->empty()) lines->push_back("no changes");
+  if (lines->size() == told) lines->push_back("no changes");
   return 1;
 }
