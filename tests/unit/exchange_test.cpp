@@ -279,10 +279,11 @@ TEST_F(ExchangeTest, ASkillThatCannotBeTrustedRefusesTheWholeExchange) {
   RecordNode* jab = AtPosition(static_cast<ClassRecord*>(classes_)->skillLists[0], 1);
   jab->inPieces = true;
   jab->line = 7;
-  EXPECT_EQ(Run(Select(0, 0, 1, 1, 0, true, true, false), 0),
-            std::string(kErrors) +
-                "   Effects, Graphics: not exchanged: data/Amazon 109b.txt line 7 is longer than 253 "
-                "characters and was read in pieces: \"Jab\" is not exchanged\n");
+  EXPECT_EQ(
+      Run(Select(0, 0, 1, 1, 0, true, true, false), 0),
+      std::string(kErrors) +
+          "   Effects, Graphics: not exchanged: data/Amazon 109b.txt line 7 is longer than 253 "
+          "characters and was read in pieces: \"Jab\" is not exchanged\n");
   jab->inPieces = false;
   RecordNode* other = AtPosition(static_cast<ClassRecord*>(classes_->next)->skillLists[1], 0);
   std::snprintf(other->name, sizeof other->name, "Blizzard");
@@ -443,7 +444,7 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
 TEST_F(ExchangeTest, ADryRunAndTheExchangeAgreeOnAForeignBackup) {
   WriteFileBytes("game/d2game.dll.bak", "other");
   SkillSelection selection = Select(0, 0, 0, 1, 0, true, true, false);
-  ExchangeOutcome dry = RunExchange(patcher_, versionList, classes_, selection, true);
+  ExchangeOutcome dry = RunExchange(patcher_, versionList, classes_, selection, {true, false});
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
   ExchangeOutcome swap = RunExchange(patcher_, versionList, classes_, selection);
