@@ -10,8 +10,10 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -134,14 +136,44 @@ uint32_t ImageCrc(const uint8_t* bytes, size_t size) {
   return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), bytes, static_cast<uInt>(size)));
 }
 
+bool CrcWithRanges(uint32_t crcBefore, size_t size, const std::vector<JournalRange>& ranges,
+                   uint32_t* crcAfter) {
+  std::vector<std::pair<uint64_t, uint64_t>> spans;
+  for (const JournalRange& range : ranges) {
+    spans.emplace_back(range.start, range.start + static_cast<uint64_t>(range.before.size()));
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i) {
+    if (spans[i].first < spans[i - 1].second) return false;
+  }
+  // For equal lengths crc(a) ^ crc(b) ^ crc(c) == crc(a ^ b ^ c): each range
+  // adds the CRC of its difference, less that of as many zeros, carried
+  // past the bytes that follow it.
+  uint32_t crc = crcBefore;
+  for (const JournalRange& range : ranges) {
+    std::vector<uint8_t> difference(range.before.size());
+    for (size_t i = 0; i < difference.size(); ++i) difference[i] = range.before[i] ^ range.after[i];
+    uint32_t ofDifference = ImageCrc(difference.data(), difference.size());
+    std::fill(difference.begin(), difference.end(), 0);
+    uint32_t ofZeros = ImageCrc(difference.data(), difference.size());
+    size_t following = size - range.start - range.before.size();
+    crc ^= static_cast<uint32_t>(
+        crc32_combine(ofDifference ^ ofZeros, 0, static_cast<z_off_t>(following)));
+  }
+  *crcAfter = crc;
+  return true;
+}
+
 bool DescribeWrite(const std::string& name, const uint8_t* before, size_t beforeSize,
                    const uint8_t* after, size_t afterSize, JournalFile* file) {
   *file = JournalFile();
   file->name = name;
   file->absentBefore = before == nullptr;
   file->sizeAfter = static_cast<uint32_t>(afterSize);
-  file->crcAfter = ImageCrc(after, afterSize);
-  if (file->absentBefore) return true;
+  if (file->absentBefore) {
+    file->crcAfter = ImageCrc(after, afterSize);
+    return true;
+  }
   if (beforeSize != afterSize) return false;
   file->sizeBefore = static_cast<uint32_t>(beforeSize);
   file->crcBefore = ImageCrc(before, beforeSize);
@@ -159,7 +191,8 @@ bool DescribeWrite(const std::string& name, const uint8_t* before, size_t before
         {static_cast<uint32_t>(at), {before + at, before + end}, {after + at, after + end}});
     at = end;
   }
-  return true;
+  // The ranges found this way never overlap.
+  return CrcWithRanges(file->crcBefore, afterSize, file->ranges, &file->crcAfter);
 }
 
 std::string JournalText(const Journal& journal) {
