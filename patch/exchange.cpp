@@ -272,6 +272,9 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
     RefuseRest(&aspects, kNoSkill);
     return false;
   }
+  // A dry run shows the DLLs as they are; the exchange would undo first.
+  std::string pending = writeNothing ? PendingChangeLine(patcher) : "";
+  if (!pending.empty()) outcome->undone = pending + "\n";
   std::unique_ptr<DllFolderLocks> lock;
   if (!writeNothing) {
     lock.reset(new DllFolderLocks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]}));
