@@ -2,12 +2,24 @@
 // data\config.txt) are constructed before this runs.
 #include <windows.h>
 
+#include <string>
+
+#include "app/controls.h"
+#include "app/globals.h"
 #include "app/main_window.h"
+#include "patch/transaction.h"
 #include "tables/data_files.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Without a window no quit message would ever come: end at once.
   if (!CreateMainWindow(instance)) return 0;
+  // A change that a crash stopped half way is undone before anything else.
+  std::string recovery;
+  int recovered = RecoverGameFolder(dllPatcher, &recovery);
+  if (!recovery.empty()) {
+    MessageBoxA(MainWindow, recovery.c_str(), "Orvanel",
+                MB_OK | (recovered ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+  }
   RunMessageLoop();
   FreeDataTables();
   return 1;

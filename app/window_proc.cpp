@@ -65,10 +65,15 @@ void OnSetFolder() {
   bool kept = false;
   if (!dllPatcher.StoreFolder(path, &kept)) {
     char text[320];
-    std::snprintf(text, sizeof text,
-                  "The folder path is too long: %u characters, at most %d fit.\n"
-                  "D2 .dll folder not changed",
-                  static_cast<unsigned>(std::strlen(path)), kMaxFolderLength);
+    if (std::strlen(path) > static_cast<size_t>(kMaxFolderLength)) {
+      std::snprintf(text, sizeof text,
+                    "The folder path is too long: %u characters, at most %d fit.\n"
+                    "D2 .dll folder not changed",
+                    static_cast<unsigned>(std::strlen(path)), kMaxFolderLength);
+    } else {
+      std::snprintf(text, sizeof text, "The folder %s.\nD2 .dll folder not changed",
+                    FolderProblem(path).c_str());
+    }
     ShowError(text, "D2 .dll");
     return;
   }
@@ -92,7 +97,8 @@ void OnShowChanges() {
   if (!FolderIsSet()) return;
   LRESULT version = SendMessageA(VersionCombo, CB_GETCURSEL, 0, 0);
   std::vector<std::string> lines;
-  DescribeChanges(dllPatcher, versionList, classList, version < 0 ? 0 : static_cast<int32_t>(version), &lines);
+  DescribeChanges(dllPatcher, versionList, classList,
+                  version < 0 ? 0 : static_cast<int32_t>(version), &lines);
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   MessageBoxA(MainWindow, text.c_str(), "Changes", MB_OK | MB_ICONINFORMATION);
@@ -107,7 +113,7 @@ void OnRestore() {
     return;
   }
   RestoreReport report = RestoreBoth(dllPatcher, versionList, classList);
-  std::string text = report.text;
+  std::string text = report.text + report.undone;
   if (report.restored == 0 && report.failed == 0) text += "Nothing to restore.\n";
   MessageBoxA(MainWindow, text.c_str(), "Restore Original DLLs",
               MB_OK | (report.failed == 0 ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));

@@ -84,8 +84,8 @@ int Run(CLI::App& app, const Options& options) {
     std::error_code error;
     std::string folder = std::filesystem::absolute(options.folder, error).string();
     if (error || !patcher->UseFolder(folder.c_str())) {
-      std::fprintf(stderr, "orvanel-cli: --folder: expected at most %d characters, found %s\n",
-                   kMaxFolderLength, options.folder.c_str());
+      std::fprintf(stderr, "orvanel-cli: --folder: the folder %s\n",
+                   error ? "cannot be found" : FolderProblem(folder.c_str()).c_str());
       return kExitUsage;
     }
   }

@@ -31,24 +31,28 @@ int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
   // Picked folders end in a separator only at a drive's root.
   if (!full.has_filename() && full.has_relative_path()) full = full.parent_path();
   std::string path = full.string();
+  // A folder the file cannot keep whole (too long, a line break in it) is
+  // refused before the file is touched.
+  std::string problem = FolderProblem(path.c_str());
+  if (!problem.empty()) {
+    std::fprintf(stderr, "orvanel-cli set-folder: the folder %s; %s was not changed\n",
+                 problem.c_str(), NativePath("data\\config.txt").c_str());
+    return kExitFailed;
+  }
   // The file stores blanks as underscores; a folder that would read back as
   // another one is refused before the file is touched.
   std::string storedForm = path;
   std::replace(storedForm.begin(), storedForm.end(), ' ', '_');
   char readBack[kTextSize];
   DecodeStoredFolder(storedForm.c_str(), readBack);
-  if (path.size() <= static_cast<size_t>(kMaxFolderLength) && path != readBack) {
+  if (path != readBack) {
     std::fprintf(stderr,
                  "orvanel-cli set-folder: %s would read back as %s (blanks are kept as "
                  "underscores); %s was not changed\n",
                  path.c_str(), readBack, NativePath("data\\config.txt").c_str());
     return kExitFailed;
   }
-  if (!patcher.StoreFolder(path.c_str())) {
-    std::fprintf(stderr, "orvanel-cli set-folder: %s is longer than %d characters\n", path.c_str(),
-                 kMaxFolderLength);
-    return kExitFailed;
-  }
+  patcher.StoreFolder(path.c_str());
   // StoreFolder keeps the folder for the running program even when the file
   // cannot be written; here the file is all that lasts, so read it back. A
   // failed write has left the old file as it was.

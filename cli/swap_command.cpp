@@ -49,6 +49,7 @@ int Report(const DllPatcher& patcher, const SwapRequest& request, const SkillSel
     std::printf("  %8s before: %s\n", range.offset, HexBytes(range.before).c_str());
     std::printf("  %8s after:  %s\n", "", HexBytes(range.after).c_str());
   }
+  std::fputs(outcome.undone.c_str(), stderr);
   if (!request.dryRun || !outcome.done || !selection.AnyTicked()) {
     std::fputs(outcome.text.c_str(), stdout);
   }

@@ -9,6 +9,7 @@
 #include "io/file_paths.h"
 #include "io/whole_file.h"
 #include "patch/backup.h"
+#include "patch/dll_links.h"
 #include "patch/logger.h"
 #include "tables/aspects.h"
 #include "tables/data_files.h"
@@ -17,16 +18,6 @@ namespace {
 
 bool FileNumberIsValid(int fileNumber, int slots) {
   return fileNumber >= 0 && fileNumber < slots;
-}
-
-// The file a save replaces: the DLL itself, or the file a link there names,
-// so that the link stays a link.
-std::string LinkTarget(const char* windowsPath) {
-  std::error_code error;
-  std::filesystem::path native = NativePath(windowsPath);
-  if (!std::filesystem::is_symlink(native, error)) return windowsPath;
-  std::filesystem::path target = std::filesystem::canonical(native, error);
-  return error ? std::string(windowsPath) : target.string();
 }
 
 }  // namespace
@@ -132,6 +123,13 @@ int DllPatcher::SaveFile(int fileNumber) {
     logger.Print("* Couldn't write file %s", path);
     return 0;
   }
+  // A link into a backup would turn the backup into the changed file.
+  FileError refused = LinkRefusal(path);
+  if (refused.problem != Problem::kNone) {
+    lastError = refused;
+    logger.Print("* %s: nothing was written", refused.detail.c_str());
+    return 0;
+  }
   // Before the first change the untouched file is kept beside it: no backup,
   // no change.
   DllAndBackup readNow;
@@ -141,7 +139,7 @@ int DllPatcher::SaveFile(int fileNumber) {
     files = &readNow;
   }
   if (!EnsureBackup(*saveSteps, *files, &lastError)) return 0;
-  std::string target = LinkTarget(path);
+  std::string target = SaveTarget(path);
   FileError error;
   SaveFailure failure = SaveBytes(*saveSteps, image.get(), static_cast<size_t>(imageSize),
                                   target.c_str(), false, &error);

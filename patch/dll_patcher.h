@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "io/save_steps.h"
 #include "patch/backup.h"
@@ -52,12 +53,12 @@ class DllPatcher {
   int SaveFile(int fileNumber);
   // Makes path the game folder, rebuilds the DLL paths, keeps the folder in
   // its stored form (blanks as underscores) and rewrites data\config.txt.
-  // Refuses a path longer than kMaxFolderLength (nothing changes). When the
+  // Refuses a path FolderProblem finds fault with (nothing changes). When the
   // file cannot be written the folder holds for this run only: kept (when
   // given) is then false and lastError says why.
   int StoreFolder(const char* path, bool* kept = nullptr);
   // Makes path the game folder for this run only: rebuilds the DLL paths and
-  // leaves data\config.txt alone. Refuses a path longer than kMaxFolderLength.
+  // leaves data\config.txt alone. Refuses a path FolderProblem finds fault with.
   int UseFolder(const char* path);
   // The "Swap" button's work: reads the window's controls, runs the
   // exchange and shows the result. Defined by the window program.
@@ -86,6 +87,11 @@ class DllPatcher {
   // How saves reach the disk; tests swap in one that fails on purpose.
   SaveSteps* saveSteps = &SaveSteps::System();
 };
+
+// Why path cannot be the game folder: longer than kMaxFolderLength, or
+// holding a control character (a line break or a tab would end the setting
+// line early, and the next start would read another folder). "" when it can.
+std::string FolderProblem(const char* path);
 
 // The folder a stored setting ("Folder: " + stored) gives at the next start:
 // underscores read as blanks unless only the text as stored names a folder;

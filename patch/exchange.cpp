@@ -5,12 +5,13 @@
 #include <memory>
 #include <string>
 
-#include "io/change_lock.h"
 #include "io/virtual_store.h"
 #include "patch/backup.h"
+#include "patch/dll_links.h"
 #include "patch/exchange_guard.h"
 #include "patch/fingerprint.h"
 #include "patch/logger.h"
+#include "patch/transaction.h"
 #include "tables/table_check.h"
 
 namespace {
@@ -203,6 +204,63 @@ const FileError kNoSkill = {Problem::kTable, 0, "",
                             "no skill in the tables matches this selection (data\\versions.txt, "
                             "data\\classes.txt, the skill tables)"};
 
+// Why a DLL that could change is not written: the other failed.
+FileError KeptTogether() {
+  return {Problem::kRefused, 0, "",
+          "not written or undone, so that the skills are not left half exchanged: see the "
+          "other DLL's line"};
+}
+
+// The journal's entry for the DLL of fileNumber, which SwapInImage has just
+// exchanged in the patcher: its CRC before (taken from files before the
+// exchange) and after, and the ranges it made from first on.
+JournalFile Described(const DllPatcher& patcher, int fileNumber, uint32_t crcBefore,
+                      int32_t sizeBefore, const std::vector<RangeChange>& ranges, size_t first) {
+  JournalFile file;
+  file.name = DllFileName(patcher, fileNumber);
+  file.sizeBefore = static_cast<uint32_t>(sizeBefore);
+  file.crcBefore = crcBefore;
+  file.sizeAfter = static_cast<uint32_t>(patcher.imageSize);
+  for (size_t r = first; r < ranges.size(); ++r) {
+    uint32_t start = 0;
+    HexToNumber(&start, ranges[r].offset);
+    file.ranges.push_back({start, ranges[r].before, ranges[r].after});
+  }
+  // Ranges that overlap (two skills' ranges, or two aspects') need the pass.
+  if (!CrcWithRanges(crcBefore, file.sizeAfter, file.ranges, &file.crcAfter)) {
+    file.crcAfter = ImageCrc(patcher.image.get(), static_cast<size_t>(patcher.imageSize));
+  }
+  return file;
+}
+
+// The journal of the DLLs about to be saved, named as the result names the
+// exchange; when it cannot be written nothing is.
+bool BeginTransaction(DllPatcher& patcher, const ExchangePlan& plan,
+                      const std::vector<JournalFile>& files, std::vector<AspectOutcome>* aspects) {
+  std::string change = std::string(plan.firstSkill->name) + kJoin + plan.secondSkill->name + " (";
+  for (int i = 0; i < plan.swapCount; ++i) {
+    change += std::string(i == 0 ? "" : ", ") + plan.swaps[i].aspectName;
+  }
+  FileError error;
+  if (files.empty() || BeginChange(patcher, change + ")", files, &error)) return true;
+  RefuseRest(aspects, error);
+  return false;
+}
+
+// After a failed save: the DLL saved before it is put back, so the skills are
+// not left half exchanged; when even that fails, the journal stays for the
+// next change to finish the undo.
+void RollBack(DllPatcher& patcher, std::vector<AspectOutcome>* aspects) {
+  std::string note;
+  FileError error;
+  bool undone = UndoInterruptedChange(patcher, &note, &error);
+  for (AspectOutcome& aspect : *aspects) {
+    if (!aspect.done) continue;
+    aspect.done = false;
+    aspect.error = undone ? KeptTogether() : error;
+  }
+}
+
 // The exchange itself; returns true when every aspect was done.
 bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
               SkillSelection selection, const ExchangeOptions& options, ExchangePlan* plan,
@@ -214,15 +272,24 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
     RefuseRest(&aspects, kNoSkill);
     return false;
   }
-  std::unique_ptr<ChangeLock> lock;
+  // A dry run shows the DLLs as they are; the exchange would undo first.
+  std::string pending = writeNothing ? PendingChangeLine(patcher) : "";
+  if (!pending.empty()) outcome->undone = pending + "\n";
+  std::unique_ptr<DllFolderLocks> lock;
   if (!writeNothing) {
-    lock.reset(new ChangeLock(patcher.dllPaths[kGameDll]));
+    lock.reset(new DllFolderLocks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]}));
     if (!lock->Held()) {
       // No lock file where the DLLs are (a folder that is missing or not
       // writable) means no DLL there can be changed either.
       FileError error = lock->Error(patcher.dllPaths[kGameDll]);
       Log(error);
       RefuseRest(&aspects, error);
+      return false;
+    }
+    // A change stopped half way is undone first; one that cannot be stops this.
+    FileError undoError;
+    if (!UndoInterruptedChange(patcher, &outcome->undone, &undoError)) {
+      RefuseRest(&aspects, undoError);
       return false;
     }
   }
@@ -294,19 +361,45 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
     return false;
   }
 
+  // Each DLL that can change is exchanged in memory first, so that the
+  // journal can name both before either is written.
+  ByteBuffer swapped[2];
+  std::vector<JournalFile> journal;
   for (int fileNumber : {kGameDll, kClientDll}) {
     DllAndBackup* files = loaded[fileNumber];
-    if (files == nullptr) continue;
+    if (files == nullptr || files->BackupError().problem != Problem::kNone) continue;
+    uint32_t crcBefore =
+        writeNothing ? 0 : ImageCrc(files->dll.data.get(), static_cast<size_t>(files->dll.size));
+    int32_t sizeBefore = files->dll.size;
+    size_t first = outcome->ranges.size();
+    SwapInImage(patcher, fileNumber, files, *plan, &outcome->ranges);
+    if (!writeNothing) {
+      journal.push_back(
+          Described(patcher, fileNumber, crcBefore, sizeBefore, outcome->ranges, first));
+    }
+    swapped[fileNumber].data = std::move(patcher.image);
+    swapped[fileNumber].size = patcher.imageSize;
+  }
+  bool begun = writeNothing || BeginTransaction(patcher, *plan, journal, &aspects);
+  bool saving = begun;  // false after a failed save: the rest is held back
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    DllAndBackup* files = loaded[fileNumber];
+    if (files == nullptr || !begun) continue;
     FileError failure = files->BackupError();
-    if (failure.problem == Problem::kNone) {
-      SwapInImage(patcher, fileNumber, files, *plan, &outcome->ranges);
+    if (failure.problem != Problem::kNone) {
+      EnsureBackup(*patcher.saveSteps, *files, &failure);  // logs why it refuses
+    } else if (!saving) {
+      failure = KeptTogether();
+    } else {
+      patcher.image = std::move(swapped[fileNumber].data);
+      patcher.imageSize = swapped[fileNumber].size;
+      patcher.loadedFile = fileNumber;
       if (!writeNothing) {
         patcher.onDisk[fileNumber] = files;
         if (!patcher.SaveFile(fileNumber)) failure = patcher.lastError;
         patcher.onDisk[fileNumber] = nullptr;
+        saving = failure.problem == Problem::kNone;
       }
-    } else {
-      EnsureBackup(*patcher.saveSteps, *files, &failure);  // logs why it refuses
     }
     for (int i = 0; i < plan->swapCount; ++i) {
       if (plan->swaps[i].fileNumber != fileNumber) continue;
@@ -317,6 +410,10 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
                            ? ""
                            : ShadowCopyOf(patcher.dllPaths[fileNumber]);
     if (!copy.empty()) *warnings += ShadowCopyWarning(copy, patcher.dllPaths[fileNumber]) + "\n";
+  }
+  if (begun && !writeNothing) {
+    if (saving) CommitChange(patcher);
+    if (!saving) RollBack(patcher, &aspects);
   }
   bool all = true;
   for (const AspectOutcome& aspect : aspects) all = all && aspect.done;
@@ -348,7 +445,7 @@ ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList
 int ExchangeSkills(DllPatcher& patcher, RecordList versions, RecordList classes,
                    const SkillSelection& selection, std::string* result) {
   ExchangeOutcome outcome = RunExchange(patcher, versions, classes, selection);
-  *result = outcome.text;
+  *result = outcome.text + outcome.undone;
   return outcome.done ? 1 : 0;
 }
 

@@ -51,6 +51,10 @@ struct ExchangeOutcome {
   // every aspect), and the lock's line when another run holds it; then a line
   // for each old copy of a saved DLL that Windows keeps in VirtualStore.
   std::string text;
+  // "An interrupted change was undone: <change>\n" when the exchange first
+  // undid a change stopped half way (patch/transaction.h); for a dry run, a
+  // line that one waits to be undone; else "".
+  std::string undone;
 };
 
 // Exchanges every ticked aspect (Effects, Graphics, Descriptions) while it
@@ -59,13 +63,16 @@ struct ExchangeOutcome {
 // are judged before anything is written, and a DLL is saved once, so it is
 // wholly old or wholly new. A refused range or fingerprint refuses the whole
 // exchange; a DLL that cannot be read, or whose backup cannot be the
-// original, leaves the other DLL's aspects to go ahead. A dry run
-// (options.writeNothing) gives the outcome the exchange would give.
+// original, leaves the other DLL's aspects to go ahead. The DLLs saved are
+// one transaction (patch/transaction.h): a change stopped half way before is
+// undone first, and when a save fails the DLL saved before it is put back. A
+// dry run (options.writeNothing) gives the outcome the exchange would give.
 ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList classes,
                             const SkillSelection& selection,
                             const ExchangeOptions& options = ExchangeOptions());
 
-// RunExchange's text in *result; returns 1 when every ticked aspect was
+// RunExchange's text, then what it undid, in *result; returns 1 when every
+// ticked aspect was
 // exchanged and saved (or none was ticked), 0 otherwise.
 int ExchangeSkills(DllPatcher& patcher, RecordList versions, RecordList classes,
                    const SkillSelection& selection, std::string* result);

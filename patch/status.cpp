@@ -5,6 +5,7 @@
 
 #include "patch/backup.h"
 #include "patch/fingerprint.h"
+#include "patch/transaction.h"
 #include "tables/aspects.h"
 #include "tables/data_files.h"
 
@@ -53,6 +54,10 @@ bool Equal(const ByteBuffer& a, uint32_t atA, const ByteBuffer& b, uint32_t atB,
 
 int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList classes,
                     int32_t version, std::vector<std::string>* lines, int32_t* used) {
+  // A change stopped half way is told first; status changes nothing.
+  std::string pending = PendingChangeLine(patcher);
+  if (!pending.empty()) lines->push_back(pending);
+  size_t told = lines->size();
   DllAndBackup files[2];
   FileFingerprint found[2];
   for (int fileNumber : {kGameDll, kClientDll}) {
@@ -114,6 +119,6 @@ int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList c
   for (const Pair& pair : pairs)
     lines->push_back(pair.first + " <-> " + pair.second + ": " + pair.aspects);
   lines->insert(lines->end(), others.begin(), others.end());
-  if (lines->empty()) lines->push_back("no changes");
+  if (lines->size() == told) lines->push_back("no changes");
   return 1;
 }

@@ -13,7 +13,8 @@
 #include "patch/dll_patcher.h"
 #include "tables/record_list.h"
 
-// Appends one line per finding to lines: the pairs first, in table order,
+// Appends one line per finding to lines: a change stopped half way first
+// (patch/transaction.h), then the pairs, in table order,
 // then the other changes; "no changes" when every DLL with a backup equals
 // it, "no backup: nothing has been changed" when neither DLL has one. Each
 // DLL and backup is read once. Returns 0, with a line saying which and why,

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Crash and race safety of exchanges: real three-aspect exchanges of two
-# demo-sized DLLs, 150 of them (CRASH_KILLS) killed at random moments; after
-# each kill each DLL must be whole (as before or exchanged) and the next
-# exchange must flip both. Then 50 rounds of two exchanges started together on
-# one folder, some with one of them killed: each DLL must hold exactly the
-# changes of the runs that reported success, and a run that finds the lock
-# held must refuse and change nothing. The DLLs live on the build's disk, not
-# in memory, so the flushes are real. Pass CRASH_SEED to repeat a run.
+# Crash and race safety of changes: real three-aspect exchanges and restores
+# of two demo-sized DLLs, 150 of them (CRASH_KILLS) killed at random moments,
+# each followed by the next change: after it both DLLs must be together (all
+# old or all new) and whole, and it must say when it undid a half change; some
+# kills must be seen to leave one DLL changed and the other not. Then every
+# step of an exchange and of a restore in turn is made the last before a
+# crash, and the undo must leave both DLLs all old or all new; a DLL changed
+# by another program after a stop must stop the next change, and restore must
+# clear it. Then 50 rounds of two exchanges started together on one folder,
+# some with one of them killed: each DLL must hold exactly the changes of the
+# runs that reported success, and a run that finds the lock held must refuse
+# and change nothing. The DLLs live on the build's disk, not in memory, so the
+# flushes are real. Pass CRASH_SEED to repeat a run.
 set -euo pipefail
 dir="$BUILD_ROOT/native"
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,13 +1,20 @@
-// Kills and races real exchanges and checks what is left on disk.
+// Kills, stops and races real exchanges and restores and checks what is left
+// on disk.
 //   crash_driver SAVER FOLDER KILLS [SEED]
 // FOLDER/game gets random 1 MiB d2game.dll and d2client.dll; the savers run
 // in FOLDER, so their log.txt lands there. The driver predicts every state
 // of each DLL with its own range swaps (tests/crash/crash_pairs.h) and then:
-// - KILLS times starts "SAVER FOLDER/game loop PAIR" (a random pair), kills it
-//   with SIGKILL after a random delay and requires each DLL to be whole, as
-//   before or exchanged (each on its own: the kill may fall between the two
-//   saves of one exchange), and a following "once" to flip each DLL and leave
-//   no temporary file;
+// - KILLS times starts "SAVER FOLDER/game loop PAIR" (a random pair), or
+//   every third time a restore, kills it with SIGKILL after a random delay
+//   and requires each DLL to be whole, as before or after (each on its own:
+//   the kill may fall between the two saves), then runs the next change: it
+//   must leave both DLLs together and say when it undid a half change. Some
+//   kills must be seen to leave the DLLs apart;
+// - stops an exchange and a restore after each of their file steps in turn
+//   ("stop-swap N", "stop-restore N") and requires the undo ("recover") to
+//   leave both DLLs all old or all new;
+// - changes d2client.dll as another program would after such a stop: the
+//   next change must be refused without writing, and restore must clear it;
 // - races two "once" savers of different pairs started at the same moment:
 //   each DLL must hold exactly the changes of the savers that exited 0. In
 //   some rounds one saver is killed at a random moment; the other must still
@@ -112,11 +119,19 @@ struct Folder {
   }
 };
 
-// Starts "saver GAME mode pair" in the work folder. With a gate the child
-// waits until the gate's write end is closed, so that two start together.
-// With errors >= 0 its stderr goes there.
-pid_t Start(const std::string& saver, const Folder& folder, const char* mode, int pair,
-            int gate[2] = nullptr, int errors = -1) {
+// The exit code, or 128 + signal.
+int Wait(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Starts "saver GAME mode argument" in the work folder (no argument when it
+// is empty). With a gate the child waits until the gate's write end is
+// closed, so that two start together. With errors >= 0 its stderr goes
+// there; with output >= 0 its stdout, else nowhere.
+pid_t Start(const std::string& saver, const Folder& folder, const char* mode,
+            const std::string& argument, int gate[2] = nullptr, int errors = -1, int output = -1) {
   pid_t pid = fork();
   if (pid == 0) {
     if (gate != nullptr) {
@@ -125,20 +140,32 @@ pid_t Start(const std::string& saver, const Folder& folder, const char* mode, in
       if (read(gate[0], &byte, 1) < 0) _exit(126);
     }
     if (errors >= 0) dup2(errors, 2);
+    int out = output >= 0 ? output : open("/dev/null", O_WRONLY);
+    if (out >= 0) dup2(out, 1);
     std::string game = folder.game.string();
-    const char pairText[2] = {static_cast<char>('0' + pair), '\0'};
     if (chdir(folder.work.c_str()) != 0) _exit(126);
-    execl(saver.c_str(), saver.c_str(), game.c_str(), mode, pairText, static_cast<char*>(nullptr));
+    execl(saver.c_str(), saver.c_str(), game.c_str(), mode,
+          argument.empty() ? nullptr : argument.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   return pid;
 }
 
-// The exit code, or 128 + signal.
-int Wait(pid_t pid) {
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+pid_t Start(const std::string& saver, const Folder& folder, const char* mode, int pair,
+            int gate[2] = nullptr, int errors = -1) {
+  return Start(saver, folder, mode, std::to_string(pair), gate, errors);
+}
+
+// Runs "saver GAME mode argument" to its end: the exit code, and its stdout
+// in *output.
+int Run(const std::string& saver, const Folder& folder, const char* mode,
+        const std::string& argument, std::string* output) {
+  fs::path file = folder.work / "output.txt";
+  int out = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int code = Wait(Start(saver, folder, mode, argument, nullptr, -1, out));
+  close(out);
+  *output = ReadAll(file);
+  return code;
 }
 
 int Fail(const char* phase, int number, const std::string& what) {
@@ -206,51 +233,144 @@ int main(int argc, char** argv) {
     return Fail("start", 0, "a completed save left a file beside the DLLs");
   }
 
-  // Delays from nothing to two exchanges' time: kills land in start-up,
-  // locking, loading, writing the temporary files, flushing and replacing.
+  // Delays from nothing to two changes' time: kills land in start-up,
+  // locking, undoing, loading, writing the journal and the temporary files,
+  // flushing, replacing and removing the journal. A third of the kills hit
+  // a restore, which starts from DLLs that hold an exchange.
   auto longest = std::chrono::duration_cast<std::chrono::microseconds>(saveTime * 2);
   std::uniform_int_distribution<long> delay(0, longest.count());
   std::uniform_int_distribution<int> anyPair(0, kCrashPairCount - 1);
-  int foundBefore = 0, foundExchanged = 0, foundApart = 0, foundTemporary = 0;
+  int foundBefore = 0, foundExchanged = 0, foundApart = 0, foundTemporary = 0, restores = 0;
   std::string why;
+  std::string output;
   for (int kill = 1; kill <= kills; ++kill) {
+    bool restore = kill % 3 == 0;
     int pair = anyPair(random);
-    pid_t pid = Start(saver, folder, "loop", pair);
+    if (restore && state[kGame] == 0) {
+      if (Wait(Start(saver, folder, "once", pair)) != 0) {
+        return Fail("kill", kill, "the exchange before a restore failed");
+      }
+      state[kGame] = state[kClient] = 1 << pair;
+    }
+    State was = state[kGame];
+    pid_t pid = restore ? Start(saver, folder, "restore", "") : Start(saver, folder, "loop", pair);
     std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
     ::kill(pid, SIGKILL);
-    if (Wait(pid) != 128 + SIGKILL) return Fail("kill", kill, "the saver ended before the kill");
+    int code = Wait(pid);
+    if (code != 128 + SIGKILL && !(restore && code == 0)) {
+      return Fail("kill", kill,
+                  "the saver ended before the kill with code " + std::to_string(code));
+    }
+    restores += restore;
 
-    bool exchanged[2];
+    // Each DLL as the change found it or as it leaves it; the two may differ.
+    State seen[2];
     for (int dll : {kGame, kClient}) {
-      State now = identify(dll, &why);
-      if (now < 0) return Fail("kill", kill, why);
-      if (now != state[dll] && now != (state[dll] ^ 1 << pair)) {
+      seen[dll] = identify(dll, &why);
+      if (seen[dll] < 0) return Fail("kill", kill, why);
+      if (seen[dll] != was && seen[dll] != (restore ? 0 : was ^ 1 << pair)) {
         return Fail("kill", kill, std::string(kDllNames[dll]) + " holds another pair's change");
       }
-      exchanged[dll] = now != state[dll];
-      state[dll] = now;
     }
-    if (exchanged[kGame] != exchanged[kClient]) {
+    if (seen[kGame] != seen[kClient]) {
       ++foundApart;
     } else {
-      exchanged[kGame] ? ++foundExchanged : ++foundBefore;
+      seen[kGame] != was ? ++foundExchanged : ++foundBefore;
     }
     if (folder.Leftovers() > 0) ++foundTemporary;
 
-    if (Wait(Start(saver, folder, "once", pair)) != 0) {
-      return Fail("kill", kill, "the save after the kill failed");
+    // The next change undoes what the kill left half way, then makes its own.
+    int next = anyPair(random);
+    if (Run(saver, folder, "once", std::to_string(next), &output) != 0) {
+      return Fail("kill", kill, "the change after the kill failed: " + output);
     }
-    for (int dll : {kGame, kClient}) {
-      state[dll] ^= 1 << pair;
-      if (folder.Identify(dll) != state[dll]) {
-        return Fail("kill", kill,
-                    std::string("the save after the kill did not flip ") + kDllNames[dll]);
-      }
+    State now[2] = {folder.Identify(kGame), folder.Identify(kClient)};
+    if (now[kGame] != now[kClient]) {
+      return Fail("kill", kill, "the change after the kill left the DLLs apart");
     }
+    // Undone to where the killed change began: either DLL's state, or (the
+    // loop's last exchange saved whole but not yet committed) the other one.
+    State undone = now[kGame] ^ 1 << next;
+    if (undone != seen[kGame] && undone != seen[kClient] && undone != was &&
+        (restore || undone != (was ^ 1 << pair))) {
+      return Fail("kill", kill, "the change after the kill left an unforeseen state");
+    }
+    if (seen[kGame] != seen[kClient] &&
+        output.find("An interrupted change was undone") == std::string::npos) {
+      return Fail("kill", kill, "the change after a kill that left the DLLs apart did not say so");
+    }
+    state[kGame] = state[kClient] = now[kGame];
     if (folder.Leftovers() > 0) {
-      return Fail("kill", kill, "a completed save left a file beside the DLLs");
+      return Fail("kill", kill, "a completed change left a file beside the DLLs");
     }
   }
+  if (kills > 0 && foundApart == 0) {
+    return Fail("kill", kills, "no kill fell between the two saves of a change: widen the delays");
+  }
+
+  // Every step of an exchange and of a restore, in turn, is the last one a
+  // crash lets happen; the undo that follows must leave both DLLs as before
+  // the change or both as after it.
+  int stopsOld = 0, stopsNew = 0, stopPoints[2] = {0, 0};
+  for (int kind = 0; kind < 2; ++kind) {
+    const char* mode = kind == 0 ? "stop-swap" : "stop-restore";
+    for (int step = 1;; ++step) {
+      if (kind == 1 && state[kGame] == 0) {
+        if (Wait(Start(saver, folder, "once", 0)) != 0) return Fail("stop", step, "no exchange");
+        state[kGame] = state[kClient] = 1;
+      }
+      State old = state[kGame];
+      State changed = kind == 0 ? old ^ 1 : 0;
+      int code = Run(saver, folder, mode, std::to_string(step), &output);
+      if (code != 3 && code != 0) return Fail("stop", step, "the change failed: " + output);
+      if (Run(saver, folder, "recover", "", &output) != 0) {
+        return Fail("stop", step, "the undo failed: " + output);
+      }
+      State now[2] = {folder.Identify(kGame), folder.Identify(kClient)};
+      if (now[kGame] != now[kClient] || (now[kGame] != old && now[kGame] != changed)) {
+        return Fail(
+            "stop", step,
+            std::string(mode) + ": after the undo the DLLs are neither all old nor all new");
+      }
+      if (fs::exists(folder.game / "orvanel.journal")) {
+        return Fail("stop", step, "the undo left the journal");
+      }
+      now[kGame] == old ? ++stopsOld : ++stopsNew;
+      state[kGame] = state[kClient] = now[kGame];
+      ++stopPoints[kind];
+      if (code == 0) break;  // the change ran to its end before this step
+    }
+  }
+
+  // A program that changes a DLL between the stop and the next change: that
+  // change is refused and writes nothing, the journal stays, and restore
+  // brings back the originals and clears it.
+  for (int step = 1;; ++step) {
+    if (Run(saver, folder, "stop-swap", std::to_string(step), &output) != 3) {
+      return Fail("foreign", step, "no step of an exchange left the DLLs apart");
+    }
+    if (folder.Identify(kGame) != folder.Identify(kClient)) break;
+    if (Run(saver, folder, "recover", "", &output) != 0) return Fail("foreign", step, output);
+  }
+  std::string foreign = ReadAll(folder.game / "d2client.dll");
+  foreign[std::strtol(kCrashPairs[1].descriptions[0], nullptr, 16)] ^= 0x5A;
+  WriteAll(folder.game / "d2client.dll", foreign);
+  std::string gameBefore = ReadAll(folder.game / "d2game.dll");
+  std::string journal = ReadAll(folder.game / "orvanel.journal");
+  if (Run(saver, folder, "once", "1", &output) != 1 ||
+      output.find("d2client.dll was changed by something else") == std::string::npos) {
+    return Fail("foreign", 0, "a change over a foreign change was not refused: " + output);
+  }
+  if (ReadAll(folder.game / "d2game.dll") != gameBefore ||
+      ReadAll(folder.game / "d2client.dll") != foreign ||
+      ReadAll(folder.game / "orvanel.journal") != journal) {
+    return Fail("foreign", 0, "a refused change wrote something");
+  }
+  if (Run(saver, folder, "restore", "", &output) != 0 || folder.Identify(kGame) != 0 ||
+      folder.Identify(kClient) != 0 || fs::exists(folder.game / "orvanel.journal")) {
+    return Fail("foreign", 0, "restore did not bring back the originals: " + output);
+  }
+  state[kGame] = state[kClient] = 0;
 
   int bothChanged = 0, oneRefused = 0, victimLanded = 0, victimMissing = 0, victimApart = 0;
   int victimDone = 0;
@@ -308,6 +428,16 @@ int main(int argc, char** argv) {
       } else {
         landed[kGame] ? ++victimLanded : ++victimMissing;
       }
+      // What the victim left half way is undone before the next round.
+      std::string output;
+      if (Run(saver, folder, "recover", "", &output) != 0) return Fail("race", round, output);
+      for (int dll : {kGame, kClient}) {
+        state[dll] = identify(dll, &why);
+        if (state[dll] < 0) return Fail("race", round, why);
+      }
+      if (state[kGame] != state[kClient]) {
+        return Fail("race", round, "the undo after a killed racer left the DLLs apart");
+      }
     } else if (folder.Leftovers() > 0) {
       return Fail("race", round, "completed saves left a file beside the DLLs");
     }
@@ -317,7 +447,7 @@ int main(int argc, char** argv) {
   int lock = open((folder.game / "orvanel.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   int errors = open((folder.work / "busy.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (lock < 0 || errors < 0 || flock(lock, LOCK_EX) != 0) return Fail("busy", 0, "no lock");
-  int busyCode = Wait(Start(saver, folder, "once", 0, nullptr, errors));
+  int busyCode = Wait(Start(saver, folder, "once", "0", nullptr, -1, errors));
   close(lock);
   close(errors);
   if (busyCode != 1 ||
@@ -338,13 +468,21 @@ int main(int argc, char** argv) {
   std::printf("crash test: passed (one exchange takes %lld ms from process start)\n", saveMs);
   std::printf("  after a kill both DLLs were as before %d times, both exchanged %d times,\n",
               foundBefore, foundExchanged);
-  std::printf("  one exchanged and one not (killed between the two saves) %d times;\n", foundApart);
-  std::printf("  %d kills hit a save in progress (its temporary file was left behind)\n",
-              foundTemporary);
+  std::printf("  one changed and one not (killed between the two saves) %d times, each undone\n",
+              foundApart);
+  std::printf("  by the next change; %d of the kills hit a restore; %d kills left a temporary\n",
+              restores, foundTemporary);
+  std::printf("  file or the journal behind;\n");
+  std::printf("  stopped after each step in turn: %d steps of an exchange, %d of a restore;\n",
+              stopPoints[0], stopPoints[1]);
+  std::printf("  the undo left both DLLs old %d times, both new %d times;\n", stopsOld, stopsNew);
+  std::printf("  a DLL changed by another program after a stop: refused, journal kept;\n");
   std::printf("  races: both savers changed the files %d times, one was refused %d times;\n",
               bothChanged, oneRefused);
-  std::printf("  a killed racer's change was in both DLLs %d times, in neither %d, in one %d;\n",
-              victimLanded, victimMissing, victimApart);
+  std::printf(
+      "  a killed racer's change was in both DLLs %d times, in neither %d, in one %d\n"
+      "  (until the undo that followed);\n",
+      victimLanded, victimMissing, victimApart);
   std::printf("  %d racers meant to be killed had ended before the kill\n", victimDone);
   return 0;
 }

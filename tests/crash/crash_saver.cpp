@@ -1,18 +1,28 @@
 // The process the crash test kills and races: it exchanges one skill pair of
 // tests/crash/crash_pairs.h (all three aspects) in FOLDER/d2game.dll and
-// FOLDER/d2client.dll through the program's own exchange, lock and backups,
-// either once or over and over until it is killed. Each exchange turns each
-// DLL into the other of its two states for that pair.
-//   crash_saver FOLDER once|loop [PAIR]
-// PAIR is 0 (the default) or 1. "once" exits 0 when the exchange succeeded,
-// else prints its result text to stderr and exits 1.
+// FOLDER/d2client.dll through the program's own exchange, lock, backups and
+// journal, or restores both DLLs, or undoes what a stopped change left.
+//   crash_saver FOLDER once|loop [PAIR]   exchange once, or until killed
+//   crash_saver FOLDER restore            restore both DLLs from their backups
+//   crash_saver FOLDER recover            undo a stopped change, as at start
+//   crash_saver FOLDER stop-swap|stop-restore N
+//       the exchange of pair 0 (or the restore), ended with exit code 3 right
+//       after its Nth step (create, write, flush, close, replace or remove
+//       of a file), as a crash there would end it
+// PAIR is 0 (the default) or 1. Each prints its result text on stdout and
+// exits 0 when the change was whole, 1 when it failed.
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "patch/dll_patcher.h"
 #include "patch/exchange.h"
 #include "patch/logger.h"
+#include "patch/restore.h"
+#include "patch/transaction.h"
 #include "tests/crash/crash_pairs.h"
 
 Logger logger;
@@ -49,20 +59,63 @@ bool ExchangeOnce(DllPatcher& patcher, RecordList classes, int pair) {
   selection.secondSkill = pair;
   selection.effects = selection.graphics = selection.descriptions = true;
   std::string result;
-  if (ExchangeSkills(patcher, versionList, classes, selection, &result)) return true;
-  std::fputs(result.c_str(), stderr);
-  return false;
+  bool done = ExchangeSkills(patcher, versionList, classes, selection, &result);
+  std::fputs(result.c_str(), stdout);
+  std::fflush(stdout);
+  return done;
 }
+
+bool RestoreOnce(DllPatcher& patcher, RecordList classes) {
+  RestoreReport report = RestoreBoth(patcher, versionList, classes);
+  std::fputs((report.undone + report.text).c_str(), stdout);
+  return report.failed == 0 && report.restored > 0;
+}
+
+// The real file system, ended like a crash right after the stopAfter-th step.
+class StoppingSteps : public SaveSteps {
+ public:
+  explicit StoppingSteps(int stopAfter) : left_(stopAfter) {}
+  FILE* Open(const char* path) override { return Step(SaveSteps::Open(path)); }
+  bool Write(FILE* file, const uint8_t* bytes, size_t count) override {
+    return Step(SaveSteps::Write(file, bytes, count));
+  }
+  bool Flush(FILE* file) override { return Step(SaveSteps::Flush(file)); }
+  bool Close(FILE* file) override { return Step(SaveSteps::Close(file)); }
+  bool Replace(const char* from, const char* to) override {
+    return Step(SaveSteps::Replace(from, to));
+  }
+  void Remove(const char* path) override {
+    SaveSteps::Remove(path);
+    Step(true);
+  }
+
+ private:
+  template <typename T>
+  T Step(T result) {
+    if (--left_ == 0) _exit(3);
+    return result;
+  }
+  int left_;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool once = argc >= 3 && std::strcmp(argv[2], "once") == 0;
-  bool loop = argc >= 3 && std::strcmp(argv[2], "loop") == 0;
-  int pair = argc == 4 ? argv[3][0] - '0' : 0;
-  if (argc < 3 || argc > 4 || (!once && !loop) || pair < 0 || pair >= kCrashPairCount ||
-      (argc == 4 && argv[3][1] != '\0')) {
-    std::fprintf(stderr, "usage: crash_saver FOLDER once|loop [0|1]\n");
+  std::string mode = argc >= 3 ? argv[2] : "";
+  bool exchange = mode == "once" || mode == "loop";
+  bool stops = mode == "stop-swap" || mode == "stop-restore";
+  int pair = exchange && argc == 4 ? argv[3][0] - '0' : 0;
+  int stopAfter = stops && argc == 4 ? std::atoi(argv[3]) : 0;
+  bool usage =
+      argc < 3 || argc > 4 ||
+      (exchange && (pair < 0 || pair >= kCrashPairCount || (argc == 4 && argv[3][1] != '\0'))) ||
+      (stops && stopAfter < 1) || (!exchange && !stops && argc != 3) ||
+      (!exchange && !stops && mode != "restore" && mode != "recover");
+  if (usage) {
+    std::fprintf(stderr,
+                 "usage: crash_saver FOLDER once|loop [0|1]\n"
+                 "       crash_saver FOLDER restore|recover\n"
+                 "       crash_saver FOLDER stop-swap|stop-restore N\n");
     return 2;
   }
   DllPatcher patcher;
@@ -71,9 +124,20 @@ int main(int argc, char** argv) {
                  kMaxFolderLength, argv[1]);
     return 2;
   }
+  StoppingSteps stopping(stopAfter);
+  if (stops) patcher.saveSteps = &stopping;
   RecordList classes = BuildClasses();
-  bool saved = ExchangeOnce(patcher, classes, pair);
-  while (saved && loop) saved = ExchangeOnce(patcher, classes, pair);
+  bool done = false;
+  if (exchange || mode == "stop-swap") {
+    done = ExchangeOnce(patcher, classes, pair);
+    while (done && mode == "loop") done = ExchangeOnce(patcher, classes, pair);
+  } else if (mode == "restore" || mode == "stop-restore") {
+    done = RestoreOnce(patcher, classes);
+  } else {
+    std::string text;
+    done = RecoverGameFolder(patcher, &text);
+    std::fputs(text.c_str(), stdout);
+  }
   FreeList<ClassRecord>(&classes);
-  return saved ? 0 : 1;
+  return done ? 0 : 1;
 }

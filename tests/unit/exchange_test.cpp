@@ -305,6 +305,18 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
       std::string(kErrors) +
           "   Graphics: not exchanged: game\\d2client.dll could not be replaced: try again\n");
   EXPECT_TRUE(Client() == clientBytes_);
+
+  // d2game.dll saved, then d2client.dll refused: d2game.dll is put back.
+  EXPECT_EQ(
+      Run(Select(0, 0, 0, 1, 0, true, true, false), 0),
+      std::string(kErrors) +
+          "   Effects: not exchanged: not written or undone, so that the skills are not left "
+          "half exchanged: see the other DLL's line\n"
+          "   Graphics: not exchanged: game\\d2client.dll could not be replaced: try again\n");
+  EXPECT_TRUE(steps_.Replaced("game\\d2game.dll"));
+  EXPECT_TRUE(Game() == gameBytes_);
+  EXPECT_TRUE(Client() == clientBytes_);
+  EXPECT_FALSE(fs::exists("game/orvanel.journal"));
 }
 
 // Names of 255 characters: the text stays inside its 256 bytes, the names
@@ -335,7 +347,9 @@ TEST_F(ExchangeTest, VeryLongNamesNeverOverflowAndKeepTheAspectLines) {
 }
 
 // Every kind of failure gives its aspects their own reason, with the next
-// step; aspects of the other DLL go ahead and say so.
+// step. Aspects of a DLL that cannot be opened, or whose backup cannot be the
+// original, do not stop the other DLL's; a save that fails holds the other
+// DLL back, or puts it back (both DLLs or neither).
 TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
   struct Case {
     FaultySteps::Fault fault;
@@ -349,7 +363,8 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
       {FaultySteps::kReplace, kInUseCode, "", 0, 0,
        "game\\d2game.dll is in use by another program: close the game and try again", false},
       {FaultySteps::kOpen, kDeniedCode, "", 0, 0, "access to game\\~ov", false},
-      {FaultySteps::kWrite, kDiskFullCode, "", 0, 0, "the disk is full, so game\\d2game.dll", true},
+      {FaultySteps::kWrite, kDiskFullCode, "", 0, 0, "the disk is full, so game\\d2game.dll",
+       false},
       {FaultySteps::kNone, 0, "-", 0, 0, "game\\d2game.dll was not found: check the game folder",
        true},
       {FaultySteps::kNone, 0, "bak", 0, 0,
@@ -368,6 +383,7 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
     if (std::string(c.file) == "bak") WriteFileBytes("game/d2game.dll.bak", "other");
     FaultySteps steps(c.fault);
     steps.code = c.code;
+    steps.spared = 1;  // the journal
     // Only d2game.dll's save meets the fault: the backups are made first.
     patcher_.saveSteps = &steps_;
     if (c.fault != FaultySteps::kNone) {
@@ -387,7 +403,6 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
         << UserReason(outcomes[0].error);
     EXPECT_EQ(text.find(std::string(kErrors) + "   Effects: not exchanged: " + c.effects), 0u)
         << text;
-    // Opens and replaces fail for both DLLs, the first write only for d2game.dll.
     EXPECT_EQ(outcomes[1].done, c.graphicsDone);
     if (std::string(c.file) != "-") {
       EXPECT_TRUE(Game() == gameBytes_);

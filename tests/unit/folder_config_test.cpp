@@ -134,7 +134,7 @@ TEST_F(FolderConfigTest, AnythingButASettingLineLeavesTheFolderNotSet) {
 }
 
 // 242 characters is the longest folder whose "\d2client.dll" path fits.
-TEST_F(FolderConfigTest, AFolderLongerThanThePathsAllowIsRefused) {
+TEST_F(FolderConfigTest, AFolderTooLongOrWithAControlCharacterIsRefused) {
   fs::create_directory("data");
   std::string longest = "D:\\" + std::string(kMaxFolderLength - 3, 'x');
   std::string tooLong = longest + "y";
@@ -143,10 +143,16 @@ TEST_F(FolderConfigTest, AFolderLongerThanThePathsAllowIsRefused) {
   EXPECT_EQ(std::string(patcher.dllPaths[kClientDll]), longest + "\\d2client.dll");
   EXPECT_EQ(FolderRead("Folder: " + longest), longest);
 
-  EXPECT_EQ(patcher.StoreFolder(tooLong.c_str()), 0);
-  EXPECT_EQ(std::string(patcher.folder), longest);
-  EXPECT_EQ(std::string(patcher.dllPaths[kClientDll]), longest + "\\d2client.dll");
-  EXPECT_EQ(ReadFileBytes("data/config.txt"), "Folder: " + longest);
+  // Too long, or with a character that would end the setting line early and
+  // have the next start read another folder: refused whole.
+  for (std::string refused : {tooLong, std::string("D:\\Games\nD:\\Other"),
+                              std::string("D:\\Games\tx"), std::string("D:\\Ga\x7Fmes")}) {
+    EXPECT_EQ(patcher.StoreFolder(refused.c_str()), 0);
+    EXPECT_NE(FolderProblem(refused.c_str()), "");
+    EXPECT_EQ(std::string(patcher.folder), longest);
+    EXPECT_EQ(std::string(patcher.dllPaths[kClientDll]), longest + "\\d2client.dll");
+    EXPECT_EQ(ReadFileBytes("data/config.txt"), "Folder: " + longest);
+  }
 
   // One stored by hand that long is not set, and so is one longer than a line.
   EXPECT_EQ(FolderRead("Folder: " + tooLong), "");

@@ -44,28 +44,26 @@ class FaultySteps : public SaveSteps {
 
   FILE* Open(const char* path) override {
     opened.push_back(path);
-    return fault_ == kOpen ? Fail<FILE*>(nullptr) : SaveSteps::Open(path);
+    return Faulty(kOpen) ? Fail<FILE*>(nullptr) : SaveSteps::Open(path);
   }
   bool Write(FILE* file, const uint8_t* bytes, size_t count) override {
-    int write = writes++;
+    int write = opened.size() > spared ? writes++ : -1;
     if (fault_ == kWrite && write == failingWrite_) {
       SaveSteps::Write(file, bytes, count / 2);
       return Fail(false);
     }
-    if (fault_ != kCorrupt) return SaveSteps::Write(file, bytes, count);
+    if (!Faulty(kCorrupt)) return SaveSteps::Write(file, bytes, count);
     std::vector<uint8_t> changed(bytes, bytes + count);
     for (uint8_t& byte : changed) byte ^= 0x20;
     return SaveSteps::Write(file, changed.data(), count);
   }
-  bool Flush(FILE* file) override {
-    return fault_ == kFlush ? Fail(false) : SaveSteps::Flush(file);
-  }
+  bool Flush(FILE* file) override { return Faulty(kFlush) ? Fail(false) : SaveSteps::Flush(file); }
   bool Close(FILE* file) override {
-    return SaveSteps::Close(file) && (fault_ != kClose || Fail(false));
+    return SaveSteps::Close(file) && (!Faulty(kClose) || Fail(false));
   }
   bool Replace(const char* from, const char* to) override {
     replaced.push_back(to);
-    if (fault_ == kReplace || refuse == to) return Fail(false);
+    if (Faulty(kReplace) || refuse == to) return Fail(false);
     return SaveSteps::Replace(from, to);
   }
 
@@ -78,8 +76,10 @@ class FaultySteps : public SaveSteps {
   int writes = 0;
   std::string refuse;  // a path whose replacement fails
   int code = 0;
+  size_t spared = 0;  // the first saves (by their opens), which meet no fault
 
  private:
+  bool Faulty(Fault fault) const { return fault_ == fault && opened.size() > spared; }
   template <typename T>
   T Fail(T value) {
     SetSystemError(code);

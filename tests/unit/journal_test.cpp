@@ -1,0 +1,158 @@
+// The journal of a change: its text reads back as written, and anything else
+// (cut short, edited, a wrong checksum) is refused rather than applied; a
+// change stopped between its saves is undone from the DLLs and the journal.
+#include "patch/journal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "patch/status.h"
+#include "patch/transaction.h"
+#include "tests/unit/patch_test_support.h"
+
+namespace {
+
+const uint8_t* Bytes(const std::string& text) {
+  return reinterpret_cast<const uint8_t*>(text.data());
+}
+
+// A journal of two DLLs: one with changes far apart and close together, one
+// that the change brings back.
+Journal TwoDlls(const std::string& before, const std::string& after) {
+  Journal journal;
+  journal.change = "Magic Arrow <-> Fire Bolt (Effects, Graphics)";
+  journal.files.resize(2);
+  EXPECT_TRUE(DescribeWrite("d2game.dll", Bytes(before), before.size(), Bytes(after), after.size(),
+                            &journal.files[0]));
+  EXPECT_TRUE(
+      DescribeWrite("d2client.dll", nullptr, 0, Bytes(after), after.size(), &journal.files[1]));
+  return journal;
+}
+
+TEST(JournalTest, TheTextReadsBackAsWritten) {
+  std::string before = DllBytes(3000, 4);
+  std::string after = before;
+  after[10] ^= 1;
+  after[20] ^= 1;  // 9 equal bytes apart: one range
+  after[2000] ^= 1;
+  after[2999] ^= 1;
+  Journal written = TwoDlls(before, after);
+  ASSERT_EQ(written.files[0].ranges.size(), 3u);
+  EXPECT_EQ(written.files[0].ranges[0].start, 10u);
+  EXPECT_EQ(written.files[0].ranges[0].before.size(), 11u);
+  JournalFile resized;
+  EXPECT_FALSE(DescribeWrite("d2game.dll", Bytes(before), 2999, Bytes(after), 3000, &resized));
+
+  Journal read;
+  std::string why;
+  ASSERT_TRUE(ReadJournalText(JournalText(written), &read, &why)) << why;
+  EXPECT_EQ(read.change, written.change);
+  ASSERT_EQ(read.files.size(), 2u);
+  for (size_t f = 0; f < 2; ++f) {
+    const JournalFile& a = written.files[f];
+    const JournalFile& b = read.files[f];
+    EXPECT_EQ(b.name, a.name);
+    EXPECT_EQ(b.absentBefore, a.absentBefore);
+    EXPECT_EQ(b.sizeBefore, a.sizeBefore);
+    EXPECT_EQ(b.crcBefore, a.crcBefore);
+    EXPECT_EQ(b.sizeAfter, a.sizeAfter);
+    EXPECT_EQ(b.crcAfter, a.crcAfter);
+    ASSERT_EQ(b.ranges.size(), a.ranges.size());
+    for (size_t r = 0; r < a.ranges.size(); ++r) {
+      EXPECT_EQ(b.ranges[r].start, a.ranges[r].start);
+      EXPECT_EQ(b.ranges[r].before, a.ranges[r].before);
+      EXPECT_EQ(b.ranges[r].after, a.ranges[r].after);
+    }
+  }
+  EXPECT_TRUE(read.files[1].absentBefore);
+  EXPECT_EQ(read.files[0].crcBefore, ImageCrc(Bytes(before), before.size()));
+  // Told from the ranges, the CRC after is the file's own.
+  EXPECT_EQ(read.files[0].crcAfter, ImageCrc(Bytes(after), after.size()));
+  uint32_t crc = 0;
+  EXPECT_FALSE(CrcWithRanges(0, 3000, {{10, {1, 2}, {3, 4}}, {11, {5}, {6}}}, &crc));
+}
+
+TEST(JournalTest, ADamagedJournalIsRefused) {
+  std::string before = DllBytes(500, 5);
+  std::string after = before;
+  after[100] ^= 0xFF;
+  std::string text = JournalText(TwoDlls(before, after));
+  Journal read;
+  std::string why;
+  // Cut short anywhere: never read.
+  for (size_t length = 0; length < text.size(); ++length) {
+    EXPECT_FALSE(ReadJournalText(text.substr(0, length), &read, &why)) << length;
+  }
+  struct Case {
+    std::string from, to;  // a change to the text
+    const char* why;       // the start of the reason
+  };
+  size_t checksum = text.rfind("checksum: ");
+  const Case cases[] = {
+      {"Fire Bolt", "Fire Bolz", "its checksum"},
+      {text.substr(checksum), "checksum: 1234567\n", "line 10: expected its checksum"},
+      {"Orvanel journal 1", "Orvanel journal 2", "line 1: expected"},
+  };
+  for (const Case& c : cases) {
+    std::string damaged = text;
+    damaged.replace(damaged.find(c.from), c.from.size(), c.to);
+    EXPECT_FALSE(ReadJournalText(damaged, &read, &why)) << c.to;
+    EXPECT_EQ(why.rfind(c.why, 0), 0u) << why;
+    EXPECT_TRUE(read.files.empty());
+  }
+  // A line no journal has, under a checksum that fits it: still refused.
+  std::string body = text.substr(0, checksum) + "range: 00000000 AB\n";
+  char sum[9];
+  std::snprintf(sum, sizeof sum, "%08X", ImageCrc(Bytes(body), body.size()));
+  EXPECT_FALSE(ReadJournalText(body + "checksum: " + sum + "\n", &read, &why));
+  EXPECT_EQ(why, "line 10 is not a journal line");
+}
+
+using TransactionTest = GameFolderTest;
+
+// A change that wrote d2game.dll and was stopped before d2client.dll: status
+// tells of it and changes nothing; the next undo puts d2game.dll back and
+// says what it undid; a DLL changed since stops the undo.
+TEST_F(TransactionTest, AStoppedChangeIsUndoneAndAForeignChangeStopsTheUndo) {
+  std::string changedGame = game_;
+  changedGame[40] ^= 0x11;
+  std::string changedClient = client_;
+  changedClient[70] ^= 0x22;
+  std::vector<JournalFile> files(2);
+  DescribeWrite("d2game.dll", Bytes(game_), game_.size(), Bytes(changedGame), changedGame.size(),
+                &files[0]);
+  DescribeWrite("d2client.dll", Bytes(client_), client_.size(), Bytes(changedClient),
+                changedClient.size(), &files[1]);
+  ASSERT_EQ(BeginChange(patcher_, "Jab <-> Nova (Effects, Graphics)", files, &patcher_.lastError),
+            1);
+  WriteFileBytes("game/d2game.dll", changedGame);
+
+  std::vector<std::string> lines;
+  DescribeChanges(patcher_, nullptr, nullptr, 0, &lines);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0].rfind("a change was stopped half way (Jab <-> Nova (Effects, Graphics))", 0),
+            0u);
+  EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == changedGame);
+
+  std::string kept = ReadFileBytes("game/orvanel.journal");
+  std::string foreign = changedGame;
+  foreign[41] ^= 1;
+  WriteFileBytes("game/d2game.dll", foreign);
+  std::string note;
+  FileError error;
+  EXPECT_EQ(UndoInterruptedChange(patcher_, &note, &error), 0);
+  EXPECT_NE(UserReason(error).find("d2game.dll was changed by something else"), std::string::npos);
+  EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == foreign);
+  EXPECT_EQ(ReadFileBytes("game/orvanel.journal"), kept);
+
+  WriteFileBytes("game/d2game.dll", changedGame);
+  EXPECT_EQ(UndoInterruptedChange(patcher_, &note, &error), 1);
+  EXPECT_EQ(note, "An interrupted change was undone: Jab <-> Nova (Effects, Graphics)\n");
+  EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
+  EXPECT_TRUE(ReadFileBytes("game/d2client.dll") == client_);
+  EXPECT_FALSE(std::filesystem::exists("game/orvanel.journal"));
+}
+
+}  // namespace
