@@ -368,8 +368,7 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
   for (int fileNumber : {kGameDll, kClientDll}) {
     DllAndBackup* files = loaded[fileNumber];
     if (files == nullptr || files->BackupError().problem != Problem::kNone) continue;
-    uint32_t crcBefore =
-        writeNothing ? 0 : ImageCrc(files->dll.data.get(), static_cast<size_t>(files->dll.size));
+    uint32_t crcBefore = writeNothing ? 0 : DllCrc(*files);
     int32_t sizeBefore = files->dll.size;
     size_t first = outcome->ranges.size();
     SwapInImage(patcher, fileNumber, files, *plan, &outcome->ranges);

@@ -5,12 +5,13 @@
 #include <cstring>
 
 #include "io/file_paths.h"
+#include "patch/journal.h"
 
 namespace {
 
 FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes, bool* taken,
                          uint32_t* crc) {
-  if (!*taken) *crc = Crc32(bytes.data.get(), static_cast<size_t>(bytes.size));
+  if (!*taken) *crc = ImageCrc(bytes.data.get(), static_cast<size_t>(bytes.size));
   *taken = true;
   FileFingerprint found;
   found.read = true;
@@ -21,6 +22,7 @@ FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes
 }
 
 FileFingerprint OfDll(const DllAndBackup& files) {
+  DllCrc(files);
   return Measured(files.path, files.dll, &files.dllCrcTaken, &files.dllCrc);
 }
 
@@ -55,15 +57,22 @@ std::string Mismatch(const VersionRecord& version, int fileNumber, const FileFin
 
 }  // namespace
 
-uint32_t Crc32(const uint8_t* bytes, size_t size) {
-  uLong crc = crc32(0L, Z_NULL, 0);
-  // zlib takes a uInt length: feed files larger than that in parts.
-  constexpr size_t kPart = 1u << 30;
-  for (size_t at = 0; at < size; at += kPart) {
-    size_t length = size - at < kPart ? size - at : kPart;
-    crc = crc32(crc, bytes + at, static_cast<uInt>(length));
+uint32_t DllCrc(const DllAndBackup& files) {
+  if (!files.dllCrcTaken) {
+    const ByteBuffer& dll = files.dll;
+    const ByteBuffer& backup = files.backup;
+    uint32_t crc = 0;
+    // The DLL differs from its measured backup in a few ranges at most: its
+    // CRC follows from the backup's and those ranges, without a second pass.
+    bool derived = files.backupCrcTaken && files.BackupUsable() && backup.size == dll.size &&
+                   CrcWithRanges(files.backupCrc, static_cast<size_t>(dll.size),
+                                 DifferingRanges(backup.data.get(), dll.data.get(),
+                                                 static_cast<size_t>(dll.size)),
+                                 &crc);
+    files.dllCrc = derived ? crc : ImageCrc(dll.data.get(), static_cast<size_t>(dll.size));
+    files.dllCrcTaken = true;
   }
-  return static_cast<uint32_t>(crc);
+  return files.dllCrc;
 }
 
 void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files) {
@@ -164,7 +173,7 @@ std::string UnknownOriginal(RecordList versions, int fileNumber, const std::stri
   FileFingerprint found;
   found.read = true;
   found.size = size;
-  found.crc = Crc32(bytes, size);
+  found.crc = ImageCrc(bytes, size);
   std::string expected;
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
     auto* version = static_cast<VersionRecord*>(node);

@@ -25,7 +25,9 @@ struct FileFingerprint {
   FileError why;
 };
 
-uint32_t Crc32(const uint8_t* bytes, size_t size);
+// The CRC-32 of files' DLL, taken at most once (from the backup's, when that
+// was taken and the backup is usable).
+uint32_t DllCrc(const DllAndBackup& files);
 
 // The one test that a backup there can be the DLL's original, beyond what
 // ReadBackupOf found: when the DLL is the untouched file of a version that

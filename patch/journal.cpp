@@ -132,8 +132,14 @@ size_t ReadBody(const std::vector<std::string>& lines, Journal* journal) {
 }  // namespace
 
 uint32_t ImageCrc(const uint8_t* bytes, size_t size) {
-  // Images are at most 2 GiB, which one call of zlib takes.
-  return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), bytes, static_cast<uInt>(size)));
+  uLong crc = crc32(0L, Z_NULL, 0);
+  // zlib takes a uInt length: feed more than that in parts.
+  constexpr size_t kPart = 1u << 30;
+  for (size_t at = 0; at < size; at += kPart) {
+    size_t length = size - at < kPart ? size - at : kPart;
+    crc = crc32(crc, bytes + at, static_cast<uInt>(length));
+  }
+  return static_cast<uint32_t>(crc);
 }
 
 bool CrcWithRanges(uint32_t crcBefore, size_t size, const std::vector<JournalRange>& ranges,
@@ -164,6 +170,30 @@ bool CrcWithRanges(uint32_t crcBefore, size_t size, const std::vector<JournalRan
   return true;
 }
 
+std::vector<JournalRange> DifferingRanges(const uint8_t* before, const uint8_t* after,
+                                          size_t size) {
+  std::vector<JournalRange> ranges;
+  constexpr size_t kBlock = 4096;
+  for (size_t at = 0; at < size;) {
+    // Whole equal blocks are passed by memcmp: most of a DLL is unchanged.
+    size_t block = std::min(kBlock, size - at);
+    if (std::memcmp(before + at, after + at, block) == 0) {
+      at += block;
+      continue;
+    }
+    while (before[at] == after[at]) ++at;  // a difference lies in this block
+    size_t end = at + 1, equal = 0;
+    for (size_t next = end; next < size && equal <= kJoinGap; ++next) {
+      equal = before[next] == after[next] ? equal + 1 : 0;
+      if (equal == 0) end = next + 1;
+    }
+    ranges.push_back(
+        {static_cast<uint32_t>(at), {before + at, before + end}, {after + at, after + end}});
+    at = end;
+  }
+  return ranges;
+}
+
 bool DescribeWrite(const std::string& name, const uint8_t* before, size_t beforeSize,
                    const uint8_t* after, size_t afterSize, JournalFile* file) {
   *file = JournalFile();
@@ -177,20 +207,7 @@ bool DescribeWrite(const std::string& name, const uint8_t* before, size_t before
   if (beforeSize != afterSize) return false;
   file->sizeBefore = static_cast<uint32_t>(beforeSize);
   file->crcBefore = ImageCrc(before, beforeSize);
-  for (size_t at = 0; at < afterSize;) {
-    if (before[at] == after[at]) {
-      ++at;
-      continue;
-    }
-    size_t end = at + 1, equal = 0;
-    for (size_t next = end; next < afterSize && equal <= kJoinGap; ++next) {
-      equal = before[next] == after[next] ? equal + 1 : 0;
-      if (equal == 0) end = next + 1;
-    }
-    file->ranges.push_back(
-        {static_cast<uint32_t>(at), {before + at, before + end}, {after + at, after + end}});
-    at = end;
-  }
+  file->ranges = DifferingRanges(before, after, afterSize);
   // The ranges found this way never overlap.
   return CrcWithRanges(file->crcBefore, afterSize, file->ranges, &file->crcAfter);
 }

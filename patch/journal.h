@@ -46,6 +46,10 @@ uint32_t ImageCrc(const uint8_t* bytes, size_t size);
 bool CrcWithRanges(uint32_t crcBefore, size_t size, const std::vector<JournalRange>& ranges,
                    uint32_t* crcAfter);
 
+// The ranges in which after differs from before (size bytes each), ranges
+// closer than a few bytes joined; they never overlap.
+std::vector<JournalRange> DifferingRanges(const uint8_t* before, const uint8_t* after, size_t size);
+
 // The record of writing after over before (null: the file is not there);
 // false when both are there with different sizes, which no change does.
 bool DescribeWrite(const std::string& name, const uint8_t* before, size_t beforeSize,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "patch/exchange.h"
+#include "patch/journal.h"
 #include "patch/restore.h"
 #include "patch/status.h"
 #include "tests/unit/patch_test_support.h"
@@ -17,7 +18,7 @@ namespace {
 const char kErrors[] = "There were errors in your request\n";
 
 uint32_t CrcOf(const std::string& bytes) {
-  return Crc32(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  return ImageCrc(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 TEST(Crc32, IsTheStandardCrc) {

@@ -32,18 +32,22 @@ Journal TwoDlls(const std::string& before, const std::string& after) {
 }
 
 TEST(JournalTest, TheTextReadsBackAsWritten) {
-  std::string before = DllBytes(3000, 4);
+  // Over three 4 KiB blocks, which the search for differences passes whole.
+  std::string before = DllBytes(9000, 4);
   std::string after = before;
   after[10] ^= 1;
   after[20] ^= 1;  // 9 equal bytes apart: one range
-  after[2000] ^= 1;
-  after[2999] ^= 1;
+  after[4095] ^= 1;
+  after[4096] ^= 1;  // across a block's end: one range
+  after[8999] ^= 1;
   Journal written = TwoDlls(before, after);
   ASSERT_EQ(written.files[0].ranges.size(), 3u);
   EXPECT_EQ(written.files[0].ranges[0].start, 10u);
   EXPECT_EQ(written.files[0].ranges[0].before.size(), 11u);
+  EXPECT_EQ(written.files[0].ranges[1].start, 4095u);
+  EXPECT_EQ(written.files[0].ranges[2].start, 8999u);
   JournalFile resized;
-  EXPECT_FALSE(DescribeWrite("d2game.dll", Bytes(before), 2999, Bytes(after), 3000, &resized));
+  EXPECT_FALSE(DescribeWrite("d2game.dll", Bytes(before), 8999, Bytes(after), 9000, &resized));
 
   Journal read;
   std::string why;
