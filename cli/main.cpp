@@ -43,7 +43,8 @@ void AddCommands(CLI::App& app, Options& options) {
   CLI::App* swap = app.add_subcommand(
       "swap", "Exchange two skills' aspects in the DLLs, as the window's Swap button does");
   SwapRequest& request = options.swap;
-  swap->add_option("--version", request.version,
+  // --version after the command is the older spelling, still understood.
+  swap->add_option("-g,--game-version,--version", request.version,
                    "game version, by name or position (default: the one version whose "
                    "fingerprints match the DLLs)")
       ->type_name("NAME|POS");
@@ -64,7 +65,7 @@ void AddCommands(CLI::App& app, Options& options) {
                      "as file:line: problem");
   app.add_subcommand("restore", "Put the DLLs' backups (.bak) back; the backups stay");
   app.add_subcommand("status", "Show what the program has changed in the DLLs, from their backups")
-      ->add_option("--version", options.statusVersion,
+      ->add_option("-g,--game-version,--version", options.statusVersion,
                    "the version whose tables name the ranges (default: the one the DLLs match, "
                    "else the first)")
       ->type_name("NAME|POS");
@@ -114,6 +115,19 @@ int Run(CLI::App& app, const Options& options) {
   return status;
 }
 
+// --version before the command prints the program's version alone; followed
+// by more words it was meant as the game version, which would otherwise be
+// dropped silently.
+bool VersionWithMore(const CLI::App& app, int argc, char** argv) {
+  for (int i = 1; i < argc && argc > 2; ++i) {
+    std::string word = argv[i];
+    if (word == "--version") return true;
+    auto named = [&word](const CLI::App* command) { return command->get_name() == word; };
+    if (!app.get_subcommands(named).empty()) return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,6 +138,13 @@ int main(int argc, char** argv) {
       "orvanel-cli"};
   Options options;
   AddCommands(app, options);
+  if (VersionWithMore(app, argc, argv)) {
+    std::fprintf(stderr,
+                 "orvanel-cli: --version before the command prints the program's version and "
+                 "takes nothing more; the game version goes after the command: "
+                 "orvanel-cli swap --game-version 1.09b ... (or -g 1.09b)\n");
+    return kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

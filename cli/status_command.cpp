@@ -25,7 +25,8 @@ int RunStatus(const DllPatcher& patcher, const std::string& versionText) {
     int32_t detected = DetectVersion(versionList, found);
     version = detected >= 0 ? detected : 0;
     RecordNode* shown = AtPosition(versionList, version);
-    std::fprintf(stderr, "(the ranges of version %s's tables%s; choose another with --version)\n",
+    std::fprintf(stderr,
+                 "(the ranges of version %s's tables%s; choose another with --game-version)\n",
                  shown != nullptr ? shown->name : "0",
                  detected >= 0 ? ", whose fingerprints the DLLs match" : "");
   }

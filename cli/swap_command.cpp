@@ -91,10 +91,11 @@ int32_t DetectedVersion(const DllPatcher& patcher, std::string* error) {
   UntouchedFingerprints(patcher, classList, found);
   int32_t version = DetectVersion(versionList, found);
   if (version < 0) {
-    *error = patcher.folder[0] == '\0'
-                 ? "--version is required: no game folder is set to tell it from"
-                 : "--version is required: no single version's fingerprints match the DLLs in " +
-                       NativePath(patcher.folder);
+    *error =
+        patcher.folder[0] == '\0'
+            ? "--game-version is required: no game folder is set to tell it from"
+            : "--game-version is required: no single version's fingerprints match the DLLs in " +
+                  NativePath(patcher.folder);
   } else {
     std::fprintf(stderr, "version %s: its fingerprints match the DLLs\n",
                  AtPosition(versionList, version)->name);
