@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "io/virtual_store.h"
 #include "patch/config_check.h"
 #include "patch/fingerprint.h"
 #include "patch/range_check.h"
-#include "patch/virtual_store.h"
 #include "tables/table_check.h"
 
 int RunCheck(const DllPatcher& patcher) {

@@ -6,9 +6,9 @@
 #include <system_error>
 
 #include "cli/commands.h"
+#include "io/file_paths.h"
 #include "patch/backup.h"
 #include "patch/fingerprint.h"
-#include "tables/file_paths.h"
 
 int RunFingerprint(const DllPatcher& patcher) {
   if (!FolderIsSet(patcher)) return kExitFailed;

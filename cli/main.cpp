@@ -9,11 +9,11 @@
 #include <system_error>
 
 #include "cli/commands.h"
+#include "io/file_paths.h"
 #include "patch/dll_patcher.h"
 #include "patch/logger.h"
 #include "resources/version.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 #include "tables/record_list.h"
 
 Logger logger;

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "cli/commands.h"
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
 
 bool FolderIsSet(const DllPatcher& patcher) {
   if (patcher.folder[0] != '\0') return true;

@@ -9,11 +9,11 @@
 
 #include "cli/commands.h"
 #include "cli/names.h"
+#include "io/file_paths.h"
 #include "patch/exchange.h"
 #include "patch/exchange_guard.h"
 #include "patch/fingerprint.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 
 namespace {
 

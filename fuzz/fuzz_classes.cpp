@@ -10,8 +10,8 @@
 
 #include "fuzz/fuzz_support.h"
 #include "fuzz/reference_tables.h"
+#include "io/file_paths.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 
 namespace {
 

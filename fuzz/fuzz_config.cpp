@@ -12,8 +12,8 @@
 
 #include "fuzz/fuzz_support.h"
 #include "fuzz/reference_tables.h"
+#include "io/file_paths.h"
 #include "patch/dll_patcher.h"
-#include "tables/file_paths.h"
 
 namespace {
 

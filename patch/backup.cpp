@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "io/file_paths.h"
+#include "io/whole_file.h"
 #include "patch/logger.h"
-#include "patch/whole_file.h"
-#include "tables/file_paths.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/save_steps.h"
+#include "io/save_steps.h"
 
 // The bytes [start, start + length) of a DLL.
 struct ByteRange {

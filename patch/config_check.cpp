@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "io/file_paths.h"
 #include "patch/dll_patcher.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 
 namespace {
 

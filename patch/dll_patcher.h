@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "io/save_steps.h"
 #include "patch/backup.h"
-#include "patch/save_steps.h"
 
 // File numbers: which dllPaths slot a load or save uses.
 constexpr int kGameDll = 0;    // d2game.dll

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "patch/change_lock.h"
+#include "io/change_lock.h"
+#include "io/virtual_store.h"
 #include "patch/exchange_guard.h"
 #include "patch/logger.h"
-#include "patch/virtual_store.h"
 #include "tables/table_check.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "io/file_paths.h"
 #include "patch/fingerprint.h"
 #include "patch/logger.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <system_error>
 
+#include "io/file_paths.h"
+#include "io/whole_file.h"
 #include "patch/exchange.h"
-#include "patch/whole_file.h"
-#include "tables/file_paths.h"
 
 namespace {
 

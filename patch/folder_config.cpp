@@ -9,12 +9,12 @@
 #include <system_error>
 #include <vector>
 
-#include "patch/change_lock.h"
+#include "io/change_lock.h"
+#include "io/file_paths.h"
+#include "io/save_steps.h"
 #include "patch/dll_patcher.h"
 #include "patch/logger.h"
-#include "patch/save_steps.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
 
 Logger::Logger() {
   std::snprintf(fileName, sizeof fileName, "%s", "log.txt");

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "io/file_paths.h"
 #include "patch/exchange.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 
 namespace {
 

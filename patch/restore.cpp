@@ -7,13 +7,13 @@
 #include <string>
 #include <system_error>
 
+#include "io/change_lock.h"
+#include "io/file_paths.h"
+#include "io/whole_file.h"
 #include "patch/backup.h"
-#include "patch/change_lock.h"
 #include "patch/exchange.h"
 #include "patch/fingerprint.h"
 #include "patch/logger.h"
-#include "patch/whole_file.h"
-#include "tables/file_paths.h"
 
 RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber, const ByteRanges& changeable) {
   patcher.lastError = {Problem::kNotFound, 0, "the game folder", ""};

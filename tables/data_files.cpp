@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "io/file_paths.h"
 #include "patch/logger.h"
-#include "tables/file_paths.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <utility>
 
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
 
 namespace {
 

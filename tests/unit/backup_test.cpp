@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "io/save_steps.h"
 #include "patch/dll_patcher.h"
-#include "patch/save_steps.h"
 #include "tests/unit/patch_test_support.h"
 
 namespace fs = std::filesystem;

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "patch/save_steps.h"
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
+#include "io/save_steps.h"
 #include "tests/unit/patch_test_support.h"
 
 namespace fs = std::filesystem;

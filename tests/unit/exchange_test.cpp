@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "patch/change_lock.h"
+#include "io/change_lock.h"
+#include "io/save_steps.h"
+#include "io/virtual_store.h"
 #include "patch/restore.h"
-#include "patch/save_steps.h"
 #include "patch/status.h"
-#include "patch/virtual_store.h"
 #include "tests/unit/patch_test_support.h"
 
 #ifdef _WIN32

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "io/save_steps.h"
 #include "patch/dll_patcher.h"
-#include "patch/save_steps.h"
 #include "tests/support/dll_bytes.h"
 #include "tests/unit/test_support.h"
 

@@ -1,7 +1,7 @@
 // Saving never destroys the DLL: whichever step fails, the file on disk is
 // the one that was there before, no temporary file is left and the failure
 // is logged and reported.
-#include "patch/save_steps.h"
+#include "io/save_steps.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "patch/change_lock.h"
+#include "io/change_lock.h"
+#include "io/file_paths.h"
 #include "patch/dll_patcher.h"
-#include "tables/file_paths.h"
 #include "tests/unit/patch_test_support.h"
 
 #ifdef _WIN32

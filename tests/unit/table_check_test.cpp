@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "io/file_paths.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 #include "tests/unit/test_support.h"
 
 namespace {

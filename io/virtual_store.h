@@ -3,8 +3,8 @@
 // %LOCALAPPDATA%\VirtualStore\<the path without its drive> instead, and
 // programs that read the path then get that copy. A copy of a DLL there means
 // the game may load an old copy instead of the file Orvanel changes.
-#ifndef ORVANEL_PATCH_VIRTUAL_STORE_H_
-#define ORVANEL_PATCH_VIRTUAL_STORE_H_
+#ifndef ORVANEL_IO_VIRTUAL_STORE_H_
+#define ORVANEL_IO_VIRTUAL_STORE_H_
 
 #include <string>
 
@@ -15,4 +15,4 @@ std::string ShadowCopyOf(const char* dllPath);
 // The line the result and `check` show for such a copy.
 std::string ShadowCopyWarning(const std::string& copy, const char* dllPath);
 
-#endif  // ORVANEL_PATCH_VIRTUAL_STORE_H_
+#endif  // ORVANEL_IO_VIRTUAL_STORE_H_

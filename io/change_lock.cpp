@@ -1,12 +1,12 @@
-#include "patch/change_lock.h"
+#include "io/change_lock.h"
 
 #include <chrono>
 #include <filesystem>
 #include <system_error>
 #include <thread>
 
-#include "patch/save_steps.h"
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
+#include "io/save_steps.h"
 
 namespace {
 

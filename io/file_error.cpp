@@ -1,4 +1,4 @@
-#include "patch/file_error.h"
+#include "io/file_error.h"
 
 namespace {
 

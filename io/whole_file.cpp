@@ -1,8 +1,8 @@
-#include "patch/whole_file.h"
+#include "io/whole_file.h"
 
 #include <new>
 
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
 
 bool ReadWholeStream(FILE* file, std::unique_ptr<uint8_t[]>* bytes, int32_t* size) {
   long length = -1;

@@ -1,14 +1,12 @@
 // POSIX: fsync makes the bytes durable; rename replaces a file in one step,
 // after the new file has taken the old one's mode and owner.
-#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 
-#include "patch/file_error.h"
-#include "patch/save_steps.h"
+#include "io/save_steps.h"
 
 bool FlushFileToDisk(FILE* file) {
   if (std::fflush(file) != 0) return false;
@@ -39,32 +37,4 @@ FILE* CreateNewFile(const char* nativePath) {
 
 void RemoveWithoutFollowing(const char* nativePath) {
   unlink(nativePath);
-}
-
-int LastSystemError() {
-  return errno;
-}
-
-void SetSystemError(int code) {
-  errno = code;
-}
-
-Problem ProblemOfSystemError(int code) {
-  switch (code) {
-    case ETXTBSY:
-    case EBUSY:
-      return Problem::kInUse;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return Problem::kDenied;
-    case ENOENT:
-    case ENOTDIR:
-      return Problem::kNotFound;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:  // no room for the file either: a quota or a file-size limit
-      return Problem::kDiskFull;
-  }
-  return Problem::kOther;
 }

@@ -4,13 +4,13 @@
 // the file "orvanel.lock" in that folder, so it dies with its process and a
 // crash never leaves a stale lock. Taking it also clears away the temporary
 // files of runs that died, which no live run can be writing then.
-#ifndef ORVANEL_PATCH_CHANGE_LOCK_H_
-#define ORVANEL_PATCH_CHANGE_LOCK_H_
+#ifndef ORVANEL_IO_CHANGE_LOCK_H_
+#define ORVANEL_IO_CHANGE_LOCK_H_
 
 #include <cstdint>
 #include <string>
 
-#include "patch/file_error.h"
+#include "io/file_error.h"
 
 // How long a second run waits for the first before it refuses.
 constexpr int kLockWaitMilliseconds = 3000;
@@ -48,4 +48,4 @@ class ChangeLock {
 LockState TryLockFile(const char* nativePath, intptr_t* handle);
 void UnlockFile(intptr_t handle);
 
-#endif  // ORVANEL_PATCH_CHANGE_LOCK_H_
+#endif  // ORVANEL_IO_CHANGE_LOCK_H_

@@ -1,11 +1,11 @@
-#include "patch/virtual_store.h"
+#include "io/virtual_store.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
 
 std::string ShadowCopyOf(const char* dllPath) {
   const char* store = std::getenv("LOCALAPPDATA");

@@ -2,15 +2,15 @@
 // them fail, and the safe save itself: a new temporary file beside the target,
 // written, flushed, then moved over the target in one step. Paths are the
 // program's Windows-style paths.
-#ifndef ORVANEL_PATCH_SAVE_STEPS_H_
-#define ORVANEL_PATCH_SAVE_STEPS_H_
+#ifndef ORVANEL_IO_SAVE_STEPS_H_
+#define ORVANEL_IO_SAVE_STEPS_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-#include "patch/file_error.h"
+#include "io/file_error.h"
 
 class SaveSteps {
  public:
@@ -57,4 +57,4 @@ bool ReplaceFileAtomically(const char* fromNativePath, const char* toNativePath)
 FILE* CreateNewFile(const char* nativePath);
 void RemoveWithoutFollowing(const char* nativePath);
 
-#endif  // ORVANEL_PATCH_SAVE_STEPS_H_
+#endif  // ORVANEL_IO_SAVE_STEPS_H_

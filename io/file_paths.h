@@ -1,8 +1,8 @@
 // The program names its files with Windows paths ("data\classes.txt",
 // "C:\Games\d2game.dll"). Windows accepts '/' as a separator too, so turning
 // every '\' into '/' gives a path that opens the same file on every platform.
-#ifndef ORVANEL_TABLES_FILE_PATHS_H_
-#define ORVANEL_TABLES_FILE_PATHS_H_
+#ifndef ORVANEL_IO_FILE_PATHS_H_
+#define ORVANEL_IO_FILE_PATHS_H_
 
 #include <cstdio>
 #include <string>
@@ -20,4 +20,4 @@ void SetDataFolder(const char* folder);
 // Notepad writes and which would otherwise read as part of the first line.
 FILE* OpenFile(const char* windowsPath, const char* mode);
 
-#endif  // ORVANEL_TABLES_FILE_PATHS_H_
+#endif  // ORVANEL_IO_FILE_PATHS_H_

@@ -1,4 +1,4 @@
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
 
 #include <cstring>
 #include <filesystem>

@@ -3,8 +3,8 @@
 // GetLastError) and the file it concerns, and that both front ends turn into
 // words through one table (UserReason), so that the window, the console and
 // log.txt say the same.
-#ifndef ORVANEL_PATCH_FILE_ERROR_H_
-#define ORVANEL_PATCH_FILE_ERROR_H_
+#ifndef ORVANEL_IO_FILE_ERROR_H_
+#define ORVANEL_IO_FILE_ERROR_H_
 
 #include <string>
 
@@ -38,9 +38,9 @@ std::string LogReason(const FileError& error);
 // The reason in plain words with the next step, for the result box.
 std::string UserReason(const FileError& error);
 
-// Platform calls (save_steps_posix.cpp, save_steps_win32.cpp).
+// Platform calls (file_error_posix.cpp, file_error_win32.cpp).
 int LastSystemError();
 void SetSystemError(int code);
 Problem ProblemOfSystemError(int code);
 
-#endif  // ORVANEL_PATCH_FILE_ERROR_H_
+#endif  // ORVANEL_IO_FILE_ERROR_H_

@@ -4,7 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "patch/change_lock.h"
+#include "io/change_lock.h"
 
 LockState TryLockFile(const char* nativePath, intptr_t* handle) {
   int descriptor = open(nativePath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);

@@ -2,7 +2,7 @@
 // writing; the lock ends with the handle, or with the process.
 #include <windows.h>
 
-#include "patch/change_lock.h"
+#include "io/change_lock.h"
 
 LockState TryLockFile(const char* nativePath, intptr_t* handle) {
   HANDLE file = CreateFileA(nativePath, GENERIC_READ | GENERIC_WRITE,

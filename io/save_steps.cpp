@@ -1,12 +1,12 @@
-#include "patch/save_steps.h"
+#include "io/save_steps.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
 
-#include "patch/whole_file.h"
-#include "tables/file_paths.h"
+#include "io/file_paths.h"
+#include "io/whole_file.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Reading a whole file into memory, shared by the DLL loads and the backups.
-#ifndef ORVANEL_PATCH_WHOLE_FILE_H_
-#define ORVANEL_PATCH_WHOLE_FILE_H_
+#ifndef ORVANEL_IO_WHOLE_FILE_H_
+#define ORVANEL_IO_WHOLE_FILE_H_
 
 #include <cstdint>
 #include <cstdio>
@@ -15,4 +15,4 @@ bool ReadWholeStream(FILE* file, std::unique_ptr<uint8_t[]>* bytes, int32_t* siz
 // also when it cannot be opened.
 bool ReadWholeFile(const char* windowsPath, std::unique_ptr<uint8_t[]>* bytes, int32_t* size);
 
-#endif  // ORVANEL_PATCH_WHOLE_FILE_H_
+#endif  // ORVANEL_IO_WHOLE_FILE_H_
