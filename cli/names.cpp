@@ -2,8 +2,8 @@
 
 #include <cctype>
 
+#include "io/file_paths.h"
 #include "tables/data_files.h"
-#include "tables/file_paths.h"
 
 namespace {
 
