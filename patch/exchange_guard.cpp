@@ -20,9 +20,9 @@ void CheckSkill(RecordList classes, int32_t classPosition, int32_t skillPosition
   const RecordNode* classRecord = AtPosition(classes, classPosition);
   std::string table = TablePath(classRecord, version);
   if (picked.inPieces) {
-    *reasons += table + " line " + std::to_string(picked.line) +
-                " is longer than 254 characters and was read in pieces: \"" + picked.name +
-                "\" is not exchanged\n";
+    *reasons += table + " line " + std::to_string(picked.line) + " is longer than " +
+                std::to_string(kMaxLineLength) + " characters and was read in pieces: \"" +
+                picked.name + "\" is not exchanged\n";
   }
   if (version == 0) return;
   const RecordNode* shown =
@@ -48,7 +48,8 @@ std::string ExchangeRefusal(const DllPatcher& patcher, RecordList versions, Reco
   auto* version = static_cast<const VersionRecord*>(AtPosition(versions, selection.version));
   if (version != nullptr && version->inPieces) {
     reasons += NativePath("data\\versions.txt") + " line " + std::to_string(version->line) +
-               " is longer than 254 characters and was read in pieces: its fingerprints "
+               " is longer than " + std::to_string(kMaxLineLength) +
+               " characters and was read in pieces: its fingerprints "
                "cannot be trusted\n";
   }
   bool needed[2] = {false, false};

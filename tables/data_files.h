@@ -41,6 +41,8 @@ class SkillRecord : public RecordNode {
 };
 
 constexpr int kLineSize = 256;
+// The longest line, line end not counted, that ReadDataLine gives whole.
+constexpr int kMaxLineLength = kLineSize - 3;
 
 // Reads the next line that is neither a comment (first character '/') nor
 // empty into line: at most 254 characters, the line end included, so a longer

@@ -154,9 +154,9 @@ bool CheckEncoding(const ScannedFile& file, FileReport* report) {
 // Findings every data file shares: the end marker and lines read in pieces.
 void CheckListShape(const ScannedFile& file, FileReport* report) {
   for (int line : file.splitLines) {
-    report->Add(line,
-                "line longer than 254 characters: the loader reads it in pieces, and the "
-                "exchange refuses what it read there");
+    report->Add(line, "line longer than " + std::to_string(kMaxLineLength) +
+                          " characters: the loader reads it in pieces, and the exchange refuses "
+                          "what it read there");
   }
   if (file.crOnlyLine > 0) {
     report->Add(file.crOnlyLine,

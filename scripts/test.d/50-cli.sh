@@ -302,7 +302,7 @@ d2client.dll is not the 1.09d file these tables are for: found 1048576:E11F2A77,
   run --data shift --folder shift-game swap --version 0 --first Sorceress:Fire_Bolt \
     --second Amazon:Jab --descs
   expect_rc 1 "swap of a skill read in pieces"
-  grep -qF "Sorceress 109b.txt line 9 is longer than 254 characters and was read in pieces" \
+  grep -qF "Sorceress 109b.txt line 9 is longer than 253 characters and was read in pieces" \
     <<<"$out" || fail "swap of a skill read in pieces said: $out"
   same_file shift-game/d2game.dll original/d2game.dll "refused swaps"
   same_file shift-game/d2client.dll original/d2client.dll "refused swaps"

@@ -293,7 +293,7 @@ TEST_F(ExchangeTest, ASkillThatCannotBeTrustedRefusesTheWholeExchange) {
   jab->line = 7;
   EXPECT_EQ(Run(Select(0, 0, 1, 1, 0, true, true, false), 0),
             std::string(kErrors) +
-                "   Effects: not exchanged: data/Amazon 109b.txt line 7 is longer than 254 "
+                "   Effects: not exchanged: data/Amazon 109b.txt line 7 is longer than 253 "
                 "characters and was read in pieces: \"Jab\" is not exchanged\n");
   jab->inPieces = false;
   RecordNode* other = AtPosition(static_cast<ClassRecord*>(classes_->next)->skillLists[1], 0);

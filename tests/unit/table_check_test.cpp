@@ -164,16 +164,21 @@ TEST_F(TableCheckTest, TablesThatDisagreeOrOverflow) {
 }
 
 // A line longer than one read: the loader takes its rest for another skill,
-// and the exchange refuses both.
+// and the exchange refuses both. 253 characters still read whole.
 TEST_F(TableCheckTest, ALineReadInPiecesIsFound) {
-  std::string line = SkillLine("Jab", 0);
-  line.insert(line.size() - 2, std::string(250, ' ') + "tail");
-  WriteFileBytes("data/Amazon 109b.txt", "// x\n" + line + SkillLine("Magic_Arrow", 1) + "|\n");
+  auto padded = [](std::string line, size_t length) {
+    line.insert(line.size() - 2, std::string(length + 2 - line.size(), ' '));
+    return line;
+  };
+  WriteFileBytes("data/Amazon 109b.txt", "// x\n" + padded(SkillLine("Jab", 0), 254) +
+                                             padded(SkillLine("Magic_Arrow", 1), 253) + "|\n");
   Strings findings = Check();
   ASSERT_FALSE(findings.empty());
   EXPECT_EQ(findings[0],
-            "data/Amazon 109b.txt:2: line longer than 254 characters: the loader reads it in "
+            "data/Amazon 109b.txt:2: line longer than 253 characters: the loader reads it in "
             "pieces, and the exchange refuses what it read there");
+  for (const std::string& finding : findings)
+    EXPECT_EQ(finding.find(":3: line"), std::string::npos);
 }
 
 // Empty tables are how a release comes: said once per class, with the files

@@ -1,6 +1,7 @@
 #include "tests/unit/test_support.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -29,7 +30,11 @@ void RemoveFolder(const fs::path& dir) {
 void InTempDir::SetUp() {
   previous_ = fs::current_path();
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string("orvanel-") + info->test_suite_name() + "-" + info->name();
+  // Several checkouts may run their tests at once: each run has folders of its own.
+  static const std::string run =
+      std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+  std::string name =
+      std::string("orvanel-") + run + "-" + info->test_suite_name() + "-" + info->name();
   for (char& c : name) {
     if (c == '/') c = '_';
   }
