@@ -246,7 +246,9 @@ void CheckOffset(const char* aspect, const std::string& column, const char* load
                           " has more than five digits: the program reads offsets of at "
                           "most five, up to FFFFF (the first MiB of the DLL)");
   } else if (loaded[0] == '\0') {
-    report->Add(line, what + " has no digits: write the offset followed by h, as in 2A3F0h");
+    report->Add(line, what +
+                          " is read as nothing: the program drops an offset's last "
+                          "character; write the offset followed by h, as in 2A3F0h");
   } else if (!IsOffsetText(loaded)) {
     report->Add(line, what +
                           " is not upper-case hexadecimal: write digits 0-9 and A-F, "

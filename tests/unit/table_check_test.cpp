@@ -115,8 +115,9 @@ TEST_F(TableCheckTest, EveryFaultOfASkillLineIsFoundOnItsLine) {
                 "write digits 0-9 and A-F, then h, as in 2A3F0h",
                 "data/Amazon 109b.txt:4: graphics offset \"2100000h\" has more than five digits: "
                 "the program reads offsets of at most five, up to FFFFF (the first MiB of the DLL)",
-                "data/Amazon 109b.txt:4: descriptions offset \"h\" has no digits: write the "
-                "offset followed by h, as in 2A3F0h",
+                "data/Amazon 109b.txt:4: descriptions offset \"h\" is read as nothing: the "
+                "program drops an offset's last character; write the offset followed by h, as "
+                "in 2A3F0h",
                 "data/Amazon 109b.txt:5: effects offset \"21C0\" ends in a digit: the program "
                 "drops an offset's last character and would read \"21C\": write 21C0h",
                 "data/Amazon 109b.txt:7: skill \"Jab\" is listed twice, first at line 2",
