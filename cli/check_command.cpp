@@ -9,6 +9,7 @@
 #include "io/virtual_store.h"
 #include "patch/config_check.h"
 #include "patch/fingerprint.h"
+#include "patch/overlap_check.h"
 #include "patch/range_check.h"
 #include "tables/table_check.h"
 

@@ -1,9 +1,7 @@
 #include "patch/range_check.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -12,54 +10,6 @@
 #include "tables/data_files.h"
 
 namespace {
-
-// One range the exchange would move, with the table line it is read from.
-struct TableRange {
-  const std::string* path;
-  int line;
-  const ClassRecord* classRecord;
-  const SkillRecord* skill;
-  int version;
-  int fileNumber;
-  const char* aspect;
-  uint64_t start;
-  uint64_t end;  // one past the last byte
-};
-
-// Every range of every skill, in table order. Each skill exchanged with
-// itself, every aspect ticked, plans exactly the ranges a real exchange of
-// that skill would move. Offsets that are no offsets at all are the table
-// check's findings. The lists are walked alongside the lines, never searched.
-std::vector<TableRange> RangesOf(RecordList classes, const TableLines& lines) {
-  std::vector<TableRange> ranges;
-  size_t c = 0;
-  for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
-    const auto* classRecord = static_cast<const ClassRecord*>(node);
-    for (int version = 0; version < kVersionCount; ++version) {
-      const SkillTableLines& table = lines[c][version];
-      size_t k = 0;
-      for (RecordNode* skill = classRecord->skillLists[version];
-           skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
-        SkillSelection selection;
-        selection.version = version;
-        selection.effects = selection.graphics = selection.descriptions = true;
-        ExchangePlan plan;
-        const auto* record = static_cast<const SkillRecord*>(skill);
-        PlanSwaps(record, record, selection, &plan);
-        for (int i = 0; i < plan.swapCount; ++i) {
-          const PlannedSwap& swap = plan.swaps[i];
-          if (!IsOffsetText(swap.firstOffset)) continue;
-          uint32_t start = 0;
-          HexToNumber(&start, swap.firstOffset);
-          ranges.push_back({&table.path, table.skillLines[k], classRecord, record, version,
-                            swap.fileNumber, swap.aspectName, start,
-                            static_cast<uint64_t>(start) + static_cast<uint64_t>(swap.length)});
-        }
-      }
-    }
-  }
-  return ranges;
-}
 
 // A DLL's size, or -1 when it cannot be found.
 int64_t DllSize(const char* windowsPath) {
@@ -72,17 +22,6 @@ std::string Hex(uint64_t value) {
   char text[24];
   std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
   return text;
-}
-
-// "Effects range 1A2B0..1A2BB of "Jab"".
-std::string Describe(const TableRange& range) {
-  return std::string(range.aspect) + " range " + Hex(range.start) + ".." + Hex(range.end - 1) +
-         " of \"" + range.skill->name + "\"";
-}
-
-// The same skill listed twice is the table check's finding already.
-bool SameSkill(const TableRange& a, const TableRange& b) {
-  return a.classRecord == b.classRecord && std::strcmp(a.skill->name, b.skill->name) == 0;
 }
 
 }  // namespace
@@ -104,41 +43,41 @@ int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& p
       ++found;
     }
   }
-  for (const TableRange& range : RangesOf(classes, lines)) {
-    int64_t size = sizes[range.fileNumber];
-    if (size < 0 || range.end <= static_cast<uint64_t>(size)) continue;
-    findings->push_back(*range.path + ":" + std::to_string(range.line) + ": " + Describe(range) +
-                        " lies outside " + NativePath(patcher.dllPaths[range.fileNumber]) + " (" +
-                        std::to_string(size) + " bytes)");
-    ++found;
-  }
-  return found;
-}
 
-int CheckOverlaps(RecordList classes, const TableLines& lines, std::vector<std::string>* findings) {
-  std::vector<TableRange> ranges = RangesOf(classes, lines);
-  // Ranges of one DLL and version side by side, by where they start.
-  std::stable_sort(ranges.begin(), ranges.end(), [](const TableRange& a, const TableRange& b) {
-    if (a.version != b.version) return a.version < b.version;
-    if (a.fileNumber != b.fileNumber) return a.fileNumber < b.fileNumber;
-    return a.start < b.start;
-  });
-  int found = 0;
-  const TableRange* reach = nullptr;  // the range reaching furthest so far
-  for (const TableRange& range : ranges) {
-    if (reach != nullptr &&
-        (reach->version != range.version || reach->fileNumber != range.fileNumber)) {
-      reach = nullptr;
+  // Each skill exchanged with itself, every aspect ticked, plans exactly the
+  // ranges a real exchange of that skill would move.
+  // The lists are walked alongside the lines, never searched by position.
+  size_t c = 0;
+  for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
+    for (int version = 0; version < kVersionCount; ++version) {
+      const SkillTableLines& table = lines[c][version];
+      size_t k = 0;
+      for (RecordNode* skill = static_cast<ClassRecord*>(node)->skillLists[version];
+           skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
+        SkillSelection selection;
+        selection.version = version;
+        selection.effects = selection.graphics = selection.descriptions = true;
+        ExchangePlan plan;
+        const auto* record = static_cast<const SkillRecord*>(skill);
+        PlanSwaps(record, record, selection, &plan);
+        for (int i = 0; i < plan.swapCount; ++i) {
+          const PlannedSwap& swap = plan.swaps[i];
+          int64_t size = sizes[swap.fileNumber];
+          // Offsets that are no offsets at all are the table check's findings.
+          if (size < 0 || !IsOffsetText(swap.firstOffset)) continue;
+          uint32_t start = 0;
+          HexToNumber(&start, swap.firstOffset);
+          uint64_t end = static_cast<uint64_t>(start) + static_cast<uint64_t>(swap.length);
+          if (end <= static_cast<uint64_t>(size)) continue;
+          findings->push_back(table.path + ":" + std::to_string(table.skillLines[k]) + ": " +
+                              swap.aspectName + " range " + Hex(start) + ".." + Hex(end - 1) +
+                              " of \"" + plan.firstSkill->name + "\" lies outside " +
+                              NativePath(patcher.dllPaths[swap.fileNumber]) + " (" +
+                              std::to_string(size) + " bytes)");
+          ++found;
+        }
+      }
     }
-    if (reach != nullptr && range.start < reach->end && !SameSkill(*reach, range)) {
-      findings->push_back(*range.path + ":" + std::to_string(range.line) + ": " + Describe(range) +
-                          " overlaps " + Describe(*reach) + " at " + *reach->path + ":" +
-                          std::to_string(reach->line) +
-                          ": exchanging one would change the other; correct the offset that "
-                          "is wrong");
-      ++found;
-    }
-    if (reach == nullptr || range.end > reach->end) reach = &range;
   }
   return found;
 }

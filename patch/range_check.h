@@ -1,8 +1,7 @@
-// The part of the table check that knows the ranges' lengths: no two skills'
-// ranges in one DLL and version may overlap, and, with the game folder, every
-// range the exchange would move must lie wholly inside its DLL, and the DLL
-// must be small enough to load. Findings are lines "file:line: problem" as in
-// tables/table_check.h.
+// The part of the table check that needs the game folder: every skill range
+// the exchange would move must lie wholly inside its DLL, and the DLL must be
+// small enough to load. Findings are lines
+// "file:line: problem" as in tables/table_check.h.
 #ifndef ORVANEL_PATCH_RANGE_CHECK_H_
 #define ORVANEL_PATCH_RANGE_CHECK_H_
 
@@ -17,9 +16,5 @@
 // paths, which must be set. Appends findings; returns their number.
 int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& patcher,
                 std::vector<std::string>* findings);
-
-// One finding per range that overlaps a range of another skill in the same
-// DLL and version (exchanging either would change the other), naming both.
-int CheckOverlaps(RecordList classes, const TableLines& lines, std::vector<std::string>* findings);
 
 #endif  // ORVANEL_PATCH_RANGE_CHECK_H_
