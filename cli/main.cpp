@@ -143,6 +143,7 @@ int main(int argc, char** argv) {
       "orvanel-cli"};
   Options options;
   AddCommands(app, options);
+  SetFolderStep("orvanel-cli set-folder DIR");
   if (VersionWithMore(app, argc, argv)) {
     std::fprintf(stderr,
                  "orvanel-cli: --version before the command prints the program's version and "

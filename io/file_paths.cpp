@@ -42,6 +42,14 @@ std::string NativePath(const char* windowsPath) {
   return path;
 }
 
+std::string ShownPath(const std::string& windowsPath) {
+#ifdef _WIN32
+  return windowsPath;
+#else
+  return NativePath(windowsPath.c_str());
+#endif
+}
+
 FILE* OpenFile(const char* windowsPath, const char* mode) {
   std::string native = NativePath(windowsPath);
   // A FIFO or a device would block the program forever, or feed it

@@ -207,7 +207,7 @@ Dry run: no file was changed." "dry run"
   expect_rc 1 "swap with a missing DLL"
   out=$(game_paths <<<"$out")
   grep -qF "   Effects: not exchanged: " <<<"$out" &&
-    grep -qF "d2game.dll was not found: check the game folder (File > Set .dll Location)" <<<"$out" &&
+    grep -qF "d2game.dll was not found: check the game folder (orvanel-cli set-folder DIR)" <<<"$out" &&
     grep -qxF "   Graphics: exchanged" <<<"$out" || fail "swap with a missing DLL said: $out"
   rmdir log.txt
 

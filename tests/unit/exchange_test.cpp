@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "io/change_lock.h"
+#include "io/file_paths.h"
 #include "io/save_steps.h"
 #include "io/virtual_store.h"
 #include "patch/restore.h"
@@ -35,8 +36,10 @@ namespace {
 
 constexpr size_t kDllSize = 0x1000;
 const char kErrors[] = "There were errors in your request\n";
-const char kGameMissing[] =
-    "game\\d2game.dll was not found: check the game folder (File > Set .dll Location)\n";
+// The user reads paths with one kind of separator, the platform's.
+const std::string kGame = ShownPath("game\\d2game.dll");
+const std::string kGameMissing =
+    kGame + " was not found: check the game folder (File > Set .dll Location)\n";
 const char kCorrect[] = "correct the table (orvanel-cli check lists them all)\n";
 const char kHeldBack[] =
     "held back so that the skills are not left half exchanged: correct the entry named on "
@@ -311,10 +314,9 @@ TEST_F(ExchangeTest, ASkillThatCannotBeTrustedRefusesTheWholeExchange) {
 
 TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
   steps_.refuse = "game\\d2client.dll";
-  EXPECT_EQ(
-      Run(Select(0, 0, 0, 1, 0, false, true, false), 0),
-      std::string(kErrors) +
-          "   Graphics: not exchanged: game\\d2client.dll could not be replaced: try again\n");
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, false, true, false), 0),
+            std::string(kErrors) + "   Graphics: not exchanged: " +
+                ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
   EXPECT_TRUE(Client() == clientBytes_);
   EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't replace file game\\d2client.dll"});
 }
@@ -354,19 +356,19 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
     int code;
     const char* file;  // removed ("-") or made a foreign backup ("bak")
     int32_t firstClass, firstSkill;
-    const char* effects;  // the start of the Effects reason
+    std::string effects;  // the start of the Effects reason
     bool graphicsDone;
   };
   const Case cases[] = {
       {FaultySteps::kReplace, kInUseCode, "", 0, 0,
-       "game\\d2game.dll is in use by another program: close the game and try again", false},
-      {FaultySteps::kOpen, kDeniedCode, "", 0, 0, "access to game\\~ov", false},
-      {FaultySteps::kWrite, kDiskFullCode, "", 0, 0, "the disk is full, so game\\d2game.dll", true},
-      {FaultySteps::kNone, 0, "-", 0, 0, "game\\d2game.dll was not found: check the game folder",
-       true},
+       kGame + " is in use by another program: close the game and try again", false},
+      {FaultySteps::kOpen, kDeniedCode, "", 0, 0, "access to " + ShownPath("game\\~ov"), false},
+      {FaultySteps::kWrite, kDiskFullCode, "", 0, 0, "the disk is full, so " + kGame, true},
+      {FaultySteps::kNone, 0, "-", 0, 0, kGame + " was not found: check the game folder", true},
       {FaultySteps::kNone, 0, "bak", 0, 0,
-       "the backup game\\d2game.dll.bak has 5 bytes, the DLL 4096, so it cannot be the original: "
-       "if the DLL is untouched",
+       "the backup " + kGame +
+           ".bak has 5 bytes, the DLL 4096, so it cannot be the original: if the DLL is "
+           "untouched",
        true},
       {FaultySteps::kNone, 0, "", 2, 1, "data\\Broken 109b.txt: Effects offset \"FFF\"", false},
   };
