@@ -155,8 +155,8 @@ bool CheckEncoding(const ScannedFile& file, FileReport* report) {
 void CheckListShape(const ScannedFile& file, FileReport* report) {
   for (int line : file.splitLines) {
     report->Add(line, "line longer than " + std::to_string(kMaxLineLength) +
-                          " characters: the loader reads it in pieces, and the exchange refuses "
-                          "what it read there");
+                          " characters: the program reads it in pieces and exchanges none of "
+                          "them: shorten the line");
   }
   if (file.crOnlyLine > 0) {
     report->Add(file.crOnlyLine,

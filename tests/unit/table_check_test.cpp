@@ -176,8 +176,8 @@ TEST_F(TableCheckTest, ALineReadInPiecesIsFound) {
   Strings findings = Check();
   ASSERT_FALSE(findings.empty());
   EXPECT_EQ(findings[0],
-            "data/Amazon 109b.txt:2: line longer than 253 characters: the loader reads it in "
-            "pieces, and the exchange refuses what it read there");
+            "data/Amazon 109b.txt:2: line longer than 253 characters: the program reads it in "
+            "pieces and exchanges none of them: shorten the line");
   for (const std::string& finding : findings)
     EXPECT_EQ(finding.find(":3: line"), std::string::npos);
 }
