@@ -9,8 +9,8 @@
 #include "io/virtual_store.h"
 #include "patch/config_check.h"
 #include "patch/fingerprint.h"
-#include "patch/overlap_check.h"
 #include "patch/range_check.h"
+#include "tables/overlap_check.h"
 #include "tables/table_check.h"
 
 int RunCheck(const DllPatcher& patcher) {
@@ -24,7 +24,7 @@ int RunCheck(const DllPatcher& patcher) {
   if (folderSet) {
     CheckRanges(classList, lines, patcher, &findings);
     FileFingerprint found[2];
-    UntouchedFingerprints(patcher, classList, found);
+    UntouchedFingerprints(patcher, versionList, classList, found);
     versionNote = DllVersionNote(versionList, found);
     for (int fileNumber : {kGameDll, kClientDll}) {
       std::string copy = ShadowCopyOf(patcher.dllPaths[fileNumber]);

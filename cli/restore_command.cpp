@@ -7,7 +7,7 @@
 
 int RunRestore(DllPatcher& patcher) {
   if (!FolderIsSet(patcher)) return kExitFailed;
-  RestoreReport report = RestoreBoth(patcher, classList);
+  RestoreReport report = RestoreBoth(patcher, versionList, classList);
   std::fputs(report.text.c_str(), stdout);
   if (report.restored == 0 && report.failed == 0) {
     std::fprintf(stderr, "orvanel-cli restore: no backup to restore\n");

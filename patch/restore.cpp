@@ -1,25 +1,36 @@
 // Restoring a DLL from its backup.
 #include "patch/restore.h"
 
-#include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <system_error>
 
 #include "io/change_lock.h"
 #include "io/file_paths.h"
-#include "io/whole_file.h"
-#include "patch/backup.h"
-#include "patch/exchange.h"
 #include "patch/fingerprint.h"
 #include "patch/logger.h"
 
-RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber, const ByteRanges& changeable) {
-  patcher.lastError = {Problem::kNotFound, 0, "the game folder", ""};
-  if (fileNumber != kGameDll && fileNumber != kClientDll) return RestoreOutcome::kFailed;
+namespace {
+
+RestoreOutcome Failed(DllPatcher& patcher, const FileError& error, const char* logFormat) {
+  patcher.lastError = error;
+  logger.Print(logFormat, UserReason(error).c_str(), LogReason(error).c_str());
+  return RestoreOutcome::kFailed;
+}
+
+}  // namespace
+
+RestoreOutcome RestoreBackup(DllPatcher& patcher, RecordList versions, int fileNumber,
+                             const ByteRanges& changeable) {
+  if (fileNumber != kGameDll && fileNumber != kClientDll) {
+    patcher.lastError = {Problem::kOther, 0, "", "names no DLL"};
+    return RestoreOutcome::kFailed;
+  }
   const char* path = patcher.dllPaths[fileNumber];
-  if (path[0] == '\0') return RestoreOutcome::kFailed;
+  if (path[0] == '\0') {
+    patcher.lastError = {Problem::kNotFound, 0, "the game folder", ""};
+    return RestoreOutcome::kFailed;
+  }
   std::string backup = BackupPath(path);
   std::error_code error;
   if (std::filesystem::symlink_status(NativePath(backup.c_str()), error).type() ==
@@ -30,62 +41,39 @@ RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber, const ByteRang
   ChangeLock lock(path);
   if (!lock.Held()) {
     patcher.lastError = lock.Error(path);
-    bool busy = lock.State() == LockState::kBusy;
-    logger.Print(
-        busy ? "* Another Orvanel holds %s: nothing was changed" : "* Couldn't open file %s",
-        lock.Path().c_str());
-    return busy ? RestoreOutcome::kBusy : RestoreOutcome::kFailed;
+    logger.Print("* %s: not restored%s", UserReason(patcher.lastError).c_str(),
+                 LogReason(patcher.lastError).c_str());
+    return lock.State() == LockState::kBusy ? RestoreOutcome::kBusy : RestoreOutcome::kFailed;
   }
   patcher.changeable[fileNumber] = changeable;
 
-  // The DLL as it is now; a missing one is simply brought back.
-  std::unique_ptr<uint8_t[]> current;
-  int32_t currentSize = 0;
-  bool present = std::filesystem::exists(NativePath(path), error);
-  SetSystemError(0);
-  if (present && !ReadWholeFile(path, &current, &currentSize)) {
-    patcher.lastError = SystemFileError(path, "could not be read");
-    logger.Print("* Couldn't read file %s%s", path, LogReason(patcher.lastError).c_str());
-    return RestoreOutcome::kFailed;
-  }
-  std::string mismatch =
-      BackupMismatch(backup, present ? current.get() : nullptr, static_cast<size_t>(currentSize),
-                     patcher.changeable[fileNumber]);
-  if (!mismatch.empty()) {
-    patcher.lastError = {Problem::kBackup, 0, backup, mismatch};
-    logger.Print(
-        "* The backup %s %s, so it cannot be the original of %s: not restored. If the game "
-        "was updated since, %s is an original already: move the backup aside",
-        backup.c_str(), mismatch.c_str(), path, path);
-    return RestoreOutcome::kFailed;
-  }
-
-  std::unique_ptr<uint8_t[]> saved;
-  int32_t savedSize = 0;
-  SetSystemError(0);
-  if (!ReadWholeFile(backup.c_str(), &saved, &savedSize)) {
-    patcher.lastError = SystemFileError(backup, "could not be read");
-    logger.Print("* Couldn't read file %s%s", backup.c_str(), LogReason(patcher.lastError).c_str());
-    return RestoreOutcome::kFailed;
-  }
-  std::string unknown =
-      UnknownOriginal(versionList, fileNumber, backup, saved.get(), static_cast<size_t>(savedSize));
+  // The DLL as it is now (a missing one is simply brought back) and its backup.
+  DllAndBackup files = ReadDllAndBackup(path, changeable);
+  bool missing = files.dllError.problem == Problem::kNotFound &&
+                 !std::filesystem::exists(NativePath(path), error);
+  if (!files.DllRead() && !missing) return Failed(patcher, files.dllError, "* %s%s");
+  JudgeBackup(versions, fileNumber, &files);
+  if (!files.BackupUsable()) return Failed(patcher, files.BackupError(), "* %s: not restored%s");
+  std::string unknown = UnknownOriginal(versions, fileNumber, backup, files.backup.data.get(),
+                                        static_cast<size_t>(files.backup.size));
   if (!unknown.empty()) {
-    logger.Print("* %s: not restored", unknown.c_str());
-    return RestoreOutcome::kFailed;
+    return Failed(patcher, {Problem::kRefused, 0, backup, unknown}, "* %s: not restored%s");
   }
-  patcher.image = std::move(saved);
-  patcher.imageSize = savedSize;
+  patcher.image = std::move(files.backup.data);
+  patcher.imageSize = files.backup.size;
   patcher.loadedFile = fileNumber;
-  return patcher.SaveFile(fileNumber) ? RestoreOutcome::kRestored : RestoreOutcome::kFailed;
+  patcher.onDisk[fileNumber] = &files;
+  bool saved = patcher.SaveFile(fileNumber);
+  patcher.onDisk[fileNumber] = nullptr;
+  return saved ? RestoreOutcome::kRestored : RestoreOutcome::kFailed;
 }
 
-RestoreReport RestoreBoth(DllPatcher& patcher, RecordList classes) {
+RestoreReport RestoreBoth(DllPatcher& patcher, RecordList versions, RecordList classes) {
   RestoreReport report;
   for (int fileNumber : {kGameDll, kClientDll}) {
     std::string dll = NativePath(patcher.dllPaths[fileNumber]);
     std::string backup = NativePath(BackupPath(patcher.dllPaths[fileNumber]).c_str());
-    switch (RestoreBackup(patcher, fileNumber, ChangeableRanges(classes, fileNumber))) {
+    switch (RestoreBackup(patcher, versions, fileNumber, ChangeableRanges(classes, fileNumber))) {
       case RestoreOutcome::kRestored:
         report.text += "Restored " + dll + " from " + backup + "\n";
         ++report.restored;

@@ -49,7 +49,7 @@ bool ExchangeOnce(DllPatcher& patcher, RecordList classes, int pair) {
   selection.secondSkill = pair;
   selection.effects = selection.graphics = selection.descriptions = true;
   std::string result;
-  if (ExchangeSkills(patcher, classes, selection, &result)) return true;
+  if (ExchangeSkills(patcher, versionList, classes, selection, &result)) return true;
   std::fputs(result.c_str(), stderr);
   return false;
 }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "patch/dll_patcher.h"
-#include "patch/overlap_check.h"
 #include "tables/data_files.h"
+#include "tables/overlap_check.h"
 #include "tables/table_check.h"
 #include "tests/unit/test_support.h"
 

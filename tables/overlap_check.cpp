@@ -1,11 +1,11 @@
-#include "patch/overlap_check.h"
+#include "tables/overlap_check.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-#include "patch/exchange.h"
+#include "tables/aspects.h"
 #include "tables/data_files.h"
 
 namespace {
@@ -23,10 +23,9 @@ struct TableRange {
   uint64_t end;  // one past the last byte
 };
 
-// Every range of every skill, in table order. Each skill exchanged with
-// itself, every aspect ticked, plans exactly the ranges a real exchange of
-// that skill would move. Offsets that are no offsets at all are the table
-// check's findings. The lists are walked alongside the lines, never searched.
+// Every range of every skill, in table order. Offsets that are no offsets at
+// all are findings of their own. The lists are walked alongside the lines,
+// never searched.
 std::vector<TableRange> RangesOf(RecordList classes, const TableLines& lines) {
   std::vector<TableRange> ranges;
   size_t c = 0;
@@ -37,20 +36,16 @@ std::vector<TableRange> RangesOf(RecordList classes, const TableLines& lines) {
       size_t k = 0;
       for (RecordNode* skill = classRecord->skillLists[version];
            skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
-        SkillSelection selection;
-        selection.version = version;
-        selection.effects = selection.graphics = selection.descriptions = true;
-        ExchangePlan plan;
         const auto* record = static_cast<const SkillRecord*>(skill);
-        PlanSwaps(record, record, selection, &plan);
-        for (int i = 0; i < plan.swapCount; ++i) {
-          const PlannedSwap& swap = plan.swaps[i];
-          if (!IsOffsetText(swap.firstOffset)) continue;
+        for (const Aspect& aspect : kAspects) {
           uint32_t start = 0;
-          HexToNumber(&start, swap.firstOffset);
+          // Any offset fits a file of the largest size: only its value is wanted.
+          if (!RangeInside((record->*aspect.offsets)[version], aspect.length, UINT64_MAX, &start)) {
+            continue;
+          }
           ranges.push_back({&table.path, table.skillLines[k], classRecord, record, version,
-                            swap.fileNumber, swap.aspectName, start,
-                            static_cast<uint64_t>(start) + static_cast<uint64_t>(swap.length)});
+                            aspect.dll, aspect.name, start,
+                            static_cast<uint64_t>(start) + static_cast<uint64_t>(aspect.length)});
         }
       }
     }

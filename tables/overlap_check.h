@@ -1,8 +1,8 @@
 // Two skills whose ranges overlap in one DLL and version cannot both be
 // exchanged: the second swap moves bytes the first one put there. Findings
 // are lines "file:line: problem" as in tables/table_check.h.
-#ifndef ORVANEL_PATCH_OVERLAP_CHECK_H_
-#define ORVANEL_PATCH_OVERLAP_CHECK_H_
+#ifndef ORVANEL_TABLES_OVERLAP_CHECK_H_
+#define ORVANEL_TABLES_OVERLAP_CHECK_H_
 
 #include <string>
 #include <vector>
@@ -15,4 +15,4 @@
 // both. Returns the number of findings.
 int CheckOverlaps(RecordList classes, const TableLines& lines, std::vector<std::string>* findings);
 
-#endif  // ORVANEL_PATCH_OVERLAP_CHECK_H_
+#endif  // ORVANEL_TABLES_OVERLAP_CHECK_H_
