@@ -175,11 +175,11 @@ std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]) 
   if (!matched.empty()) return "the DLLs match the fingerprints of version: " + matched;
   std::string measured;
   for (int fileNumber : {kGameDll, kClientDll}) {
-    measured += std::string(fileNumber == kGameDll ? "" : " ") + kFingerprintDllNames[fileNumber] +
+    measured += std::string(fileNumber == kGameDll ? "" : ", ") + kFingerprintDllNames[fileNumber] +
                 (found[fileNumber].read
                      ? "=" + FingerprintText(found[fileNumber].size, found[fileNumber].crc)
                      : " cannot be read");
   }
-  return "the DLLs match the fingerprints of no version (they are " + measured +
+  return "the DLLs match the fingerprints of no version (found " + measured +
          "): swap refuses every version that declares fingerprints";
 }

@@ -178,6 +178,17 @@ TEST_F(FingerprintTest, OneMatchingVersionIsDetectedAndABackupOfNoneIsNotRestore
   EXPECT_EQ(DetectVersion(versionList, found), 1);
   Declare("again", CrcOf(game_), CrcOf(client_));
   EXPECT_EQ(DetectVersion(versionList, found), -1);
+  // check tells which versions the DLLs are, or what they are when none.
+  EXPECT_EQ(DllVersionNote(versionList, found),
+            "the DLLs match the fingerprints of version: 1.09d, again");
+  found[kGameDll].crc ^= 1;
+  found[kClientDll].read = false;
+  EXPECT_EQ(DllVersionNote(versionList, found),
+            "the DLLs match the fingerprints of no version (found d2game.dll=" +
+                FingerprintText(5000, CrcOf(game_) ^ 1) +
+                ", d2client.dll cannot be read): swap refuses every version that declares "
+                "fingerprints");
+  EXPECT_EQ(DllVersionNote(nullptr, found), "");
 
   // A changed DLL whose backup is the file of no declared version.
   const std::string changed = DllBytes(7000, 4);
