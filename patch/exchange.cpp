@@ -136,11 +136,13 @@ struct ExchangeFiles {
   DllAndBackup files[2];
 };
 
+void NeededBy(const ExchangePlan& plan, bool needed[2]) {
+  for (int i = 0; i < plan.swapCount; ++i) needed[plan.swaps[i].fileNumber] = true;
+}
+
 // Loads each needed DLL once (for update, as every change does) and reads
 // its backup; the patcher's image is left empty.
-void ReadNeeded(DllPatcher& patcher, RecordList versions, const ExchangePlan& plan,
-                ExchangeFiles* read) {
-  for (int i = 0; i < plan.swapCount; ++i) read->needed[plan.swaps[i].fileNumber] = true;
+void ReadNeeded(DllPatcher& patcher, RecordList versions, ExchangeFiles* read) {
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (!read->needed[fileNumber]) continue;
     DllAndBackup& files = read->files[fileNumber];
@@ -166,13 +168,18 @@ std::vector<uint8_t> RangeBytes(const uint8_t* image, const char* offset, int32_
   return std::vector<uint8_t>(image + start, image + start + length);
 }
 
-// Puts a copy of the DLL's bytes into the patcher and makes every swap of
-// that DLL there, recording each range before and after.
-void SwapInImage(DllPatcher& patcher, int fileNumber, const DllAndBackup& files,
-                 const ExchangePlan& plan, std::vector<RangeChange>* ranges) {
-  patcher.image.reset(new uint8_t[files.dll.size > 0 ? files.dll.size : 1]);
-  std::memcpy(patcher.image.get(), files.dll.data.get(), static_cast<size_t>(files.dll.size));
-  patcher.imageSize = files.dll.size;
+// Puts the DLL's bytes into the patcher and makes every swap of that DLL
+// there, recording each range before and after. The bytes move there unless
+// a new backup must still be made from them; then a copy is changed.
+void SwapInImage(DllPatcher& patcher, int fileNumber, DllAndBackup* files, const ExchangePlan& plan,
+                 std::vector<RangeChange>* ranges) {
+  if (files->backupThere) {
+    patcher.image = std::move(files->dll.data);
+  } else {
+    patcher.image.reset(new uint8_t[files->dll.size > 0 ? files->dll.size : 1]);
+    std::memcpy(patcher.image.get(), files->dll.data.get(), static_cast<size_t>(files->dll.size));
+  }
+  patcher.imageSize = files->dll.size;
   patcher.loadedFile = fileNumber;
   for (int i = 0; i < plan.swapCount; ++i) {
     const PlannedSwap& swap = plan.swaps[i];
@@ -192,15 +199,19 @@ void SwapInImage(DllPatcher& patcher, int fileNumber, const DllAndBackup& files,
   }
 }
 
+const FileError kNoSkill = {Problem::kTable, 0, "",
+                            "no skill in the tables matches this selection (data\\versions.txt, "
+                            "data\\classes.txt, the skill tables)"};
+
 // The exchange itself; returns true when every aspect was done.
 bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
-              const SkillSelection& selection, bool writeNothing, ExchangePlan* plan,
+              SkillSelection selection, const ExchangeOptions& options, ExchangePlan* plan,
               ExchangeOutcome* outcome, std::string* warnings) {
   std::vector<AspectOutcome>& aspects = outcome->aspects;
-  if (!PlanExchange(classes, selection, plan)) {
-    RefuseRest(&aspects, {Problem::kTable, 0, "",
-                          "no skill in the tables matches this selection (data\\versions.txt, "
-                          "data\\classes.txt, the skill tables)"});
+  bool writeNothing = options.writeNothing;
+  // A selection that finds no skill touches no file.
+  if (!options.detectVersion && !PlanExchange(classes, selection, plan)) {
+    RefuseRest(&aspects, kNoSkill);
     return false;
   }
   std::unique_ptr<ChangeLock> lock;
@@ -219,17 +230,39 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
     patcher.changeable[fileNumber] = ChangeableRanges(classes, fileNumber);
   }
   ExchangeFiles read;
-  ReadNeeded(patcher, versions, *plan, &read);
-  const DllAndBackup* loaded[2] = {nullptr, nullptr};
+  if (options.detectVersion) {
+    // The version is the one both DLLs' fingerprints match, from the same reads.
+    read.needed[kGameDll] = read.needed[kClientDll] = true;
+    ReadNeeded(patcher, versions, &read);
+    FileFingerprint found[2] = {UntouchedFingerprint(read.files[kGameDll]),
+                                UntouchedFingerprint(read.files[kClientDll])};
+    selection.version = outcome->version = DetectVersion(versions, found);
+    if (selection.version < 0) {
+      RefuseRest(&aspects, {Problem::kRefused, 0, "",
+                            "no single version's fingerprints match the DLLs: choose the version"});
+      return false;
+    }
+    if (!PlanExchange(classes, selection, plan)) {
+      RefuseRest(&aspects, kNoSkill);
+      return false;
+    }
+  } else {
+    NeededBy(*plan, read.needed);
+    ReadNeeded(patcher, versions, &read);
+  }
+  bool needed[2] = {false, false};
+  NeededBy(*plan, needed);
+  DllAndBackup* loaded[2] = {nullptr, nullptr};
   for (int fileNumber : {kGameDll, kClientDll}) {
-    if (read.needed[fileNumber] && read.files[fileNumber].DllRead()) {
+    if (needed[fileNumber] && read.files[fileNumber].DllRead()) {
       loaded[fileNumber] = &read.files[fileNumber];
     }
   }
 
   // The wrong DLL for these tables, or a skill the tables cannot give
   // safely: nothing is written.
-  std::vector<FileError> refusals = ExchangeRefusals(versions, classes, selection, *plan, loaded);
+  const DllAndBackup* const judged[2] = {loaded[0], loaded[1]};
+  std::vector<FileError> refusals = ExchangeRefusals(versions, classes, selection, *plan, judged);
   if (!refusals.empty()) {
     for (const FileError& refusal : refusals) Log(refusal);
     RefuseRest(&aspects, Joined(refusals));
@@ -262,11 +295,11 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
   }
 
   for (int fileNumber : {kGameDll, kClientDll}) {
-    const DllAndBackup* files = loaded[fileNumber];
+    DllAndBackup* files = loaded[fileNumber];
     if (files == nullptr) continue;
     FileError failure = files->BackupError();
     if (failure.problem == Problem::kNone) {
-      SwapInImage(patcher, fileNumber, *files, *plan, &outcome->ranges);
+      SwapInImage(patcher, fileNumber, files, *plan, &outcome->ranges);
       if (!writeNothing) {
         patcher.onDisk[fileNumber] = files;
         if (!patcher.SaveFile(fileNumber)) failure = patcher.lastError;
@@ -293,8 +326,9 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
 }  // namespace
 
 ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList classes,
-                            const SkillSelection& selection, bool writeNothing) {
+                            const SkillSelection& selection, const ExchangeOptions& options) {
   ExchangeOutcome outcome;
+  outcome.version = selection.version;
   if (!selection.AnyTicked()) {
     outcome.done = true;
     outcome.text = kNoChanges;
@@ -306,7 +340,7 @@ ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList
   ExchangePlan plan;
   std::string warnings;
   outcome.done =
-      Exchange(patcher, versions, classes, selection, writeNothing, &plan, &outcome, &warnings);
+      Exchange(patcher, versions, classes, selection, options, &plan, &outcome, &warnings);
   outcome.text = (outcome.done ? ComposeSuccess(plan) : ComposeErrors(outcome.aspects)) + warnings;
   return outcome;
 }

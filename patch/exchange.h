@@ -31,8 +31,16 @@ struct RangeChange {
   std::vector<uint8_t> after;
 };
 
+struct ExchangeOptions {
+  bool writeNothing = false;  // a dry run: no lock taken, nothing written
+  // The version is the one whose fingerprints both DLLs match, told from
+  // the same reads as the exchange (selection.version is not looked at).
+  bool detectVersion = false;
+};
+
 struct ExchangeOutcome {
   bool done = false;                   // every ticked aspect done, or none ticked
+  int32_t version = -1;                // the version exchanged at (-1: none detected)
   std::vector<AspectOutcome> aspects;  // one per ticked aspect, in order
   std::vector<RangeChange> ranges;     // per swap made in memory: its first, then its second range
   // The text the user reads: "No changes made\n"; or the two names joined by
@@ -51,11 +59,11 @@ struct ExchangeOutcome {
 // are judged before anything is written, and a DLL is saved once, so it is
 // wholly old or wholly new. A refused range or fingerprint refuses the whole
 // exchange; a DLL that cannot be read, or whose backup cannot be the
-// original, leaves the other DLL's aspects to go ahead. With writeNothing
-// (a dry run) no lock is taken and nothing is written, and the outcome is
-// what the exchange would give.
+// original, leaves the other DLL's aspects to go ahead. A dry run
+// (options.writeNothing) gives the outcome the exchange would give.
 ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList classes,
-                            const SkillSelection& selection, bool writeNothing = false);
+                            const SkillSelection& selection,
+                            const ExchangeOptions& options = ExchangeOptions());
 
 // RunExchange's text in *result; returns 1 when every ticked aspect was
 // exchanged and saved (or none was ticked), 0 otherwise.

@@ -31,12 +31,8 @@ RestoreOutcome RestoreBackup(DllPatcher& patcher, RecordList versions, int fileN
     patcher.lastError = {Problem::kNotFound, 0, "the game folder", ""};
     return RestoreOutcome::kFailed;
   }
+  if (!BackupThere(path)) return RestoreOutcome::kNoBackup;
   std::string backup = BackupPath(path);
-  std::error_code error;
-  if (std::filesystem::symlink_status(NativePath(backup.c_str()), error).type() ==
-      std::filesystem::file_type::not_found) {
-    return RestoreOutcome::kNoBackup;
-  }
 
   ChangeLock lock(path);
   if (!lock.Held()) {
@@ -49,6 +45,7 @@ RestoreOutcome RestoreBackup(DllPatcher& patcher, RecordList versions, int fileN
 
   // The DLL as it is now (a missing one is simply brought back) and its backup.
   DllAndBackup files = ReadDllAndBackup(path, changeable);
+  std::error_code error;
   bool missing = files.dllError.problem == Problem::kNotFound &&
                  !std::filesystem::exists(NativePath(path), error);
   if (!files.DllRead() && !missing) return Failed(patcher, files.dllError, "* %s%s");

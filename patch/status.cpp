@@ -53,11 +53,17 @@ bool Equal(const ByteBuffer& a, uint32_t atA, const ByteBuffer& b, uint32_t atB,
 }  // namespace
 
 int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList classes,
-                    int32_t version, std::vector<std::string>* lines) {
-  if (version < 0 || version >= kVersionCount) version = 0;
+                    int32_t version, std::vector<std::string>* lines, int32_t* used) {
   DllAndBackup files[2];
+  FileFingerprint found[2];
   for (int fileNumber : {kGameDll, kClientDll}) {
     files[fileNumber] = ReadDllFiles(patcher, versions, classes, fileNumber);
+    if (version < 0) found[fileNumber] = UntouchedFingerprint(files[fileNumber]);
+  }
+  if (version < 0) version = DetectVersion(versions, found);
+  if (used != nullptr) *used = version;
+  if (version < 0 || version >= kVersionCount) version = 0;
+  for (int fileNumber : {kGameDll, kClientDll}) {
     if (!files[fileNumber].DllRead()) {
       lines->push_back(UserReason(files[fileNumber].dllError));
       return 0;
