@@ -124,7 +124,8 @@ int Run(CLI::App& app, const Options& options) {
 // by more words it was meant as the game version, which would otherwise be
 // dropped silently.
 bool VersionWithMore(const CLI::App& app, int argc, char** argv) {
-  for (int i = 1; i < argc && argc > 2; ++i) {
+  if (argc <= 2) return false;
+  for (int i = 1; i < argc; ++i) {
     std::string word = argv[i];
     if (word == "--version") return true;
     auto named = [&word](const CLI::App* command) { return command->get_name() == word; };
