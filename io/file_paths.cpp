@@ -43,11 +43,13 @@ std::string NativePath(const char* windowsPath) {
 }
 
 std::string ShownPath(const std::string& windowsPath) {
+  std::string path = NativePath(windowsPath.c_str());
 #ifdef _WIN32
-  return windowsPath;
-#else
-  return NativePath(windowsPath.c_str());
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
 #endif
+  return path;
 }
 
 FILE* OpenFile(const char* windowsPath, const char* mode) {

@@ -38,6 +38,7 @@ constexpr size_t kDllSize = 0x1000;
 const char kErrors[] = "There were errors in your request\n";
 // The user reads paths with one kind of separator, the platform's.
 const std::string kGame = ShownPath("game\\d2game.dll");
+const std::string kBroken = ShownPath("data\\Broken 109b.txt");
 const std::string kGameMissing =
     kGame + " was not found: check the game folder (File > Set .dll Location)\n";
 const char kCorrect[] = "correct the table (orvanel-cli check lists them all)\n";
@@ -255,23 +256,19 @@ TEST_F(ExchangeTest, ASelectionWithoutARecordTouchesNoFile) {
 // exchange before anything is written: a half-done exchange would leave the
 // skills mixed. The text says error.
 TEST_F(ExchangeTest, ABadOffsetRefusesTheWholeExchange) {
-  EXPECT_EQ(
-      Run(Select(0, 2, 0, 0, 0, true, true, false), 0),
-      std::string(kErrors) +
-          "   Effects: not exchanged: data\\Broken 109b.txt: Effects offset \"\" of No Effects "
-          "is missing or not upper-case hexadecimal: " +
-          kCorrect);  // the Graphics line does not fit the 256 bytes: left out whole
+  EXPECT_EQ(Run(Select(0, 2, 0, 0, 0, true, true, false), 0),
+            std::string(kErrors) + "   Effects: not exchanged: " + kBroken +
+                ": Effects offset \"\" of No Effects is missing or not upper-case hexadecimal: " +
+                kCorrect);  // the Graphics line does not fit the 256 bytes: left out whole
   EXPECT_TRUE(steps_.replaced.empty());
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
 
   steps_.replaced.clear();
-  EXPECT_EQ(
-      Run(Select(0, 1, 0, 2, 1, true, false, false), 0),
-      std::string(kErrors) +
-          "   Effects: not exchanged: data\\Broken 109b.txt: Effects offset \"FFF\" of Past The "
-          "End lies outside game\\d2game.dll (4096 bytes): " +
-          kCorrect);
+  EXPECT_EQ(Run(Select(0, 1, 0, 2, 1, true, false, false), 0),
+            std::string(kErrors) + "   Effects: not exchanged: " + kBroken +
+                ": Effects offset \"FFF\" of Past The End lies outside " + kGame +
+                " (4096 bytes): " + kCorrect);
   EXPECT_FALSE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
 }
@@ -358,7 +355,7 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
            ".bak has 5 bytes, the DLL 4096, so it cannot be the original: if the DLL is "
            "untouched",
        true},
-      {FaultySteps::kNone, 0, "", 2, 1, "data\\Broken 109b.txt: Effects offset \"FFF\"", false},
+      {FaultySteps::kNone, 0, "", 2, 1, kBroken + ": Effects offset \"FFF\"", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.effects);
