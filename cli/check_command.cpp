@@ -1,6 +1,6 @@
-// check: every finding of the table check and of data\config.txt, and with a
-// game folder the ranges that lie outside their DLL and the DLLs that are not
-// the files a version declares.
+// check: every finding of the table check and of data\config.txt, ranges
+// that overlap, and with a game folder the ranges that lie outside their DLL;
+// which declared version the DLLs are is told, not counted as a problem.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,20 +10,22 @@
 #include "patch/config_check.h"
 #include "patch/fingerprint.h"
 #include "patch/range_check.h"
+#include "tables/overlap_check.h"
 #include "tables/table_check.h"
 
 int RunCheck(const DllPatcher& patcher) {
   std::vector<std::string> findings;
   TableLines lines;
   CheckTables(versionList, classList, &findings, &lines);
+  CheckOverlaps(classList, lines, &findings);
   CheckConfig(&findings);
   bool folderSet = patcher.folder[0] != '\0';
-  std::string matched;
+  std::string versionNote;
   if (folderSet) {
     CheckRanges(classList, lines, patcher, &findings);
     FileFingerprint found[2];
     UntouchedFingerprints(patcher, versionList, classList, found);
-    CheckFingerprints(versionList, found, &findings, &matched);
+    versionNote = DllVersionNote(versionList, found);
     for (int fileNumber : {kGameDll, kClientDll}) {
       std::string copy = ShadowCopyOf(patcher.dllPaths[fileNumber]);
       if (!copy.empty()) {
@@ -35,8 +37,8 @@ int RunCheck(const DllPatcher& patcher) {
   std::fflush(stdout);
   if (!folderSet) {
     std::fprintf(stderr, "game folder not set: ranges were not checked against the DLLs\n");
-  } else if (!matched.empty()) {
-    std::fprintf(stderr, "the DLLs match the fingerprints of version: %s\n", matched.c_str());
+  } else if (!versionNote.empty()) {
+    std::fprintf(stderr, "%s\n", versionNote.c_str());
   }
   if (findings.empty()) {
     std::fprintf(stderr, "no problems found\n");

@@ -1,8 +1,10 @@
 // list: what the window's boxes offer, with the positions the other commands
 // accept in place of names, and the version the game folder's DLLs are.
 #include <cstdio>
+#include <string>
 
 #include "cli/commands.h"
+#include "cli/names.h"
 #include "patch/fingerprint.h"
 #include "tables/data_files.h"
 #include "tables/record_list.h"
@@ -21,6 +23,8 @@ int RunList(const DllPatcher& patcher) {
     std::printf("  %d  %s\n", node->position, node->name);
     // The skill boxes show the names of the first version's tables.
     auto* record = static_cast<ClassRecord*>(node);
+    std::string empty = NoSkillsYet(*record);
+    if (!empty.empty()) std::printf("      %s\n", empty.c_str());
     for (RecordNode* skill = record->skillLists[0]; skill != nullptr; skill = skill->next) {
       std::printf("      %d  %s\n", skill->position, skill->name);
     }

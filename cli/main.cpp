@@ -28,6 +28,13 @@ struct Options {
   std::string statusVersion;
 };
 
+// The game version option of a command: --game-version or -g, and --version,
+// its older spelling, still understood but no longer shown.
+void AddGameVersion(CLI::App* command, std::string& version, const char* description) {
+  command->add_option("-g,--game-version", version, description)->type_name("NAME|POS");
+  command->add_option("--version", version)->group("");
+}
+
 void AddCommands(CLI::App& app, Options& options) {
   app.add_option("--data", options.data, "the data folder (default: data in the current folder)")
       ->type_name("DIR");
@@ -43,10 +50,9 @@ void AddCommands(CLI::App& app, Options& options) {
   CLI::App* swap = app.add_subcommand(
       "swap", "Exchange two skills' aspects in the DLLs, as the window's Swap button does");
   SwapRequest& request = options.swap;
-  swap->add_option("--version", request.version,
-                   "game version, by name or position (default: the one version whose "
-                   "fingerprints match the DLLs)")
-      ->type_name("NAME|POS");
+  AddGameVersion(swap, request.version,
+                 "game version, by name or position (default: the one version whose "
+                 "fingerprints match the DLLs)");
   swap->add_option("--first", request.first, "first skill, e.g. Amazon:\"Magic Arrow\"")
       ->required()
       ->type_name("CLASS:SKILL");
@@ -63,11 +69,11 @@ void AddCommands(CLI::App& app, Options& options) {
                      "Report table problems that would make an exchange wrong or fail, "
                      "as file:line: problem");
   app.add_subcommand("restore", "Put the DLLs' backups (.bak) back; the backups stay");
-  app.add_subcommand("status", "Show what the program has changed in the DLLs, from their backups")
-      ->add_option("--version", options.statusVersion,
-                   "the version whose tables name the ranges (default: the one the DLLs match, "
-                   "else the first)")
-      ->type_name("NAME|POS");
+  AddGameVersion(
+      app.add_subcommand("status",
+                         "Show what the program has changed in the DLLs, from their backups"),
+      options.statusVersion,
+      "the version whose tables name the ranges (default: the one the DLLs match, else the first)");
   app.add_subcommand("fingerprint",
                      "Print the DLLs' fingerprints (untouched form) to put after a version's "
                      "name in data\\versions.txt");
@@ -114,6 +120,20 @@ int Run(CLI::App& app, const Options& options) {
   return status;
 }
 
+// --version before the command prints the program's version alone; followed
+// by more words it was meant as the game version, which would otherwise be
+// dropped silently.
+bool VersionWithMore(const CLI::App& app, int argc, char** argv) {
+  if (argc <= 2) return false;
+  for (int i = 1; i < argc; ++i) {
+    std::string word = argv[i];
+    if (word == "--version") return true;
+    auto named = [&word](const CLI::App* command) { return command->get_name() == word; };
+    if (!app.get_subcommands(named).empty()) return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,6 +144,14 @@ int main(int argc, char** argv) {
       "orvanel-cli"};
   Options options;
   AddCommands(app, options);
+  SetFolderStep("orvanel-cli set-folder DIR");
+  if (VersionWithMore(app, argc, argv)) {
+    std::fprintf(stderr,
+                 "orvanel-cli: --version before the command prints the program's version and "
+                 "takes nothing more; the game version goes after the command: "
+                 "orvanel-cli swap --game-version 1.09b ... (or -g 1.09b)\n");
+    return kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "io/file_paths.h"
 #include "tables/data_files.h"
 
 namespace {
@@ -54,6 +55,13 @@ RecordNode* Find(RecordList list, const std::string& text, bool underscoreIsBlan
 
 }  // namespace
 
+std::string NoSkillsYet(const ClassRecord& record) {
+  if (record.skillLists[0] != nullptr) return "";
+  char path[kLineSize];
+  std::string table = SkillTablePath(record.name, 0, path) ? NativePath(path) : "its tables";
+  return "no skills yet: fill " + table + " with offsets (orvanel-cli check says what is missing)";
+}
+
 int32_t FindVersion(RecordList versions, const std::string& text, std::string* error) {
   RecordNode* version = Find(versions, text, false);
   int32_t position = version != nullptr ? version->position : -1;
@@ -79,6 +87,10 @@ bool FindSkill(RecordList classes, const std::string& text, int32_t* classPositi
   // The skill boxes show the names of the first version's tables.
   RecordNode* skill = Find(record->skillLists[0], skillName, true);
   *skillPosition = skill != nullptr ? skill->position : -1;
+  if (*skillPosition < 0 && record->skillLists[0] == nullptr) {
+    *error = std::string(record->name) + " has " + NoSkillsYet(*record);
+    return false;
+  }
   if (*skillPosition < 0) {
     *error = "unknown skill \"" + skillName + "\" of " + record->name +
              "; its skills: " + NamesOf(record->skillLists[0]);

@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include "tables/data_files.h"
 #include "tables/record_list.h"
+
+// "" when the skill boxes show skills for record; else "no skills yet: fill
+// <its first table> ..." with what to do.
+std::string NoSkillsYet(const ClassRecord& record);
 
 // The position of the matching record; -1 (and why in error) when none does.
 int32_t FindVersion(RecordList versions, const std::string& text, std::string* error);

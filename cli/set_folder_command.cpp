@@ -24,8 +24,11 @@ int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
   // current directory.
   fs::path full = fs::absolute(folder, error).lexically_normal();
   if (error || !fs::is_directory(full, error)) {
-    std::fprintf(stderr, "orvanel-cli set-folder: expected a folder, found no folder %s\n",
-                 folder.c_str());
+    bool there = !error && fs::exists(full, error);
+    std::fprintf(stderr,
+                 "orvanel-cli set-folder: %s %s: give the folder that holds d2game.dll and "
+                 "d2client.dll\n",
+                 full.string().c_str(), there ? "is a file, not a folder" : "does not exist");
     return kExitFailed;
   }
   // Picked folders end in a separator only at a drive's root.

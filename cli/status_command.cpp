@@ -24,7 +24,8 @@ int RunStatus(const DllPatcher& patcher, const std::string& versionText) {
   int read = DescribeChanges(patcher, versionList, classList, version, &lines, &used);
   if (versionText.empty()) {
     RecordNode* shown = AtPosition(versionList, used >= 0 ? used : 0);
-    std::fprintf(stderr, "(the ranges of version %s's tables%s; choose another with --version)\n",
+    std::fprintf(stderr,
+                 "(the ranges of version %s's tables%s; choose another with --game-version)\n",
                  shown != nullptr ? shown->name : "0",
                  used >= 0 ? ", whose fingerprints the DLLs match" : "");
   }

@@ -31,7 +31,7 @@ int Report(const DllPatcher& patcher, const SwapRequest& request, const SkillSel
            const ExchangeOutcome& outcome) {
   if (request.version.empty() && outcome.version < 0 && selection.AnyTicked()) {
     std::fprintf(stderr,
-                 "orvanel-cli swap: --version is required: no single version's fingerprints "
+                 "orvanel-cli swap: --game-version is required: no single version's fingerprints "
                  "match the DLLs in %s\n",
                  NativePath(patcher.folder).c_str());
     return kExitUsage;
@@ -69,7 +69,7 @@ int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
   options.detectVersion = request.version.empty();
   std::string error;
   if (options.detectVersion && patcher.folder[0] == '\0') {
-    error = "--version is required: no game folder is set to tell it from";
+    error = "--game-version is required: no game folder is set to tell it from";
   } else if (!options.detectVersion) {
     selection.version = FindVersion(versionList, request.version, &error);
   }

@@ -1,9 +1,12 @@
 #include "io/file_error.h"
 
+#include "io/file_paths.h"
+
 namespace {
 
 // Every kind: the short words of the log, and the box's text, where %f
-// stands for the file and %d for the detail.
+// stands for the file, %d for the detail and %s for the front end's way to
+// set the game folder.
 struct Wording {
   Problem problem;
   const char* logWords;
@@ -16,8 +19,7 @@ const Wording kWordings[] = {
     {Problem::kDenied, "access denied",
      "access to %f was denied: the folder needs administrator rights: run Orvanel as "
      "administrator, or move the game out of Program Files"},
-    {Problem::kNotFound, "not found",
-     "%f was not found: check the game folder (File > Set .dll Location)"},
+    {Problem::kNotFound, "not found", "%f was not found: check the game folder (%s)"},
     {Problem::kDiskFull, "disk full",
      "the disk is full, so %f could not be written: free some space and try again"},
     {Problem::kTable, "table problem", "%d: correct the table (orvanel-cli check lists them all)"},
@@ -40,11 +42,16 @@ const Wording& WordingOf(Problem problem) {
   return kWordings[sizeof kWordings / sizeof kWordings[0] - 1];
 }
 
+std::string& FolderStep() {
+  static std::string step = "File > Set .dll Location";
+  return step;
+}
+
 std::string Fill(const char* text, const FileError& error) {
   std::string filled;
   for (const char* c = text; *c != '\0'; ++c) {
-    if (c[0] == '%' && (c[1] == 'f' || c[1] == 'd')) {
-      filled += c[1] == 'f' ? error.file : error.detail;
+    if (c[0] == '%' && (c[1] == 'f' || c[1] == 'd' || c[1] == 's')) {
+      filled += c[1] == 'f' ? ShownPath(error.file) : c[1] == 'd' ? error.detail : FolderStep();
       ++c;
     } else {
       filled += *c;
@@ -54,6 +61,10 @@ std::string Fill(const char* text, const FileError& error) {
 }
 
 }  // namespace
+
+void SetFolderStep(const char* step) {
+  FolderStep() = step;
+}
 
 FileError SystemFileError(const std::string& file, const char* detail) {
   FileError error;

@@ -37,6 +37,9 @@ FileError SystemFileError(const std::string& file, const char* detail);
 std::string LogReason(const FileError& error);
 // The reason in plain words with the next step, for the result box.
 std::string UserReason(const FileError& error);
+// How the front end sets the game folder, for the hints that name it
+// ("File > Set .dll Location" unless changed).
+void SetFolderStep(const char* step);
 
 // Platform calls (file_error_posix.cpp, file_error_win32.cpp).
 int LastSystemError();

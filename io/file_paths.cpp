@@ -42,6 +42,16 @@ std::string NativePath(const char* windowsPath) {
   return path;
 }
 
+std::string ShownPath(const std::string& windowsPath) {
+  std::string path = NativePath(windowsPath.c_str());
+#ifdef _WIN32
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+#endif
+  return path;
+}
+
 FILE* OpenFile(const char* windowsPath, const char* mode) {
   std::string native = NativePath(windowsPath);
   // A FIFO or a device would block the program forever, or feed it

@@ -11,6 +11,10 @@
 // "data" in the current directory unless SetDataFolder chose another one.
 std::string NativePath(const char* windowsPath);
 
+// windowsPath as the user reads it, in the chosen data folder (as NativePath)
+// and with one kind of separator: the platform's own.
+std::string ShownPath(const std::string& windowsPath);
+
 // Makes folder (any path; null or empty: back to "data") the data folder.
 void SetDataFolder(const char* folder);
 

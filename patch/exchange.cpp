@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "io/change_lock.h"
+#include "io/file_paths.h"
 #include "io/virtual_store.h"
 #include "patch/backup.h"
 #include "patch/dll_links.h"
@@ -35,7 +37,7 @@ std::string TablePlace(RecordList classes, int32_t classPosition, int32_t versio
   std::vector<std::string> findings;
   TableLines lines;
   CheckTables(nullptr, classes, &findings, &lines);
-  std::string place = path;
+  std::string place = ShownPath(path);
   if (static_cast<size_t>(classPosition) < lines.size()) {
     const std::vector<int>& skillLines = lines[classPosition][version].skillLines;
     if (static_cast<size_t>(skillPosition) < skillLines.size()) {
@@ -56,7 +58,7 @@ FileError OffsetProblem(RecordList classes, const SkillSelection& selection, boo
       TablePlace(classes, first ? selection.firstClass : selection.secondClass, selection.version,
                  first ? selection.firstSkill : selection.secondSkill);
   std::string what = std::string(swap.aspectName) + " offset \"" + text + "\" of " + skill->name;
-  std::string problem = IsOffsetText(text) ? what + " lies outside " + dllPath + " (" +
+  std::string problem = IsOffsetText(text) ? what + " lies outside " + ShownPath(dllPath) + " (" +
                                                  std::to_string(size) + " bytes)"
                                            : what + " is missing or not upper-case hexadecimal";
   return {Problem::kTable, 0, dllPath, place + ": " + problem};

@@ -189,30 +189,27 @@ std::string UnknownOriginal(RecordList versions, int fileNumber, const std::stri
          ", expected " + expected;
 }
 
-int CheckFingerprints(RecordList versions, const FileFingerprint found[2],
-                      std::vector<std::string>* findings, std::string* matched) {
-  int count = 0;
+std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]) {
   bool declared = false;
-  matched->clear();
-  std::string versionsPath = NativePath("data\\versions.txt");
+  std::string matched;
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
     auto* version = static_cast<VersionRecord*>(node);
-    for (int fileNumber : {kGameDll, kClientDll}) {
-      // A malformed declaration is the table check's finding.
-      if (version->fingerprints[fileNumber].state != DllFingerprint::kDeclared) continue;
-      declared = true;
-      const FileFingerprint& untouched = found[fileNumber];
-      std::string mismatch = untouched.read
-                                 ? Mismatch(*version, fileNumber, untouched)
-                                 : std::string(kFingerprintDllNames[fileNumber]) +
-                                       " cannot be checked: " + UserReason(untouched.why);
-      if (mismatch.empty()) continue;
-      findings->push_back(versionsPath + ":" + std::to_string(version->line) + ": " + mismatch);
-      ++count;
+    for (const DllFingerprint& fingerprint : version->fingerprints) {
+      declared = declared || fingerprint.state == DllFingerprint::kDeclared;
     }
-    if (MatchesBoth(*version, found))
-      *matched += (matched->empty() ? "" : ", ") + std::string(version->name);
+    if (MatchesBoth(*version, found)) {
+      matched += (matched.empty() ? "" : ", ") + std::string(version->name);
+    }
   }
-  if (declared && matched->empty()) *matched = "none";
-  return count;
+  if (!declared) return "";
+  if (!matched.empty()) return "the DLLs match the fingerprints of version: " + matched;
+  std::string measured;
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    measured += std::string(fileNumber == kGameDll ? "" : ", ") + kFingerprintDllNames[fileNumber] +
+                (found[fileNumber].read
+                     ? "=" + FingerprintText(found[fileNumber].size, found[fileNumber].crc)
+                     : " cannot be read");
+  }
+  return "the DLLs match the fingerprints of no version (found " + measured +
+         "): swap refuses every version that declares fingerprints";
 }

@@ -71,11 +71,10 @@ int32_t DetectVersion(RecordList versions, const FileFingerprint found[2]);
 std::string UnknownOriginal(RecordList versions, int fileNumber, const std::string& backupPath,
                             const uint8_t* bytes, size_t size);
 
-// check's part: one finding "versions.txt:line: <mismatch>" per DLL that a
-// version declares and the untouched form does not match (found as
-// UntouchedFingerprints gives it), and in *matched the version they match
-// ("" when none declares a fingerprint). Returns the number of findings.
-int CheckFingerprints(RecordList versions, const FileFingerprint found[2],
-                      std::vector<std::string>* findings, std::string* matched);
+// What check tells about the DLLs (found as UntouchedFingerprints gives
+// them): "" when no version declares a fingerprint; else the versions whose
+// fingerprints they match, or that they match none and what they are. The
+// DLLs the player has are information, not a problem of the tables.
+std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]);
 
 #endif  // ORVANEL_PATCH_FINGERPRINT_H_

@@ -27,6 +27,7 @@ struct ScannedFile {
   std::string path;  // native, as the findings name it
   bool opened = false;
   bool notFile = false;  // something other than a file stands there
+  bool utf16 = false;    // saved as UTF-16, which no line of it reads as
   bool endMarker = false;
   int crOnlyLine = 0;  // the first line ended by a CR alone
   int lastLine = 0;
@@ -34,6 +35,16 @@ struct ScannedFile {
   // Lines longer than a read, whose records the exchange refuses.
   std::vector<int> splitLines;
 };
+
+// Notepad's "Unicode" and "Unicode big endian" begin with these two bytes.
+// Leaves the file where it was.
+bool SavedAsUtf16(FILE* file) {
+  long at = std::ftell(file);
+  int first = std::fgetc(file);
+  int second = std::fgetc(file);
+  std::fseek(file, at, SEEK_SET);
+  return (first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF);
+}
 
 // Reads a file in the very pieces the loaders read, so that the k-th data
 // line here is the k-th record of the loader, and counts the lines.
@@ -48,6 +59,11 @@ ScannedFile Scan(const char* windowsPath) {
     return scanned;
   }
   scanned.opened = true;
+  scanned.utf16 = SavedAsUtf16(file);
+  if (scanned.utf16) {
+    std::fclose(file);
+    return scanned;
+  }
   char piece[kLineSize];
   char token[kLineSize];
   DataLineReader reader(file);
@@ -114,16 +130,39 @@ std::string Count(size_t count, const char* noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
+// "1st", "2nd", "11th": positions as people count them.
+std::string Ordinal(size_t number) {
+  size_t tens = number % 100;
+  size_t ones = number % 10;
+  const char* suffix = (tens >= 11 && tens <= 13) ? "th"
+                       : ones == 1                ? "st"
+                       : ones == 2                ? "nd"
+                       : ones == 3                ? "rd"
+                                                  : "th";
+  return std::to_string(number) + suffix;
+}
+
+// A file saved as UTF-16 reads as nothing the program understands: that is
+// the one thing to say about it.
+bool CheckEncoding(const ScannedFile& file, FileReport* report) {
+  if (!file.utf16) return false;
+  report->Add(0,
+              "is saved as UTF-16 (\"Unicode\" in Notepad), which the program cannot read: "
+              "save it again as ANSI or UTF-8 (Notepad: File > Save As, Encoding)");
+  return true;
+}
+
 // Findings every data file shares: the end marker and lines read in pieces.
 void CheckListShape(const ScannedFile& file, FileReport* report) {
   for (int line : file.splitLines) {
     report->Add(line, "line longer than " + std::to_string(kMaxLineLength) +
-                          " characters: the loader reads it in pieces, and the exchange refuses "
-                          "what it read there");
+                          " characters: the program reads it in pieces and exchanges none of "
+                          "them: shorten the line");
   }
   if (file.crOnlyLine > 0) {
     report->Add(file.crOnlyLine,
-                "lines end in CR alone: the loader reads the lines after it as part of this one");
+                "lines end in CR alone: the program reads the lines after it as part of this "
+                "one; save the file with Windows (CR LF) or Unix (LF) line ends");
   }
   if (!file.endMarker) {
     report->AddAtEnd(file.lastLine, "no end marker: the list must end with a line \"|\"");
@@ -157,6 +196,7 @@ int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
     report.Add(0, "cannot be opened: no version can be chosen");
     return report.MoveTo(findings);
   }
+  if (CheckEncoding(file, &report)) return report.MoveTo(findings);
   CheckListShape(file, &report);
   if (file.records.empty()) report.Add(file.lastLine, "lists no version");
   std::map<std::string, int> seen;
@@ -185,15 +225,28 @@ int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
 void CheckOffset(const char* aspect, const std::string& column, const char* loaded, int line,
                  FileReport* report) {
   std::string what = std::string(aspect) + " offset " + Quoted(column.c_str());
-  if (column.size() > 6) {
-    report->Add(line, what + " has more than five digits: the loader leaves it empty");
+  if (column.size() > 2 && column[0] == '0' && (column[1] == 'x' || column[1] == 'X')) {
+    std::string plain = column.substr(2);
+    if (std::isxdigit(static_cast<unsigned char>(plain.back()))) plain += 'h';
+    report->Add(line, what + " begins with 0x: write " + plain + ", without 0x");
+  } else if (column.size() > 6 ||
+             (column.size() == 6 && std::isxdigit(static_cast<unsigned char>(column.back())))) {
+    report->Add(line, what +
+                          " has more than five digits: the program reads offsets of at "
+                          "most five, up to FFFFF (the first MiB of the DLL)");
   } else if (loaded[0] == '\0') {
-    report->Add(line, what + " is empty once the loader drops its last character");
+    report->Add(line, what +
+                          " is read as nothing: the program drops an offset's last "
+                          "character; write the offset followed by h, as in 2A3F0h");
   } else if (!IsOffsetText(loaded)) {
-    report->Add(line, what + " is not upper-case hexadecimal");
+    report->Add(line, what +
+                          " is not upper-case hexadecimal: write digits 0-9 and A-F, "
+                          "then h, as in 2A3F0h");
   } else if (std::isxdigit(static_cast<unsigned char>(column.back()))) {
-    report->Add(line, what + " ends in a digit, which the loader drops (it reads " +
-                          Quoted(loaded) + "): end the column with h");
+    report->Add(line, what +
+                          " ends in a digit: the program drops an offset's last "
+                          "character and would read " +
+                          Quoted(loaded) + ": write " + column + "h");
   }
 }
 
@@ -203,7 +256,14 @@ void CheckSkillLine(const DataLine& data, const SkillRecord& skill, int version,
   if (columns.size() != kSkillColumns) {
     std::string problem = "skill line has " + std::to_string(columns.size()) +
                           " columns, expected " + std::to_string(kSkillColumns);
-    if (columns.size() > kSkillColumns) problem += " (write blanks in a name as _)";
+    // A name with a blank pushes an offset into the second column's place.
+    if (columns.size() > kSkillColumns) {
+      std::string second = columns[1];
+      bool nameWhole = second.size() > 1 && second.back() == 'h' &&
+                       IsOffsetText(second.substr(0, second.size() - 1).c_str());
+      problem += nameWhole ? " (a note is one word: write its blanks as _)"
+                           : " (write blanks in a name as _)";
+    }
     report->Add(data.number, problem);
   }
   for (const Aspect& aspect : kAspects) {
@@ -240,10 +300,11 @@ void CompareTables(const ScannedFile& first, RecordList firstSkills, const Scann
     const char* exchanged = NameOf(exchangedRecords[k]);
     if (shown == nullptr || exchanged == nullptr || std::strcmp(shown, exchanged) == 0) continue;
     report->Add(second.records[k].number,
-                "skill " + std::to_string(k) + " is " + Quoted(exchanged) + " here but " +
+                "the " + Ordinal(k + 1) + " skill is " + Quoted(exchanged) + " here but " +
                     Quoted(shown) + " at " + first.path + ":" +
                     std::to_string(first.records[k].number) +
-                    ": the window shows the one, so the exchange refuses it");
+                    ": the skill boxes show the one, so the exchange refuses it; list the same "
+                    "skills in the same order in both tables");
   }
   if (first.records.size() != second.records.size()) {
     int line = second.records.empty() ? second.lastLine : second.records.back().number;
@@ -280,11 +341,23 @@ int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport
       (*lines)[version].skillLines.push_back(data.number);
     }
   }
+  // A class with no skill in either table is how the tables come: say what
+  // to do, once.
+  if (tables[0].opened && tables[1].opened && !tables[0].utf16 && !tables[1].utf16 &&
+      tables[0].records.empty() && tables[1].records.empty()) {
+    classReport->Add(classLine, "class " + Quoted(record.name) + " has no skills yet: fill " +
+                                    tables[0].path + " and " + tables[1].path +
+                                    " with your DLLs' offsets, or remove the class here");
+  }
   for (int version = 0; version < kVersionCount; ++version) {
     if (!tables[version].opened) continue;
     FileReport report(tables[version]);
+    if (CheckEncoding(tables[version], &report)) {
+      found += report.MoveTo(findings);
+      continue;
+    }
     CheckSkillTable(tables[version], record.skillLists[version], version, &report);
-    if (version > 0 && tables[0].opened) {
+    if (version > 0 && tables[0].opened && !tables[0].utf16) {
       CompareTables(tables[0], record.skillLists[0], tables[version], record.skillLists[version],
                     &report);
     }
@@ -301,6 +374,7 @@ int CheckClasses(RecordList classes, std::vector<std::string>* findings, TableLi
                                : "cannot be opened: the program cannot start");
     return report.MoveTo(findings);
   }
+  if (CheckEncoding(file, &report)) return report.MoveTo(findings);
   CheckListShape(file, &report);
   std::map<std::string, int> seen;
   std::vector<std::string> tableFindings;

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The release packages as a player gets them: scripts/package.sh makes them,
 # then each is unpacked into a fresh folder and tried there. The zip holds
-# exactly the listed files, its text with CR LF line ends and a data template
-# without offsets; under Wine its orvanel-cli.exe tells its version, lists
-# the demo and accepts the template, both programs import only system DLLs,
-# and demo\demo.bat starts Orvanel.exe on the demo. The tarball's orvanel-cli
-# is linked statically and works on its template.
+# exactly the listed files in one folder Orvanel-<version>, its text with CR
+# LF line ends and a data template without offsets; both programs carry the
+# asInvoker manifest and import only system DLLs; under Wine its
+# orvanel-cli.exe tells its version, lists the demo, says the template needs
+# offsets and runs the readme's demo command, and demo\demo.bat starts
+# Orvanel.exe on the demo. The tarball's orvanel-cli is linked statically,
+# says its template needs offsets and runs the readme's demo command.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 export BUILD_ROOT="${BUILD_ROOT:-build}"
@@ -48,14 +50,16 @@ same "build/package holds" "$(printf '%s\n' "$zip" SHA256SUMS "$tarball" | sorte
 
 rm -rf "$unpacked"
 mkdir -p "$unpacked/win32" "$unpacked/linux"
-win="$unpacked/win32"
-(cd "$win" && cmake -E tar xf "$root/$out/$zip")
+top="Orvanel-$version"
+win="$unpacked/win32/$top"
+(cd "$unpacked/win32" && cmake -E tar xf "$root/$out/$zip")
 same "the zip holds" "$({
-  printf '%s\n' Orvanel.exe orvanel-cli.exe README.txt LICENSE.txt demo demo/demo.bat demo/game \
-    demo/game/d2game.dll demo/game/d2client.dll
-  tables data
-  tables demo/data
-} | sorted)" "$(contents "$win")"
+  echo "$top"
+  printf "$top/%s\n" Orvanel.exe orvanel-cli.exe README.txt LICENSE.txt demo demo/demo.bat \
+    demo/game demo/game/d2game.dll demo/game/d2client.dll
+  tables "$top/data"
+  tables "$top/demo/data"
+} | sorted)" "$(contents "$unpacked/win32")"
 lf=$(cd "$win" && grep -lv $'\r$' README.txt LICENSE.txt demo/demo.bat data/*.txt demo/data/*.txt ||
   true)
 [ -z "$lf" ] || fail "lines without CR LF in: $lf"
@@ -69,13 +73,18 @@ for exe in Orvanel orvanel-cli; do
   grep -qF "FILEVERSION ${version//./, }, 0" <<<"$resources" || fail "$exe.exe: FILEVERSION"
   grep -qF "VALUE \"ProductVersion\", \"$version\"" <<<"$resources" || fail "$exe.exe: ProductVersion"
 done
-grep -qaF "name=\"Orvanel\" version=\"$version.0\"" "$win/Orvanel.exe" || fail "the manifest's version"
+for exe in Orvanel orvanel-cli; do
+  grep -qaF "name=\"$exe\" version=\"$version.0\"" "$win/$exe.exe" || fail "$exe.exe: the manifest"
+  grep -qaF 'level="asInvoker"' "$win/$exe.exe" || fail "$exe.exe: the manifest's asInvoker"
+done
 
 tar -xzf "$out/$tarball" -C "$unpacked/linux"
 linux="$unpacked/linux/${tarball%.tar.gz}"
 same "the tarball holds" "$({
   printf '%s\n' "${tarball%.tar.gz}" "${tarball%.tar.gz}/"{orvanel-cli,README.txt,LICENSE.txt}
+  printf "${tarball%.tar.gz}/%s\n" demo demo/game demo/game/d2game.dll demo/game/d2client.dll
   tables "${tarball%.tar.gz}/data"
+  tables "${tarball%.tar.gz}/demo/data"
 } | sorted)" "$(contents "$unpacked/linux")"
 if readelf -l "$linux/orvanel-cli" | grep -q 'program interpreter'; then
   fail "the tarball's orvanel-cli is linked dynamically"
@@ -84,12 +93,35 @@ cmp -s "$linux/README.txt" <(tr -d '\r' <"$win/README.txt") ||
   fail "the tarball's README.txt differs from the zip's"
 cmp -s "$linux/LICENSE.txt" LICENSE || fail "the tarball's LICENSE.txt differs from LICENSE"
 same "orvanel-cli --version" "orvanel-cli $version" "$("$linux/orvanel-cli" --version)"
-# The template loads as versions and classes without skills.
+# The template loads as versions and classes without skills, and says so.
 same "orvanel-cli list on the template" "$(
   printf 'Versions:\n  0  1.09b\n  1  1.09d\nClasses and skills:\n'
-  for i in "${!classes[@]}"; do echo "  $i  ${classes[$i]}"; done
+  for i in "${!classes[@]}"; do
+    echo "  $i  ${classes[$i]}"
+    echo "      no skills yet: fill data/${classes[$i]} 109b.txt with offsets (orvanel-cli check" \
+      "says what is missing)"
+  done
 )" "$(cd "$linux" && ./orvanel-cli list)"
-(cd "$linux" && ./orvanel-cli check 2>/dev/null) || fail "orvanel-cli check finds problems in the template"
+# template_check OUTPUT: check names every class of the template as empty.
+template_check() {
+  [ "$(grep -c 'has no skills yet: fill' <<<"$1")" -eq "${#classes[@]}" ] ||
+    fail "$2: check on the template said:"$'\n'"$1"
+}
+template_check "$(cd "$linux" && ./orvanel-cli check 2>&1 && echo "exit status 0")" "the tarball"
+# The readme's demo command, as a player copies it, from the unpacked folder.
+# readme_demo SYSTEM: the words of the readme's command for Windows or Linux.
+readme_demo() {
+  local line
+  line=$(tr -d '\r' <"$linux/README.txt" | grep -A2 "^$1:\$" | grep -m1 -- '--data demo')
+  read -ra demo_words <<<"$line"
+  [ "${#demo_words[@]}" -gt 0 ] || fail "README.txt gives no demo command for $1"
+}
+readme_demo Linux
+same "the readme's demo command in the tarball" "Jab <-> Fire Bolt
+   Effects
+   Graphics" "$(cd "$linux" && "${demo_words[@]}" 2>/dev/null)"
+cmp -s "$linux/demo/game/d2game.dll.bak" "$win/demo/game/d2game.dll" ||
+  fail "the tarball's demo did not start from the zip's stand-in d2game.dll"
 
 for exe in Orvanel orvanel-cli; do bash scripts/check-imports.sh "$win/$exe.exe" || fail "imports"; done
 echo "package: the zip under Wine"
@@ -108,8 +140,14 @@ wine_run() { wine "$@" </dev/null | tr -d '\r'; }
 same "orvanel-cli.exe --version" "orvanel-cli $version" "$(cd "$win" && wine_run orvanel-cli.exe --version)"
 same "orvanel-cli.exe list on the demo" "$(cat tests/cli/demo_list.expected)" \
   "$(cd "$win/demo" && wine_run ../orvanel-cli.exe list)"
-(cd "$win" && wine orvanel-cli.exe check </dev/null >/dev/null 2>&1) ||
-  fail "orvanel-cli.exe check finds problems in the template"
+template_check "$(cd "$win" && wine_run orvanel-cli.exe check 2>&1 && echo "exit status 0")" "the zip"
+readme_demo Windows
+same "the readme's demo command in the zip" "Jab <-> Fire Bolt
+   Effects
+   Graphics" "$(cd "$win" && wine_run orvanel-cli.exe "${demo_words[@]:1}" 2>/dev/null)"
+cp "$win/demo/game/d2game.dll.bak" "$win/demo/game/d2game.dll"
+cp "$win/demo/game/d2client.dll.bak" "$win/demo/game/d2client.dll"
+rm "$win/demo/game/"*.bak "$win/demo/game/orvanel.lock" "$win/demo/data/config.txt" 2>/dev/null || true
 smoke=$(cd "$win" && wine_run "$root/$windows_dir/tests/e2e/package_smoke.exe" 'demo\demo.bat') ||
   fail "package_smoke could not finish"
 same "demo.bat's window" "folder: $(winepath -w "$win/demo/game" | tr -d '\r')

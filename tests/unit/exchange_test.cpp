@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "io/change_lock.h"
+#include "io/file_paths.h"
 #include "io/save_steps.h"
 #include "io/virtual_store.h"
 #include "patch/restore.h"
@@ -35,8 +36,11 @@ namespace {
 
 constexpr size_t kDllSize = 0x1000;
 const char kErrors[] = "There were errors in your request\n";
-const char kGameMissing[] =
-    "game\\d2game.dll was not found: check the game folder (File > Set .dll Location)\n";
+// The user reads paths with one kind of separator, the platform's.
+const std::string kGame = ShownPath("game\\d2game.dll");
+const std::string kBroken = ShownPath("data\\Broken 109b.txt");
+const std::string kGameMissing =
+    kGame + " was not found: check the game folder (File > Set .dll Location)\n";
 const char kCorrect[] = "correct the table (orvanel-cli check lists them all)\n";
 const char kHeldBack[] =
     "held back so that the skills are not left half exchanged: correct the entry named on "
@@ -252,23 +256,19 @@ TEST_F(ExchangeTest, ASelectionWithoutARecordTouchesNoFile) {
 // exchange before anything is written: a half-done exchange would leave the
 // skills mixed. The text says error.
 TEST_F(ExchangeTest, ABadOffsetRefusesTheWholeExchange) {
-  EXPECT_EQ(
-      Run(Select(0, 2, 0, 0, 0, true, true, false), 0),
-      std::string(kErrors) +
-          "   Effects: not exchanged: data\\Broken 109b.txt: Effects offset \"\" of No Effects "
-          "is missing or not upper-case hexadecimal: " +
-          kCorrect);  // the Graphics line does not fit the 256 bytes: left out whole
+  EXPECT_EQ(Run(Select(0, 2, 0, 0, 0, true, true, false), 0),
+            std::string(kErrors) + "   Effects: not exchanged: " + kBroken +
+                ": Effects offset \"\" of No Effects is missing or not upper-case hexadecimal: " +
+                kCorrect);  // the Graphics line does not fit the 256 bytes: left out whole
   EXPECT_TRUE(steps_.replaced.empty());
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
 
   steps_.replaced.clear();
-  EXPECT_EQ(
-      Run(Select(0, 1, 0, 2, 1, true, false, false), 0),
-      std::string(kErrors) +
-          "   Effects: not exchanged: data\\Broken 109b.txt: Effects offset \"FFF\" of Past The "
-          "End lies outside game\\d2game.dll (4096 bytes): " +
-          kCorrect);
+  EXPECT_EQ(Run(Select(0, 1, 0, 2, 1, true, false, false), 0),
+            std::string(kErrors) + "   Effects: not exchanged: " + kBroken +
+                ": Effects offset \"FFF\" of Past The End lies outside " + kGame +
+                " (4096 bytes): " + kCorrect);
   EXPECT_FALSE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
 }
@@ -300,10 +300,9 @@ TEST_F(ExchangeTest, ASkillThatCannotBeTrustedRefusesTheWholeExchange) {
 
 TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
   steps_.refuse = "game\\d2client.dll";
-  EXPECT_EQ(
-      Run(Select(0, 0, 0, 1, 0, false, true, false), 0),
-      std::string(kErrors) +
-          "   Graphics: not exchanged: game\\d2client.dll could not be replaced: try again\n");
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, false, true, false), 0),
+            std::string(kErrors) + "   Graphics: not exchanged: " +
+                ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
   EXPECT_TRUE(Client() == clientBytes_);
 
   // d2game.dll saved, then d2client.dll refused: d2game.dll is put back.
@@ -312,7 +311,8 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
       std::string(kErrors) +
           "   Effects: not exchanged: not written or undone, so that the skills are not left "
           "half exchanged: see the other DLL's line\n"
-          "   Graphics: not exchanged: game\\d2client.dll could not be replaced: try again\n");
+          "   Graphics: not exchanged: " +
+          ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
   EXPECT_TRUE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
@@ -356,22 +356,21 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
     int code;
     const char* file;  // removed ("-") or made a foreign backup ("bak")
     int32_t firstClass, firstSkill;
-    const char* effects;  // the start of the Effects reason
+    std::string effects;  // the start of the Effects reason
     bool graphicsDone;
   };
   const Case cases[] = {
       {FaultySteps::kReplace, kInUseCode, "", 0, 0,
-       "game\\d2game.dll is in use by another program: close the game and try again", false},
-      {FaultySteps::kOpen, kDeniedCode, "", 0, 0, "access to game\\~ov", false},
-      {FaultySteps::kWrite, kDiskFullCode, "", 0, 0, "the disk is full, so game\\d2game.dll",
-       false},
-      {FaultySteps::kNone, 0, "-", 0, 0, "game\\d2game.dll was not found: check the game folder",
-       true},
+       kGame + " is in use by another program: close the game and try again", false},
+      {FaultySteps::kOpen, kDeniedCode, "", 0, 0, "access to " + ShownPath("game\\~ov"), false},
+      {FaultySteps::kWrite, kDiskFullCode, "", 0, 0, "the disk is full, so " + kGame, false},
+      {FaultySteps::kNone, 0, "-", 0, 0, kGame + " was not found: check the game folder", true},
       {FaultySteps::kNone, 0, "bak", 0, 0,
-       "the backup game\\d2game.dll.bak has 5 bytes, the DLL 4096, so it cannot be the original: "
-       "if the DLL is untouched",
+       "the backup " + kGame +
+           ".bak has 5 bytes, the DLL 4096, so it cannot be the original: if the DLL is "
+           "untouched",
        true},
-      {FaultySteps::kNone, 0, "", 2, 1, "data\\Broken 109b.txt: Effects offset \"FFF\"", false},
+      {FaultySteps::kNone, 0, "", 2, 1, kBroken + ": Effects offset \"FFF\"", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.effects);
@@ -446,8 +445,9 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
   nowhere.UseFolder("nowhere");
   lines.clear();
   EXPECT_EQ(DescribeChanges(nowhere, nullptr, classes_, 0, &lines), 0);
-  EXPECT_EQ(lines, std::vector<std::string>{"nowhere\\d2game.dll was not found: check the game "
-                                            "folder (File > Set .dll Location)"});
+  EXPECT_EQ(lines, std::vector<std::string>{ShownPath("nowhere\\d2game.dll") +
+                                            " was not found: check the game folder (File > Set "
+                                            ".dll Location)"});
 }
 
 // A dry run is the exchange with nothing written: it refuses what the

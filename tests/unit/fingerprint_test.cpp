@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "io/file_paths.h"
 #include "patch/exchange.h"
 #include "patch/journal.h"
 #include "patch/restore.h"
@@ -146,8 +147,8 @@ TEST_F(FingerprintTest, AModdedBackupBesideAnUntouchedDllIsBlamed) {
   ExchangeOutcome outcome = RunExchange(patcher_, versionList, classList, selection);
   ASSERT_EQ(outcome.aspects.size(), 1u);
   EXPECT_EQ(UserReason(outcome.aspects[0].error)
-                .find("the backup game\\d2game.dll.bak differs from the DLL, which is the "
-                      "untouched 1.09b file"),
+                .find("the backup " + ShownPath("game\\d2game.dll.bak") +
+                      " differs from the DLL, which is the untouched 1.09b file"),
             0u);
   EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
   FileFingerprint found[2];
@@ -178,6 +179,17 @@ TEST_F(FingerprintTest, OneMatchingVersionIsDetectedAndABackupOfNoneIsNotRestore
   EXPECT_EQ(DetectVersion(versionList, found), 1);
   Declare("again", CrcOf(game_), CrcOf(client_));
   EXPECT_EQ(DetectVersion(versionList, found), -1);
+  // check tells which versions the DLLs are, or what they are when none.
+  EXPECT_EQ(DllVersionNote(versionList, found),
+            "the DLLs match the fingerprints of version: 1.09d, again");
+  found[kGameDll].crc ^= 1;
+  found[kClientDll].read = false;
+  EXPECT_EQ(DllVersionNote(versionList, found),
+            "the DLLs match the fingerprints of no version (found d2game.dll=" +
+                FingerprintText(5000, CrcOf(game_) ^ 1) +
+                ", d2client.dll cannot be read): swap refuses every version that declares "
+                "fingerprints");
+  EXPECT_EQ(DllVersionNote(nullptr, found), "");
 
   // A changed DLL whose backup is the file of no declared version.
   const std::string changed = DllBytes(7000, 4);

@@ -10,6 +10,7 @@
 
 #include "patch/dll_patcher.h"
 #include "tables/data_files.h"
+#include "tables/overlap_check.h"
 #include "tables/table_check.h"
 #include "tests/unit/test_support.h"
 
@@ -25,13 +26,14 @@ class RangeCheckTest : public InTempDir {
     WriteFileBytes("data/classes.txt", "Amazon\n|\n");
     ASSERT_EQ(patcher_.UseFolder("game"), 1);
   }
-  Strings Check() {
+  Strings Check(bool overlaps = false) {
     EXPECT_EQ(LoadClasses(), 1);
     Strings findings;
     TableLines lines;
     CheckTables(nullptr, classList, &findings, &lines);
     findings.clear();  // only the ranges are looked at here
-    int count = CheckRanges(classList, lines, patcher_, &findings);
+    int count = overlaps ? CheckOverlaps(classList, lines, &findings)
+                         : CheckRanges(classList, lines, patcher_, &findings);
     FreeDataTables();
     EXPECT_EQ(count, static_cast<int>(findings.size()));
     return findings;
@@ -68,6 +70,30 @@ TEST_F(RangeCheckTest, AMissingDllIsFoundAndItsRangesAreLeftAlone) {
   WriteFileBytes("data/Amazon 109b.txt", "Skill\t0h\tx\t10000h\tx\t10000h\tx\n|\n");
   EXPECT_EQ(Check(),
             (Strings{"game/d2client.dll:0: cannot be opened: its ranges were not checked"}));
+}
+
+// Two swaps of skills whose ranges overlap would scramble both; ranges that
+// only touch, the same offsets in the other version or the other DLL, and a
+// skill's own graphics and descriptions are fine.
+TEST_F(RangeCheckTest, OverlappingRangesOfTwoSkillsAreFoundWithBothLines) {
+  WriteFileBytes("data/classes.txt", "Amazon\nSorceress\n|\n");
+  WriteFileBytes("data/Amazon 109b.txt",
+                 "Jab\t1A2B0h\tx\t30000h\tx\t30014h\tx\n"
+                 "Touch\t1A2BCh\tx\t30024h\tx\t30000h\tx\n|\n");
+  WriteFileBytes("data/Amazon 109d.txt", "Jab\t1A2B4h\tx\t0h\tx\t14h\tx\n|\n");
+  WriteFileBytes("data/Sorceress 109b.txt", "Bolt\t1A2B4h\tx\t40000h\tx\t40014h\tx\n|\n");
+  EXPECT_EQ(Check(true),
+            (Strings{
+                "data/Sorceress 109b.txt:1: Effects range 1A2B4..1A2BF of \"Bolt\" overlaps "
+                "Effects range 1A2B0..1A2BB of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
+                "one would change the other; correct the offset that is wrong",
+                "data/Amazon 109b.txt:2: Effects range 1A2BC..1A2C7 of \"Touch\" overlaps "
+                "Effects range 1A2B4..1A2BF of \"Bolt\" at data/Sorceress 109b.txt:1: exchanging "
+                "one would change the other; correct the offset that is wrong",
+                "data/Amazon 109b.txt:2: Descriptions range 30000..3000F of \"Touch\" overlaps "
+                "Graphics range 30000..30013 of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
+                "one would change the other; correct the offset that is wrong",
+            }));
 }
 
 }  // namespace

@@ -96,29 +96,40 @@ TEST_F(TableCheckTest, EveryFaultOfASkillLineIsFoundOnItsLine) {
                  "Fire_Arrow\t21a0h\tfx\t2100000h\tgfx\th\tdesc\n"    // 4: three offsets
                  "Inner_Sight\t21C0\tfx\t31C0h\tgfx\t41C0h\tdesc\n"   // 5: no closing h
                  "\n"
-                 "Jab\t2200h\tfx\t3200h\tgfx\t4200h\tdesc\n"  // 7: repeated
+                 "Jab\t2200h\tfx\t3200h\tgfx\t4200h\tdesc\n"        // 7: repeated
+                 "Fend\t0x3D020h\tfx\t3300h\tgfx\t4300h\tdesc\n"    // 8: C notation
+                 "Strafe\t2280h\tfx\t3280h\tgfx\t4280h\tmy desc\n"  // 9: blank in a note
                  "|\n");
   EXPECT_EQ(Check(),
             (Strings{
                 "data/Amazon 109b.txt:2: skill line has 5 columns, expected 7",
                 "data/Amazon 109b.txt:3: skill line has 8 columns, expected 7 (write blanks in a "
                 "name as _)",
-                "data/Amazon 109b.txt:3: effects offset \"Arrow\" is not upper-case hexadecimal",
-                "data/Amazon 109b.txt:3: graphics offset \"fx\" is not upper-case hexadecimal",
+                "data/Amazon 109b.txt:3: effects offset \"Arrow\" is not upper-case hexadecimal: "
+                "write digits 0-9 and A-F, then h, as in 2A3F0h",
+                "data/Amazon 109b.txt:3: graphics offset \"fx\" is not upper-case hexadecimal: "
+                "write digits 0-9 and A-F, then h, as in 2A3F0h",
                 "data/Amazon 109b.txt:3: descriptions offset \"gfx\" is not upper-case "
-                "hexadecimal",
-                "data/Amazon 109b.txt:4: effects offset \"21a0h\" is not upper-case hexadecimal",
+                "hexadecimal: write digits 0-9 and A-F, then h, as in 2A3F0h",
+                "data/Amazon 109b.txt:4: effects offset \"21a0h\" is not upper-case hexadecimal: "
+                "write digits 0-9 and A-F, then h, as in 2A3F0h",
                 "data/Amazon 109b.txt:4: graphics offset \"2100000h\" has more than five digits: "
-                "the loader leaves it empty",
-                "data/Amazon 109b.txt:4: descriptions offset \"h\" is empty once the loader drops "
-                "its last character",
-                "data/Amazon 109b.txt:5: effects offset \"21C0\" ends in a digit, which the "
-                "loader drops (it reads \"21C\"): end the column with h",
+                "the program reads offsets of at most five, up to FFFFF (the first MiB of the DLL)",
+                "data/Amazon 109b.txt:4: descriptions offset \"h\" is read as nothing: the "
+                "program drops an offset's last character; write the offset followed by h, as "
+                "in 2A3F0h",
+                "data/Amazon 109b.txt:5: effects offset \"21C0\" ends in a digit: the program "
+                "drops an offset's last character and would read \"21C\": write 21C0h",
                 "data/Amazon 109b.txt:7: skill \"Jab\" is listed twice, first at line 2",
+                "data/Amazon 109b.txt:8: effects offset \"0x3D020h\" begins with 0x: write "
+                "3D020h, without 0x",
+                "data/Amazon 109b.txt:9: skill line has 8 columns, expected 7 (a note is one "
+                "word: write its blanks as _)",
                 // The first table's names are what the window shows.
-                "data/Amazon 109d.txt:3: skill 1 is \"Magic Arrow\" here but \"Magic\" at "
-                "data/Amazon 109b.txt:3: the window shows the one, so the exchange refuses it",
-                "data/Amazon 109d.txt:3: lists 2 skills but data/Amazon 109b.txt lists 5: both "
+                "data/Amazon 109d.txt:3: the 2nd skill is \"Magic Arrow\" here but \"Magic\" at "
+                "data/Amazon 109b.txt:3: the skill boxes show the one, so the exchange refuses "
+                "it; list the same skills in the same order in both tables",
+                "data/Amazon 109d.txt:3: lists 2 skills but data/Amazon 109b.txt lists 7: both "
                 "tables must list the same skills in the same order",
             }));
 }
@@ -132,18 +143,25 @@ TEST_F(TableCheckTest, TablesThatDisagreeOrOverflow) {
   unended.erase(unended.size() - 3);  // the end marker
   WriteFileBytes("data/Sorceress 109d.txt", unended);
   WriteFileBytes("data/Amazon 109d.txt", Table({"Magic_Arrow", "Jab", "Extra"}));
-  EXPECT_EQ(Check(),
-            (Strings{
-                "data/Amazon 109d.txt:2: skill 0 is \"Magic Arrow\" here but \"Jab\" at "
-                "data/Amazon 109b.txt:2: the window shows the one, so the exchange refuses it",
-                "data/Amazon 109d.txt:3: skill 1 is \"Jab\" here but \"Magic Arrow\" at "
-                "data/Amazon 109b.txt:3: the window shows the one, so the exchange refuses it",
-                "data/Amazon 109d.txt:4: lists 3 skills but data/Amazon 109b.txt lists 2: both "
-                "tables must list the same skills in the same order",
-                "data/Sorceress 109d.txt:258: skill 256 is \"Other\" here but \"Skill 256\" at "
-                "data/Sorceress 109b.txt:258: the window shows the one, so the exchange refuses it",
-                "data/Sorceress 109d.txt:258: no end marker: the list must end with a line \"|\"",
-            }));
+  EXPECT_EQ(
+      Check(),
+      (Strings{
+          "data/Amazon 109d.txt:2: the 1st skill is \"Magic Arrow\" here but \"Jab\" at "
+          "data/Amazon 109b.txt:2: the skill boxes show the one, so the exchange refuses it; list "
+          "the same skills in "
+          "the same order in both tables",
+          "data/Amazon 109d.txt:3: the 2nd skill is \"Jab\" here but \"Magic Arrow\" at "
+          "data/Amazon 109b.txt:3: the skill boxes show the one, so the exchange refuses it; list "
+          "the same skills in "
+          "the same order in both tables",
+          "data/Amazon 109d.txt:4: lists 3 skills but data/Amazon 109b.txt lists 2: both "
+          "tables must list the same skills in the same order",
+          "data/Sorceress 109d.txt:258: the 257th skill is \"Other\" here but \"Skill 256\" at "
+          "data/Sorceress 109b.txt:258: the skill boxes show the one, so the exchange refuses it; "
+          "list the same skills in "
+          "the same order in both tables",
+          "data/Sorceress 109d.txt:258: no end marker: the list must end with a line \"|\"",
+      }));
 }
 
 // A line longer than one read: the loader takes its rest for another skill,
@@ -158,10 +176,27 @@ TEST_F(TableCheckTest, ALineReadInPiecesIsFound) {
   Strings findings = Check();
   ASSERT_FALSE(findings.empty());
   EXPECT_EQ(findings[0],
-            "data/Amazon 109b.txt:2: line longer than 253 characters: the loader reads it in "
-            "pieces, and the exchange refuses what it read there");
+            "data/Amazon 109b.txt:2: line longer than 253 characters: the program reads it in "
+            "pieces and exchanges none of them: shorten the line");
   for (const std::string& finding : findings)
     EXPECT_EQ(finding.find(":3: line"), std::string::npos);
+}
+
+// Empty tables are how a release comes: said once per class, with the files
+// to fill. A table saved as UTF-16 is said to be that, and nothing more.
+TEST_F(TableCheckTest, EmptyClassesAndUtf16TablesSayWhatToDo) {
+  for (const char* suffix : {" 109b.txt", " 109d.txt"}) {
+    WriteFileBytes(std::string("data/Amazon") + suffix, "// to be filled\n|\n");
+  }
+  WriteFileBytes("data/Sorceress 109d.txt", std::string("\xFF\xFE/\0/\0\r\0\n\0", 8));
+  EXPECT_EQ(Check(), (Strings{
+                         "data/classes.txt:1: class \"Amazon\" has no skills yet: fill "
+                         "data/Amazon 109b.txt and data/Amazon 109d.txt with your DLLs' offsets, "
+                         "or remove the class here",
+                         "data/Sorceress 109d.txt:0: is saved as UTF-16 (\"Unicode\" in Notepad), "
+                         "which the program cannot read: save it again as ANSI or UTF-8 (Notepad: "
+                         "File > Save As, Encoding)",
+                     }));
 }
 
 // The data folder can be elsewhere; findings name the files where they are.

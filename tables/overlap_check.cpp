@@ -1,0 +1,101 @@
+#include "tables/overlap_check.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "tables/aspects.h"
+#include "tables/data_files.h"
+
+namespace {
+
+// One range the exchange would move, with the table line it is read from.
+struct TableRange {
+  const std::string* path;
+  int line;
+  const ClassRecord* classRecord;
+  const SkillRecord* skill;
+  int version;
+  int fileNumber;
+  const char* aspect;
+  uint64_t start;
+  uint64_t end;  // one past the last byte
+};
+
+// Every range of every skill, in table order. Offsets that are no offsets at
+// all are findings of their own. The lists are walked alongside the lines,
+// never searched.
+std::vector<TableRange> RangesOf(RecordList classes, const TableLines& lines) {
+  std::vector<TableRange> ranges;
+  size_t c = 0;
+  for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
+    const auto* classRecord = static_cast<const ClassRecord*>(node);
+    for (int version = 0; version < kVersionCount; ++version) {
+      const SkillTableLines& table = lines[c][version];
+      size_t k = 0;
+      for (RecordNode* skill = classRecord->skillLists[version];
+           skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
+        const auto* record = static_cast<const SkillRecord*>(skill);
+        for (const Aspect& aspect : kAspects) {
+          uint32_t start = 0;
+          // Any offset fits a file of the largest size: only its value is wanted.
+          if (!RangeInside((record->*aspect.offsets)[version], aspect.length, UINT64_MAX, &start)) {
+            continue;
+          }
+          ranges.push_back({&table.path, table.skillLines[k], classRecord, record, version,
+                            aspect.dll, aspect.name, start,
+                            static_cast<uint64_t>(start) + static_cast<uint64_t>(aspect.length)});
+        }
+      }
+    }
+  }
+  return ranges;
+}
+
+std::string Hex(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+// "Effects range 1A2B0..1A2BB of "Jab"".
+std::string Describe(const TableRange& range) {
+  return std::string(range.aspect) + " range " + Hex(range.start) + ".." + Hex(range.end - 1) +
+         " of \"" + range.skill->name + "\"";
+}
+
+// The same skill listed twice is the table check's finding already.
+bool SameSkill(const TableRange& a, const TableRange& b) {
+  return a.classRecord == b.classRecord && std::strcmp(a.skill->name, b.skill->name) == 0;
+}
+
+}  // namespace
+
+int CheckOverlaps(RecordList classes, const TableLines& lines, std::vector<std::string>* findings) {
+  std::vector<TableRange> ranges = RangesOf(classes, lines);
+  // Ranges of one DLL and version side by side, by where they start.
+  std::stable_sort(ranges.begin(), ranges.end(), [](const TableRange& a, const TableRange& b) {
+    if (a.version != b.version) return a.version < b.version;
+    if (a.fileNumber != b.fileNumber) return a.fileNumber < b.fileNumber;
+    return a.start < b.start;
+  });
+  int found = 0;
+  const TableRange* reach = nullptr;  // the range reaching furthest so far
+  for (const TableRange& range : ranges) {
+    if (reach != nullptr &&
+        (reach->version != range.version || reach->fileNumber != range.fileNumber)) {
+      reach = nullptr;
+    }
+    if (reach != nullptr && range.start < reach->end && !SameSkill(*reach, range)) {
+      findings->push_back(*range.path + ":" + std::to_string(range.line) + ": " + Describe(range) +
+                          " overlaps " + Describe(*reach) + " at " + *reach->path + ":" +
+                          std::to_string(reach->line) +
+                          ": exchanging one would change the other; correct the offset that "
+                          "is wrong");
+      ++found;
+    }
+    if (reach == nullptr || range.end > reach->end) reach = &range;
+  }
+  return found;
+}
