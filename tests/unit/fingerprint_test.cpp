@@ -36,7 +36,11 @@ TEST_F(FingerprintTokens, AreReadWhenWellFormedAndMarkedWhenNot) {
   using F = DllFingerprint;
   const TokenRow rows[] = {
       {"1.09b", F::kAbsent, F::kAbsent},
-      {"1.09b other words d2game.dll.bak=1:00000000", F::kAbsent, F::kAbsent},
+      {"1.09b other words", F::kAbsent, F::kAbsent},
+      // Typos are never words that mean nothing.
+      {"1.09b d2game.dll = 4096:0A1B2C3D", F::kMalformed, F::kAbsent},
+      {"1.09b d2game.dll:4096:0A1B2C3D D2CLIENT=1:00000000", F::kMalformed, F::kMalformed},
+      {"1.09b d2game.dll.=4096:0A1B2C3D d2game.dll.bak=1:00000000", F::kMalformed, F::kAbsent},
       {"1.09b d2game.dll=4096:0a1b2c3d D2Client.DLL=8192:FFFFFFFF", F::kDeclared, F::kDeclared},
       {"1.09b d2game.dll=4096:0A1B2C3", F::kMalformed, F::kAbsent},
       {"1.09b d2game.dll=:0A1B2C3D", F::kMalformed, F::kAbsent},
