@@ -85,7 +85,7 @@ void CreateVersionRow() {
   FillComboFromList(VersionCombo, versionList);
   // The version the DLLs' fingerprints name, when exactly one does.
   FileFingerprint found[2];
-  UntouchedFingerprints(dllPatcher, classList, found);
+  UntouchedFingerprints(dllPatcher, versionList, classList, found);
   int32_t detected = DetectVersion(versionList, found);
   SendMessageA(VersionCombo, CB_SETCURSEL, detected > 0 ? detected : 0, 0);
 }

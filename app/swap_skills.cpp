@@ -39,6 +39,6 @@ void DllPatcher::SwapSkills() {
   SkillSelection selection = ReadSelection();
   // The text grows with the reasons it gives; it is never cut.
   std::string result;
-  ExchangeSkills(*this, classList, selection, &result);
+  ExchangeSkills(*this, versionList, classList, selection, &result);
   MessageBoxA(MainWindow, result.c_str(), "Swapped!", MB_OK | MB_ICONINFORMATION);
 }

@@ -97,7 +97,8 @@ void OnShowChanges() {
   if (!FolderIsSet()) return;
   LRESULT version = SendMessageA(VersionCombo, CB_GETCURSEL, 0, 0);
   std::vector<std::string> lines;
-  DescribeChanges(dllPatcher, classList, version < 0 ? 0 : static_cast<int32_t>(version), &lines);
+  DescribeChanges(dllPatcher, versionList, classList,
+                  version < 0 ? 0 : static_cast<int32_t>(version), &lines);
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   MessageBoxA(MainWindow, text.c_str(), "Changes", MB_OK | MB_ICONINFORMATION);
@@ -111,7 +112,7 @@ void OnRestore() {
                   "Restore Original DLLs", MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return;
   }
-  RestoreReport report = RestoreBoth(dllPatcher, classList);
+  RestoreReport report = RestoreBoth(dllPatcher, versionList, classList);
   std::string text = report.text + report.undone;
   if (report.restored == 0 && report.failed == 0) text += "Nothing to restore.\n";
   MessageBoxA(MainWindow, text.c_str(), "Restore Original DLLs",

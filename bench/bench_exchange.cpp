@@ -89,7 +89,7 @@ bool Prepare(const char* dataFolder, const char* dllFolder, SkillSelection* sele
 bool Exchange(const SkillSelection& selection, double* milliseconds) {
   char result[kResultSize];
   Clock::time_point start = Clock::now();
-  int done = ExchangeSkills(Patcher(), classList, selection, result);
+  int done = ExchangeSkills(Patcher(), versionList, classList, selection, result);
   *milliseconds = Milliseconds(Clock::now() - start);
   if (!done) std::fprintf(stderr, "bench_exchange: the exchange failed: %s", result);
   return done;

@@ -22,7 +22,7 @@ int RunCheck(const DllPatcher& patcher) {
   if (folderSet) {
     CheckRanges(classList, lines, patcher, &findings);
     FileFingerprint found[2];
-    UntouchedFingerprints(patcher, classList, found);
+    UntouchedFingerprints(patcher, versionList, classList, found);
     CheckFingerprints(versionList, found, &findings, &matched);
     for (int fileNumber : {kGameDll, kClientDll}) {
       std::string copy = ShadowCopyOf(patcher.dllPaths[fileNumber]);

@@ -9,7 +9,7 @@
 
 int RunList(const DllPatcher& patcher) {
   FileFingerprint found[2];
-  UntouchedFingerprints(patcher, classList, found);
+  UntouchedFingerprints(patcher, versionList, classList, found);
   int32_t detected = DetectVersion(versionList, found);
   std::printf("Versions:\n");
   for (RecordNode* version = versionList; version != nullptr; version = version->next) {

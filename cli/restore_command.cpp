@@ -7,7 +7,7 @@
 
 int RunRestore(DllPatcher& patcher) {
   if (!FolderIsSet(patcher)) return kExitFailed;
-  RestoreReport report = RestoreBoth(patcher, classList);
+  RestoreReport report = RestoreBoth(patcher, versionList, classList);
   std::fputs(report.undone.c_str(), stderr);
   std::fputs(report.text.c_str(), stdout);
   if (report.restored == 0 && report.failed == 0) {

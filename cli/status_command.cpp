@@ -21,7 +21,7 @@ int RunStatus(const DllPatcher& patcher, const std::string& versionText) {
   } else {
     // The version whose fingerprints the DLLs match, else the first.
     FileFingerprint found[2];
-    UntouchedFingerprints(patcher, classList, found);
+    UntouchedFingerprints(patcher, versionList, classList, found);
     int32_t detected = DetectVersion(versionList, found);
     version = detected >= 0 ? detected : 0;
     RecordNode* shown = AtPosition(versionList, version);
@@ -31,7 +31,7 @@ int RunStatus(const DllPatcher& patcher, const std::string& versionText) {
   }
   if (!FolderIsSet(patcher)) return kExitFailed;
   std::vector<std::string> lines;
-  int read = DescribeChanges(patcher, classList, version, &lines);
+  int read = DescribeChanges(patcher, versionList, classList, version, &lines);
   for (const std::string& line : lines) std::printf("%s\n", line.c_str());
   return read ? kExitSuccess : kExitFailed;
 }

@@ -46,10 +46,9 @@ bool WriteAll(SaveSteps& steps, FILE* file, const uint8_t* bytes, size_t size) {
 }
 
 bool ReadsBackAs(const char* path, const uint8_t* bytes, size_t size) {
-  std::unique_ptr<uint8_t[]> copy;
-  int32_t copySize = 0;
-  return ReadWholeFile(path, &copy, &copySize) && static_cast<size_t>(copySize) == size &&
-         std::memcmp(copy.get(), bytes, size) == 0;
+  ByteBuffer copy;
+  return ReadWholeFile(path, &copy) && static_cast<size_t>(copy.size) == size &&
+         std::memcmp(copy.data.get(), bytes, size) == 0;
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "io/file_paths.h"
 
-bool ReadWholeStream(FILE* file, std::unique_ptr<uint8_t[]>* bytes, int32_t* size) {
+bool ReadWholeStream(FILE* file, ByteBuffer* bytes) {
   long length = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
   if (length < 0 || length > INT32_MAX || std::fseek(file, 0, SEEK_SET) != 0) return false;
@@ -14,15 +14,15 @@ bool ReadWholeStream(FILE* file, std::unique_ptr<uint8_t[]>* bytes, int32_t* siz
       std::fgetc(file) != EOF || std::ferror(file) != 0) {
     return false;
   }
-  *bytes = std::move(read);
-  *size = static_cast<int32_t>(length);
+  bytes->data = std::move(read);
+  bytes->size = static_cast<int32_t>(length);
   return true;
 }
 
-bool ReadWholeFile(const char* windowsPath, std::unique_ptr<uint8_t[]>* bytes, int32_t* size) {
+bool ReadWholeFile(const char* windowsPath, ByteBuffer* bytes) {
   FILE* file = OpenFile(windowsPath, "rb");
   if (file == nullptr) return false;
-  bool read = ReadWholeStream(file, bytes, size);
+  bool read = ReadWholeStream(file, bytes);
   std::fclose(file);
   return read;
 }

@@ -5,29 +5,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "io/file_paths.h"
-#include "io/whole_file.h"
 #include "patch/logger.h"
 
 namespace {
-
-struct FileBytes {
-  std::unique_ptr<uint8_t[]> data;
-  int32_t size = 0;
-};
-
-bool ReadFileBytes(const char* windowsPath, FileBytes* bytes) {
-  return ReadWholeFile(windowsPath, &bytes->data, &bytes->size);
-}
-
-// Reads of a backup being compared go through a buffer of this size, so a
-// compare costs no second image of the DLL.
-constexpr size_t kCompareChunk = 64 * 1024;
 
 // The changeable ranges as sorted, disjoint [start, end) intervals.
 std::vector<std::pair<size_t, size_t>> Merged(const ByteRanges& ranges) {
@@ -48,29 +33,21 @@ std::vector<std::pair<size_t, size_t>> Merged(const ByteRanges& ranges) {
   return merged;
 }
 
-// The first offset outside every range where file's next size bytes differ
-// from dll: size if none, -1 when the file ends early or cannot be read.
-int64_t FirstDifferenceOutside(FILE* file, const uint8_t* dll, size_t size,
-                               const ByteRanges& ranges) {
+// The first offset outside every range where a and b differ; size if none.
+size_t FirstDifferenceOutside(const uint8_t* a, const uint8_t* b, size_t size,
+                              const ByteRanges& ranges) {
+  size_t at = 0;
   std::vector<std::pair<size_t, size_t>> skip = Merged(ranges);
-  std::vector<uint8_t> chunk(kCompareChunk);
-  size_t next = 0;  // the first interval that may still lie ahead
-  for (size_t start = 0; start < size;) {
-    size_t end = std::min(size, start + kCompareChunk);
-    if (std::fread(chunk.data(), 1, end - start, file) != end - start) return -1;
-    for (size_t at = start; at < end;) {
-      while (next < skip.size() && skip[next].second <= at) ++next;
-      size_t gapEnd = next < skip.size() ? std::min(end, std::max(at, skip[next].first)) : end;
-      if (std::memcmp(chunk.data() + (at - start), dll + at, gapEnd - at) != 0) {
-        for (; chunk[at - start] == dll[at]; ++at) {
-        }
-        return static_cast<int64_t>(at);
-      }
-      at = next < skip.size() && gapEnd < end ? std::min(end, skip[next].second) : end;
+  skip.emplace_back(size, size);
+  for (const auto& interval : skip) {
+    size_t gapEnd = std::min(size, interval.first);
+    if (at < gapEnd && std::memcmp(a + at, b + at, gapEnd - at) != 0) {
+      while (a[at] == b[at]) ++at;
+      return at;
     }
-    start = end;
+    at = std::max(at, std::min(size, interval.second));
   }
-  return static_cast<int64_t>(size);
+  return size;
 }
 
 const char* SaveProblem(SaveFailure failure) {
@@ -95,65 +72,78 @@ std::string BackupPath(const char* dllPath) {
   return std::string(dllPath) + ".bak";
 }
 
-std::string BackupMismatch(const std::string& backupPath, const uint8_t* dll, size_t size,
-                           const ByteRanges& changeable) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  fs::file_status status = fs::symlink_status(NativePath(backupPath.c_str()), error);
-  if (fs::is_symlink(status)) return "is a symbolic link, not a copy";
-  if (error || !fs::is_regular_file(status)) return "is not a file";
-  FILE* file = OpenFile(backupPath.c_str(), "rb");
-  long length = -1;
-  if (file != nullptr && std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-  bool readable = length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-  int64_t at = -1;
-  if (readable && dll != nullptr && static_cast<size_t>(length) == size) {
-    at = FirstDifferenceOutside(file, dll, size, changeable);
+FileError DllAndBackup::BackupError() const {
+  if (!backupThere || backupMismatch.empty()) return FileError();
+  return {Problem::kBackup, 0, BackupPath(path.c_str()), backupMismatch};
+}
+
+std::string ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
+                            const ByteRanges& changeable) {
+  if (size != dllSize) {
+    return "has " + std::to_string(size) + " bytes, the DLL " + std::to_string(dllSize);
   }
-  if (file != nullptr) std::fclose(file);
-  if (!readable || (at < 0 && dll != nullptr && static_cast<size_t>(length) == size)) {
-    return "cannot be read";
-  }
-  if (dll == nullptr) return "";
-  if (static_cast<size_t>(length) != size) {
-    return "has " + std::to_string(length) + " bytes, the DLL " + std::to_string(size);
-  }
-  if (at == static_cast<int64_t>(size)) return "";
+  size_t at = FirstDifferenceOutside(backup, dll, size, changeable);
+  if (at == size) return "";
   char offset[24];
   std::snprintf(offset, sizeof offset, "%llX", static_cast<unsigned long long>(at));
   return std::string("differs from the DLL at offset ") + offset +
          ", outside every range the tables name";
 }
 
-int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable,
-                 const uint8_t* changed, size_t changedSize, FileError* why) {
+void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable) {
+  namespace fs = std::filesystem;
+  std::string backup = BackupPath(files->path.c_str());
+  std::error_code error;
+  fs::file_status status = fs::symlink_status(NativePath(backup.c_str()), error);
+  files->backupThere = status.type() != fs::file_type::not_found;
+  if (!files->backupThere) return;
+  if (fs::is_symlink(status)) {
+    files->backupMismatch = "is a symbolic link, not a copy";
+  } else if (error || !fs::is_regular_file(status)) {
+    files->backupMismatch = "is not a file";
+  } else if (!ReadWholeFile(backup.c_str(), &files->backup)) {
+    files->backupMismatch = "cannot be read";
+  } else if (files->DllRead()) {
+    files->backupMismatch =
+        ContentMismatch(files->backup.data.get(), static_cast<size_t>(files->backup.size),
+                        files->dll.data.get(), static_cast<size_t>(files->dll.size), changeable);
+  }
+}
+
+DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable) {
+  DllAndBackup files;
+  files.path = path;
+  SetSystemError(0);
+  if (path[0] == '\0') {
+    files.dllError = {Problem::kNotFound, 0, "the game folder", ""};
+  } else if (!ReadWholeFile(path, &files.dll)) {
+    files.dllError = SystemFileError(path, "could not be read");
+  }
+  if (path[0] != '\0') ReadBackupOf(&files, changeable);
+  return files;
+}
+
+int EnsureBackup(SaveSteps& steps, const DllAndBackup& files, FileError* why) {
   FileError ignored;
   if (why == nullptr) why = &ignored;
+  const char* dllPath = files.path.c_str();
   std::string backup = BackupPath(dllPath);
-  std::error_code error;
-  bool present = std::filesystem::symlink_status(NativePath(backup.c_str()), error).type() !=
-                 std::filesystem::file_type::not_found;
-  if (present) {
-    // What is about to be written equals the DLL outside the changeable
-    // ranges, so it stands in for the DLL: no second read of the file.
-    std::string mismatch = BackupMismatch(backup, changed, changedSize, changeable);
-    if (mismatch.empty()) return 1;  // the first backup is the one worth keeping
-    *why = {Problem::kBackup, 0, backup, mismatch};
+  if (files.backupThere) {
+    if (files.BackupUsable()) return 1;  // the first backup is the one worth keeping
+    *why = files.BackupError();
     logger.Print(
         "* The backup %s %s, so it cannot be the original of %s; %s left unchanged. If %s is "
         "the untouched file (after a game update), move the backup aside and try again",
-        backup.c_str(), mismatch.c_str(), dllPath, dllPath, dllPath);
+        backup.c_str(), files.backupMismatch.c_str(), dllPath, dllPath, dllPath);
     return 0;
   }
-  FileBytes original;
-  SetSystemError(0);
-  if (!ReadFileBytes(dllPath, &original)) {
-    *why = SystemFileError(dllPath, "could not be read to back it up");
+  if (!files.DllRead()) {
+    *why = files.dllError;
     logger.Print("* Couldn't read file %s to back it up; it is left unchanged%s", dllPath,
                  LogReason(*why).c_str());
     return 0;
   }
-  SaveFailure failure = SaveBytes(steps, original.data.get(), static_cast<size_t>(original.size),
+  SaveFailure failure = SaveBytes(steps, files.dll.data.get(), static_cast<size_t>(files.dll.size),
                                   backup.c_str(), true, why);
   if (failure != SaveFailure::kNone) {
     logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(failure),

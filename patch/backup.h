@@ -2,45 +2,56 @@
 // the untouched file is copied to "<dll>.bak" beside it (d2game.dll.bak,
 // d2client.dll.bak), checked by reading it back, and never overwritten after.
 // An existing backup is trusted only when it can be this DLL's original.
-// Failures are logged and returned as 0; a failed backup leaves no .bak.
+// A DLL and its backup are read once per operation into a DllAndBackup that
+// every check and the save share.
 #ifndef ORVANEL_PATCH_BACKUP_H_
 #define ORVANEL_PATCH_BACKUP_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
+#include "io/file_error.h"
 #include "io/save_steps.h"
-
-// The bytes [start, start + length) of a DLL.
-struct ByteRange {
-  uint32_t start;
-  uint32_t length;
-};
-// The ranges of one DLL that the tables name: the only bytes in which the
-// DLL may differ from its original.
-using ByteRanges = std::vector<ByteRange>;
+#include "io/whole_file.h"
+#include "patch/exchange_plan.h"
 
 // dllPath + ".bak".
 std::string BackupPath(const char* dllPath);
 
-// Why the file at backupPath cannot be the original of a DLL whose bytes are
-// dll (size bytes): "" when it can be, that is when it is a regular file, not
-// a link, of the same size, equal to the DLL outside every changeable range.
-// dll may be null when the DLL is missing: then only the file itself counts.
-std::string BackupMismatch(const std::string& backupPath, const uint8_t* dll, size_t size,
-                           const ByteRanges& changeable);
+// A DLL and its backup as one operation read them, each at most once.
+struct DllAndBackup {
+  std::string path;          // the DLL's Windows path
+  ByteBuffer dll;            // its bytes as read, before any change in memory
+  FileError dllError;        // why it was not read; kNone when it was
+  bool backupThere = false;  // something stands at path + ".bak", a link included
+  ByteBuffer backup;
+  // Why the backup cannot be the original; "" when it can, or is not there.
+  std::string backupMismatch;
 
-// Returns 1 when dllPath's backup is there (made now, or earlier and kept as
-// it is) and can be its original, 0 when the change must not go ahead: the
-// backup could not be made, or the one there is not this DLL's original.
-// changed (changedSize bytes) is what is about to be written over the DLL,
-// equal to it outside changeable; a backup there is compared with it. A new
-// backup is copied from the DLL on disk, written, flushed, read back and
-// moved into place with steps. error (when given) says why a change must not
-// go ahead.
-int EnsureBackup(SaveSteps& steps, const char* dllPath, const ByteRanges& changeable,
-                 const uint8_t* changed, size_t changedSize, FileError* error = nullptr);
+  bool DllRead() const { return dllError.problem == Problem::kNone; }
+  bool BackupUsable() const { return backupThere && backupMismatch.empty(); }
+  // The backup's refusal as an error value (kNone when it is usable or absent).
+  FileError BackupError() const;
+};
+
+// Reads the DLL at path for reading only, then its backup (ReadBackupOf).
+DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable);
+// With files->path and files->dll already set (or dllError saying why not):
+// reads the backup, if one is there, and judges whether it can be the DLL's
+// original: a regular file, not a link, of the DLL's size, equal to the DLL
+// outside changeable. With the DLL unread, only the file itself counts.
+void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable);
+
+// Why backup (size bytes) cannot be the original of dll (dllSize bytes): ""
+// when it can, that is when it equals dll outside every changeable range.
+std::string ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
+                            const ByteRanges& changeable);
+
+// Returns 1 when files' DLL has a backup that can be its original (made now
+// from files.dll, or there before and judged so), 0 when the change must not
+// go ahead; error (when given) then says why and the reason is logged. A new
+// backup is written, flushed, read back and moved into place with steps.
+int EnsureBackup(SaveSteps& steps, const DllAndBackup& files, FileError* error = nullptr);
 
 #endif  // ORVANEL_PATCH_BACKUP_H_

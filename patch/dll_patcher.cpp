@@ -11,6 +11,7 @@
 #include "patch/backup.h"
 #include "patch/dll_links.h"
 #include "patch/logger.h"
+#include "tables/aspects.h"
 #include "tables/data_files.h"
 
 namespace {
@@ -37,10 +38,9 @@ int DllPatcher::LoadFile(int fileNumber) {
     return 0;
   }
 
-  std::unique_ptr<uint8_t[]> bytes;
-  int32_t size = 0;
+  ByteBuffer bytes;
   SetSystemError(0);
-  bool read = ReadWholeStream(file, &bytes, &size);
+  bool read = ReadWholeStream(file, &bytes);
   if (!read) lastError = SystemFileError(path, "could not be read whole");
   std::fclose(file);
   if (!read) {
@@ -48,8 +48,8 @@ int DllPatcher::LoadFile(int fileNumber) {
     return 0;
   }
 
-  image = std::move(bytes);
-  imageSize = size;
+  image = std::move(bytes.data);
+  imageSize = bytes.size;
   loadedFile = fileNumber;
   return 1;
 }
@@ -82,11 +82,8 @@ int DllPatcher::SwapRanges(int32_t length, const char* offsetA, const char* offs
   bool lengthFits = length >= 1 && length <= kWindowSize;
   int refused = 0;
   for (const char* text : {offsetA, offsetB}) {
-    uint32_t start = 0;
-    if (IsOffsetText(text)) HexToNumber(&start, text);
-    bool inside = IsOffsetText(text) && lengthFits && image != nullptr &&
-                  static_cast<uint64_t>(start) + static_cast<uint64_t>(length) <=
-                      static_cast<uint64_t>(imageSize);
+    bool inside = lengthFits && image != nullptr &&
+                  RangeInside(text, length, static_cast<uint64_t>(imageSize));
     if (!inside) {
       logger.Print("* Bad offset %s in file %s", text, path);
       ++refused;
@@ -137,10 +134,13 @@ int DllPatcher::SaveFile(int fileNumber) {
   }
   // Before the first change the untouched file is kept beside it: no backup,
   // no change.
-  if (!EnsureBackup(*saveSteps, path, changeable[fileNumber], image.get(),
-                    static_cast<size_t>(imageSize), &lastError)) {
-    return 0;
+  DllAndBackup readNow;
+  const DllAndBackup* files = onDisk[fileNumber];
+  if (files == nullptr) {
+    readNow = ReadDllAndBackup(path, changeable[fileNumber]);
+    files = &readNow;
   }
+  if (!EnsureBackup(*saveSteps, *files, &lastError)) return 0;
   std::string target = SaveTarget(path);
   FileError error;
   SaveFailure failure = SaveBytes(*saveSteps, image.get(), static_cast<size_t>(imageSize),

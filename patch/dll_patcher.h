@@ -22,6 +22,7 @@ constexpr int kWindowSize = 256;
 constexpr int kTextSize = 256;
 // Longest folder whose "\d2client.dll" path still fits a 256-byte buffer.
 constexpr int kMaxFolderLength = 242;
+static_assert(kGameDll == 0 && kClientDll == 1, "file numbers index the DLL names and aspects");
 
 class DllPatcher {
  public:
@@ -76,6 +77,9 @@ class DllPatcher {
   // Per DLL, the ranges the tables name: an existing backup may differ from
   // the DLL there only. The exchange and restore fill them from the tables.
   ByteRanges changeable[2];
+  // Per DLL, the DLL and its backup as the operation under way read them, so
+  // that a save reads neither again (null: the save reads them itself).
+  const DllAndBackup* onDisk[2] = {nullptr, nullptr};
 
   // Why the last load, swap or save failed.
   FileError lastError;

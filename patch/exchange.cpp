@@ -6,8 +6,10 @@
 #include <string>
 
 #include "io/virtual_store.h"
+#include "patch/backup.h"
 #include "patch/dll_links.h"
 #include "patch/exchange_guard.h"
+#include "patch/fingerprint.h"
 #include "patch/logger.h"
 #include "patch/transaction.h"
 #include "tables/table_check.h"
@@ -19,54 +21,8 @@ const char kErrors[] = "There were errors in your request\n";
 const char kJoin[] = " <-> ";
 const char kBusy[] = "Another Orvanel is changing these files: nothing was changed.\n";
 
-// The three aspects in processing order: their name, which DLL, how many
-// bytes, which offset field of a skill, and the line the result shows.
-struct Aspect {
-  const char* name;
-  bool SkillSelection::*ticked;
-  int fileNumber;
-  int32_t length;
-  char (SkillRecord::*offsets)[kVersionCount][6];
-  const char* resultLine;
-};
-
-const Aspect kAspects[] = {
-    {"Effects", &SkillSelection::effects, kGameDll, 12, &SkillRecord::effectsOffset,
-     "   Effects\n"},
-    {"Graphics", &SkillSelection::graphics, kClientDll, 20, &SkillRecord::graphicsOffset,
-     "   Graphics\n"},
-    {"Descriptions", &SkillSelection::descriptions, kClientDll, 16,
-     &SkillRecord::descriptionsOffset, "   Descriptions\n"},
-};
-
-const SkillRecord* FindSkill(RecordList classes, int32_t classPosition, int32_t version,
-                             int32_t skillPosition) {
-  auto* record = static_cast<ClassRecord*>(AtPosition(classes, classPosition));
-  if (record == nullptr) return nullptr;
-  return static_cast<const SkillRecord*>(AtPosition(record->skillLists[version], skillPosition));
-}
-
-// A DLL's image while the exchange holds it outside the patcher.
-struct HeldImage {
-  bool tried = false;
-  bool loaded = false;
-  std::unique_ptr<uint8_t[]> bytes;
-  int32_t size = 0;
-  std::vector<uint8_t> before;  // as loaded, for the journal
-  FileError error;              // why it was not loaded
-};
-
-void Hold(DllPatcher& patcher, HeldImage* held) {
-  held->bytes = std::move(patcher.image);
-  held->size = patcher.imageSize;
-  patcher.imageSize = 0;
-  patcher.loadedFile = -1;
-}
-
-void PutBack(DllPatcher& patcher, HeldImage* held, int fileNumber) {
-  patcher.image = std::move(held->bytes);
-  patcher.imageSize = held->size;
-  patcher.loadedFile = fileNumber;
+void Log(const FileError& error) {
+  logger.Print("* %s%s", UserReason(error).c_str(), LogReason(error).c_str());
 }
 
 // Where the skill at skillPosition of a class's table for version is read:
@@ -89,74 +45,26 @@ std::string TablePlace(RecordList classes, int32_t classPosition, int32_t versio
   return place;
 }
 
-// Why the tables' entry of one side of a refused swap is wrong; "" when it
-// is not.
-std::string OffsetProblem(RecordList classes, const SkillSelection& selection, bool first,
-                          const PlannedSwap& swap, const SkillRecord* skill, int32_t imageSize,
-                          const char* dllPath) {
+// Why the tables' entry of one side of a swap cannot be used in a DLL of
+// size bytes; kNone when it can.
+FileError OffsetProblem(RecordList classes, const SkillSelection& selection, bool first,
+                        const PlannedSwap& swap, const SkillRecord* skill, int32_t size,
+                        const std::string& dllPath) {
   const char* text = first ? swap.firstOffset : swap.secondOffset;
-  uint32_t start = 0;
-  if (IsOffsetText(text)) HexToNumber(&start, text);
-  bool inside =
-      IsOffsetText(text) && static_cast<uint64_t>(start) + static_cast<uint64_t>(swap.length) <=
-                                static_cast<uint64_t>(imageSize);
-  if (inside) return "";
+  if (RangeInside(text, swap.length, static_cast<uint64_t>(size))) return FileError();
   std::string place =
       TablePlace(classes, first ? selection.firstClass : selection.secondClass, selection.version,
                  first ? selection.firstSkill : selection.secondSkill);
   std::string what = std::string(swap.aspectName) + " offset \"" + text + "\" of " + skill->name;
-  if (!IsOffsetText(text)) return place + ": " + what + " is missing or not upper-case hexadecimal";
-  return place + ": " + what + " lies outside " + dllPath + " (" + std::to_string(imageSize) +
-         " bytes)";
-}
-
-// Runs every planned swap in memory, each DLL loaded once; false when a swap
-// was refused. A DLL that cannot be opened logs once per aspect, as a load per
-// aspect would. Each aspect's failure goes into its outcome.
-bool SwapInMemory(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
-                  const ExchangePlan& plan, HeldImage held[2], AspectOutcome outcomes[3]) {
-  bool refused = false;
-  for (int i = 0; i < plan.swapCount; ++i) {
-    const PlannedSwap& swap = plan.swaps[i];
-    HeldImage& dll = held[swap.fileNumber];
-    const char* path = patcher.dllPaths[swap.fileNumber];
-    if (!dll.tried) {
-      dll.tried = true;
-      dll.loaded = patcher.LoadFile(swap.fileNumber);
-      if (!dll.loaded) dll.error = patcher.lastError;
-      if (dll.loaded)
-        dll.before.assign(patcher.image.get(), patcher.image.get() + patcher.imageSize);
-    } else if (!dll.loaded) {
-      logger.Print("* Couldn't open file %s%s", path, LogReason(dll.error).c_str());
-    } else {
-      PutBack(patcher, &dll, swap.fileNumber);
-    }
-    if (!dll.loaded) {
-      outcomes[i].error = dll.error;
-      continue;
-    }
-    int32_t size = patcher.imageSize;
-    if (!patcher.SwapRanges(swap.length, swap.firstOffset, swap.secondOffset)) {
-      refused = true;
-      std::string problem =
-          OffsetProblem(classes, selection, true, swap, plan.firstSkill, size, path);
-      if (problem.empty()) {
-        problem = OffsetProblem(classes, selection, false, swap, plan.secondSkill, size, path);
-      }
-      outcomes[i].error = {Problem::kTable, 0, path, problem};
-    }
-    Hold(patcher, &dll);
-  }
-  return !refused;
-}
-
-bool AnyTicked(const SkillSelection& selection) {
-  return selection.effects || selection.graphics || selection.descriptions;
+  std::string problem = IsOffsetText(text) ? what + " lies outside " + dllPath + " (" +
+                                                 std::to_string(size) + " bytes)"
+                                           : what + " is missing or not upper-case hexadecimal";
+  return {Problem::kTable, 0, dllPath, place + ": " + problem};
 }
 
 // The names line and the aspect lines. Names too long for the buffer are cut
 // so that every aspect line still shows.
-void ComposeSuccess(const ExchangePlan& plan, char result[kResultSize]) {
+std::string ComposeSuccess(const ExchangePlan& plan) {
   char aspects[kResultSize] = "";
   for (int i = 0; i < plan.swapCount; ++i) {
     std::strncat(aspects, plan.swaps[i].resultLine, sizeof aspects - std::strlen(aspects) - 1);
@@ -175,243 +83,317 @@ void ComposeSuccess(const ExchangePlan& plan, char result[kResultSize]) {
       second = budget - half;
     }
   }
-  // The budget above makes every piece fit.
-  size_t used = 0;
-  auto append = [&](const char* text, size_t length) {
-    std::memcpy(result + used, text, length);
-    used += length;
-  };
-  append(plan.firstSkill->name, first);
-  append(kJoin, sizeof kJoin - 1);
-  append(plan.secondSkill->name, second);
-  append("\n", 1);
-  append(aspects, std::strlen(aspects));
-  result[used] = '\0';
+  return std::string(plan.firstSkill->name, first) + kJoin +
+         std::string(plan.secondSkill->name, second) + "\n" + aspects;
 }
 
-}  // namespace
-
-int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan) {
-  *plan = ExchangePlan();
-  if (selection.version < 0 || selection.version >= kVersionCount) return 0;
-  plan->firstSkill =
-      FindSkill(classes, selection.firstClass, selection.version, selection.firstSkill);
-  plan->secondSkill =
-      FindSkill(classes, selection.secondClass, selection.version, selection.secondSkill);
-  if (plan->firstSkill == nullptr || plan->secondSkill == nullptr) return 0;
-  PlanSwaps(plan->firstSkill, plan->secondSkill, selection, plan);
-  return 1;
-}
-
-void PlanSwaps(const SkillRecord* first, const SkillRecord* second, const SkillSelection& selection,
-               ExchangePlan* plan) {
-  plan->firstSkill = first;
-  plan->secondSkill = second;
-  plan->swapCount = 0;
-  for (const Aspect& aspect : kAspects) {
-    if (!(selection.*aspect.ticked)) continue;
-    plan->swaps[plan->swapCount++] = {aspect.fileNumber,
-                                      aspect.length,
-                                      (plan->firstSkill->*aspect.offsets)[selection.version],
-                                      (plan->secondSkill->*aspect.offsets)[selection.version],
-                                      aspect.name,
-                                      aspect.resultLine};
-  }
-}
-
-ByteRanges ChangeableRanges(RecordList classes, int fileNumber) {
-  ByteRanges ranges;
-  for (RecordNode* c = classes; c != nullptr; c = c->next) {
-    for (int version = 0; version < kVersionCount; ++version) {
-      RecordNode* skills = static_cast<ClassRecord*>(c)->skillLists[version];
-      for (RecordNode* k = skills; k != nullptr; k = k->next) {
-        for (const Aspect& aspect : kAspects) {
-          const char* text = (static_cast<SkillRecord*>(k)->*aspect.offsets)[version];
-          if (aspect.fileNumber != fileNumber || !IsOffsetText(text)) continue;
-          uint32_t start = 0;
-          HexToNumber(&start, text);
-          ranges.push_back({start, static_cast<uint32_t>(aspect.length)});
-        }
-      }
-    }
-  }
-  return ranges;
-}
-
-namespace {
-
-// The error text: the first line, one line per ticked aspect, and the lock's
-// line when another run holds it.
-std::string ComposeErrors(const AspectOutcome* outcomes, int count) {
+// The error text: the first line, one line per ticked aspect (one for all
+// when one reason stops every aspect), and the lock's line when another run
+// holds it.
+std::string ComposeErrors(const std::vector<AspectOutcome>& outcomes) {
   std::string text = kErrors;
   bool busy = false;
-  for (int i = 0; i < count; ++i) {
-    const AspectOutcome& outcome = outcomes[i];
-    text += std::string("   ") + outcome.aspectName;
-    text += outcome.done ? ": exchanged\n" : ": not exchanged: " + UserReason(outcome.error) + "\n";
+  bool oneReason = true;
+  std::string names;
+  for (const AspectOutcome& outcome : outcomes) {
     busy = busy || outcome.error.problem == Problem::kBusy;
+    oneReason = oneReason && !outcome.done &&
+                UserReason(outcome.error) == UserReason(outcomes.front().error);
+    names += (names.empty() ? "" : ", ") + std::string(outcome.aspectName);
+  }
+  if (oneReason && outcomes.size() > 1) {
+    text += "   " + names + ": not exchanged: " + UserReason(outcomes.front().error) + "\n";
+  } else {
+    for (const AspectOutcome& outcome : outcomes) {
+      text += std::string("   ") + outcome.aspectName;
+      text +=
+          outcome.done ? ": exchanged\n" : ": not exchanged: " + UserReason(outcome.error) + "\n";
+    }
   }
   if (busy) text += kBusy;
   return text;
 }
 
 // Every aspect not done and not yet given a reason gets this one.
-void RefuseRest(AspectOutcome* outcomes, int count, const FileError& error) {
-  for (int i = 0; i < count; ++i) {
-    if (!outcomes[i].done && outcomes[i].error.problem == Problem::kNone) outcomes[i].error = error;
+void RefuseRest(std::vector<AspectOutcome>* outcomes, const FileError& error) {
+  for (AspectOutcome& outcome : *outcomes) {
+    if (!outcome.done && outcome.error.problem == Problem::kNone) outcome.error = error;
   }
+}
+
+// Several reasons as one: each in words, joined by "; ".
+FileError Joined(const std::vector<FileError>& reasons) {
+  if (reasons.size() == 1) return reasons.front();
+  std::string words;
+  for (const FileError& reason : reasons) {
+    words += (words.empty() ? "" : "; ") + UserReason(reason);
+  }
+  return {Problem::kRefused, 0, "", words};
+}
+
+// The DLLs one exchange works on, each with its backup read once.
+struct ExchangeFiles {
+  bool needed[2] = {false, false};
+  DllAndBackup files[2];
+};
+
+// Loads each needed DLL once (for update, as every change does) and reads
+// its backup; the patcher's image is left empty.
+void ReadNeeded(DllPatcher& patcher, RecordList versions, const ExchangePlan& plan,
+                ExchangeFiles* read) {
+  for (int i = 0; i < plan.swapCount; ++i) read->needed[plan.swaps[i].fileNumber] = true;
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    if (!read->needed[fileNumber]) continue;
+    DllAndBackup& files = read->files[fileNumber];
+    files.path = patcher.dllPaths[fileNumber];
+    if (patcher.LoadFile(fileNumber)) {
+      files.dll.data = std::move(patcher.image);
+      files.dll.size = patcher.imageSize;
+    } else {
+      files.dllError = patcher.lastError;
+    }
+    patcher.imageSize = 0;
+    patcher.loadedFile = -1;
+    if (files.path.empty()) continue;
+    ReadBackupOf(&files, patcher.changeable[fileNumber]);
+    JudgeBackup(versions, fileNumber, &files);
+  }
+}
+
+// The bytes of one range of image.
+std::vector<uint8_t> RangeBytes(const uint8_t* image, const char* offset, int32_t length) {
+  uint32_t start = 0;
+  HexToNumber(&start, offset);
+  return std::vector<uint8_t>(image + start, image + start + length);
+}
+
+// Puts a copy of the DLL's bytes into the patcher and makes every swap of
+// that DLL there, recording each range before and after.
+void SwapInImage(DllPatcher& patcher, int fileNumber, const DllAndBackup& files,
+                 const ExchangePlan& plan, std::vector<RangeChange>* ranges) {
+  patcher.image.reset(new uint8_t[files.dll.size > 0 ? files.dll.size : 1]);
+  std::memcpy(patcher.image.get(), files.dll.data.get(), static_cast<size_t>(files.dll.size));
+  patcher.imageSize = files.dll.size;
+  patcher.loadedFile = fileNumber;
+  for (int i = 0; i < plan.swapCount; ++i) {
+    const PlannedSwap& swap = plan.swaps[i];
+    if (swap.fileNumber != fileNumber) continue;
+    size_t first = ranges->size();
+    for (const char* offset : {swap.firstOffset, swap.secondOffset}) {
+      ranges->push_back({fileNumber,
+                         swap.aspectName,
+                         offset,
+                         RangeBytes(patcher.image.get(), offset, swap.length),
+                         {}});
+    }
+    patcher.SwapRanges(swap.length, swap.firstOffset, swap.secondOffset);
+    for (size_t r = first; r < ranges->size(); ++r) {
+      (*ranges)[r].after = RangeBytes(patcher.image.get(), (*ranges)[r].offset, swap.length);
+    }
+  }
+}
+
+// Why a DLL that could change is not written: the other failed.
+FileError KeptTogether() {
+  return {Problem::kRefused, 0, "",
+          "not written or undone, so that the skills are not left half exchanged: see the "
+          "other DLL's line"};
 }
 
 // The journal of the DLLs about to be saved, named as the result names the
 // exchange; when it cannot be written nothing is.
-bool BeginTransaction(DllPatcher& patcher, const ExchangePlan& plan, const HeldImage held[2],
-                      AspectOutcome* outcomes, int count) {
+bool BeginTransaction(DllPatcher& patcher, const ExchangePlan& plan,
+                      const DllAndBackup* const loaded[2], const ByteBuffer swapped[2],
+                      std::vector<AspectOutcome>* aspects) {
   std::string change = std::string(plan.firstSkill->name) + kJoin + plan.secondSkill->name + " (";
   for (int i = 0; i < plan.swapCount; ++i) {
     change += std::string(i == 0 ? "" : ", ") + plan.swaps[i].aspectName;
   }
   std::vector<DllWrite> writes;
   for (int fileNumber : {kGameDll, kClientDll}) {
-    const HeldImage& dll = held[fileNumber];
-    if (dll.loaded) {
-      writes.push_back({fileNumber, dll.before.data(), dll.before.size(), dll.bytes.get(),
-                        static_cast<size_t>(dll.size)});
-    }
+    if (swapped[fileNumber].data == nullptr) continue;
+    const ByteBuffer& before = loaded[fileNumber]->dll;
+    writes.push_back({fileNumber, before.data.get(), static_cast<size_t>(before.size),
+                      swapped[fileNumber].data.get(),
+                      static_cast<size_t>(swapped[fileNumber].size)});
   }
   FileError error;
-  if (BeginChange(patcher, change + ")", writes, &error)) return true;
-  RefuseRest(outcomes, count, error);
+  if (writes.empty() || BeginChange(patcher, change + ")", writes, &error)) return true;
+  RefuseRest(aspects, error);
   return false;
 }
 
 // After a failed save: the DLL saved before it is put back, so the skills are
 // not left half exchanged; when even that fails, the journal stays for the
 // next change to finish the undo.
-void RollBack(DllPatcher& patcher, AspectOutcome* outcomes, int count) {
+void RollBack(DllPatcher& patcher, std::vector<AspectOutcome>* aspects) {
   std::string note;
   FileError error;
   bool undone = UndoInterruptedChange(patcher, &note, &error);
-  const FileError keptTogether{Problem::kRefused, 0, "",
-                               "not written or undone, so that the skills are not left half "
-                               "exchanged: see the other DLL's line"};
-  for (int i = 0; i < count; ++i) {
-    if (!outcomes[i].done) continue;
-    outcomes[i].done = false;
-    outcomes[i].error = undone ? keptTogether : error;
+  for (AspectOutcome& aspect : *aspects) {
+    if (!aspect.done) continue;
+    aspect.done = false;
+    aspect.error = undone ? KeptTogether() : error;
   }
-  RefuseRest(outcomes, count, keptTogether);
 }
 
-// The exchange itself; outcomes are in plan order, which is the ticked
-// aspects' order. Returns true when every aspect was done.
-bool Exchange(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
-              ExchangePlan* plan, AspectOutcome* outcomes, int count, std::string* warnings,
-              std::string* undone) {
+// The exchange itself; returns true when every aspect was done.
+bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
+              const SkillSelection& selection, bool writeNothing, ExchangePlan* plan,
+              ExchangeOutcome* outcome, std::string* warnings) {
+  std::vector<AspectOutcome>& aspects = outcome->aspects;
   if (!PlanExchange(classes, selection, plan)) {
-    RefuseRest(outcomes, count,
-               {Problem::kTable, 0, "",
-                "no skill in the tables matches this selection (data\\versions.txt, "
-                "data\\classes.txt, the skill tables)"});
+    RefuseRest(&aspects, {Problem::kTable, 0, "",
+                          "no skill in the tables matches this selection (data\\versions.txt, "
+                          "data\\classes.txt, the skill tables)"});
     return false;
   }
-  DllFolderLocks lock({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]});
-  if (!lock.Held()) {
-    FileError error = lock.Error(patcher.dllPaths[kGameDll]);
-    if (lock.State() == LockState::kBusy) {
-      logger.Print("* Another Orvanel holds %s: nothing was changed", lock.Path().c_str());
-    } else {
-      // No lock file can be made where the DLLs are (a folder that is
-      // missing or not writable): no DLL there can be changed either.
-      for (int i = 0; i < plan->swapCount; ++i) {
-        logger.Print("* Couldn't open file %s%s", patcher.dllPaths[plan->swaps[i].fileNumber],
-                     LogReason(error).c_str());
-      }
+  std::unique_ptr<DllFolderLocks> lock;
+  if (!writeNothing) {
+    lock.reset(new DllFolderLocks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]}));
+    if (!lock->Held()) {
+      // No lock file where the DLLs are (a folder that is missing or not
+      // writable) means no DLL there can be changed either.
+      FileError error = lock->Error(patcher.dllPaths[kGameDll]);
+      Log(error);
+      RefuseRest(&aspects, error);
+      return false;
     }
-    RefuseRest(outcomes, count, error);
-    return false;
-  }
-  // A change stopped half way is undone first; one that cannot be stops this.
-  FileError undoError;
-  if (!UndoInterruptedChange(patcher, undone, &undoError)) {
-    RefuseRest(outcomes, count, undoError);
-    return false;
+    // A change stopped half way is undone first; one that cannot be stops this.
+    FileError undoError;
+    if (!UndoInterruptedChange(patcher, &outcome->undone, &undoError)) {
+      RefuseRest(&aspects, undoError);
+      return false;
+    }
   }
   for (int fileNumber : {kGameDll, kClientDll}) {
     patcher.changeable[fileNumber] = ChangeableRanges(classes, fileNumber);
   }
+  ExchangeFiles read;
+  ReadNeeded(patcher, versions, *plan, &read);
+  const DllAndBackup* loaded[2] = {nullptr, nullptr};
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    if (read.needed[fileNumber] && read.files[fileNumber].DllRead()) {
+      loaded[fileNumber] = &read.files[fileNumber];
+    }
+  }
+
   // The wrong DLL for these tables, or a skill the tables cannot give
-  // safely: nothing is loaded or written.
-  std::string refusal = ExchangeRefusal(patcher, versionList, classes, selection, *plan);
-  if (!refusal.empty()) {
-    while (!refusal.empty() && refusal.back() == '\n') refusal.pop_back();
-    for (size_t at; (at = refusal.find('\n')) != std::string::npos;) refusal.replace(at, 1, "; ");
-    RefuseRest(outcomes, count, {Problem::kRefused, 0, "", refusal});
+  // safely: nothing is written.
+  std::vector<FileError> refusals = ExchangeRefusals(versions, classes, selection, *plan, loaded);
+  if (!refusals.empty()) {
+    for (const FileError& refusal : refusals) Log(refusal);
+    RefuseRest(&aspects, Joined(refusals));
+    return false;
+  }
+  // Every range of every readable DLL before any byte moves.
+  bool refused = false;
+  for (int i = 0; i < plan->swapCount; ++i) {
+    const PlannedSwap& swap = plan->swaps[i];
+    const DllAndBackup* files = loaded[swap.fileNumber];
+    if (files == nullptr) {
+      aspects[i].error = read.files[swap.fileNumber].dllError;
+      continue;
+    }
+    FileError problem = OffsetProblem(classes, selection, true, swap, plan->firstSkill,
+                                      files->dll.size, files->path);
+    if (problem.problem == Problem::kNone) {
+      problem = OffsetProblem(classes, selection, false, swap, plan->secondSkill, files->dll.size,
+                              files->path);
+    }
+    if (problem.problem != Problem::kNone) {
+      Log(problem);
+      aspects[i].error = problem;
+      refused = true;
+    }
+  }
+  if (refused) {
+    RefuseRest(&aspects, {Problem::kHeldBack, 0, "", ""});
     return false;
   }
 
-  HeldImage held[2];
-  if (!SwapInMemory(patcher, classes, selection, *plan, held, outcomes)) {
-    RefuseRest(outcomes, count, {Problem::kHeldBack, 0, "", ""});
-    return false;
-  }
-  if (!BeginTransaction(patcher, *plan, held, outcomes, count)) return false;
-  bool all = true;
+  // Each DLL that can change is exchanged in memory first, so that the
+  // journal can name both before either is written.
+  ByteBuffer swapped[2];
   for (int fileNumber : {kGameDll, kClientDll}) {
-    if (!held[fileNumber].loaded) continue;
-    PutBack(patcher, &held[fileNumber], fileNumber);
-    bool saved = all && patcher.SaveFile(fileNumber);
+    const DllAndBackup* files = loaded[fileNumber];
+    if (files == nullptr || files->BackupError().problem != Problem::kNone) continue;
+    SwapInImage(patcher, fileNumber, *files, *plan, &outcome->ranges);
+    swapped[fileNumber].data = std::move(patcher.image);
+    swapped[fileNumber].size = patcher.imageSize;
+  }
+  bool begun = writeNothing || BeginTransaction(patcher, *plan, loaded, swapped, &aspects);
+  bool saving = begun;  // false after a failed save: the rest is held back
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    const DllAndBackup* files = loaded[fileNumber];
+    if (files == nullptr || !begun) continue;
+    FileError failure = files->BackupError();
+    if (failure.problem != Problem::kNone) {
+      EnsureBackup(*patcher.saveSteps, *files, &failure);  // logs why it refuses
+    } else if (!saving) {
+      failure = KeptTogether();
+    } else {
+      patcher.image = std::move(swapped[fileNumber].data);
+      patcher.imageSize = swapped[fileNumber].size;
+      patcher.loadedFile = fileNumber;
+      if (!writeNothing) {
+        patcher.onDisk[fileNumber] = files;
+        if (!patcher.SaveFile(fileNumber)) failure = patcher.lastError;
+        patcher.onDisk[fileNumber] = nullptr;
+        saving = failure.problem == Problem::kNone;
+      }
+    }
     for (int i = 0; i < plan->swapCount; ++i) {
       if (plan->swaps[i].fileNumber != fileNumber) continue;
-      outcomes[i].done = saved;
-      if (!saved && all) outcomes[i].error = patcher.lastError;
+      aspects[i].done = failure.problem == Problem::kNone;
+      aspects[i].error = failure;
     }
-    all = all && saved;
-    std::string copy = saved ? ShadowCopyOf(patcher.dllPaths[fileNumber]) : "";
+    std::string copy = aspects.empty() || writeNothing || failure.problem != Problem::kNone
+                           ? ""
+                           : ShadowCopyOf(patcher.dllPaths[fileNumber]);
     if (!copy.empty()) *warnings += ShadowCopyWarning(copy, patcher.dllPaths[fileNumber]) + "\n";
   }
-  if (all) CommitChange(patcher);
-  if (!all) RollBack(patcher, outcomes, count);
-  for (int i = 0; i < count; ++i) all = all && outcomes[i].done;
+  if (begun && !writeNothing) {
+    if (saving) CommitChange(patcher);
+    if (!saving) RollBack(patcher, &aspects);
+  }
+  bool all = true;
+  for (const AspectOutcome& aspect : aspects) all = all && aspect.done;
   return all;
 }
 
 }  // namespace
 
-int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
-                   std::string* result, std::vector<AspectOutcome>* outcomeList,
-                   std::string* undone) {
-  if (outcomeList != nullptr) outcomeList->clear();
-  if (undone != nullptr) undone->clear();
-  if (!AnyTicked(selection)) {
-    *result = kNoChanges;
-    return 1;
+ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList classes,
+                            const SkillSelection& selection, bool writeNothing) {
+  ExchangeOutcome outcome;
+  if (!selection.AnyTicked()) {
+    outcome.done = true;
+    outcome.text = kNoChanges;
+    return outcome;
   }
-  AspectOutcome outcomes[3] = {};
-  int count = 0;
-  for (const Aspect& aspect : kAspects) {
-    if (selection.*aspect.ticked) outcomes[count++].aspectName = aspect.name;
+  for (int a = 0; a < kAspectCount; ++a) {
+    if (selection.Ticked(a)) outcome.aspects.push_back({kAspects[a].name, false, FileError()});
   }
   ExchangePlan plan;
   std::string warnings;
-  std::string undoneHere;
-  bool done = Exchange(patcher, classes, selection, &plan, outcomes, count, &warnings,
-                       undone != nullptr ? undone : &undoneHere);
-  if (outcomeList != nullptr) outcomeList->assign(outcomes, outcomes + count);
-  if (done) {
-    char text[kResultSize];
-    ComposeSuccess(plan, text);
-    *result = text;
-  } else {
-    *result = ComposeErrors(outcomes, count);
-  }
-  *result += warnings + undoneHere;
-  return done ? 1 : 0;
+  outcome.done =
+      Exchange(patcher, versions, classes, selection, writeNothing, &plan, &outcome, &warnings);
+  outcome.text = (outcome.done ? ComposeSuccess(plan) : ComposeErrors(outcome.aspects)) + warnings;
+  return outcome;
 }
 
-int ExchangeSkills(DllPatcher& patcher, RecordList classes, const SkillSelection& selection,
-                   char result[kResultSize]) {
+int ExchangeSkills(DllPatcher& patcher, RecordList versions, RecordList classes,
+                   const SkillSelection& selection, std::string* result) {
+  ExchangeOutcome outcome = RunExchange(patcher, versions, classes, selection);
+  *result = outcome.text + outcome.undone;
+  return outcome.done ? 1 : 0;
+}
+
+int ExchangeSkills(DllPatcher& patcher, RecordList versions, RecordList classes,
+                   const SkillSelection& selection, char result[kResultSize]) {
   std::string text;
-  int done = ExchangeSkills(patcher, classes, selection, &text);
+  int done = ExchangeSkills(patcher, versions, classes, selection, &text);
   // Whole lines only: a reason is never cut short.
   size_t fits = 0;
   for (size_t end = text.find('\n'); end != std::string::npos && end < kResultSize - 1;

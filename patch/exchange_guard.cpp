@@ -1,10 +1,10 @@
 #include "patch/exchange_guard.h"
 
 #include <cstring>
+#include <string>
 
 #include "io/file_paths.h"
 #include "patch/fingerprint.h"
-#include "patch/logger.h"
 #include "tables/data_files.h"
 
 namespace {
@@ -14,30 +14,56 @@ std::string TablePath(const RecordNode* classRecord, int version) {
   return SkillTablePath(classRecord->name, version, path) ? NativePath(path) : "its table";
 }
 
+FileError Refused(const std::string& reason) {
+  return {Problem::kRefused, 0, "", reason};
+}
+
 // A picked skill read from a line in pieces, or another skill than the box shows.
 void CheckSkill(RecordList classes, int32_t classPosition, int32_t skillPosition, int version,
-                const SkillRecord& picked, std::string* reasons) {
+                const SkillRecord& picked, std::vector<FileError>* reasons) {
   const RecordNode* classRecord = AtPosition(classes, classPosition);
   std::string table = TablePath(classRecord, version);
   if (picked.inPieces) {
-    *reasons += table + " line " + std::to_string(picked.line) + " is longer than " +
-                std::to_string(kMaxLineLength) + " characters and was read in pieces: \"" +
-                picked.name + "\" is not exchanged\n";
+    reasons->push_back(Refused(table + " line " + std::to_string(picked.line) + " is longer than " +
+                               std::to_string(kMaxLineLength) +
+                               " characters and was read in pieces: \"" + picked.name +
+                               "\" is not exchanged"));
   }
   if (version == 0) return;
   const RecordNode* shown =
       AtPosition(static_cast<const ClassRecord*>(classRecord)->skillLists[0], skillPosition);
   if (shown == nullptr || std::strcmp(shown->name, picked.name) == 0) return;
-  *reasons += std::string("the box shows \"") + shown->name + "\" (" + TablePath(classRecord, 0) +
-              " line " + std::to_string(shown->line) + ") but " + table + " line " +
-              std::to_string(picked.line) + " is \"" + picked.name + "\": not exchanged\n";
+  reasons->push_back(Refused(std::string("the box shows \"") + shown->name + "\" (" +
+                             TablePath(classRecord, 0) + " line " + std::to_string(shown->line) +
+                             ") but " + table + " line " + std::to_string(picked.line) + " is \"" +
+                             picked.name + "\": not exchanged"));
+}
+
+// Another version whose declared fingerprints the read DLLs all match.
+const VersionRecord* MatchingVersion(RecordList versions, const VersionRecord* selected,
+                                     const DllAndBackup* const files[2]) {
+  for (RecordNode* node = versions; node != nullptr; node = node->next) {
+    auto* version = static_cast<const VersionRecord*>(node);
+    if (version == selected) continue;
+    bool declared = false;
+    bool all = true;
+    for (int fileNumber : {kGameDll, kClientDll}) {
+      if (files[fileNumber] == nullptr) continue;
+      declared = declared || version->fingerprints[fileNumber].state == DllFingerprint::kDeclared;
+      all = all && version->fingerprints[fileNumber].state == DllFingerprint::kDeclared &&
+            FingerprintRefusal(*version, fileNumber, *files[fileNumber]).problem == Problem::kNone;
+    }
+    if (declared && all) return version;
+  }
+  return nullptr;
 }
 
 }  // namespace
 
-std::string ExchangeRefusal(const DllPatcher& patcher, RecordList versions, RecordList classes,
-                            const SkillSelection& selection, const ExchangePlan& plan) {
-  std::string reasons;
+std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
+                                        const SkillSelection& selection, const ExchangePlan& plan,
+                                        const DllAndBackup* const files[2]) {
+  std::vector<FileError> reasons;
   CheckSkill(classes, selection.firstClass, selection.firstSkill, selection.version,
              *plan.firstSkill, &reasons);
   if (selection.firstClass != selection.secondClass ||
@@ -46,27 +72,26 @@ std::string ExchangeRefusal(const DllPatcher& patcher, RecordList versions, Reco
                *plan.secondSkill, &reasons);
   }
   auto* version = static_cast<const VersionRecord*>(AtPosition(versions, selection.version));
-  if (version != nullptr && version->inPieces) {
-    reasons += NativePath("data\\versions.txt") + " line " + std::to_string(version->line) +
-               " is longer than " + std::to_string(kMaxLineLength) +
-               " characters and was read in pieces: its fingerprints "
-               "cannot be trusted\n";
+  if (version == nullptr) return reasons;
+  if (version->inPieces) {
+    reasons.push_back(Refused(NativePath("data\\versions.txt") + " line " +
+                              std::to_string(version->line) + " is longer than " +
+                              std::to_string(kMaxLineLength) +
+                              " characters and was read in pieces: its fingerprints "
+                              "cannot be trusted"));
   }
-  bool needed[2] = {false, false};
-  for (int i = 0; i < plan.swapCount; ++i) needed[plan.swaps[i].fileNumber] = true;
+  bool mismatched = false;
   for (int fileNumber : {kGameDll, kClientDll}) {
-    if (version == nullptr || !needed[fileNumber] ||
-        version->fingerprints[fileNumber].state == DllFingerprint::kAbsent) {
-      continue;
-    }
-    std::string mismatch = FingerprintMismatch(
-        *version, fileNumber,
-        UntouchedFingerprint(patcher.dllPaths[fileNumber], patcher.changeable[fileNumber]));
-    if (!mismatch.empty()) reasons += mismatch + "\n";
+    if (files[fileNumber] == nullptr) continue;
+    FileError refusal = FingerprintRefusal(*version, fileNumber, *files[fileNumber]);
+    if (refusal.problem == Problem::kNone) continue;
+    mismatched = mismatched || refusal.problem == Problem::kRefused;
+    reasons.push_back(refusal);
   }
-  size_t start = 0;
-  for (size_t end; (end = reasons.find('\n', start)) != std::string::npos; start = end + 1) {
-    logger.Print("* %s", reasons.substr(start, end - start).c_str());
+  const VersionRecord* other = mismatched ? MatchingVersion(versions, version, files) : nullptr;
+  if (other != nullptr) {
+    reasons.back().detail +=
+        std::string(": the DLLs are the ") + other->name + " files: choose " + other->name;
   }
   return reasons;
 }

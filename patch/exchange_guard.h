@@ -6,18 +6,20 @@
 #ifndef ORVANEL_PATCH_EXCHANGE_GUARD_H_
 #define ORVANEL_PATCH_EXCHANGE_GUARD_H_
 
-#include <string>
+#include <vector>
 
-#include "patch/dll_patcher.h"
-#include "patch/exchange.h"
+#include "io/file_error.h"
+#include "patch/backup.h"
+#include "patch/exchange_plan.h"
 #include "tables/record_list.h"
 
-// plan is PlanExchange's for selection; the fingerprints are checked only for
-// the DLLs of its swaps, against the patcher's changeable ranges. Returns ""
-// when the exchange may go ahead, else one line per reason, each ending in
-// "\n", for the result to show after "There were errors in your request\n";
-// every reason is logged too.
-std::string ExchangeRefusal(const DllPatcher& patcher, RecordList versions, RecordList classes,
-                            const SkillSelection& selection, const ExchangePlan& plan);
+// plan is PlanExchange's for selection. files[n] is the DLL of file number n
+// as the exchange read it, null when no ticked aspect needs it or it could
+// not be read; fingerprints are checked for the others. Returns one error
+// per reason, empty when the exchange may go ahead; a DLL that is another
+// declared version's file ends its reason with that version to choose.
+std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
+                                        const SkillSelection& selection, const ExchangePlan& plan,
+                                        const DllAndBackup* const files[2]);
 
 #endif  // ORVANEL_PATCH_EXCHANGE_GUARD_H_

@@ -2,25 +2,43 @@
 
 #include <zlib.h>
 
-#include <filesystem>
-#include <memory>
-#include <system_error>
+#include <cstring>
 
 #include "io/file_paths.h"
-#include "io/whole_file.h"
-#include "patch/exchange.h"
 
 namespace {
 
-bool Measure(const char* windowsPath, FileFingerprint* found) {
-  std::unique_ptr<uint8_t[]> bytes;
-  int32_t size = 0;
-  found->source = NativePath(windowsPath);
-  if (!ReadWholeFile(windowsPath, &bytes, &size)) return false;
-  found->read = true;
-  found->size = static_cast<uint64_t>(size);
-  found->crc = Crc32(bytes.get(), static_cast<size_t>(size));
-  return true;
+FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes) {
+  FileFingerprint found;
+  found.read = true;
+  found.source = NativePath(windowsPath.c_str());
+  found.size = static_cast<uint64_t>(bytes.size);
+  found.crc = Crc32(bytes.data.get(), static_cast<size_t>(bytes.size));
+  return found;
+}
+
+bool Matches(const DllFingerprint& declared, const FileFingerprint& found) {
+  return declared.state == DllFingerprint::kDeclared && found.read && found.size == declared.size &&
+         found.crc == declared.crc;
+}
+
+// The first version that declares found for the DLL of fileNumber.
+const VersionRecord* DeclaringVersion(RecordList versions, int fileNumber,
+                                      const FileFingerprint& found) {
+  for (RecordNode* node = versions; node != nullptr; node = node->next) {
+    auto* version = static_cast<const VersionRecord*>(node);
+    if (Matches(version->fingerprints[fileNumber], found)) return version;
+  }
+  return nullptr;
+}
+
+// The mismatch in words, "" when found matches.
+std::string Mismatch(const VersionRecord& version, int fileNumber, const FileFingerprint& found) {
+  const DllFingerprint& declared = version.fingerprints[fileNumber];
+  if (declared.state != DllFingerprint::kDeclared || Matches(declared, found)) return "";
+  return std::string(kFingerprintDllNames[fileNumber]) + " is not the " + version.name +
+         " file these tables are for: found " + FingerprintText(found.size, found.crc) +
+         ", expected " + FingerprintText(declared.size, declared.crc);
 }
 
 }  // namespace
@@ -36,68 +54,77 @@ uint32_t Crc32(const uint8_t* bytes, size_t size) {
   return static_cast<uint32_t>(crc);
 }
 
-FileFingerprint UntouchedFingerprint(const char* dllPath, const ByteRanges& changeable) {
-  FileFingerprint found;
-  std::string backup = BackupPath(dllPath);
-  std::error_code error;
-  bool backupThere = std::filesystem::symlink_status(NativePath(backup.c_str()), error).type() !=
-                     std::filesystem::file_type::not_found;
-  if (backupThere) {
-    std::unique_ptr<uint8_t[]> dll;
-    int32_t size = 0;
-    bool dllRead = ReadWholeFile(dllPath, &dll, &size);
-    // Only a backup that can be the original is the untouched form; the save
-    // refuses an untrusted one with its own reason.
-    if (BackupMismatch(backup, dllRead ? dll.get() : nullptr, static_cast<size_t>(size), changeable)
-            .empty() &&
-        Measure(backup.c_str(), &found)) {
-      return found;
-    }
+void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files) {
+  if (!files->BackupUsable() || !files->DllRead() || files->dll.size != files->backup.size ||
+      std::memcmp(files->dll.data.get(), files->backup.data.get(),
+                  static_cast<size_t>(files->dll.size)) == 0) {
+    return;
   }
-  Measure(dllPath, &found);
-  return found;
+  FileFingerprint dll = Measured(files->path, files->dll);
+  const VersionRecord* version = DeclaringVersion(versions, fileNumber, dll);
+  if (version == nullptr) return;
+  files->backupMismatch = std::string("differs from the DLL, which is the untouched ") +
+                          version->name + " file (" + FingerprintText(dll.size, dll.crc) + ")";
 }
 
-std::string FingerprintMismatch(const VersionRecord& version, int fileNumber,
-                                const FileFingerprint& found) {
+DllAndBackup ReadDllFiles(const DllPatcher& patcher, RecordList versions, RecordList classes,
+                          int fileNumber) {
+  DllAndBackup files =
+      ReadDllAndBackup(patcher.dllPaths[fileNumber], ChangeableRanges(classes, fileNumber));
+  JudgeBackup(versions, fileNumber, &files);
+  return files;
+}
+
+FileFingerprint UntouchedFingerprint(const DllAndBackup& files) {
+  if (files.backupThere && !files.BackupUsable()) {
+    FileFingerprint unknown;
+    unknown.source = NativePath(BackupPath(files.path.c_str()).c_str());
+    unknown.why = files.BackupError();
+    return unknown;
+  }
+  if (files.BackupUsable()) return Measured(BackupPath(files.path.c_str()), files.backup);
+  if (files.DllRead()) return Measured(files.path, files.dll);
+  FileFingerprint unknown;
+  unknown.source = NativePath(files.path.c_str());
+  unknown.why = files.dllError;
+  return unknown;
+}
+
+FileError FingerprintRefusal(const VersionRecord& version, int fileNumber,
+                             const DllAndBackup& files) {
   const DllFingerprint& declared = version.fingerprints[fileNumber];
   std::string dll = kFingerprintDllNames[fileNumber];
   switch (declared.state) {
     case DllFingerprint::kAbsent:
-      return "";
+      return FileError();
     case DllFingerprint::kMalformed:
-      return dll + " cannot be checked: \"" + declared.token + "\" in line " +
-             std::to_string(version.line) + " of versions.txt is no fingerprint (" +
-             declared.problem + ")";
+      return {Problem::kTable, 0, "",
+              dll + " cannot be checked: \"" + declared.token + "\" in " +
+                  NativePath("data\\versions.txt") + " line " + std::to_string(version.line) +
+                  " is no fingerprint (" + declared.problem + ")"};
     case DllFingerprint::kDeclared:
       break;
   }
-  std::string expected = FingerprintText(declared.size, declared.crc);
-  if (!found.read) {
-    return dll + " cannot be checked: " + found.source + " cannot be read, expected " + expected;
-  }
-  if (found.size == declared.size && found.crc == declared.crc) return "";
-  return dll + " is not the " + version.name + " file these tables are for: found " +
-         FingerprintText(found.size, found.crc) + ", expected " + expected;
+  FileFingerprint found = UntouchedFingerprint(files);
+  if (!found.read) return found.why;
+  std::string mismatch = Mismatch(version, fileNumber, found);
+  if (mismatch.empty()) return FileError();
+  return {Problem::kRefused, 0, files.path, mismatch};
 }
 
 bool MatchesBoth(const VersionRecord& version, const FileFingerprint found[2]) {
   for (int fileNumber : {kGameDll, kClientDll}) {
-    if (version.fingerprints[fileNumber].state != DllFingerprint::kDeclared ||
-        !FingerprintMismatch(version, fileNumber, found[fileNumber]).empty()) {
-      return false;
-    }
+    if (!Matches(version.fingerprints[fileNumber], found[fileNumber])) return false;
   }
   return true;
 }
 
-void UntouchedFingerprints(const DllPatcher& patcher, RecordList classes,
+void UntouchedFingerprints(const DllPatcher& patcher, RecordList versions, RecordList classes,
                            FileFingerprint found[2]) {
   for (int fileNumber : {kGameDll, kClientDll}) {
     found[fileNumber] = FileFingerprint();
     if (patcher.folder[0] == '\0') continue;
-    found[fileNumber] =
-        UntouchedFingerprint(patcher.dllPaths[fileNumber], ChangeableRanges(classes, fileNumber));
+    found[fileNumber] = UntouchedFingerprint(ReadDllFiles(patcher, versions, classes, fileNumber));
   }
 }
 
@@ -122,13 +149,13 @@ std::string UnknownOriginal(RecordList versions, int fileNumber, const std::stri
     auto* version = static_cast<VersionRecord*>(node);
     const DllFingerprint& declared = version->fingerprints[fileNumber];
     if (declared.state != DllFingerprint::kDeclared) continue;
-    if (FingerprintMismatch(*version, fileNumber, found).empty()) return "";
+    if (Matches(declared, found)) return "";
     expected += (expected.empty() ? "" : ", ") + FingerprintText(declared.size, declared.crc) +
                 " (" + version->name + ")";
   }
   if (expected.empty()) return "";
-  return NativePath(backupPath.c_str()) + " is the " + kFingerprintDllNames[fileNumber] +
-         " of no version these tables are for: found " + FingerprintText(found.size, found.crc) +
+  return NativePath(backupPath.c_str()) + " matches no version these tables declare for " +
+         kFingerprintDllNames[fileNumber] + ": found " + FingerprintText(found.size, found.crc) +
          ", expected " + expected;
 }
 
@@ -144,7 +171,11 @@ int CheckFingerprints(RecordList versions, const FileFingerprint found[2],
       // A malformed declaration is the table check's finding.
       if (version->fingerprints[fileNumber].state != DllFingerprint::kDeclared) continue;
       declared = true;
-      std::string mismatch = FingerprintMismatch(*version, fileNumber, found[fileNumber]);
+      const FileFingerprint& untouched = found[fileNumber];
+      std::string mismatch = untouched.read
+                                 ? Mismatch(*version, fileNumber, untouched)
+                                 : std::string(kFingerprintDllNames[fileNumber]) +
+                                       " cannot be checked: " + UserReason(untouched.why);
       if (mismatch.empty()) continue;
       findings->push_back(versionsPath + ":" + std::to_string(version->line) + ": " + mismatch);
       ++count;

@@ -2,7 +2,8 @@
 // (zlib's crc32) in its untouched form: the backup where one is there and can
 // be the original (patch/backup.h), else the DLL itself. A version of
 // data\versions.txt that declares a fingerprint for a DLL is for that file
-// only (tables/fingerprint_token.h).
+// only (tables/fingerprint_token.h). Everything here works on bytes already
+// read (DllAndBackup); nothing reads a file.
 #ifndef ORVANEL_PATCH_FINGERPRINT_H_
 #define ORVANEL_PATCH_FINGERPRINT_H_
 
@@ -11,38 +12,52 @@
 #include <string>
 #include <vector>
 
+#include "io/file_error.h"
 #include "patch/backup.h"
 #include "patch/dll_patcher.h"
 #include "tables/data_files.h"
 
-static_assert(kGameDll == 0 && kClientDll == 1, "fingerprints are kept by file number");
-
 struct FileFingerprint {
-  bool read = false;  // false: neither the backup nor the DLL could be read
+  bool read = false;  // false: the untouched form is unknown, why says why
   uint64_t size = 0;
   uint32_t crc = 0;
   std::string source;  // the file measured, as a native path
+  FileError why;
 };
 
 uint32_t Crc32(const uint8_t* bytes, size_t size);
 
-// The fingerprint of dllPath's untouched form; changeable are the ranges the
-// tables name, in which a trusted backup may differ from the DLL.
-FileFingerprint UntouchedFingerprint(const char* dllPath, const ByteRanges& changeable);
+// The one test that a backup there can be the DLL's original, beyond what
+// ReadBackupOf found: when the DLL is the untouched file of a version that
+// versions declare, a backup that differs from it is not its original. Marks
+// files' backup unusable then.
+void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files);
 
-// "" when version declares nothing for the DLL of fileNumber, or found
-// matches what it declares; else why that DLL must not change, e.g.
-// "d2game.dll is not the 1.09d file these tables are for: found
-// 1048576:1A2B3C4D, expected 1060864:0F1E2D3C". A malformed declaration and
-// a file that cannot be read (found.read false) refuse too.
-std::string FingerprintMismatch(const VersionRecord& version, int fileNumber,
-                                const FileFingerprint& found);
+// Reads the DLL of fileNumber and its backup once, with the ranges of classes'
+// tables, and judges the backup (JudgeBackup).
+DllAndBackup ReadDllFiles(const DllPatcher& patcher, RecordList versions, RecordList classes,
+                          int fileNumber);
+
+// The untouched form's fingerprint: a backup that cannot be the original, or
+// a DLL that was not read, leaves it unknown with the reason.
+FileFingerprint UntouchedFingerprint(const DllAndBackup& files);
+
+// kNone when version declares nothing for the DLL of fileNumber, or the
+// untouched form of files matches what it declares; else why that DLL must
+// not change: a malformed declaration, an unknown untouched form (the
+// backup's or the DLL's error), or a mismatch, e.g. "d2game.dll is not the
+// 1.09d file these tables are for: found 1048576:1A2B3C4D, expected
+// 1060864:0F1E2D3C".
+FileError FingerprintRefusal(const VersionRecord& version, int fileNumber,
+                             const DllAndBackup& files);
 
 // True when version declares fingerprints for both DLLs and both match.
 bool MatchesBoth(const VersionRecord& version, const FileFingerprint found[2]);
 
-// Both DLLs' untouched fingerprints for the patcher's folder.
-void UntouchedFingerprints(const DllPatcher& patcher, RecordList classes, FileFingerprint found[2]);
+// Both DLLs' untouched fingerprints for the patcher's folder (each DLL and
+// backup read once).
+void UntouchedFingerprints(const DllPatcher& patcher, RecordList versions, RecordList classes,
+                           FileFingerprint found[2]);
 
 // The position of the one version that MatchesBoth; -1 when no game folder
 // is set, or no version or more than one matches.

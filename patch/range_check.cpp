@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "io/file_paths.h"
-#include "patch/exchange.h"
+#include "tables/aspects.h"
 #include "tables/data_files.h"
 
 namespace {
@@ -44,8 +44,6 @@ int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& p
     }
   }
 
-  // Each skill exchanged with itself, every aspect ticked, plans exactly the
-  // ranges a real exchange of that skill would move.
   // The lists are walked alongside the lines, never searched by position.
   size_t c = 0;
   for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
@@ -54,25 +52,21 @@ int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& p
       size_t k = 0;
       for (RecordNode* skill = static_cast<ClassRecord*>(node)->skillLists[version];
            skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
-        SkillSelection selection;
-        selection.version = version;
-        selection.effects = selection.graphics = selection.descriptions = true;
-        ExchangePlan plan;
-        const auto* record = static_cast<const SkillRecord*>(skill);
-        PlanSwaps(record, record, selection, &plan);
-        for (int i = 0; i < plan.swapCount; ++i) {
-          const PlannedSwap& swap = plan.swaps[i];
-          int64_t size = sizes[swap.fileNumber];
+        for (const Aspect& aspect : kAspects) {
+          const char* text = (static_cast<const SkillRecord*>(skill)->*aspect.offsets)[version];
+          int64_t size = sizes[aspect.dll];
           // Offsets that are no offsets at all are the table check's findings.
-          if (size < 0 || !IsOffsetText(swap.firstOffset)) continue;
+          if (size < 0 || !IsOffsetText(text) ||
+              RangeInside(text, aspect.length, static_cast<uint64_t>(size))) {
+            continue;
+          }
           uint32_t start = 0;
-          HexToNumber(&start, swap.firstOffset);
-          uint64_t end = static_cast<uint64_t>(start) + static_cast<uint64_t>(swap.length);
-          if (end <= static_cast<uint64_t>(size)) continue;
+          HexToNumber(&start, text);
+          uint64_t end = static_cast<uint64_t>(start) + static_cast<uint64_t>(aspect.length);
           findings->push_back(table.path + ":" + std::to_string(table.skillLines[k]) + ": " +
-                              swap.aspectName + " range " + Hex(start) + ".." + Hex(end - 1) +
-                              " of \"" + plan.firstSkill->name + "\" lies outside " +
-                              NativePath(patcher.dllPaths[swap.fileNumber]) + " (" +
+                              aspect.name + " range " + Hex(start) + ".." + Hex(end - 1) +
+                              " of \"" + skill->name + "\" lies outside " +
+                              NativePath(patcher.dllPaths[aspect.dll]) + " (" +
                               std::to_string(size) + " bytes)");
           ++found;
         }

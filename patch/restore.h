@@ -13,27 +13,29 @@ enum class RestoreOutcome { kRestored, kNoBackup, kBusy, kFailed };
 // Puts the backup of one DLL (kGameDll or kClientDll) back over it, as
 // RestoreBoth does for both. patcher.lastError says why when it is not
 // restored.
-RestoreOutcome RestoreBackup(DllPatcher& patcher, int fileNumber, const ByteRanges& changeable);
+RestoreOutcome RestoreBackup(DllPatcher& patcher, RecordList versions, int fileNumber,
+                             const ByteRanges& changeable);
 
 // Both DLLs restored with the ranges of classes' tables as one change, under
 // one hold of the game folder's lock, through patcher.SaveFile (the same
-// one-step replacement as every save); the backups stay. Every DLL with a
-// backup is checked before either is written, and either all of them are
-// restored or none is: a backup that cannot be the DLL's original (it
-// differs outside the ranges the tables name), one that matches no
-// fingerprint the versions of versionList declare for the DLL, a DLL that
-// cannot be opened for writing (in use, access denied) or a failed save
-// holds the other back too. A DLL without a backup (never changed) does not.
-// A change stopped half way is undone first (undone says so); when it
-// cannot be, the restore goes ahead from the backups all the same and its
-// journal is cleared. text has one line per DLL of what happened, with the
-// reason of a failure, as the window and the console show it.
+// one-step replacement as every save); the backups stay. Each DLL and backup
+// is read once, and every DLL with a backup is checked before either is
+// written: either all of them are restored or none is. A backup that cannot
+// be the DLL's original (it differs outside the ranges the tables name, or
+// the DLL is an untouched file that versions declare and the backup differs
+// from it), one that matches no fingerprint versions declare, a DLL that
+// cannot be opened for writing (in use, access denied) or a failed save holds
+// the other back too; a DLL without a backup (never changed) does not. A
+// change stopped half way is undone first (undone says so); when it cannot
+// be, the restore goes ahead from the backups all the same and clears its
+// journal. text has one line per DLL of what happened, with the reason of a
+// failure, as the window and the console show it; failures are logged.
 struct RestoreReport {
   int restored = 0;
   int failed = 0;
   std::string text;
   std::string undone;  // "An interrupted change was undone: ...\n", or ""
 };
-RestoreReport RestoreBoth(DllPatcher& patcher, RecordList classes);
+RestoreReport RestoreBoth(DllPatcher& patcher, RecordList versions, RecordList classes);
 
 #endif  // ORVANEL_PATCH_RESTORE_H_

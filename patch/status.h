@@ -16,10 +16,11 @@
 // Appends one line per finding to lines: a change stopped half way first
 // (patch/transaction.h), then the pairs, in table order,
 // then the other changes; "no changes" when every DLL with a backup equals
-// it, "no backup: nothing has been changed" when neither DLL has one.
-// Returns 0 (with a line saying which and why) when a DLL or a backup that
-// is there cannot be read, else 1.
-int DescribeChanges(const DllPatcher& patcher, RecordList classes, int32_t version,
-                    std::vector<std::string>* lines);
+// it, "no backup: nothing has been changed" when neither DLL has one. Each
+// DLL and backup is read once. Returns 0, with a line saying which and why,
+// when a DLL cannot be read or a backup there cannot be its original (then
+// no comparison with it would mean anything); else 1.
+int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList classes,
+                    int32_t version, std::vector<std::string>* lines);
 
 #endif  // ORVANEL_PATCH_STATUS_H_

@@ -35,13 +35,13 @@ bool JournalIsThere(const DllPatcher& patcher) {
 
 // The journal there; false with why it cannot be read.
 bool ReadJournal(const DllPatcher& patcher, Journal* journal, std::string* why) {
-  std::unique_ptr<uint8_t[]> bytes;
-  int32_t size = 0;
-  if (!ReadWholeFile(JournalPathOf(patcher).c_str(), &bytes, &size)) {
+  ByteBuffer bytes;
+  if (!ReadWholeFile(JournalPathOf(patcher).c_str(), &bytes)) {
     *why = "cannot be read";
     return false;
   }
-  std::string text(reinterpret_cast<const char*>(bytes.get()), static_cast<size_t>(size));
+  std::string text(reinterpret_cast<const char*>(bytes.data.get()),
+                   static_cast<size_t>(bytes.size));
   if (ReadJournalText(text, journal, why)) return true;
   *why = "is damaged: " + *why;
   return false;
@@ -59,8 +59,7 @@ struct DllUndo {
   int fileNumber = -1;
   bool write = false;
   bool remove = false;
-  std::unique_ptr<uint8_t[]> bytes;
-  int32_t size = 0;
+  ByteBuffer bytes;
 };
 
 // Finds what undoing file takes; "" when it can be undone, else what is wrong.
@@ -75,9 +74,10 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
   if (!std::filesystem::exists(NativePath(path), error)) {
     return file.absentBefore ? "" : shown + " is missing";
   }
-  if (!ReadWholeFile(path, &undo->bytes, &undo->size)) return shown + " cannot be read";
-  uint32_t size = static_cast<uint32_t>(undo->size);
-  uint32_t crc = ImageCrc(undo->bytes.get(), size);
+  if (!ReadWholeFile(path, &undo->bytes)) return shown + " cannot be read";
+  uint8_t* bytes = undo->bytes.data.get();
+  uint32_t size = static_cast<uint32_t>(undo->bytes.size);
+  uint32_t crc = ImageCrc(bytes, size);
   if (!file.absentBefore && size == file.sizeBefore && crc == file.crcBefore) return "";
   bool after = size == file.sizeAfter && crc == file.crcAfter;
   if (after && file.absentBefore) {
@@ -86,9 +86,9 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
   }
   if (after) {
     for (const JournalRange& range : file.ranges) {
-      std::copy(range.before.begin(), range.before.end(), undo->bytes.get() + range.start);
+      std::copy(range.before.begin(), range.before.end(), bytes + range.start);
     }
-    undo->write = ImageCrc(undo->bytes.get(), size) == file.crcBefore;
+    undo->write = ImageCrc(bytes, size) == file.crcBefore;
     if (undo->write) return "";
   }
   return shown + " was changed by something else since a change was stopped half way";
@@ -148,7 +148,7 @@ int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* err
       return 0;
     }
     std::string target = SaveTarget(path);
-    if (SaveBytes(*patcher.saveSteps, undo.bytes.get(), static_cast<size_t>(undo.size),
+    if (SaveBytes(*patcher.saveSteps, undo.bytes.data.get(), static_cast<size_t>(undo.bytes.size),
                   target.c_str(), false, error) != SaveFailure::kNone) {
       logger.Print("* Couldn't undo the stopped change in %s%s", path, LogReason(*error).c_str());
       return 0;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 const char* const kFingerprintDllNames[kFingerprintDlls] = {"d2game.dll", "d2client.dll"};
 
@@ -17,6 +18,13 @@ bool StartsWithFolded(const char* text, const char* prefix) {
     if (std::tolower(static_cast<unsigned char>(*text)) != *prefix) return false;
   }
   return true;
+}
+
+bool MentionsFolded(const char* text, const char* part) {
+  for (; *text != '\0'; ++text) {
+    if (StartsWithFolded(text, part)) return true;
+  }
+  return false;
 }
 
 const char* ParseValue(const char* text, DllFingerprint* fingerprint) {
@@ -51,9 +59,17 @@ int ParseFingerprintToken(const char* word, DllFingerprint* fingerprint) {
   for (int dll = 0; dll < kFingerprintDlls; ++dll) {
     const char* name = kFingerprintDllNames[dll];
     size_t length = std::strlen(name);
-    if (!StartsWithFolded(word, name) || word[length] != '=') continue;
+    // "d2game" of "d2game.dll": a word that mentions a DLL is meant for it.
+    if (!MentionsFolded(word, std::string(name, std::strcspn(name, ".")).c_str())) continue;
     *fingerprint = DllFingerprint();
-    const char* problem = ParseValue(word + length + 1, fingerprint);
+    const char* problem = nullptr;
+    if (StartsWithFolded(word, name) && word[length] == '=') {
+      problem = ParseValue(word + length + 1, fingerprint);
+    } else if (StartsWithFolded(word, name) && word[length] == '\0') {
+      problem = "write the name, '=' and the value with no blanks between them";
+    } else {
+      problem = "expected the DLL's name, '=' and SIZE:CRC";
+    }
     fingerprint->state =
         problem == nullptr ? DllFingerprint::kDeclared : DllFingerprint::kMalformed;
     if (problem != nullptr) {

@@ -2,9 +2,10 @@
 // the version's name, one per DLL: "d2game.dll=SIZE:CRC" and
 // "d2client.dll=SIZE:CRC", SIZE the untouched file's size in decimal bytes,
 // CRC its CRC-32 as exactly 8 hexadecimal digits (either case). A word that
-// begins with a DLL's name and '=' but is otherwise not of that form is a
-// malformed fingerprint, never a word to ignore: the author meant to declare
-// one. Any other word after the name means nothing.
+// mentions a DLL ("d2game" or "d2client", in any letter case) but is not of
+// that form is a malformed fingerprint, never a word to ignore: the author
+// meant to declare one ("d2game.dll = ...", "d2game=...", "d2game.dll:...").
+// Any other word after the name means nothing.
 #ifndef ORVANEL_TABLES_FINGERPRINT_TOKEN_H_
 #define ORVANEL_TABLES_FINGERPRINT_TOKEN_H_
 
@@ -26,8 +27,7 @@ struct DllFingerprint {
   const char* problem = "";
 };
 
-// -1 when word is no fingerprint token (it does not begin with a DLL's name,
-// in any letter case, and '='); else the DLL's index, with *fingerprint
+// -1 when word mentions no DLL; else the DLL's index, with *fingerprint
 // declared or malformed.
 int ParseFingerprintToken(const char* word, DllFingerprint* fingerprint);
 

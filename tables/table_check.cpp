@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "io/file_paths.h"
+#include "tables/aspects.h"
 
 namespace {
 
@@ -180,18 +181,6 @@ int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
   return report.MoveTo(findings);
 }
 
-struct OffsetColumn {
-  const char* aspect;
-  size_t column;  // 0-based
-  char (SkillRecord::*field)[kVersionCount][6];
-};
-
-const OffsetColumn kOffsetColumns[] = {
-    {"effects", 1, &SkillRecord::effectsOffset},
-    {"graphics", 3, &SkillRecord::graphicsOffset},
-    {"descriptions", 5, &SkillRecord::descriptionsOffset},
-};
-
 // column is the text in the file, loaded what the loader kept of it.
 void CheckOffset(const char* aspect, const std::string& column, const char* loaded, int line,
                  FileReport* report) {
@@ -217,9 +206,11 @@ void CheckSkillLine(const DataLine& data, const SkillRecord& skill, int version,
     if (columns.size() > kSkillColumns) problem += " (write blanks in a name as _)";
     report->Add(data.number, problem);
   }
-  for (const OffsetColumn& offset : kOffsetColumns) {
-    if (offset.column >= columns.size()) continue;  // reported with the column count
-    CheckOffset(offset.aspect, columns[offset.column], (skill.*offset.field)[version], data.number,
+  for (const Aspect& aspect : kAspects) {
+    if (aspect.column >= columns.size()) continue;  // reported with the column count
+    std::string name = aspect.name;
+    name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+    CheckOffset(name.c_str(), columns[aspect.column], (skill.*aspect.offsets)[version], data.number,
                 report);
   }
 }

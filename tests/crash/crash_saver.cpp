@@ -59,14 +59,14 @@ bool ExchangeOnce(DllPatcher& patcher, RecordList classes, int pair) {
   selection.secondSkill = pair;
   selection.effects = selection.graphics = selection.descriptions = true;
   std::string result;
-  bool done = ExchangeSkills(patcher, classes, selection, &result);
+  bool done = ExchangeSkills(patcher, versionList, classes, selection, &result);
   std::fputs(result.c_str(), stdout);
   std::fflush(stdout);
   return done;
 }
 
 bool RestoreOnce(DllPatcher& patcher, RecordList classes) {
-  RestoreReport report = RestoreBoth(patcher, classes);
+  RestoreReport report = RestoreBoth(patcher, versionList, classes);
   std::fputs((report.undone + report.text).c_str(), stdout);
   return report.failed == 0 && report.restored > 0;
 }

@@ -142,10 +142,9 @@ TEST_F(DemoData, GeneratedDllsHoldEachSkillsLabelsAtItsOffsets) {
   DllPatcher patcher;
   patcher.UseFolder(".");
   FileFingerprint found[2];
-  UntouchedFingerprints(patcher, classList, found);
+  UntouchedFingerprints(patcher, versionList, classList, found);
   EXPECT_EQ(DetectVersion(versionList, found), 0);
-  EXPECT_NE(
-      FingerprintMismatch(*static_cast<VersionRecord*>(versionList->next), kGameDll, found[0]), "");
+  EXPECT_FALSE(MatchesBoth(*static_cast<VersionRecord*>(versionList->next), found));
   std::string game = ReadFileBytes("d2game.dll");
   std::string client = ReadFileBytes("d2client.dll");
   ASSERT_EQ(game.size(), kDemoDllSize);

@@ -119,7 +119,7 @@ class ExchangeTest : public InTempDir {
   std::string Run(const SkillSelection& selection, int expectedResult) {
     char result[kResultSize + 32];
     std::memset(result, '#', sizeof result);
-    EXPECT_EQ(ExchangeSkills(patcher_, classes_, selection, result), expectedResult);
+    EXPECT_EQ(ExchangeSkills(patcher_, versionList, classes_, selection, result), expectedResult);
     for (size_t i = kResultSize; i < sizeof result; ++i) {
       EXPECT_EQ(result[i], '#') << "written past the result buffer at " << i;
     }
@@ -175,16 +175,6 @@ TEST_F(ExchangeTest, AMissingGameDllStillExchangesTheClientDll) {
                 "   Graphics: exchanged\n   Descriptions: exchanged\n");
   EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, 0x200, 0x280), 16, 0x300, 0x380));
   EXPECT_FALSE(fs::exists("game/d2game.dll"));
-  EXPECT_EQ(LogLines(), std::vector<std::string>{
-                            "* Couldn't open file game\\d2game.dll: not found (system error 2)"});
-
-  // A missing d2client.dll is logged once per ticked aspect that needed it.
-  fs::remove("log.txt");
-  fs::rename("game/d2client.dll", "game/d2game.dll");
-  Run(Select(0, 0, 0, 1, 0, false, true, true), 0);
-  EXPECT_EQ(LogLines(),
-            std::vector<std::string>(
-                2, "* Couldn't open file game\\d2client.dll: not found (system error 2)"));
 }
 
 // Another run holds the game folder's lock all the time the exchange may
@@ -193,16 +183,17 @@ TEST_F(ExchangeTest, AnotherRunsLockRefusesTheExchange) {
   ChangeLock other("game\\d2game.dll");
   ASSERT_TRUE(other.Held());
   std::string text;
-  EXPECT_EQ(ExchangeSkills(patcher_, classes_, Select(0, 0, 0, 1, 0, true, false, true), &text), 0);
-  const std::string busy =
-      ": not exchanged: another Orvanel is changing these files: try again when it has finished\n";
-  EXPECT_EQ(text, kErrors + ("   Effects" + busy) + "   Descriptions" + busy +
+  EXPECT_EQ(ExchangeSkills(patcher_, versionList, classes_,
+                           Select(0, 0, 0, 1, 0, true, false, true), &text),
+            0);
+  // One reason stops both aspects: it is said once.
+  EXPECT_EQ(text, std::string(kErrors) +
+                      "   Effects, Descriptions: not exchanged: another Orvanel is changing these "
+                      "files: try again when it has finished\n"
                       "Another Orvanel is changing these files: nothing was changed.\n");
   EXPECT_TRUE(steps_.replaced.empty());
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{
-                            "* Another Orvanel holds game\\orvanel.lock: nothing was changed"});
 }
 
 TEST_F(ExchangeTest, TheSameSkillOnBothSidesChangesNoByte) {
@@ -270,9 +261,7 @@ TEST_F(ExchangeTest, ABadOffsetRefusesTheWholeExchange) {
   EXPECT_TRUE(steps_.replaced.empty());
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Bad offset  in file game\\d2game.dll"});
 
-  fs::remove("log.txt");
   steps_.replaced.clear();
   EXPECT_EQ(
       Run(Select(0, 1, 0, 2, 1, true, false, false), 0),
@@ -282,7 +271,6 @@ TEST_F(ExchangeTest, ABadOffsetRefusesTheWholeExchange) {
           kCorrect);
   EXPECT_FALSE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Bad offset FFF in file game\\d2game.dll"});
 }
 
 // A skill read from a line in pieces, or one that is not the skill the box
@@ -293,7 +281,7 @@ TEST_F(ExchangeTest, ASkillThatCannotBeTrustedRefusesTheWholeExchange) {
   jab->line = 7;
   EXPECT_EQ(Run(Select(0, 0, 1, 1, 0, true, true, false), 0),
             std::string(kErrors) +
-                "   Effects: not exchanged: data/Amazon 109b.txt line 7 is longer than 253 "
+                "   Effects, Graphics: not exchanged: data/Amazon 109b.txt line 7 is longer than 253 "
                 "characters and was read in pieces: \"Jab\" is not exchanged\n");
   jab->inPieces = false;
   RecordNode* other = AtPosition(static_cast<ClassRecord*>(classes_->next)->skillLists[1], 0);
@@ -316,7 +304,6 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
       std::string(kErrors) +
           "   Graphics: not exchanged: game\\d2client.dll could not be replaced: try again\n");
   EXPECT_TRUE(Client() == clientBytes_);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't replace file game\\d2client.dll"});
 }
 
 // Names of 255 characters: the text stays inside its 256 bytes, the names
@@ -347,8 +334,9 @@ TEST_F(ExchangeTest, VeryLongNamesNeverOverflowAndKeepTheAspectLines) {
 }
 
 // Every kind of failure gives its aspects their own reason, with the next
-// step. Aspects of a DLL that cannot be opened do not stop the other DLL's;
-// one that fails later holds the other DLL back (both DLLs or neither).
+// step. Aspects of a DLL that cannot be opened, or whose backup cannot be the
+// original, do not stop the other DLL's; a save that fails holds the other
+// DLL back, or puts it back (both DLLs or neither).
 TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
   struct Case {
     FaultySteps::Fault fault;
@@ -369,7 +357,7 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
       {FaultySteps::kNone, 0, "bak", 0, 0,
        "the backup game\\d2game.dll.bak has 5 bytes, the DLL 4096, so it cannot be the original: "
        "if the DLL is untouched",
-       false},
+       true},
       {FaultySteps::kNone, 0, "", 2, 1, "data\\Broken 109b.txt: Effects offset \"FFF\"", false},
   };
   for (const Case& c : cases) {
@@ -390,12 +378,12 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
       WriteFileBytes("game/d2client.dll.bak", clientBytes_);
       patcher_.saveSteps = &steps;
     }
-    std::string text;
-    std::vector<AspectOutcome> outcomes;
-    EXPECT_EQ(ExchangeSkills(patcher_, classes_,
-                             Select(0, c.firstClass, c.firstSkill, 1, 0, true, true, false), &text,
-                             &outcomes),
-              0);
+    ExchangeOutcome outcome =
+        RunExchange(patcher_, versionList, classes_,
+                    Select(0, c.firstClass, c.firstSkill, 1, 0, true, true, false));
+    EXPECT_FALSE(outcome.done);
+    const std::string& text = outcome.text;
+    const std::vector<AspectOutcome>& outcomes = outcome.aspects;
     ASSERT_EQ(outcomes.size(), 2u);
     EXPECT_FALSE(outcomes[0].done);
     EXPECT_EQ(UserReason(outcomes[0].error).rfind(c.effects, 0), 0u)
@@ -414,7 +402,7 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
 // otherwise; after restore there are no changes.
 TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
   std::vector<std::string> lines;
-  EXPECT_EQ(DescribeChanges(patcher_, classes_, 0, &lines), 1);
+  EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 1);
   EXPECT_EQ(lines, std::vector<std::string>{"no backup: nothing has been changed"});
 
   auto* sorceress = static_cast<ClassRecord*>(classes_->next);
@@ -426,20 +414,48 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
   WriteFileBytes("game/d2game.dll", game);
 
   lines.clear();
-  EXPECT_EQ(DescribeChanges(patcher_, classes_, 0, &lines), 1);
+  EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 1);
   EXPECT_EQ(lines, (std::vector<std::string>{"Magic Arrow <-> Fire Bolt: Effects, Graphics",
                                              "Jab <-> Nova: Descriptions",
                                              "Jab: Effects changed by something else"}));
 
   patcher_.saveSteps = &SaveSteps::System();
-  EXPECT_EQ(RestoreBoth(patcher_, classes_).restored, 2);
+  EXPECT_EQ(RestoreBoth(patcher_, nullptr, classes_).restored, 2);
   lines.clear();
-  EXPECT_EQ(DescribeChanges(patcher_, classes_, 0, &lines), 1);
+  EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 1);
   EXPECT_EQ(lines, std::vector<std::string>{"no changes"});
 
+  // A DLL, or the whole folder, that cannot be read: no "no changes".
   fs::remove("game/d2client.dll");
   lines.clear();
-  EXPECT_EQ(DescribeChanges(patcher_, classes_, 0, &lines), 0);
+  EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 0);
+  DllPatcher nowhere;
+  nowhere.UseFolder("nowhere");
+  lines.clear();
+  EXPECT_EQ(DescribeChanges(nowhere, nullptr, classes_, 0, &lines), 0);
+  EXPECT_EQ(lines, std::vector<std::string>{"nowhere\\d2game.dll was not found: check the game "
+                                            "folder (File > Set .dll Location)"});
+}
+
+// A dry run is the exchange with nothing written: it refuses what the
+// exchange refuses (here a backup that cannot be the original) and shows
+// the ranges of the DLL that would change.
+TEST_F(ExchangeTest, ADryRunAndTheExchangeAgreeOnAForeignBackup) {
+  WriteFileBytes("game/d2game.dll.bak", "other");
+  SkillSelection selection = Select(0, 0, 0, 1, 0, true, true, false);
+  ExchangeOutcome dry = RunExchange(patcher_, versionList, classes_, selection, true);
+  EXPECT_TRUE(Game() == gameBytes_);
+  EXPECT_TRUE(Client() == clientBytes_);
+  ExchangeOutcome swap = RunExchange(patcher_, versionList, classes_, selection);
+  EXPECT_EQ(dry.text, swap.text);
+  ASSERT_EQ(dry.aspects.size(), 2u);
+  EXPECT_EQ(dry.aspects[0].error.problem, Problem::kBackup);
+  EXPECT_TRUE(dry.aspects[1].done);
+  ASSERT_EQ(dry.ranges.size(), 2u);  // the Graphics swap's two ranges
+  EXPECT_EQ(std::string(dry.ranges[0].before.begin(), dry.ranges[0].before.end()),
+            clientBytes_.substr(0x200, 20));
+  EXPECT_EQ(dry.ranges[0].after, dry.ranges[1].before);
+  EXPECT_TRUE(Game() == gameBytes_);
 }
 
 // A copy in VirtualStore under the DLL's path without its drive is found.

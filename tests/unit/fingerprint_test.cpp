@@ -9,6 +9,7 @@
 
 #include "patch/exchange.h"
 #include "patch/restore.h"
+#include "patch/status.h"
 #include "tests/unit/patch_test_support.h"
 
 namespace {
@@ -35,7 +36,11 @@ TEST_F(FingerprintTokens, AreReadWhenWellFormedAndMarkedWhenNot) {
   using F = DllFingerprint;
   const TokenRow rows[] = {
       {"1.09b", F::kAbsent, F::kAbsent},
-      {"1.09b other words d2game.dll.bak=1:00000000", F::kAbsent, F::kAbsent},
+      {"1.09b other words", F::kAbsent, F::kAbsent},
+      // Typos are never words that mean nothing.
+      {"1.09b d2game.dll = 4096:0A1B2C3D", F::kMalformed, F::kAbsent},
+      {"1.09b d2game.dll:4096:0A1B2C3D D2CLIENT=1:00000000", F::kMalformed, F::kMalformed},
+      {"1.09b d2game.dll.=4096:0A1B2C3D d2game.dll.bak=1:00000000", F::kMalformed, F::kAbsent},
       {"1.09b d2game.dll=4096:0a1b2c3d D2Client.DLL=8192:FFFFFFFF", F::kDeclared, F::kDeclared},
       {"1.09b d2game.dll=4096:0A1B2C3", F::kMalformed, F::kAbsent},
       {"1.09b d2game.dll=:0A1B2C3D", F::kMalformed, F::kAbsent},
@@ -97,7 +102,7 @@ class FingerprintTest : public GameFolderTest {
     selection.firstSkill = 0;
     selection.secondSkill = 1;
     selection.effects = selection.graphics = true;
-    return ExchangeSkills(patcher_, classList, selection, result);
+    return ExchangeSkills(patcher_, versionList, classList, selection, result);
   }
 };
 
@@ -106,16 +111,50 @@ TEST_F(FingerprintTest, TheWrongFileIsRefusedBeforeAnyByteMoves) {
   char result[kResultSize];
   EXPECT_EQ(Swap(result), 0);
   char expected[kResultSize];
-  std::snprintf(expected, sizeof expected,
-                "%s   Effects: not exchanged: d2game.dll is not the 1.09d file these tables are "
-                "for: found 5000:%08X, "
-                "expected 5000:%08X\n",
-                kErrors, CrcOf(game_), CrcOf(game_) ^ 1);
+  std::snprintf(
+      expected, sizeof expected,
+      "%s   Effects, Graphics: not exchanged: d2game.dll is not the 1.09d file these tables are "
+      "for: found 5000:%08X, "
+      "expected 5000:%08X\n",
+      kErrors, CrcOf(game_), CrcOf(game_) ^ 1);
   EXPECT_STREQ(result, expected);
   EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
   EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
   EXPECT_EQ(ListFolder("game"),
             (std::vector<std::string>{"d2client.dll", "d2game.dll", "orvanel.lock"}));
+  // The DLLs are another declared version's files: the refusal says which.
+  Declare("1.09b", CrcOf(game_), CrcOf(client_));
+  EXPECT_EQ(Swap(result), 0);
+  std::string text = result;
+  const std::string next = ": the DLLs are the 1.09b files: choose 1.09b\n";
+  ASSERT_GT(text.size(), next.size());
+  EXPECT_EQ(text.substr(text.size() - next.size()), next);
+}
+
+// An old modded backup beside an untouched DLL: the backup is blamed, never
+// the DLL, and neither a fingerprint nor the status is taken from it.
+TEST_F(FingerprintTest, AModdedBackupBesideAnUntouchedDllIsBlamed) {
+  Declare("1.09b", CrcOf(game_), CrcOf(client_));
+  std::string modded = game_;
+  modded.replace(0x100, 12, std::string(12, 'm'));  // inside a range the tables name
+  WriteFileBytes("game/d2game.dll.bak", modded);
+  SkillSelection selection;
+  selection.version = selection.firstClass = selection.secondClass = selection.firstSkill = 0;
+  selection.secondSkill = 1;
+  selection.effects = true;
+  ExchangeOutcome outcome = RunExchange(patcher_, versionList, classList, selection);
+  ASSERT_EQ(outcome.aspects.size(), 1u);
+  EXPECT_EQ(UserReason(outcome.aspects[0].error)
+                .find("the backup game\\d2game.dll.bak differs from the DLL, which is the "
+                      "untouched 1.09b file"),
+            0u);
+  EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+  FileFingerprint found[2];
+  UntouchedFingerprints(patcher_, versionList, classList, found);
+  EXPECT_FALSE(found[kGameDll].read);
+  EXPECT_EQ(found[kGameDll].why.problem, Problem::kBackup);
+  std::vector<std::string> lines;
+  EXPECT_EQ(DescribeChanges(patcher_, versionList, classList, 0, &lines), 0);
 }
 
 // After the first change the DLL differs from what the tables declare; its
@@ -134,16 +173,21 @@ TEST_F(FingerprintTest, OneMatchingVersionIsDetectedAndABackupOfNoneIsNotRestore
   Declare("1.09b", CrcOf(game_) ^ 1, CrcOf(client_));
   Declare("1.09d", CrcOf(game_), CrcOf(client_));
   FileFingerprint found[2];
-  UntouchedFingerprints(patcher_, classList, found);
+  UntouchedFingerprints(patcher_, versionList, classList, found);
   EXPECT_EQ(DetectVersion(versionList, found), 1);
   Declare("again", CrcOf(game_), CrcOf(client_));
   EXPECT_EQ(DetectVersion(versionList, found), -1);
 
+  // A changed DLL whose backup is the file of no declared version.
+  const std::string changed = DllBytes(7000, 4);
+  WriteFileBytes("game/d2client.dll", changed);
   WriteFileBytes("game/d2client.dll.bak", DllBytes(7000, 3));
-  EXPECT_EQ(RestoreBackup(patcher_, kClientDll, {{0, 7000}}), RestoreOutcome::kFailed);
-  EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
-  EXPECT_NE(LogText().find("d2client.dll.bak is the d2client.dll of no version"),
-            std::string::npos);
+  EXPECT_EQ(RestoreBackup(patcher_, versionList, kClientDll, {{0, 7000}}), RestoreOutcome::kFailed);
+  EXPECT_EQ(ReadFileBytes("game/d2client.dll"), changed);
+  EXPECT_EQ(UserReason(patcher_.lastError)
+                .find("game/d2client.dll.bak matches no version these "
+                      "tables declare for d2client.dll: found 7000:"),
+            0u);
 }
 
 }  // namespace
