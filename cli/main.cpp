@@ -91,8 +91,8 @@ int Run(CLI::App& app, const Options& options) {
   }
 
   if (app.got_subcommand("set-folder")) return RunSetFolder(*patcher, options.newFolder);
-  bool classesRead = LoadClasses();
   versionList = LoadVersions("data\\versions.txt");
+  bool classesRead = LoadClasses(versionList);
   int status = kExitFailed;
   if (app.got_subcommand("check")) {
     status = RunCheck(*patcher);

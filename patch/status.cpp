@@ -32,11 +32,11 @@ std::vector<SkillRange> RangesOf(RecordList classes, int32_t version, const Aspe
                                  uint64_t size) {
   std::vector<SkillRange> ranges;
   for (RecordNode* c = classes; c != nullptr; c = c->next) {
-    for (RecordNode* k = static_cast<ClassRecord*>(c)->skillLists[version]; k != nullptr;
+    for (RecordNode* k = static_cast<ClassRecord*>(c)->SkillsOf(version); k != nullptr;
          k = k->next) {
       uint32_t start = 0;
-      if (!RangeInside((static_cast<SkillRecord*>(k)->*aspect.offsets)[version], aspect.length,
-                       size, &start)) {
+      if (!RangeInside(static_cast<SkillRecord*>(k)->*aspect.offsets, aspect.length, size,
+                       &start)) {
         continue;
       }
       bool seen = false;
@@ -55,7 +55,7 @@ bool Equal(const ByteBuffer& a, uint32_t atA, const ByteBuffer& b, uint32_t atB,
 
 int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList classes,
                     int32_t version, std::vector<std::string>* lines) {
-  if (version < 0 || version >= kVersionCount) version = 0;
+  if (version < 0 || version >= VersionPositions(versions)) version = 0;
   // A change stopped half way is told first; status changes nothing.
   std::string pending = PendingChangeLine(patcher);
   if (!pending.empty()) lines->push_back(pending);

@@ -173,9 +173,9 @@ int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
                            " is no fingerprint (" + fingerprint.problem +
                            "): the exchange refuses this version");
     }
-    if (k >= static_cast<size_t>(kVersionCount)) {
-      report.Add(line, "version " + Quoted(name) + " has no skill tables: only the first " +
-                           std::to_string(kVersionCount) + " versions can be exchanged");
+    std::string problem;
+    if (SkillTableSuffix(versions, records[k]->position, &problem).empty()) {
+      report.Add(line, "version " + Quoted(name) + " has no skill tables: " + problem);
     }
   }
   return report.MoveTo(findings);
@@ -197,8 +197,7 @@ void CheckOffset(const char* aspect, const std::string& column, const char* load
   }
 }
 
-void CheckSkillLine(const DataLine& data, const SkillRecord& skill, int version,
-                    FileReport* report) {
+void CheckSkillLine(const DataLine& data, const SkillRecord& skill, FileReport* report) {
   std::vector<std::string> columns = Columns(data.text);
   if (columns.size() != kSkillColumns) {
     std::string problem = "skill line has " + std::to_string(columns.size()) +
@@ -210,12 +209,11 @@ void CheckSkillLine(const DataLine& data, const SkillRecord& skill, int version,
     if (aspect.column >= columns.size()) continue;  // reported with the column count
     std::string name = aspect.name;
     name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
-    CheckOffset(name.c_str(), columns[aspect.column], (skill.*aspect.offsets)[version], data.number,
-                report);
+    CheckOffset(name.c_str(), columns[aspect.column], skill.*aspect.offsets, data.number, report);
   }
 }
 
-void CheckSkillTable(const ScannedFile& file, RecordList skills, int version, FileReport* report) {
+void CheckSkillTable(const ScannedFile& file, RecordList skills, FileReport* report) {
   CheckListShape(file, report);
   std::map<std::string, int> seen;
   std::vector<RecordNode*> records = RecordsOf(skills, file);
@@ -223,7 +221,7 @@ void CheckSkillTable(const ScannedFile& file, RecordList skills, int version, Fi
     auto* skill = static_cast<const SkillRecord*>(records[k]);
     if (skill == nullptr) continue;
     int line = file.records[k].number;
-    CheckSkillLine(file.records[k], *skill, version, report);
+    CheckSkillLine(file.records[k], *skill, report);
     CheckDuplicate(&seen, "skill", skill->name, line, report);
   }
 }
@@ -253,22 +251,32 @@ void CompareTables(const ScannedFile& first, RecordList firstSkills, const Scann
   }
 }
 
-int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport,
-               std::vector<std::string>* findings,
-               std::array<SkillTableLines, kVersionCount>* lines) {
-  ScannedFile tables[kVersionCount];
+int CheckClass(RecordList versions, const ClassRecord& record, int classLine,
+               FileReport* classReport, std::vector<std::string>* findings,
+               std::vector<SkillTableLines>* lines) {
+  int32_t positions = VersionPositions(versions);
+  std::vector<ScannedFile> tables(static_cast<size_t>(positions));
+  lines->resize(tables.size());
   int found = 0;
-  for (int version = 0; version < kVersionCount; ++version) {
+  for (int32_t version = 0; version < positions; ++version) {
+    // A version whose tables cannot be named is the versions file's finding.
+    if (SkillTableSuffix(versions, version).empty()) continue;
     char path[kLineSize];
-    if (!SkillTablePath(record.name, version, path)) {
+    if (!SkillTablePath(versions, record.name, version, path)) {
       classReport->Add(classLine, "class " + Quoted(record.name) +
                                       (LeadsOutsideData(record.name)
                                            ? " leads outside the data folder: its tables are "
                                              "not read"
                                            : " is too long a name for its tables"));
-      if (LeadsOutsideData(record.name)) return 0;  // once for both tables
+      if (LeadsOutsideData(record.name)) return 0;  // once for all tables
       continue;
     }
+    // A later version may share a table with an earlier one: read it once.
+    bool shared = false;
+    for (int32_t earlier = 0; earlier < version; ++earlier) {
+      shared = shared || tables[earlier].path == NativePath(path);
+    }
+    if (shared) continue;
     tables[version] = Scan(path);
     if (!tables[version].opened) {
       classReport->Add(classLine,
@@ -280,12 +288,12 @@ int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport
       (*lines)[version].skillLines.push_back(data.number);
     }
   }
-  for (int version = 0; version < kVersionCount; ++version) {
+  for (int32_t version = 0; version < positions; ++version) {
     if (!tables[version].opened) continue;
     FileReport report(tables[version]);
-    CheckSkillTable(tables[version], record.skillLists[version], version, &report);
+    CheckSkillTable(tables[version], record.SkillsOf(version), &report);
     if (version > 0 && tables[0].opened) {
-      CompareTables(tables[0], record.skillLists[0], tables[version], record.skillLists[version],
+      CompareTables(tables[0], record.SkillsOf(0), tables[version], record.SkillsOf(version),
                     &report);
     }
     found += report.MoveTo(findings);
@@ -293,7 +301,8 @@ int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport
   return found;
 }
 
-int CheckClasses(RecordList classes, std::vector<std::string>* findings, TableLines* lines) {
+int CheckClasses(RecordList versions, RecordList classes, std::vector<std::string>* findings,
+                 TableLines* lines) {
   ScannedFile file = Scan("data\\classes.txt");
   FileReport report(file);
   if (!file.opened) {
@@ -313,7 +322,7 @@ int CheckClasses(RecordList classes, std::vector<std::string>* findings, TableLi
     int line = file.records[k].number;
     // A repeated class reads the same tables again: their findings once do.
     if (!CheckDuplicate(&seen, "class", record->name, line, &report)) continue;
-    found += CheckClass(*record, line, &report, &tableFindings, &(*lines)[k]);
+    found += CheckClass(versions, *record, line, &report, &tableFindings, &(*lines)[k]);
   }
   found += report.MoveTo(findings);
   findings->insert(findings->end(), tableFindings.begin(), tableFindings.end());
@@ -327,5 +336,5 @@ int CheckTables(RecordList versions, RecordList classes, std::vector<std::string
   TableLines ignored;
   if (lines == nullptr) lines = &ignored;
   lines->clear();
-  return CheckVersions(versions, findings) + CheckClasses(classes, findings, lines);
+  return CheckVersions(versions, findings) + CheckClasses(versions, classes, findings, lines);
 }

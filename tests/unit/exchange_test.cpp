@@ -49,12 +49,12 @@ struct Offsets {
 };
 
 // Offsets may be left empty (missing columns).
-void AddSkill(RecordList* list, int version, const std::string& name, Offsets offsets) {
+void AddSkill(RecordList* list, const std::string& name, Offsets offsets) {
   auto* skill = new SkillRecord;
   std::snprintf(skill->name, sizeof skill->name, "%s", name.c_str());
-  std::snprintf(skill->effectsOffset[version], 6, "%s", offsets.effects);
-  std::snprintf(skill->graphicsOffset[version], 6, "%s", offsets.graphics);
-  std::snprintf(skill->descriptionsOffset[version], 6, "%s", offsets.descriptions);
+  std::snprintf(skill->effectsOffset, 6, "%s", offsets.effects);
+  std::snprintf(skill->graphicsOffset, 6, "%s", offsets.graphics);
+  std::snprintf(skill->descriptionsOffset, 6, "%s", offsets.descriptions);
   skill->AddToList(list);
 }
 
@@ -95,20 +95,20 @@ class ExchangeTest : public InTempDir {
 
     auto* amazon = new ClassRecord;
     std::snprintf(amazon->name, sizeof amazon->name, "Amazon");
-    AddSkill(&amazon->skillLists[0], 0, "Magic Arrow", {"100", "200", "300"});
-    AddSkill(&amazon->skillLists[0], 0, "Jab", {"140", "240", "340"});
-    AddSkill(&amazon->skillLists[1], 1, "Magic Arrow", {"400", "500", "600"});
-    AddSkill(&amazon->skillLists[1], 1, "Jab", {"440", "540", "640"});
+    AddSkill(&amazon->skillLists[0], "Magic Arrow", {"100", "200", "300"});
+    AddSkill(&amazon->skillLists[0], "Jab", {"140", "240", "340"});
+    AddSkill(&amazon->skillLists[1], "Magic Arrow", {"400", "500", "600"});
+    AddSkill(&amazon->skillLists[1], "Jab", {"440", "540", "640"});
     amazon->AddToList(&classes_);
     auto* sorceress = new ClassRecord;
     std::snprintf(sorceress->name, sizeof sorceress->name, "Sorceress");
-    AddSkill(&sorceress->skillLists[0], 0, "Fire Bolt", {"180", "280", "380"});
-    AddSkill(&sorceress->skillLists[1], 1, "Fire Bolt", {"480", "580", "680"});
+    AddSkill(&sorceress->skillLists[0], "Fire Bolt", {"180", "280", "380"});
+    AddSkill(&sorceress->skillLists[1], "Fire Bolt", {"480", "580", "680"});
     sorceress->AddToList(&classes_);
     auto* broken = new ClassRecord;
     std::snprintf(broken->name, sizeof broken->name, "Broken");
-    AddSkill(&broken->skillLists[0], 0, "No Effects", {"", "2C0", "3C0"});
-    AddSkill(&broken->skillLists[0], 0, "Past The End", {"FFF", "2C0", "3C0"});
+    AddSkill(&broken->skillLists[0], "No Effects", {"", "2C0", "3C0"});
+    AddSkill(&broken->skillLists[0], "Past The End", {"FFF", "2C0", "3C0"});
     broken->AddToList(&classes_);
   }
   void TearDown() override {
@@ -311,8 +311,8 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
 TEST_F(ExchangeTest, VeryLongNamesNeverOverflowAndKeepTheAspectLines) {
   std::string first(255, 'F');
   std::string second(255, 'S');
-  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], 0, first, {"800", "800", "800"});
-  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], 0, second, {"900", "900", "900"});
+  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], first, {"800", "800", "800"});
+  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], second, {"900", "900", "900"});
   const std::string aspects = "\n   Effects\n   Graphics\n   Descriptions\n";
 
   std::string text = Run(Select(0, 0, 2, 0, 3, true, true, true), 1);
@@ -406,7 +406,7 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
   EXPECT_EQ(lines, std::vector<std::string>{"no backup: nothing has been changed"});
 
   auto* sorceress = static_cast<ClassRecord*>(classes_->next);
-  AddSkill(&sorceress->skillLists[0], 0, "Nova", {"1C0", "2E0", "3E0"});
+  AddSkill(&sorceress->skillLists[0], "Nova", {"1C0", "2E0", "3E0"});
   Run(Select(0, 0, 0, 1, 0, true, true, false), 1);   // Magic Arrow <-> Fire Bolt
   Run(Select(0, 0, 1, 1, 1, false, false, true), 1);  // Jab <-> Nova
   std::string game = Game();
