@@ -99,11 +99,16 @@ class ExchangeTest : public InTempDir {
     AddSkill(&amazon->skillLists[0], "Jab", {"140", "240", "340"});
     AddSkill(&amazon->skillLists[1], "Magic Arrow", {"400", "500", "600"});
     AddSkill(&amazon->skillLists[1], "Jab", {"440", "540", "640"});
+    amazon->skillLists.push_back(nullptr);  // a third version, e.g. 1.10
+    AddSkill(&amazon->skillLists[2], "Magic Arrow", {"700", "800", "900"});
+    AddSkill(&amazon->skillLists[2], "Jab", {"740", "840", "940"});
     amazon->AddToList(&classes_);
     auto* sorceress = new ClassRecord;
     std::snprintf(sorceress->name, sizeof sorceress->name, "Sorceress");
     AddSkill(&sorceress->skillLists[0], "Fire Bolt", {"180", "280", "380"});
     AddSkill(&sorceress->skillLists[1], "Fire Bolt", {"480", "580", "680"});
+    sorceress->skillLists.push_back(nullptr);
+    AddSkill(&sorceress->skillLists[2], "Fire Bolt", {"780", "880", "980"});
     sorceress->AddToList(&classes_);
     auto* broken = new ClassRecord;
     std::snprintf(broken->name, sizeof broken->name, "Broken");
@@ -213,13 +218,18 @@ TEST_F(ExchangeTest, SwappingTwiceRestoresBothFiles) {
   EXPECT_TRUE(Client() == clientBytes_);
 }
 
-// Version position 1 takes the records of the classes' second lists, and
-// their second set of offsets.
-TEST_F(ExchangeTest, VersionOneUsesItsOwnRecordsAndOffsets) {
-  EXPECT_EQ(Run(Select(1, 0, 1, 1, 0, true, true, true), 1),
-            "Jab <-> Fire Bolt\n   Effects\n   Graphics\n   Descriptions\n");
-  EXPECT_TRUE(Game() == Exchanged(gameBytes_, 12, 0x440, 0x480));
-  EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, 0x540, 0x580), 16, 0x640, 0x680));
+// Each later version position takes the records of the classes' list for
+// it, with their own offsets.
+TEST_F(ExchangeTest, EachVersionUsesItsOwnRecordsAndOffsets) {
+  for (int32_t version : {1, 2}) {
+    uint32_t at = 0x400 + 0x300 * static_cast<uint32_t>(version - 1);
+    EXPECT_EQ(Run(Select(version, 0, 1, 1, 0, true, true, true), 1),
+              "Jab <-> Fire Bolt\n   Effects\n   Graphics\n   Descriptions\n");
+    EXPECT_TRUE(Game() == Exchanged(gameBytes_, 12, at + 0x40, at + 0x80));
+    EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, at + 0x140, at + 0x180), 16,
+                                      at + 0x240, at + 0x280));
+    Run(Select(version, 0, 1, 1, 0, true, true, true), 1);  // back again
+  }
 }
 
 // A selection that finds no record opens no file (a load of the missing
@@ -232,7 +242,7 @@ TEST_F(ExchangeTest, ASelectionWithoutARecordTouchesNoFile) {
       Select(0, 3, 0, 1, 0, true, false, false),  // beyond the class list
       Select(0, 0, 2, 1, 0, false, true, false),  // beyond the skill list
       Select(0, 0, 0, 1, 1, false, false, true),
-      Select(2, 0, 0, 1, 0, true, true, true),  // a version without skill data
+      Select(3, 0, 0, 1, 0, true, true, true),  // a version without skill data
       Select(-1, 0, 0, 1, 0, true, true, true),
       Select(1, 2, 0, 0, 0, true, true, true),  // a class without a version 1 table
   };
@@ -279,10 +289,11 @@ TEST_F(ExchangeTest, ASkillThatCannotBeTrustedRefusesTheWholeExchange) {
   RecordNode* jab = AtPosition(static_cast<ClassRecord*>(classes_)->skillLists[0], 1);
   jab->inPieces = true;
   jab->line = 7;
-  EXPECT_EQ(Run(Select(0, 0, 1, 1, 0, true, true, false), 0),
-            std::string(kErrors) +
-                "   Effects, Graphics: not exchanged: data/Amazon 109b.txt line 7 is longer than 253 "
-                "characters and was read in pieces: \"Jab\" is not exchanged\n");
+  EXPECT_EQ(
+      Run(Select(0, 0, 1, 1, 0, true, true, false), 0),
+      std::string(kErrors) +
+          "   Effects, Graphics: not exchanged: data/Amazon 109b.txt line 7 is longer than 253 "
+          "characters and was read in pieces: \"Jab\" is not exchanged\n");
   jab->inPieces = false;
   RecordNode* other = AtPosition(static_cast<ClassRecord*>(classes_->next)->skillLists[1], 0);
   std::snprintf(other->name, sizeof other->name, "Blizzard");
