@@ -1,6 +1,7 @@
 #include "patch/dll_links.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 #include <utility>
