@@ -414,7 +414,8 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
 TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
   std::vector<std::string> lines;
   EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 1);
-  EXPECT_EQ(lines, std::vector<std::string>{"no backup: nothing has been changed"});
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"# no backup: nothing has been changed", "version 0"}));
 
   auto* sorceress = static_cast<ClassRecord*>(classes_->next);
   AddSkill(&sorceress->skillLists[0], "Nova", {"1C0", "2E0", "3E0"});
@@ -426,15 +427,18 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
 
   lines.clear();
   EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 1);
-  EXPECT_EQ(lines, (std::vector<std::string>{"Magic Arrow <-> Fire Bolt: Effects, Graphics",
-                                             "Jab <-> Nova: Descriptions",
-                                             "Jab: Effects changed by something else"}));
+  EXPECT_EQ(
+      lines,
+      (std::vector<std::string>{
+          "version 0", "Amazon:Magic Arrow <-> Sorceress:Fire Bolt: Effects, Graphics",
+          "Amazon:Jab <-> Sorceress:Nova: Descriptions",
+          "# Amazon:Jab: Effects changed by something else (d2game.dll bytes 0x140..0x14B)"}));
 
   patcher_.saveSteps = &SaveSteps::System();
   EXPECT_EQ(RestoreBoth(patcher_, nullptr, classes_).restored, 2);
   lines.clear();
   EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 1);
-  EXPECT_EQ(lines, std::vector<std::string>{"no changes"});
+  EXPECT_EQ(lines, (std::vector<std::string>{"# no changes", "version 0"}));
 
   // A DLL, or the whole folder, that cannot be read: no "no changes".
   fs::remove("game/d2client.dll");
@@ -444,7 +448,7 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
   nowhere.UseFolder("nowhere");
   lines.clear();
   EXPECT_EQ(DescribeChanges(nowhere, nullptr, classes_, 0, &lines), 0);
-  EXPECT_EQ(lines, std::vector<std::string>{"nowhere\\d2game.dll was not found: check the game "
+  EXPECT_EQ(lines, std::vector<std::string>{"# nowhere\\d2game.dll was not found: check the game "
                                             "folder (File > Set .dll Location)"});
 }
 
