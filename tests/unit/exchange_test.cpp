@@ -14,6 +14,7 @@
 #include "io/save_steps.h"
 #include "io/virtual_store.h"
 #include "patch/restore.h"
+#include "patch/set_apply.h"
 #include "patch/status.h"
 #include "tests/unit/patch_test_support.h"
 
@@ -492,3 +493,48 @@ TEST_F(ExchangeTest, AShadowCopyInVirtualStoreIsFound) {
 }
 
 }  // namespace
+
+// A set saved from status brings the same bytes back after a restore, a
+// chain of exchanges included; applying it again changes nothing, an empty
+// set gives the originals, and a wrong line changes nothing and is named.
+TEST_F(ExchangeTest, AStatusSetAppliedAfterARestoreGivesTheSameBytes) {
+  RecordList versions = nullptr;
+  for (const char* name : {"1.09b", "1.09d", "1.10"}) {
+    auto* version = new VersionRecord;
+    std::snprintf(version->name, sizeof version->name, "%s", name);
+    version->AddToList(&versions);
+  }
+  patcher_.saveSteps = &SaveSteps::System();
+  auto* sorceress = static_cast<ClassRecord*>(classes_->next);
+  AddSkill(&sorceress->skillLists[0], "Nova", {"1C0", "2E0", "3E0"});
+  AddSkill(&sorceress->skillLists[2], "Nova", {"7C0", "8C0", "9C0"});
+  Run(Select(2, 0, 0, 1, 0, true, true, false), 1);  // Magic Arrow <-> Fire Bolt
+  Run(Select(2, 0, 0, 1, 1, true, false, true), 1);  // Magic Arrow <-> Nova: a chain
+  const std::string game = Game();
+  const std::string client = Client();
+
+  std::vector<std::string> lines;
+  ASSERT_EQ(DescribeChanges(patcher_, versions, classes_, 2, &lines), 1);
+  std::string set;
+  for (const std::string& line : lines) set += line + "\n";
+  EXPECT_EQ(RestoreBoth(patcher_, versions, classes_).restored, 2);
+  ASSERT_TRUE(Game() == gameBytes_);
+  for (int time = 0; time < 2; ++time) {
+    SetApplyOutcome applied = ApplySwapSet(patcher_, versions, classes_, set);
+    EXPECT_TRUE(applied.done) << applied.text;
+    EXPECT_TRUE(Game() == game && Client() == client) << set;
+  }
+  EXPECT_TRUE(ApplySwapSet(patcher_, versions, classes_, "version 1.10\n").done);
+  EXPECT_TRUE(Game() == gameBytes_ && Client() == clientBytes_);
+
+  ApplySwapSet(patcher_, versions, classes_, set);
+  SetApplyOutcome wrong = ApplySwapSet(
+      patcher_, versions, classes_,
+      "version 1.10\nAmazon:Jab <-> Sorceress:Nova: Effects\nAmazon:Jab <-> Druid:Fury: Effects\n");
+  EXPECT_FALSE(wrong.done);
+  EXPECT_EQ(
+      wrong.text,
+      "The swap set was not applied: nothing was changed.\nline 3: unknown class \"Druid\"\n");
+  EXPECT_TRUE(Game() == game && Client() == client);
+  FreeList<VersionRecord>(&versions);
+}
