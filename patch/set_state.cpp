@@ -1,5 +1,6 @@
 #include "patch/set_state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -111,8 +112,10 @@ void DescribeAspect(const std::vector<Slot>& slots, int aspect, const ByteBuffer
     if (next >= 0 && static_cast<size_t>(next) == i) {
       // Exchanging each slot of the cycle with the next, in turn, gives it.
       for (size_t k = 0; k + 1 < chain.size(); ++k) {
-        after =
-            AddExchange(slots[chain[k]], slots[chain[k + 1]], aspect, after, &state->exchanges) + 1;
+        // Each pair is written in table order, as the lists show the skills.
+        size_t first = std::min(chain[k], chain[k + 1]);
+        size_t second = std::max(chain[k], chain[k + 1]);
+        after = AddExchange(slots[first], slots[second], aspect, after, &state->exchanges) + 1;
       }
       continue;
     }
