@@ -28,6 +28,12 @@ struct DllAndBackup {
   ByteBuffer backup;
   // Why the backup cannot be the original; "" when it can, or is not there.
   std::string backupMismatch;
+  // The CRC-32s of dll and backup once taken (patch/fingerprint.cpp), so
+  // that each is taken at most once.
+  mutable bool dllCrcTaken = false;
+  mutable bool backupCrcTaken = false;
+  mutable uint32_t dllCrc = 0;
+  mutable uint32_t backupCrc = 0;
 
   bool DllRead() const { return dllError.problem == Problem::kNone; }
   bool BackupUsable() const { return backupThere && backupMismatch.empty(); }

@@ -170,13 +170,18 @@ std::vector<uint8_t> RangeBytes(const uint8_t* image, const char* offset, int32_
   return std::vector<uint8_t>(image + start, image + start + length);
 }
 
-// Puts a copy of the DLL's bytes into the patcher and makes every swap of
-// that DLL there, recording each range before and after.
-void SwapInImage(DllPatcher& patcher, int fileNumber, const DllAndBackup& files,
-                 const ExchangePlan& plan, std::vector<RangeChange>* ranges) {
-  patcher.image.reset(new uint8_t[files.dll.size > 0 ? files.dll.size : 1]);
-  std::memcpy(patcher.image.get(), files.dll.data.get(), static_cast<size_t>(files.dll.size));
-  patcher.imageSize = files.dll.size;
+// Puts the DLL's bytes into the patcher and makes every swap of that DLL
+// there, recording each range before and after. The bytes move there unless
+// a new backup must still be made from them; then a copy is changed.
+void SwapInImage(DllPatcher& patcher, int fileNumber, DllAndBackup* files, const ExchangePlan& plan,
+                 std::vector<RangeChange>* ranges) {
+  if (files->backupThere) {
+    patcher.image = std::move(files->dll.data);
+  } else {
+    patcher.image.reset(new uint8_t[files->dll.size > 0 ? files->dll.size : 1]);
+    std::memcpy(patcher.image.get(), files->dll.data.get(), static_cast<size_t>(files->dll.size));
+  }
+  patcher.imageSize = files->dll.size;
   patcher.loadedFile = fileNumber;
   for (int i = 0; i < plan.swapCount; ++i) {
     const PlannedSwap& swap = plan.swaps[i];
@@ -203,25 +208,35 @@ FileError KeptTogether() {
           "other DLL's line"};
 }
 
+// The journal's entry for the DLL of fileNumber, which SwapInImage has just
+// exchanged in the patcher: its CRC before (taken from files before the
+// exchange) and after, and the ranges it made from first on.
+JournalFile Described(const DllPatcher& patcher, int fileNumber, uint32_t crcBefore,
+                      int32_t sizeBefore, const std::vector<RangeChange>& ranges, size_t first) {
+  JournalFile file;
+  file.name = DllFileName(patcher, fileNumber);
+  file.sizeBefore = static_cast<uint32_t>(sizeBefore);
+  file.crcBefore = crcBefore;
+  file.sizeAfter = static_cast<uint32_t>(patcher.imageSize);
+  file.crcAfter = ImageCrc(patcher.image.get(), static_cast<size_t>(patcher.imageSize));
+  for (size_t r = first; r < ranges.size(); ++r) {
+    uint32_t start = 0;
+    HexToNumber(&start, ranges[r].offset);
+    file.ranges.push_back({start, ranges[r].before, ranges[r].after});
+  }
+  return file;
+}
+
 // The journal of the DLLs about to be saved, named as the result names the
 // exchange; when it cannot be written nothing is.
 bool BeginTransaction(DllPatcher& patcher, const ExchangePlan& plan,
-                      const DllAndBackup* const loaded[2], const ByteBuffer swapped[2],
-                      std::vector<AspectOutcome>* aspects) {
+                      const std::vector<JournalFile>& files, std::vector<AspectOutcome>* aspects) {
   std::string change = std::string(plan.firstSkill->name) + kJoin + plan.secondSkill->name + " (";
   for (int i = 0; i < plan.swapCount; ++i) {
     change += std::string(i == 0 ? "" : ", ") + plan.swaps[i].aspectName;
   }
-  std::vector<DllWrite> writes;
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    if (swapped[fileNumber].data == nullptr) continue;
-    const ByteBuffer& before = loaded[fileNumber]->dll;
-    writes.push_back({fileNumber, before.data.get(), static_cast<size_t>(before.size),
-                      swapped[fileNumber].data.get(),
-                      static_cast<size_t>(swapped[fileNumber].size)});
-  }
   FileError error;
-  if (writes.empty() || BeginChange(patcher, change + ")", writes, &error)) return true;
+  if (files.empty() || BeginChange(patcher, change + ")", files, &error)) return true;
   RefuseRest(aspects, error);
   return false;
 }
@@ -274,7 +289,7 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
   }
   ExchangeFiles read;
   ReadNeeded(patcher, versions, *plan, &read);
-  const DllAndBackup* loaded[2] = {nullptr, nullptr};
+  DllAndBackup* loaded[2] = {nullptr, nullptr};
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (read.needed[fileNumber] && read.files[fileNumber].DllRead()) {
       loaded[fileNumber] = &read.files[fileNumber];
@@ -283,7 +298,8 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
 
   // The wrong DLL for these tables, or a skill the tables cannot give
   // safely: nothing is written.
-  std::vector<FileError> refusals = ExchangeRefusals(versions, classes, selection, *plan, loaded);
+  const DllAndBackup* const judged[2] = {loaded[0], loaded[1]};
+  std::vector<FileError> refusals = ExchangeRefusals(versions, classes, selection, *plan, judged);
   if (!refusals.empty()) {
     for (const FileError& refusal : refusals) Log(refusal);
     RefuseRest(&aspects, Joined(refusals));
@@ -318,17 +334,26 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
   // Each DLL that can change is exchanged in memory first, so that the
   // journal can name both before either is written.
   ByteBuffer swapped[2];
+  std::vector<JournalFile> journal;
   for (int fileNumber : {kGameDll, kClientDll}) {
-    const DllAndBackup* files = loaded[fileNumber];
+    DllAndBackup* files = loaded[fileNumber];
     if (files == nullptr || files->BackupError().problem != Problem::kNone) continue;
-    SwapInImage(patcher, fileNumber, *files, *plan, &outcome->ranges);
+    uint32_t crcBefore =
+        writeNothing ? 0 : ImageCrc(files->dll.data.get(), static_cast<size_t>(files->dll.size));
+    int32_t sizeBefore = files->dll.size;
+    size_t first = outcome->ranges.size();
+    SwapInImage(patcher, fileNumber, files, *plan, &outcome->ranges);
+    if (!writeNothing) {
+      journal.push_back(
+          Described(patcher, fileNumber, crcBefore, sizeBefore, outcome->ranges, first));
+    }
     swapped[fileNumber].data = std::move(patcher.image);
     swapped[fileNumber].size = patcher.imageSize;
   }
-  bool begun = writeNothing || BeginTransaction(patcher, *plan, loaded, swapped, &aspects);
+  bool begun = writeNothing || BeginTransaction(patcher, *plan, journal, &aspects);
   bool saving = begun;  // false after a failed save: the rest is held back
   for (int fileNumber : {kGameDll, kClientDll}) {
-    const DllAndBackup* files = loaded[fileNumber];
+    DllAndBackup* files = loaded[fileNumber];
     if (files == nullptr || !begun) continue;
     FileError failure = files->BackupError();
     if (failure.problem != Problem::kNone) {

@@ -8,13 +8,25 @@
 
 namespace {
 
-FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes) {
+FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes, bool* taken,
+                         uint32_t* crc) {
+  if (!*taken) *crc = Crc32(bytes.data.get(), static_cast<size_t>(bytes.size));
+  *taken = true;
   FileFingerprint found;
   found.read = true;
   found.source = NativePath(windowsPath.c_str());
   found.size = static_cast<uint64_t>(bytes.size);
-  found.crc = Crc32(bytes.data.get(), static_cast<size_t>(bytes.size));
+  found.crc = *crc;
   return found;
+}
+
+FileFingerprint OfDll(const DllAndBackup& files) {
+  return Measured(files.path, files.dll, &files.dllCrcTaken, &files.dllCrc);
+}
+
+FileFingerprint OfBackup(const DllAndBackup& files) {
+  return Measured(BackupPath(files.path.c_str()), files.backup, &files.backupCrcTaken,
+                  &files.backupCrc);
 }
 
 bool Matches(const DllFingerprint& declared, const FileFingerprint& found) {
@@ -55,12 +67,21 @@ uint32_t Crc32(const uint8_t* bytes, size_t size) {
 }
 
 void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files) {
-  if (!files->BackupUsable() || !files->DllRead() || files->dll.size != files->backup.size ||
+  if (!files->BackupUsable() || !files->DllRead()) return;
+  bool declared = false;
+  for (RecordNode* node = versions; node != nullptr; node = node->next) {
+    declared =
+        declared || static_cast<const VersionRecord*>(node)->fingerprints[fileNumber].state ==
+                        DllFingerprint::kDeclared;
+  }
+  // A backup that is a declared original is one; else the DLL may be, and
+  // then a backup that differs from it is not its original.
+  if (!declared || DeclaringVersion(versions, fileNumber, OfBackup(*files)) != nullptr ||
       std::memcmp(files->dll.data.get(), files->backup.data.get(),
                   static_cast<size_t>(files->dll.size)) == 0) {
     return;
   }
-  FileFingerprint dll = Measured(files->path, files->dll);
+  FileFingerprint dll = OfDll(*files);
   const VersionRecord* version = DeclaringVersion(versions, fileNumber, dll);
   if (version == nullptr) return;
   files->backupMismatch = std::string("differs from the DLL, which is the untouched ") +
@@ -82,8 +103,8 @@ FileFingerprint UntouchedFingerprint(const DllAndBackup& files) {
     unknown.why = files.BackupError();
     return unknown;
   }
-  if (files.BackupUsable()) return Measured(BackupPath(files.path.c_str()), files.backup);
-  if (files.DllRead()) return Measured(files.path, files.dll);
+  if (files.BackupUsable()) return OfBackup(files);
+  if (files.DllRead()) return OfDll(files);
   FileFingerprint unknown;
   unknown.source = NativePath(files.path.c_str());
   unknown.why = files.dllError;

@@ -4,8 +4,8 @@
 // found later names a change that was stopped half way: for each DLL it
 // records the size and CRC-32 before and after, and every range that differs
 // with its old and new bytes, so the change can be undone from the DLLs
-// alone. It is plain text with a checksum of its own, so a damaged or foreign
-// journal is recognised and never applied.
+// alone (the ranges' old bytes put back last to first). It is plain text with a checksum of its
+// own, so a damaged or foreign journal is recognised and never applied.
 #ifndef ORVANEL_PATCH_JOURNAL_H_
 #define ORVANEL_PATCH_JOURNAL_H_
 

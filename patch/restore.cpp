@@ -116,15 +116,17 @@ void Restore(DllPatcher& patcher, RecordList versions, const ByteRanges changeab
       return;
     }
   }
-  std::vector<DllWrite> writes;
+  std::vector<JournalFile> writes;
+  FileError error;
   for (const DllRestore& dll : dlls) {
     if (!dll.backed) continue;
     const DllAndBackup& files = dll.files;
-    writes.push_back({dll.fileNumber, dll.present ? files.dll.data.get() : nullptr,
-                      static_cast<size_t>(files.dll.size), files.backup.data.get(),
-                      static_cast<size_t>(files.backup.size)});
+    writes.emplace_back();
+    // The backup has the DLL's size (it could not be its original otherwise).
+    DescribeWrite(DllFileName(patcher, dll.fileNumber),
+                  dll.present ? files.dll.data.get() : nullptr, static_cast<size_t>(files.dll.size),
+                  files.backup.data.get(), static_cast<size_t>(files.backup.size), &writes.back());
   }
-  FileError error;
   if (!BeginChange(patcher, kChange, writes, &error)) {
     for (DllRestore& dll : dlls) dll.error = dll.backed ? error : FileError();
     return;

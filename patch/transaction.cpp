@@ -16,11 +16,15 @@ const char kWayOut[] =
     "nothing was written and orvanel.journal is kept: File > Restore Original DLLs (or "
     "orvanel-cli restore) brings back the original DLLs";
 
-std::string DllName(const DllPatcher& patcher, int fileNumber) {
+}  // namespace
+
+std::string DllFileName(const DllPatcher& patcher, int fileNumber) {
   std::string path = patcher.dllPaths[fileNumber];
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+namespace {
 
 std::string JournalPathOf(const DllPatcher& patcher) {
   return JournalPath(patcher.dllPaths[kGameDll]);
@@ -65,7 +69,7 @@ struct DllUndo {
 // Finds what undoing file takes; "" when it can be undone, else what is wrong.
 std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo* undo) {
   for (int fileNumber : {kGameDll, kClientDll}) {
-    if (DllName(patcher, fileNumber) == file.name) undo->fileNumber = fileNumber;
+    if (DllFileName(patcher, fileNumber) == file.name) undo->fileNumber = fileNumber;
   }
   if (undo->fileNumber < 0) return "it names " + file.name + ", which is no game DLL";
   const char* path = patcher.dllPaths[undo->fileNumber];
@@ -85,8 +89,9 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
     return "";
   }
   if (after) {
-    for (const JournalRange& range : file.ranges) {
-      std::copy(range.before.begin(), range.before.end(), bytes + range.start);
+    // Last to first, so that ranges a change wrote twice get their first old bytes.
+    for (auto range = file.ranges.rbegin(); range != file.ranges.rend(); ++range) {
+      std::copy(range->before.begin(), range->before.end(), bytes + range->start);
     }
     undo->write = ImageCrc(bytes, size) == file.crcBefore;
     if (undo->write) return "";
@@ -96,19 +101,11 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
 
 }  // namespace
 
-int BeginChange(DllPatcher& patcher, const std::string& change, const std::vector<DllWrite>& writes,
-                FileError* error) {
+int BeginChange(DllPatcher& patcher, const std::string& change,
+                const std::vector<JournalFile>& files, FileError* error) {
   Journal journal;
   journal.change = change;
-  for (const DllWrite& write : writes) {
-    journal.files.emplace_back();
-    if (!DescribeWrite(DllName(patcher, write.fileNumber), write.before, write.beforeSize,
-                       write.after, write.afterSize, &journal.files.back())) {
-      *error = {Problem::kOther, 0, patcher.dllPaths[write.fileNumber],
-                "would change its size, which no change does"};
-      return 0;
-    }
-  }
+  journal.files = files;
   std::string path = JournalPathOf(patcher);
   if (WriteJournal(*patcher.saveSteps, path, journal, error)) return 1;
   logger.Print("* Couldn't write file %s%s", path.c_str(), LogReason(*error).c_str());

@@ -13,21 +13,17 @@
 
 #include "io/file_error.h"
 #include "patch/dll_patcher.h"
+#include "patch/journal.h"
 
-// One DLL a change is about to write: its bytes now (null when the file is
-// not there) and the bytes it will hold.
-struct DllWrite {
-  int fileNumber;
-  const uint8_t* before;
-  size_t beforeSize;
-  const uint8_t* after;
-  size_t afterSize;
-};
+// The name a journal gives the DLL of fileNumber: "d2game.dll", "d2client.dll".
+std::string DllFileName(const DllPatcher& patcher, int fileNumber);
 
 // Writes the journal of change (the words the user reads, e.g. "Jab <-> Fire
-// Bolt (Effects)"). 0 when it cannot be written: then nothing may be.
-int BeginChange(DllPatcher& patcher, const std::string& change, const std::vector<DllWrite>& writes,
-                FileError* error);
+// Bolt (Effects)") with one entry per DLL it will write (DescribeWrite, or
+// the exchange's own ranges). 0 when it cannot be written: then nothing may
+// be.
+int BeginChange(DllPatcher& patcher, const std::string& change,
+                const std::vector<JournalFile>& files, FileError* error);
 // Removes the journal: the change is whole.
 void CommitChange(DllPatcher& patcher);
 

@@ -116,13 +116,13 @@ TEST_F(TransactionTest, AStoppedChangeIsUndoneAndAForeignChangeStopsTheUndo) {
   changedGame[40] ^= 0x11;
   std::string changedClient = client_;
   changedClient[70] ^= 0x22;
-  ASSERT_EQ(
-      BeginChange(patcher_, "Jab <-> Nova (Effects, Graphics)",
-                  {{kGameDll, Bytes(game_), game_.size(), Bytes(changedGame), changedGame.size()},
-                   {kClientDll, Bytes(client_), client_.size(), Bytes(changedClient),
-                    changedClient.size()}},
-                  &patcher_.lastError),
-      1);
+  std::vector<JournalFile> files(2);
+  DescribeWrite("d2game.dll", Bytes(game_), game_.size(), Bytes(changedGame), changedGame.size(),
+                &files[0]);
+  DescribeWrite("d2client.dll", Bytes(client_), client_.size(), Bytes(changedClient),
+                changedClient.size(), &files[1]);
+  ASSERT_EQ(BeginChange(patcher_, "Jab <-> Nova (Effects, Graphics)", files, &patcher_.lastError),
+            1);
   WriteFileBytes("game/d2game.dll", changedGame);
 
   std::vector<std::string> lines;
