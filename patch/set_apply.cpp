@@ -177,11 +177,15 @@ SetApplyOutcome Refuse(SetApplyOutcome outcome, const std::vector<std::string>& 
 std::vector<std::string> Write(DllPatcher& patcher, DllAndBackup files[2],
                                std::vector<uint8_t> target[2], const bool changes[2],
                                const std::string& change) {
-  std::vector<DllWrite> writes;
+  std::vector<JournalFile> writes;
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
-    writes.push_back({n, files[n].dll.data.get(), static_cast<size_t>(files[n].dll.size),
-                      target[n].data(), target[n].size()});
+    writes.emplace_back();
+    if (!DescribeWrite(DllFileName(patcher, n), files[n].dll.data.get(),
+                       static_cast<size_t>(files[n].dll.size), target[n].data(), target[n].size(),
+                       &writes.back())) {
+      return {DllFileName(patcher, n) + " would change its size, which no change does"};
+    }
   }
   FileError error;
   if (!BeginChange(patcher, change, writes, &error)) return {UserReason(error)};
