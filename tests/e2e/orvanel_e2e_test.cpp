@@ -116,12 +116,17 @@ class OrvanelTest : public ::testing::Test {
   bool AnswerFileDialog(const std::string& path) {
     BoxInfo dialog;
     if (!run_.WaitForBox(kBoxWaitMs, &dialog)) return false;
-    constexpr int kFileNameEdit = 0x480;   // edt1
-    constexpr int kFileNameCombo = 0x47C;  // cmb13, which holds it in newer dialogs
-    HWND name = GetDlgItem(dialog.window, kFileNameEdit);
-    if (name == nullptr) {
-      name = FindWindowExA(GetDlgItem(dialog.window, kFileNameCombo), nullptr, "Edit", nullptr);
-    }
+    // The file name box (cmb13) is a ComboBoxEx32 with an edit deep inside.
+    constexpr int kFileNameCombo = 0x47C;
+    HWND name = nullptr;
+    EnumChildWindows(
+        GetDlgItem(dialog.window, kFileNameCombo),
+        [](HWND child, LPARAM found) -> BOOL {
+          if (ClassName(child) != "Edit") return TRUE;
+          *reinterpret_cast<HWND*>(found) = child;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&name));
     if (name == nullptr) return false;
     std::wstring wide(path.begin(), path.end());
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
