@@ -10,7 +10,6 @@
 #include "cli/names.h"
 #include "io/file_paths.h"
 #include "patch/exchange.h"
-#include "patch/fingerprint.h"
 #include "tables/data_files.h"
 
 namespace {
@@ -25,11 +24,23 @@ std::string HexBytes(const std::vector<uint8_t>& bytes) {
   return text;
 }
 
-// The dry run: what the exchange would change, from the exchange itself
-// with nothing written.
-int DryRun(DllPatcher& patcher, const SkillSelection& selection) {
-  ExchangeOutcome outcome = RunExchange(patcher, versionList, classList, selection, true);
-  for (size_t r = 0; r < outcome.ranges.size(); ++r) {
+// What the exchange did, or with --dry-run would do: the ranges before and
+// after for a dry run, then the text; exit 2 when no version was given and
+// none could be told from the DLLs.
+int Report(const DllPatcher& patcher, const SwapRequest& request, const SkillSelection& selection,
+           const ExchangeOutcome& outcome) {
+  if (request.version.empty() && outcome.version < 0 && selection.AnyTicked()) {
+    std::fprintf(stderr,
+                 "orvanel-cli swap: --version is required: no single version's fingerprints "
+                 "match the DLLs in %s\n",
+                 NativePath(patcher.folder).c_str());
+    return kExitUsage;
+  }
+  if (request.version.empty() && outcome.version >= 0) {
+    std::fprintf(stderr, "version %s: its fingerprints match the DLLs\n",
+                 AtPosition(versionList, outcome.version)->name);
+  }
+  for (size_t r = 0; request.dryRun && r < outcome.ranges.size(); ++r) {
     const RangeChange& range = outcome.ranges[r];
     if (r % 2 == 0) {
       std::printf("%s: %s, %d bytes\n", NativePath(patcher.dllPaths[range.fileNumber]).c_str(),
@@ -38,36 +49,31 @@ int DryRun(DllPatcher& patcher, const SkillSelection& selection) {
     std::printf("  %8s before: %s\n", range.offset, HexBytes(range.before).c_str());
     std::printf("  %8s after:  %s\n", "", HexBytes(range.after).c_str());
   }
-  if (!outcome.done || !selection.AnyTicked()) std::fputs(outcome.text.c_str(), stdout);
-  std::printf("Dry run: no file was changed.\n");
-  return outcome.done ? kExitSuccess : kExitFailed;
-}
-
-// The version the fingerprints tell, for a swap without --version.
-int32_t DetectedVersion(const DllPatcher& patcher, std::string* error) {
-  FileFingerprint found[2];
-  UntouchedFingerprints(patcher, versionList, classList, found);
-  int32_t version = DetectVersion(versionList, found);
-  if (version < 0) {
-    *error = patcher.folder[0] == '\0'
-                 ? "--version is required: no game folder is set to tell it from"
-                 : "--version is required: no single version's fingerprints match the DLLs in " +
-                       NativePath(patcher.folder);
-  } else {
-    std::fprintf(stderr, "version %s: its fingerprints match the DLLs\n",
-                 AtPosition(versionList, version)->name);
+  std::fputs(outcome.undone.c_str(), stderr);
+  if (!request.dryRun || !outcome.done || !selection.AnyTicked()) {
+    std::fputs(outcome.text.c_str(), stdout);
   }
-  return version;
+  if (request.dryRun) std::printf("Dry run: no file was changed.\n");
+  if (!selection.AnyTicked()) {
+    std::fprintf(stderr, "(tick aspects with --effects, --graphics, --descs)\n");
+  }
+  return outcome.done ? kExitSuccess : kExitFailed;
 }
 
 }  // namespace
 
 int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
   SkillSelection selection;
+  ExchangeOptions options;
+  options.writeNothing = request.dryRun;
+  options.detectVersion = request.version.empty();
   std::string error;
-  selection.version = request.version.empty() ? DetectedVersion(patcher, &error)
-                                              : FindVersion(versionList, request.version, &error);
-  if (selection.version < 0 ||
+  if (options.detectVersion && patcher.folder[0] == '\0') {
+    error = "--version is required: no game folder is set to tell it from";
+  } else if (!options.detectVersion) {
+    selection.version = FindVersion(versionList, request.version, &error);
+  }
+  if (!error.empty() ||
       !FindSkill(classList, request.first, &selection.firstClass, &selection.firstSkill, &error) ||
       !FindSkill(classList, request.second, &selection.secondClass, &selection.secondSkill,
                  &error)) {
@@ -78,13 +84,6 @@ int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
   selection.graphics = request.graphics;
   selection.descriptions = request.descriptions;
   if (!FolderIsSet(patcher)) return kExitFailed;
-  if (request.dryRun) return DryRun(patcher, selection);
-
-  ExchangeOutcome outcome = RunExchange(patcher, versionList, classList, selection);
-  std::fputs(outcome.undone.c_str(), stderr);
-  std::fputs(outcome.text.c_str(), stdout);
-  if (!selection.effects && !selection.graphics && !selection.descriptions) {
-    std::fprintf(stderr, "(tick aspects with --effects, --graphics, --descs)\n");
-  }
-  return outcome.done ? kExitSuccess : kExitFailed;
+  return Report(patcher, request, selection,
+                RunExchange(patcher, versionList, classList, selection, options));
 }

@@ -77,6 +77,12 @@ FileError DllAndBackup::BackupError() const {
   return {Problem::kBackup, 0, BackupPath(path.c_str()), backupMismatch};
 }
 
+bool BackupThere(const char* dllPath) {
+  std::error_code error;
+  return std::filesystem::symlink_status(NativePath(BackupPath(dllPath).c_str()), error).type() !=
+         std::filesystem::file_type::not_found;
+}
+
 std::string ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
                             const ByteRanges& changeable) {
   if (size != dllSize) {
@@ -93,10 +99,10 @@ std::string ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* d
 void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable) {
   namespace fs = std::filesystem;
   std::string backup = BackupPath(files->path.c_str());
+  files->backupThere = BackupThere(files->path.c_str());
+  if (!files->backupThere) return;
   std::error_code error;
   fs::file_status status = fs::symlink_status(NativePath(backup.c_str()), error);
-  files->backupThere = status.type() != fs::file_type::not_found;
-  if (!files->backupThere) return;
   if (fs::is_symlink(status)) {
     files->backupMismatch = "is a symbolic link, not a copy";
   } else if (error || !fs::is_regular_file(status)) {

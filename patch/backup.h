@@ -19,6 +19,9 @@
 // dllPath + ".bak".
 std::string BackupPath(const char* dllPath);
 
+// Whether anything stands at dllPath's backup path, a link included.
+bool BackupThere(const char* dllPath);
+
 // A DLL and its backup as one operation read them, each at most once.
 struct DllAndBackup {
   std::string path;          // the DLL's Windows path

@@ -80,18 +80,16 @@ void DllPatcher::WriteWindow() {
 int DllPatcher::SwapRanges(int32_t length, const char* offsetA, const char* offsetB) {
   const char* path = FileNumberIsValid(loadedFile, kPathSlots) ? dllPaths[loadedFile] : "";
   bool lengthFits = length >= 1 && length <= kWindowSize;
-  int refused = 0;
   for (const char* text : {offsetA, offsetB}) {
     bool inside = lengthFits && image != nullptr &&
                   RangeInside(text, length, static_cast<uint64_t>(imageSize));
     if (!inside) {
+      lastError = {Problem::kTable, 0, path,
+                   std::string("offset \"") + text + "\" of " + std::to_string(length) +
+                       " bytes is missing, not upper-case hexadecimal or outside " + path};
       logger.Print("* Bad offset %s in file %s", text, path);
-      ++refused;
+      return 0;
     }
-  }
-  if (refused > 0) {
-    lastError = {Problem::kTable, 0, path, "an offset is missing or lies outside the file"};
-    return 0;
   }
 
   uint8_t first[kWindowSize];

@@ -140,11 +140,13 @@ struct ExchangeFiles {
   DllAndBackup files[2];
 };
 
+void NeededBy(const ExchangePlan& plan, bool needed[2]) {
+  for (int i = 0; i < plan.swapCount; ++i) needed[plan.swaps[i].fileNumber] = true;
+}
+
 // Loads each needed DLL once (for update, as every change does) and reads
 // its backup; the patcher's image is left empty.
-void ReadNeeded(DllPatcher& patcher, RecordList versions, const ExchangePlan& plan,
-                ExchangeFiles* read) {
-  for (int i = 0; i < plan.swapCount; ++i) read->needed[plan.swaps[i].fileNumber] = true;
+void ReadNeeded(DllPatcher& patcher, RecordList versions, ExchangeFiles* read) {
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (!read->needed[fileNumber]) continue;
     DllAndBackup& files = read->files[fileNumber];
@@ -200,6 +202,10 @@ void SwapInImage(DllPatcher& patcher, int fileNumber, DllAndBackup* files, const
     }
   }
 }
+
+const FileError kNoSkill = {Problem::kTable, 0, "",
+                            "no skill in the tables matches this selection (data\\versions.txt, "
+                            "data\\classes.txt, the skill tables)"};
 
 // Why a DLL that could change is not written: the other failed.
 FileError KeptTogether() {
@@ -257,13 +263,13 @@ void RollBack(DllPatcher& patcher, std::vector<AspectOutcome>* aspects) {
 
 // The exchange itself; returns true when every aspect was done.
 bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
-              const SkillSelection& selection, bool writeNothing, ExchangePlan* plan,
+              SkillSelection selection, const ExchangeOptions& options, ExchangePlan* plan,
               ExchangeOutcome* outcome, std::string* warnings) {
   std::vector<AspectOutcome>& aspects = outcome->aspects;
-  if (!PlanExchange(classes, selection, plan)) {
-    RefuseRest(&aspects, {Problem::kTable, 0, "",
-                          "no skill in the tables matches this selection (data\\versions.txt, "
-                          "data\\classes.txt, the skill tables)"});
+  bool writeNothing = options.writeNothing;
+  // A selection that finds no skill touches no file.
+  if (!options.detectVersion && !PlanExchange(classes, selection, plan)) {
+    RefuseRest(&aspects, kNoSkill);
     return false;
   }
   std::unique_ptr<DllFolderLocks> lock;
@@ -288,10 +294,31 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
     patcher.changeable[fileNumber] = ChangeableRanges(classes, fileNumber);
   }
   ExchangeFiles read;
-  ReadNeeded(patcher, versions, *plan, &read);
+  if (options.detectVersion) {
+    // The version is the one both DLLs' fingerprints match, from the same reads.
+    read.needed[kGameDll] = read.needed[kClientDll] = true;
+    ReadNeeded(patcher, versions, &read);
+    FileFingerprint found[2] = {UntouchedFingerprint(read.files[kGameDll]),
+                                UntouchedFingerprint(read.files[kClientDll])};
+    selection.version = outcome->version = DetectVersion(versions, found);
+    if (selection.version < 0) {
+      RefuseRest(&aspects, {Problem::kRefused, 0, "",
+                            "no single version's fingerprints match the DLLs: choose the version"});
+      return false;
+    }
+    if (!PlanExchange(classes, selection, plan)) {
+      RefuseRest(&aspects, kNoSkill);
+      return false;
+    }
+  } else {
+    NeededBy(*plan, read.needed);
+    ReadNeeded(patcher, versions, &read);
+  }
+  bool needed[2] = {false, false};
+  NeededBy(*plan, needed);
   DllAndBackup* loaded[2] = {nullptr, nullptr};
   for (int fileNumber : {kGameDll, kClientDll}) {
-    if (read.needed[fileNumber] && read.files[fileNumber].DllRead()) {
+    if (needed[fileNumber] && read.files[fileNumber].DllRead()) {
       loaded[fileNumber] = &read.files[fileNumber];
     }
   }
@@ -393,8 +420,9 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
 }  // namespace
 
 ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList classes,
-                            const SkillSelection& selection, bool writeNothing) {
+                            const SkillSelection& selection, const ExchangeOptions& options) {
   ExchangeOutcome outcome;
+  outcome.version = selection.version;
   if (!selection.AnyTicked()) {
     outcome.done = true;
     outcome.text = kNoChanges;
@@ -406,7 +434,7 @@ ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList
   ExchangePlan plan;
   std::string warnings;
   outcome.done =
-      Exchange(patcher, versions, classes, selection, writeNothing, &plan, &outcome, &warnings);
+      Exchange(patcher, versions, classes, selection, options, &plan, &outcome, &warnings);
   outcome.text = (outcome.done ? ComposeSuccess(plan) : ComposeErrors(outcome.aspects)) + warnings;
   return outcome;
 }

@@ -31,8 +31,16 @@ struct RangeChange {
   std::vector<uint8_t> after;
 };
 
+struct ExchangeOptions {
+  bool writeNothing = false;  // a dry run: no lock taken, nothing written
+  // The version is the one whose fingerprints both DLLs match, told from
+  // the same reads as the exchange (selection.version is not looked at).
+  bool detectVersion = false;
+};
+
 struct ExchangeOutcome {
   bool done = false;                   // every ticked aspect done, or none ticked
+  int32_t version = -1;                // the version exchanged at (-1: none detected)
   std::vector<AspectOutcome> aspects;  // one per ticked aspect, in order
   std::vector<RangeChange> ranges;     // per swap made in memory: its first, then its second range
   // The text the user reads: "No changes made\n"; or the two names joined by
@@ -56,12 +64,11 @@ struct ExchangeOutcome {
 // exchange; a DLL that cannot be read, or whose backup cannot be the
 // original, leaves the other DLL's aspects to go ahead. The DLLs saved are
 // one transaction (patch/transaction.h): a change stopped half way before is
-// undone first, and when a save fails the DLL saved before it is put back.
-// With writeNothing
-// (a dry run) no lock is taken and nothing is written, and the outcome is
-// what the exchange would give.
+// undone first, and when a save fails the DLL saved before it is put back. A
+// dry run (options.writeNothing) gives the outcome the exchange would give.
 ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList classes,
-                            const SkillSelection& selection, bool writeNothing = false);
+                            const SkillSelection& selection,
+                            const ExchangeOptions& options = ExchangeOptions());
 
 // RunExchange's text, then what it undid, in *result; returns 1 when every
 // ticked aspect was

@@ -13,6 +13,7 @@
 #include "io/file_paths.h"
 #include "io/save_steps.h"
 #include "patch/dll_patcher.h"
+#include "patch/folder_line.h"
 #include "patch/logger.h"
 #include "tables/data_files.h"
 
@@ -26,25 +27,14 @@ void ReplaceAll(char* text, char from, char to) {
   }
 }
 
-bool IsWhiteSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-// The folder token of a setting line "Folder: <folder>": case matters, white
-// space after the colon is optional, anything after the folder is ignored.
-// False when the line is not a setting line, carries no folder, or one too
-// long for the DLL paths.
+// The folder of a setting line; false when the line is no setting line,
+// carries no folder, or one too long for the DLL paths.
 bool ParseSettingLine(const char* line, char folder[kTextSize]) {
-  static const char kKey[] = "Folder:";
-  if (std::strncmp(line, kKey, sizeof kKey - 1) != 0) return false;
-  const char* start = line + sizeof kKey - 1;
-  while (IsWhiteSpace(*start)) ++start;
-  const char* end = start;
-  while (*end != '\0' && !IsWhiteSpace(*end)) ++end;
-  size_t length = static_cast<size_t>(end - start);
-  if (length == 0 || length > static_cast<size_t>(kMaxFolderLength)) return false;
-  std::memcpy(folder, start, length);
-  folder[length] = '\0';
+  FolderLine read = ReadFolderLine(line);
+  if (read.folder.empty() || read.folder.size() > static_cast<size_t>(kMaxFolderLength)) {
+    return false;
+  }
+  std::snprintf(folder, kTextSize, "%s", read.folder.c_str());
   return true;
 }
 

@@ -27,13 +27,6 @@ struct DllRestore {
   FileError error;
 };
 
-bool BackupIsThere(const char* path) {
-  std::error_code error;
-  return path[0] != '\0' &&
-         std::filesystem::symlink_status(NativePath(BackupPath(path).c_str()), error).type() !=
-             std::filesystem::file_type::not_found;
-}
-
 bool Refuse(DllRestore* dll, const FileError& error) {
   dll->error = error;
   logger.Print("* %s: not restored%s", UserReason(error).c_str(), LogReason(error).c_str());
@@ -89,7 +82,7 @@ void Restore(DllPatcher& patcher, RecordList versions, const ByteRanges changeab
              std::vector<DllRestore>& dlls, std::string* undone) {
   bool anyBacked = false;
   for (DllRestore& dll : dlls) {
-    dll.backed = BackupIsThere(patcher.dllPaths[dll.fileNumber]);
+    dll.backed = BackupThere(patcher.dllPaths[dll.fileNumber]);
     if (!dll.backed) dll.outcome = RestoreOutcome::kNoBackup;
     anyBacked = anyBacked || dll.backed;
   }

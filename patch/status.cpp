@@ -12,15 +12,21 @@
 #include "tables/data_files.h"
 
 int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList classes,
-                    int32_t version, std::vector<std::string>* lines) {
-  if (version < 0 || version >= VersionPositions(versions)) version = 0;
+                    int32_t version, std::vector<std::string>* lines, int32_t* used) {
   // A change stopped half way is told first; status changes nothing.
   std::string pending = PendingChangeLine(patcher);
   if (!pending.empty()) lines->push_back("# " + pending);
-  std::string versionLine = "version " + SetVersionName(versions, version);
   DllAndBackup files[2];
+  FileFingerprint found[2];
   for (int fileNumber : {kGameDll, kClientDll}) {
     files[fileNumber] = ReadDllFiles(patcher, versions, classes, fileNumber);
+    if (version < 0) found[fileNumber] = UntouchedFingerprint(files[fileNumber]);
+  }
+  if (version < 0) version = DetectVersion(versions, found);
+  if (used != nullptr) *used = version;
+  if (version < 0 || version >= VersionPositions(versions)) version = 0;
+  std::string versionLine = "version " + SetVersionName(versions, version);
+  for (int fileNumber : {kGameDll, kClientDll}) {
     if (!files[fileNumber].DllRead()) {
       lines->push_back("# " + UserReason(files[fileNumber].dllError));
       return 0;

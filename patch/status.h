@@ -20,8 +20,10 @@
 // backup: nothing has been changed" when neither DLL has one. Each DLL and
 // backup is read once. Returns 0, with a comment saying which and why, when
 // a DLL cannot be read or a backup there cannot be its original (then no
-// comparison with it would mean anything); else 1.
+// comparison with it would mean anything); else 1. A version below 0 is the
+// one whose fingerprints the files read match, else the first; *used (when
+// given) gets the version asked for or detected, -1 when none was detected.
 int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList classes,
-                    int32_t version, std::vector<std::string>* lines);
+                    int32_t version, std::vector<std::string>* lines, int32_t* used = nullptr);
 
 #endif  // ORVANEL_PATCH_STATUS_H_

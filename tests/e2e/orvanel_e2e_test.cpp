@@ -432,12 +432,10 @@ TEST_F(OrvanelTest, SwapInTheSecondVersionTakesItsOwnSkillsAndOffsets) {
   Tick(kEffectsCheckBox);
   Tick(kGraphicsCheckBox);
   Swap();
+  // One reason stops both aspects: the box says it once.
   ExpectBox("Swapped!",
             "There were errors in your request\n"
-            "   Effects: not exchanged: " +
-                kWrongSkill +
-                "\n"
-                "   Graphics: not exchanged: " +
+            "   Effects, Graphics: not exchanged: " +
                 kWrongSkill + "\n",
             IDI_INFORMATION);
   ExpectDllsUnchanged();

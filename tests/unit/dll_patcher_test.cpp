@@ -85,11 +85,8 @@ TEST_F(DllPatcherTest, ReadOnlyFileIsRefusedAtLoad) {
   }
   EXPECT_EQ(patcher_.LoadFile(kGameDll), 0);
   EXPECT_EQ(patcher_.image, nullptr);
-  ASSERT_EQ(LogLines().size(), 1u);
-  EXPECT_EQ(
-      LogLines()[0].rfind("* Couldn't open file game\\d2game.dll: access denied (system error ", 0),
-      0u)
-      << LogLines()[0];
+  EXPECT_EQ(patcher_.lastError.problem, Problem::kDenied);
+  EXPECT_EQ(patcher_.lastError.file, "game\\d2game.dll");
   // Windows deletes no read-only file, so the folder could not be cleaned up.
   fs::permissions("game/d2game.dll", fs::perms::owner_write, fs::perm_options::add);
 }
@@ -166,7 +163,7 @@ TEST_F(DllPatcherTest, RangesMayEndExactlyAtTheImageEnd) {
   ASSERT_EQ(patcher_.SwapRanges(16, "0", "F0"), 1);
   EXPECT_EQ(Image().substr(0xF0), before.substr(0, 16));
   EXPECT_EQ(patcher_.SwapRanges(16, "0", "F1"), 0);
-  EXPECT_FALSE(LogLines().empty());
+  EXPECT_EQ(patcher_.lastError.problem, Problem::kTable);
 }
 
 // Every refused exchange changes no byte, reports failure and names the
@@ -178,28 +175,29 @@ TEST_F(DllPatcherTest, SwapRefusesTextsLengthsAndRangesOutsideTheImage) {
     int32_t length;
     const char* a;
     const char* b;
-    const char* logged;
+    const char* refused;  // the offset text the reason names
   } cases[] = {
-      {12, "", "20", "* Bad offset  in file game\\d2game.dll"},  // missing column
-      {12, "20", "", "* Bad offset  in file game\\d2game.dll"},
-      {12, "1a", "20", "* Bad offset 1a in file game\\d2game.dll"},  // lower case
-      {12, "G0", "20", "* Bad offset G0 in file game\\d2game.dll"},
-      {12, "20", "-1", "* Bad offset -1 in file game\\d2game.dll"},
-      {12, "20", "1F5", "* Bad offset 1F5 in file game\\d2game.dll"},  // crosses the end
-      {12, "20", "200", "* Bad offset 200 in file game\\d2game.dll"},
-      {12, "20", "FFFFFFFF", "* Bad offset FFFFFFFF in file game\\d2game.dll"},
-      {12, "20", "100000010", "* Bad offset 100000010 in file game\\d2game.dll"},  // wraps
-      {0, "20", "40", "* Bad offset 20 in file game\\d2game.dll"},
-      {-4, "20", "40", "* Bad offset 20 in file game\\d2game.dll"},
-      {257, "0", "100", "* Bad offset 0 in file game\\d2game.dll"},
+      {12, "", "20", ""},  // missing column
+      {12, "20", "", ""},
+      {12, "1a", "20", "1a"},  // lower case
+      {12, "G0", "20", "G0"},
+      {12, "20", "-1", "-1"},
+      {12, "20", "1F5", "1F5"},  // crosses the end
+      {12, "20", "200", "200"},
+      {12, "20", "FFFFFFFF", "FFFFFFFF"},
+      {12, "20", "100000010", "100000010"},  // wraps
+      {0, "20", "40", "20"},
+      {-4, "20", "40", "20"},
+      {257, "0", "100", "0"},
   };
   for (const Case& c : cases) {
-    fs::remove("log.txt");
-    EXPECT_EQ(patcher_.SwapRanges(c.length, c.a, c.b), 0) << c.a << " " << c.b;
-    EXPECT_EQ(Image(), before) << c.a << " " << c.b;
-    std::vector<std::string> lines = LogLines();
-    ASSERT_FALSE(lines.empty()) << c.a << " " << c.b;
-    EXPECT_EQ(lines[0], c.logged);
+    SCOPED_TRACE(std::string(c.a) + " " + c.b);
+    EXPECT_EQ(patcher_.SwapRanges(c.length, c.a, c.b), 0);
+    EXPECT_EQ(Image(), before);
+    EXPECT_EQ(patcher_.lastError.problem, Problem::kTable);
+    EXPECT_EQ(patcher_.lastError.detail.rfind(std::string("offset \"") + c.refused + "\" of ", 0),
+              0u)
+        << patcher_.lastError.detail;
   }
 }
 
@@ -235,7 +233,7 @@ TEST_F(DllPatcherTest, SaveWritesOnlyTheFileTheImageCameFrom) {
   EXPECT_EQ(patcher_.SaveFile(kClientDll), 0);
   EXPECT_EQ(patcher_.SaveFile(2), 0);
   EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't write file game\\d2client.dll"});
+  EXPECT_EQ(patcher_.lastError.detail, "was not loaded before its save");
 
   DllPatcher fresh;
   fresh.UseFolder("game");

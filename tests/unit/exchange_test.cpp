@@ -459,7 +459,7 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
 TEST_F(ExchangeTest, ADryRunAndTheExchangeAgreeOnAForeignBackup) {
   WriteFileBytes("game/d2game.dll.bak", "other");
   SkillSelection selection = Select(0, 0, 0, 1, 0, true, true, false);
-  ExchangeOutcome dry = RunExchange(patcher_, versionList, classes_, selection, true);
+  ExchangeOutcome dry = RunExchange(patcher_, versionList, classes_, selection, {true, false});
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
   ExchangeOutcome swap = RunExchange(patcher_, versionList, classes_, selection);

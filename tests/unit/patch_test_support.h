@@ -30,13 +30,6 @@ inline std::vector<std::string> LogLines() {
   return lines;
 }
 
-// log.txt with its line ends as "\n" (text mode writes CR LF on Windows).
-inline std::string LogText() {
-  std::string text = ReadFileBytes("log.txt");
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  return text;
-}
-
 // The real file system, except for one chosen fault: a step fails the way it
 // would on a full disk or a locked file (the failing write has written half
 // its bytes), or every written byte is changed on its way to the disk. It

@@ -63,27 +63,22 @@ TEST_F(SaveStepsTest, EveryFailingStepLeavesTheOriginalAndNoTemporaryFile) {
   struct Case {
     FaultySteps::Fault step;
     int write;
-    const char* logged;
+    const char* file;  // the file that stood in the way: the temporary file, or the DLL
   };
-  // The log names the file that stood in the way: the temporary file, or the DLL.
-  std::vector<Case> cases = {{FaultySteps::kOpen, 0, "* Couldn't open file game\\~ov"}};
-  for (int i = 0; i < kPieces; ++i) {
-    cases.push_back({FaultySteps::kWrite, i, "* Couldn't write file game\\d2game.dll"});
-  }
-  cases.push_back({FaultySteps::kFlush, 0, "* Couldn't write file game\\d2game.dll"});
-  cases.push_back({FaultySteps::kClose, 0, "* Couldn't write file game\\d2game.dll"});
-  cases.push_back({FaultySteps::kReplace, 0, "* Couldn't replace file game\\d2game.dll"});
+  std::vector<Case> cases = {{FaultySteps::kOpen, 0, "game\\~ov"}};
+  for (int i = 0; i < kPieces; ++i) cases.push_back({FaultySteps::kWrite, i, "game\\d2game.dll"});
+  cases.push_back({FaultySteps::kFlush, 0, "game\\d2game.dll"});
+  cases.push_back({FaultySteps::kClose, 0, "game\\d2game.dll"});
+  cases.push_back({FaultySteps::kReplace, 0, "game\\d2game.dll"});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "step " << c.step << ", write " << c.write);
-    fs::remove("log.txt");
     FaultySteps steps(c.step, c.write);
     patcher_.saveSteps = &steps;
     EXPECT_EQ(patcher_.SaveFile(kGameDll), 0);
     EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
     EXPECT_EQ(ListFolder("game"), kFiles);
-    ASSERT_EQ(LogLines().size(), 1u);
-    EXPECT_EQ(LogLines()[0].rfind(c.logged, 0), 0u) << LogLines()[0];
+    EXPECT_EQ(patcher_.lastError.file.rfind(c.file, 0), 0u) << patcher_.lastError.file;
     EXPECT_TRUE(Image() == changed_);  // the image keeps the exchange
     if (c.step == FaultySteps::kWrite) {
       EXPECT_EQ(steps.writes, c.write + 1);
@@ -226,8 +221,8 @@ TEST_F(SaveStepsTest, ADiskFullSaveLeavesTheOriginal) {
   EXPECT_EQ(saved, 0);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
   EXPECT_EQ(ListFolder("game"), kFiles);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{
-                            "* Couldn't write file game\\d2game.dll: disk full (system error 27)"});
+  EXPECT_EQ(patcher_.lastError.problem, Problem::kDiskFull);
+  EXPECT_EQ(patcher_.lastError.file, "game\\d2game.dll");
 }
 #endif
 
@@ -237,12 +232,10 @@ TEST_F(SaveStepsTest, ADllHeldWithoutSharingIsNotLoaded) {
   HANDLE held = CreateFileA("game\\d2game.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  fs::remove("log.txt");
   EXPECT_EQ(patcher_.LoadFile(kGameDll), 0);
   CloseHandle(held);
   EXPECT_TRUE(Image() == changed_);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't open file game\\d2game.dll: in use by "
-                                                 "another program (system error 32)"});
+  EXPECT_EQ(patcher_.lastError.problem, Problem::kInUse);
 }
 
 // It takes the file while the exchange runs: the save is refused and the
@@ -255,8 +248,8 @@ TEST_F(SaveStepsTest, ADllHeldWithoutSharingIsNotReplaced) {
   CloseHandle(held);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == original_);
   EXPECT_EQ(ListFolder("game"), kFiles);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"* Couldn't replace file game\\d2game.dll: in use "
-                                                 "by another program (system error 32)"});
+  EXPECT_EQ(patcher_.lastError.problem, Problem::kInUse);
+  EXPECT_EQ(patcher_.lastError.file, "game\\d2game.dll");
 }
 #endif
 
