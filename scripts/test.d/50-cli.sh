@@ -377,7 +377,7 @@ fp/data/versions.txt:9: d2client.dll is not the 1.09d file these tables are for:
   expect_rc 1 "check on the broken set"
   out=$(game_paths <<<"$out")
   expect_out "$(cat "$root/tests/cli/broken_check.expected")" "check on the broken set"
-  expect_err "23 problems found" "check on the broken set"
+  expect_err "22 problems found" "check on the broken set"
 
   # Bad usage exits 2 and says what was expected.
   run
