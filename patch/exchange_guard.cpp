@@ -82,17 +82,19 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                               " characters and was read in pieces: its fingerprints "
                               "cannot be trusted"));
   }
-  bool mismatched = false;
+  const size_t kNoMismatch = static_cast<size_t>(-1);
+  size_t mismatch = kNoMismatch;  // the last fingerprint mismatch
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (files[fileNumber] == nullptr) continue;
     FileError refusal = FingerprintRefusal(*version, fileNumber, *files[fileNumber]);
     if (refusal.problem == Problem::kNone) continue;
-    mismatched = mismatched || refusal.problem == Problem::kRefused;
+    if (refusal.problem == Problem::kRefused) mismatch = reasons.size();
     reasons.push_back(refusal);
   }
-  const VersionRecord* other = mismatched ? MatchingVersion(versions, version, files) : nullptr;
+  const VersionRecord* other =
+      mismatch != kNoMismatch ? MatchingVersion(versions, version, files) : nullptr;
   if (other != nullptr) {
-    reasons.back().detail +=
+    reasons[mismatch].detail +=
         std::string(": the DLLs are the ") + other->name + " files: choose " + other->name;
   }
   return reasons;

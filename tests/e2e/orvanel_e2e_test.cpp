@@ -651,6 +651,28 @@ TEST_F(OrvanelTest, ASavedSwapSetAppliedAfterARestoreGivesTheSameDlls) {
   CloseAndExpectExitCode(1);
 }
 
+// A journal left by a crash is looked at before anything else; one that is
+// damaged is never applied: a box says so and nothing is written.
+TEST_F(OrvanelTest, AJournalLeftByACrashIsToldInABoxAtStart) {
+  work_.WriteAll();
+  const std::string damaged = "Orvanel journal 1\nchange: Jab <-> Fire Bolt (Effects)\n";
+  work_.WriteFile("game files\\orvanel.journal", damaged);
+  ASSERT_TRUE(Start());
+  std::string journal = work_.GameDir() + "\\orvanel.journal";
+  for (char& c : journal) {
+    if (c == '\\') c = '/';
+  }
+  ExpectBox("Orvanel",
+            "a change was stopped half way, and " + journal +
+                " is damaged: line 2: expected its checksum: nothing was written and "
+                "orvanel.journal is kept: File > Restore Original DLLs (or orvanel-cli restore) "
+                "brings back the original DLLs\n",
+            IDI_EXCLAMATION);
+  ExpectDllsUnchanged();
+  EXPECT_EQ(work_.Read("game files\\orvanel.journal"), Bytes(damaged.begin(), damaged.end()));
+  CloseAndExpectExitCode(1);
+}
+
 // The folder picker: its tree is worked through tree view messages.
 class FolderPickerTest : public OrvanelTest {
  protected:

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "io/change_lock.h"
 #include "tests/unit/patch_test_support.h"
 
 namespace fs = std::filesystem;
@@ -71,6 +74,64 @@ TEST_F(RestoreTest, RestoreBringsBackADeletedDllAndFailsWholeWhenTheReplaceFails
   fs::remove("game/d2game.dll");
   EXPECT_EQ(Restore(patcher_, kGameDll), RestoreOutcome::kRestored);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
+}
+
+// One class whose two skills' ranges cover the changes Change makes below.
+struct Tables {
+  RecordList classes = nullptr;
+  Tables() {
+    auto* record = new ClassRecord;
+    record->AddToList(&classes);
+    for (const char* offset : {"10", "200"}) {
+      auto* skill = new SkillRecord;
+      std::snprintf(skill->effectsOffset, 6, "%s", offset);
+      std::snprintf(skill->graphicsOffset, 6, "%s", offset);
+      skill->AddToList(&record->skillLists[0]);
+    }
+  }
+  ~Tables() { FreeList<ClassRecord>(&classes); }
+};
+
+// A restore is one change: when one DLL cannot be restored, the other is not
+// either (or is put back), and says why; a DLL without a backup does not
+// hold the other back.
+TEST_F(RestoreTest, BothDllsAreRestoredOrNeither) {
+  Tables tables;
+  enum Fault { kForeignBackup, kReplaceFails, kLockHeld, kNoClientBackup };
+  for (Fault fault : {kForeignBackup, kReplaceFails, kLockHeld, kNoClientBackup}) {
+    SCOPED_TRACE(fault);
+    WriteFileBytes("game/d2game.dll", game_);
+    WriteFileBytes("game/d2client.dll", client_);
+    fs::remove("game/d2game.dll.bak");
+    fs::remove("game/d2client.dll.bak");
+    ASSERT_EQ(Change(kGameDll, "10", "200"), 1);
+    ASSERT_EQ(Change(kClientDll, "10", "200"), 1);
+    std::string game = ReadFileBytes("game/d2game.dll");
+    std::string client = ReadFileBytes("game/d2client.dll");
+    if (fault == kForeignBackup) WriteFileBytes("game/d2client.dll.bak", DllBytes(7000, 9));
+    if (fault == kNoClientBackup) fs::remove("game/d2client.dll.bak");
+    FaultySteps steps;
+    steps.refuse = fault == kReplaceFails ? "game\\d2client.dll" : "";
+    patcher_.saveSteps = &steps;
+    std::unique_ptr<ChangeLock> other;
+    if (fault == kLockHeld) other.reset(new ChangeLock("game/d2game.dll", 0));
+
+    RestoreReport report = RestoreBoth(patcher_, nullptr, tables.classes);
+    patcher_.saveSteps = &SaveSteps::System();
+    if (fault == kNoClientBackup) {
+      EXPECT_EQ(report.restored, 1);
+      EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
+      continue;
+    }
+    EXPECT_EQ(report.restored, 0);
+    EXPECT_EQ(report.failed, 2);
+    EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game) << report.text;
+    EXPECT_TRUE(ReadFileBytes("game/d2client.dll") == client) << report.text;
+    const char* held = fault == kLockHeld ? "Another Orvanel is changing these files: "
+                                          : "held back so that the two DLLs stay together";
+    EXPECT_NE(report.text.find(held), std::string::npos) << report.text;
+    EXPECT_FALSE(fs::exists("game/orvanel.journal"));
+  }
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include "tests/unit/test_support.h"
 
 #include <algorithm>
-#include <chrono>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "patch/logger.h"
@@ -30,9 +30,8 @@ void RemoveFolder(const fs::path& dir) {
 void InTempDir::SetUp() {
   previous_ = fs::current_path();
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  // Several checkouts may run their tests at once: each run has folders of its own.
-  static const std::string run =
-      std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+  // One folder per test and per run: several test runs may share /tmp.
+  static const std::string run = std::to_string(std::random_device{}());
   std::string name =
       std::string("orvanel-") + run + "-" + info->test_suite_name() + "-" + info->name();
   for (char& c : name) {
