@@ -536,5 +536,17 @@ TEST_F(ExchangeTest, AStatusSetAppliedAfterARestoreGivesTheSameBytes) {
       wrong.text,
       "The swap set was not applied: nothing was changed.\nline 3: unknown class \"Druid\"\n");
   EXPECT_TRUE(Game() == game && Client() == client);
+
+  // Bytes no exchange made would be lost: the set is refused, naming them.
+  std::string foreign = game;
+  foreign.replace(0x740, 2, "zz");  // inside Jab's Effects at 1.10
+  WriteFileBytes("game/d2game.dll", foreign);
+  SetApplyOutcome refused = ApplySwapSet(patcher_, versions, classes_, set);
+  EXPECT_FALSE(refused.done);
+  EXPECT_NE(refused.text.find("Amazon:Jab: Effects changed by something else (d2game.dll bytes "
+                              "0x740..0x74B)"),
+            std::string::npos)
+      << refused.text;
+  EXPECT_TRUE(Game() == foreign);
   FreeList<VersionRecord>(&versions);
 }
