@@ -224,11 +224,14 @@ JournalFile Described(const DllPatcher& patcher, int fileNumber, uint32_t crcBef
   file.sizeBefore = static_cast<uint32_t>(sizeBefore);
   file.crcBefore = crcBefore;
   file.sizeAfter = static_cast<uint32_t>(patcher.imageSize);
-  file.crcAfter = ImageCrc(patcher.image.get(), static_cast<size_t>(patcher.imageSize));
   for (size_t r = first; r < ranges.size(); ++r) {
     uint32_t start = 0;
     HexToNumber(&start, ranges[r].offset);
     file.ranges.push_back({start, ranges[r].before, ranges[r].after});
+  }
+  // Ranges that overlap (two skills' ranges, or two aspects') need the pass.
+  if (!CrcWithRanges(crcBefore, file.sizeAfter, file.ranges, &file.crcAfter)) {
+    file.crcAfter = ImageCrc(patcher.image.get(), static_cast<size_t>(patcher.imageSize));
   }
   return file;
 }
@@ -272,6 +275,9 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
     RefuseRest(&aspects, kNoSkill);
     return false;
   }
+  // A dry run shows the DLLs as they are; the exchange would undo first.
+  std::string pending = writeNothing ? PendingChangeLine(patcher) : "";
+  if (!pending.empty()) outcome->undone = pending + "\n";
   std::unique_ptr<DllFolderLocks> lock;
   if (!writeNothing) {
     lock.reset(new DllFolderLocks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]}));

@@ -52,7 +52,8 @@ struct ExchangeOutcome {
   // for each old copy of a saved DLL that Windows keeps in VirtualStore.
   std::string text;
   // "An interrupted change was undone: <change>\n" when the exchange first
-  // undid a change stopped half way (patch/transaction.h); else "".
+  // undid a change stopped half way (patch/transaction.h); for a dry run, a
+  // line that one waits to be undone; else "".
   std::string undone;
 };
 

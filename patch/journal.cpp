@@ -10,8 +10,10 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -87,41 +89,44 @@ bool StartsWith(const std::string& line, const char* key, std::string* rest) {
   return true;
 }
 
-// Reads the lines after the first, up to the checksum line.
-bool ReadBody(const std::vector<std::string>& lines, Journal* journal, size_t* bad) {
+// "START BEFORE AFTER" of a range line, inside a file of size bytes.
+bool ParseRange(const std::string& text, uint32_t size, JournalRange* range) {
+  size_t blank = text.find(' ', 9);
+  return text.size() > 9 && text[8] == ' ' && ParseHex8(text.substr(0, 8), &range->start) &&
+         blank != std::string::npos && ParseHexBytes(text.substr(9, blank - 9), &range->before) &&
+         ParseHexBytes(text.substr(blank + 1), &range->after) &&
+         range->before.size() == range->after.size() &&
+         static_cast<uint64_t>(range->start) + range->before.size() <= size;
+}
+
+// Reads the lines after the first, up to the checksum line: 0 when they make
+// a journal, else the index of the first line that does not fit.
+size_t ReadBody(const std::vector<std::string>& lines, Journal* journal) {
+  const size_t checksumLine = lines.size() - 1;
   std::string rest;
   size_t at = 1;
-  if (at >= lines.size() || !StartsWith(lines[at], "change: ", &rest)) return *bad = at, false;
+  if (at >= checksumLine || !StartsWith(lines[at], "change: ", &rest)) return at;
   journal->change = rest;
-  for (++at; at + 1 < lines.size();) {
+  for (++at; at < checksumLine;) {
     JournalFile file;
     bool absentAfter = false;
-    if (!StartsWith(lines[at], "file: ", &file.name) || file.name.empty()) return *bad = at, false;
-    ++at;
-    if (!StartsWith(lines[at], "before: ", &rest) ||
+    if (!StartsWith(lines[at], "file: ", &file.name) || file.name.empty()) return at;
+    if (++at >= checksumLine || !StartsWith(lines[at], "before: ", &rest) ||
         !ParseSizeAndCrc(rest, true, &file.absentBefore, &file.sizeBefore, &file.crcBefore)) {
-      return *bad = at, false;
+      return at;
     }
-    ++at;
-    if (at + 1 >= lines.size() || !StartsWith(lines[at], "after: ", &rest) ||
+    if (++at >= checksumLine || !StartsWith(lines[at], "after: ", &rest) ||
         !ParseSizeAndCrc(rest, false, &absentAfter, &file.sizeAfter, &file.crcAfter)) {
-      return *bad = at, false;
+      return at;
     }
-    for (++at; at + 1 < lines.size() && StartsWith(lines[at], "range: ", &rest); ++at) {
+    for (++at; at < checksumLine && StartsWith(lines[at], "range: ", &rest); ++at) {
       JournalRange range;
-      size_t blank = rest.find(' ', 9);
-      bool read = rest.size() > 9 && rest[8] == ' ' && ParseHex8(rest.substr(0, 8), &range.start) &&
-                  blank != std::string::npos &&
-                  ParseHexBytes(rest.substr(9, blank - 9), &range.before) &&
-                  ParseHexBytes(rest.substr(blank + 1), &range.after) &&
-                  range.before.size() == range.after.size() &&
-                  static_cast<uint64_t>(range.start) + range.before.size() <= file.sizeAfter;
-      if (!read) return *bad = at, false;
+      if (!ParseRange(rest, file.sizeAfter, &range)) return at;
       file.ranges.push_back(std::move(range));
     }
     journal->files.push_back(std::move(file));
   }
-  return !journal->files.empty() || (*bad = at, false);
+  return journal->files.empty() ? at : 0;
 }
 
 }  // namespace
@@ -131,14 +136,44 @@ uint32_t ImageCrc(const uint8_t* bytes, size_t size) {
   return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), bytes, static_cast<uInt>(size)));
 }
 
+bool CrcWithRanges(uint32_t crcBefore, size_t size, const std::vector<JournalRange>& ranges,
+                   uint32_t* crcAfter) {
+  std::vector<std::pair<uint64_t, uint64_t>> spans;
+  for (const JournalRange& range : ranges) {
+    spans.emplace_back(range.start, range.start + static_cast<uint64_t>(range.before.size()));
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i) {
+    if (spans[i].first < spans[i - 1].second) return false;
+  }
+  // For equal lengths crc(a) ^ crc(b) ^ crc(c) == crc(a ^ b ^ c): each range
+  // adds the CRC of its difference, less that of as many zeros, carried
+  // past the bytes that follow it.
+  uint32_t crc = crcBefore;
+  for (const JournalRange& range : ranges) {
+    std::vector<uint8_t> difference(range.before.size());
+    for (size_t i = 0; i < difference.size(); ++i) difference[i] = range.before[i] ^ range.after[i];
+    uint32_t ofDifference = ImageCrc(difference.data(), difference.size());
+    std::fill(difference.begin(), difference.end(), 0);
+    uint32_t ofZeros = ImageCrc(difference.data(), difference.size());
+    size_t following = size - range.start - range.before.size();
+    crc ^= static_cast<uint32_t>(
+        crc32_combine(ofDifference ^ ofZeros, 0, static_cast<z_off_t>(following)));
+  }
+  *crcAfter = crc;
+  return true;
+}
+
 bool DescribeWrite(const std::string& name, const uint8_t* before, size_t beforeSize,
                    const uint8_t* after, size_t afterSize, JournalFile* file) {
   *file = JournalFile();
   file->name = name;
   file->absentBefore = before == nullptr;
   file->sizeAfter = static_cast<uint32_t>(afterSize);
-  file->crcAfter = ImageCrc(after, afterSize);
-  if (file->absentBefore) return true;
+  if (file->absentBefore) {
+    file->crcAfter = ImageCrc(after, afterSize);
+    return true;
+  }
   if (beforeSize != afterSize) return false;
   file->sizeBefore = static_cast<uint32_t>(beforeSize);
   file->crcBefore = ImageCrc(before, beforeSize);
@@ -156,7 +191,8 @@ bool DescribeWrite(const std::string& name, const uint8_t* before, size_t before
         {static_cast<uint32_t>(at), {before + at, before + end}, {after + at, after + end}});
     at = end;
   }
-  return true;
+  // The ranges found this way never overlap.
+  return CrcWithRanges(file->crcBefore, afterSize, file->ranges, &file->crcAfter);
 }
 
 std::string JournalText(const Journal& journal) {
@@ -198,8 +234,8 @@ bool ReadJournalText(const std::string& text, Journal* journal, std::string* why
         "its checksum " + stated + " does not match its text (" + Hex8(ImageCrc(bytes, body)) + ")";
     return false;
   }
-  size_t bad = 0;
-  if (!ReadBody(lines, journal, &bad)) {
+  size_t bad = ReadBody(lines, journal);
+  if (bad != 0) {
     *why = "line " + std::to_string(bad + 1) + " is not a journal line";
     *journal = Journal();
     return false;

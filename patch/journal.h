@@ -40,6 +40,12 @@ struct Journal {
 
 uint32_t ImageCrc(const uint8_t* bytes, size_t size);
 
+// The CRC-32 of a file of size bytes whose CRC-32 is crcBefore once ranges
+// hold their after bytes in place of their before bytes, from the ranges
+// alone (a CRC is linear in the bytes); false when two ranges overlap.
+bool CrcWithRanges(uint32_t crcBefore, size_t size, const std::vector<JournalRange>& ranges,
+                   uint32_t* crcAfter);
+
 // The record of writing after over before (null: the file is not there);
 // false when both are there with different sizes, which no change does.
 bool DescribeWrite(const std::string& name, const uint8_t* before, size_t beforeSize,

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "io/file_paths.h"
 #include "patch/backup.h"
 #include "patch/fingerprint.h"
 #include "patch/set_state.h"

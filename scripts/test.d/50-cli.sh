@@ -413,6 +413,14 @@ fp/data/versions.txt:9: d2client.dll is not the 1.09d file these tables are for:
   expect_err "would read back as" "set-folder that would read back as another folder"
   same_file data/config.txt config-before "set-folder that would read back as another folder"
   if [ "$label" == native ]; then
+    # A line break would end the setting line early: refused before the file changes.
+    mkdir -p $'game\nother'
+    run set-folder $'game\nother'
+    expect_rc 1 "set-folder with a line break"
+    expect_err "control character (0x0A)" "set-folder with a line break"
+    same_file data/config.txt config-before "set-folder with a line break"
+  fi
+  if [ "$label" == native ]; then
     # Anything but a regular file is no table: a FIFO is missing, not a hang.
     mkdir -p fifo && cp data/*.txt fifo/ && rm fifo/classes.txt && mkfifo fifo/classes.txt
     set +e

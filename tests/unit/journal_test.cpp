@@ -68,6 +68,10 @@ TEST(JournalTest, TheTextReadsBackAsWritten) {
   }
   EXPECT_TRUE(read.files[1].absentBefore);
   EXPECT_EQ(read.files[0].crcBefore, ImageCrc(Bytes(before), before.size()));
+  // Told from the ranges, the CRC after is the file's own.
+  EXPECT_EQ(read.files[0].crcAfter, ImageCrc(Bytes(after), after.size()));
+  uint32_t crc = 0;
+  EXPECT_FALSE(CrcWithRanges(0, 3000, {{10, {1, 2}, {3, 4}}, {11, {5}, {6}}}, &crc));
 }
 
 TEST(JournalTest, ADamagedJournalIsRefused) {
