@@ -229,6 +229,9 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
     return Refuse(outcome, {"Diablo II .dll folder not set"});
   }
 
+  // A dry run reads the DLLs as they are; the set would undo a stopped change first.
+  std::string pending = writeNothing ? PendingChangeLine(patcher) : "";
+  if (!pending.empty()) outcome.undone = pending + "\n";
   std::unique_ptr<DllFolderLocks> lock;
   if (!writeNothing) {
     lock.reset(new DllFolderLocks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]}));
