@@ -17,7 +17,9 @@ struct SetApplyOutcome {
   bool done = false;     // applied (or, in a dry run, would be)
   int32_t version = -1;  // the position of the version the set names, -1 when unknown
   std::string text;      // what the user reads, one line each
-  std::string undone;    // "An interrupted change was undone: ...\n", or ""
+  // "An interrupted change was undone: ...\n"; for a dry run, a line that one
+  // waits to be undone; else "".
+  std::string undone;
 };
 
 // Refuses the whole set, writing nothing, when any line is wrong (unknown
