@@ -146,6 +146,41 @@ std::vector<std::string> SwapFromOriginals(const std::vector<SetLine>& lines,
   return reasons;
 }
 
+// Both DLLs and their backups, read once, and the bytes the set starts from.
+struct SetFiles {
+  DllAndBackup files[2];
+  const ByteBuffer* now[2] = {nullptr, nullptr};
+  // The backups, or the DLLs themselves where the program never changed them.
+  const ByteBuffer* original[2] = {nullptr, nullptr};
+  std::vector<uint8_t> target[2];  // the originals, to take the set's exchanges
+};
+
+// Reads both DLLs into read; the reasons why either cannot take version's set.
+std::vector<std::string> ReadOriginals(DllPatcher& patcher, RecordList versions, RecordList classes,
+                                       const VersionRecord& version, SetFiles* read) {
+  std::vector<std::string> reasons;
+  for (int n : {kGameDll, kClientDll}) {
+    DllAndBackup& files = read->files[n];
+    patcher.changeable[n] = ChangeableRanges(classes, n);
+    files = ReadDllFiles(patcher, versions, classes, n);
+    if (!files.DllRead()) {
+      reasons.push_back(UserReason(files.dllError));
+      continue;
+    }
+    if (files.backupThere && !files.BackupUsable()) {
+      reasons.push_back(UserReason(files.BackupError()));
+      continue;
+    }
+    FileError refusal = FingerprintRefusal(version, n, files);
+    if (refusal.problem != Problem::kNone) reasons.push_back(UserReason(refusal));
+    read->now[n] = &files.dll;
+    read->original[n] = files.backupThere ? &files.backup : &files.dll;
+    const ByteBuffer& original = *read->original[n];
+    read->target[n].assign(original.data.get(), original.data.get() + original.size);
+  }
+  return reasons;
+}
+
 // Where now and target differ, as "0x100..0x10B" pieces.
 std::string Differences(const ByteBuffer& now, const std::vector<uint8_t>& target) {
   std::string text;
@@ -242,43 +277,22 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
       return Refuse(outcome, {UserReason(undoError)});
     }
   }
-  // Both DLLs and their backups, read once: the originals are the backups,
-  // or the DLLs themselves where the program has never changed them.
-  DllAndBackup files[2];
-  const ByteBuffer* now[2] = {nullptr, nullptr};
-  const ByteBuffer* original[2] = {nullptr, nullptr};
-  std::vector<uint8_t> target[2];
-  for (int n : {kGameDll, kClientDll}) {
-    patcher.changeable[n] = ChangeableRanges(classes, n);
-    files[n] = ReadDllFiles(patcher, versions, classes, n);
-    if (!files[n].DllRead()) {
-      reasons.push_back(UserReason(files[n].dllError));
-      continue;
-    }
-    if (files[n].backupThere && !files[n].BackupUsable()) {
-      reasons.push_back(UserReason(files[n].BackupError()));
-      continue;
-    }
-    FileError refusal = FingerprintRefusal(*static_cast<VersionRecord*>(version), n, files[n]);
-    if (refusal.problem != Problem::kNone) reasons.push_back(UserReason(refusal));
-    now[n] = &files[n].dll;
-    original[n] = files[n].backupThere ? &files[n].backup : &files[n].dll;
-    target[n].assign(original[n]->data.get(), original[n]->data.get() + original[n]->size);
-  }
+  SetFiles read;
+  reasons = ReadOriginals(patcher, versions, classes, *static_cast<VersionRecord*>(version), &read);
   if (!reasons.empty()) return Refuse(outcome, reasons);
   // Bytes no exchange made would be lost without a word.
   for (const std::string& foreign :
-       StateAsExchanges(classes, version->position, now, original).foreign) {
+       StateAsExchanges(classes, version->position, read.now, read.original).foreign) {
     reasons.push_back(foreign + ": restore the original DLLs to apply the set over it");
   }
-  std::vector<std::string> outside = SwapFromOriginals(lines, target);
+  std::vector<std::string> outside = SwapFromOriginals(lines, read.target);
   reasons.insert(reasons.end(), outside.begin(), outside.end());
   if (!reasons.empty()) return Refuse(outcome, reasons);
 
   bool changes[2];
   std::string what;
   for (int n : {kGameDll, kClientDll}) {
-    std::string differences = Differences(files[n].dll, target[n]);
+    std::string differences = Differences(read.files[n].dll, read.target[n]);
     changes[n] = !differences.empty();
     what += std::string("   ") + kFingerprintDllNames[n] +
             (changes[n] ? (writeNothing ? ": would change at " : ": changed at ") + differences
@@ -288,7 +302,7 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   std::string summary = "version " + set.version + ", " + std::to_string(set.exchanges.size()) +
                         (set.exchanges.size() == 1 ? " exchange" : " exchanges");
   if (!writeNothing && (changes[kGameDll] || changes[kClientDll])) {
-    reasons = Write(patcher, files, target, changes, "the swap set (" + summary + ")");
+    reasons = Write(patcher, read.files, read.target, changes, "the swap set (" + summary + ")");
     if (!reasons.empty()) return Refuse(outcome, reasons);
   }
   outcome.done = true;
