@@ -639,6 +639,8 @@ TEST_F(OrvanelTest, ASavedSwapSetAppliedAfterARestoreGivesTheSameDlls) {
   }
   ExpectDllsUnchanged();
 
+  // The set names 1.09b: applying it selects that version again.
+  PickEntry((*this)[kVersionCombo], 1);
   ChooseMenuCommand(main_, IDM_APPLY_SET);
   ASSERT_TRUE(AnswerFileDialog(work_.Path("my.set")));
   ASSERT_TRUE(run_.WaitForBox(kBoxWaitMs, &box));
@@ -648,6 +650,7 @@ TEST_F(OrvanelTest, ASavedSwapSetAppliedAfterARestoreGivesTheSameDlls) {
   ASSERT_TRUE(run_.CloseBox(box));
   EXPECT_EQ(work_.Read("game files\\d2game.dll"), game);
   EXPECT_EQ(work_.Read("game files\\d2client.dll"), client);
+  EXPECT_EQ(ReadCombo((*this)[kVersionCombo]).selection, 0);
   CloseAndExpectExitCode(1);
 }
 
