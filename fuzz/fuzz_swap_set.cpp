@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const SetExchange& a = set.exchanges[i];
     const SetExchange& b = again.exchanges[i];
     FUZZ_CHECK(SameSkill(a.first, b.first) && SameSkill(a.second, b.second));
-    FUZZ_CHECK(std::equal(a.aspects, a.aspects + kSetAspects, b.aspects));
+    FUZZ_CHECK(std::equal(a.aspects, a.aspects + kAspectCount, b.aspects));
   }
   return 0;
 }

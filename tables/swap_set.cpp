@@ -2,8 +2,6 @@
 
 #include <cctype>
 
-const char* const kSetAspectNames[kSetAspects] = {"Effects", "Graphics", "Descriptions"};
-
 namespace {
 
 const char kJoin[] = "<->";
@@ -51,7 +49,7 @@ std::string ReadSkill(const std::string& text, const char* side, SetSkill* skill
 }
 
 // "Effects, Graphics"; "" when every name is an aspect named once.
-std::string ReadAspects(const std::string& text, bool aspects[kSetAspects]) {
+std::string ReadAspects(const std::string& text, bool aspects[kAspectCount]) {
   size_t start = 0;
   bool any = false;
   while (start <= text.size()) {
@@ -60,13 +58,13 @@ std::string ReadAspects(const std::string& text, bool aspects[kSetAspects]) {
     std::string name = Trimmed(text.substr(start, comma - start));
     start = comma + 1;
     int found = -1;
-    for (int a = 0; a < kSetAspects; ++a) {
-      if (SameFolded(name, kSetAspectNames[a])) found = a;
+    for (int a = 0; a < kAspectCount; ++a) {
+      if (SameFolded(name, kAspects[a].name)) found = a;
     }
     if (found < 0) {
       return "unknown aspect " + Quoted(name) + ": expected Effects, Graphics or Descriptions";
     }
-    if (aspects[found]) return std::string(kSetAspectNames[found]) + " is named twice";
+    if (aspects[found]) return std::string(kAspects[found].name) + " is named twice";
     aspects[found] = true;
     any = true;
   }
@@ -146,9 +144,9 @@ std::string SetExchangeLine(const SetExchange& exchange) {
   std::string line = exchange.first.className + ":" + exchange.first.skillName + " <-> " +
                      exchange.second.className + ":" + exchange.second.skillName + ":";
   const char* separator = " ";
-  for (int a = 0; a < kSetAspects; ++a) {
+  for (int a = 0; a < kAspectCount; ++a) {
     if (!exchange.aspects[a]) continue;
-    line += separator + std::string(kSetAspectNames[a]);
+    line += separator + std::string(kAspects[a].name);
     separator = ", ";
   }
   return line;

@@ -12,9 +12,7 @@
 #include <string>
 #include <vector>
 
-constexpr int kSetAspects = 3;
-// The aspect names of a set line, in the order they are written.
-extern const char* const kSetAspectNames[kSetAspects];
+#include "tables/aspects.h"
 
 struct SetSkill {
   std::string className;
@@ -25,7 +23,7 @@ struct SetExchange {
   int line = 0;  // 1-based, in the text it was read from (0: not read)
   SetSkill first;
   SetSkill second;
-  bool aspects[kSetAspects] = {};
+  bool aspects[kAspectCount] = {};  // by index of kAspects
 };
 
 struct SwapSet {
