@@ -81,7 +81,6 @@ void CreateFolderRow() {
 void CreateVersionRow() {
   VersionLabel = CreateLabel("Version", 20, 80, 60, 20);
   VersionCombo = CreateCombo(90, 80, 100, 100);
-  versionList = LoadVersions("data\\versions.txt");
   FillComboFromList(VersionCombo, versionList);
   // The version the DLLs' fingerprints name, when exactly one does.
   FileFingerprint found[2];
@@ -134,8 +133,10 @@ int CreateMainWindow(HINSTANCE instance) {
                       kMainWindowWidth, kMainWindowHeight, nullptr, menu, instance, nullptr);
   if (MainWindow == nullptr) return 0;
 
+  // The versions name the skill tables of every version after the first two.
+  versionList = LoadVersions("data\\versions.txt");
   // Without the classes there is nothing to offer; LoadClasses has logged why.
-  if (!LoadClasses()) std::exit(0);
+  if (!LoadClasses(versionList)) std::exit(0);
 
   CreateFolderRow();
   CreateVersionRow();

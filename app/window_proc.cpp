@@ -5,13 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "app/combo_boxes.h"
 #include "app/controls.h"
 #include "app/globals.h"
+#include "app/swap_set_files.h"
 #include "patch/restore.h"
-#include "patch/status.h"
 #include "resources/resource.h"
 #include "tables/data_files.h"
 
@@ -95,12 +94,8 @@ bool FolderIsSet() {
 
 void OnShowChanges() {
   if (!FolderIsSet()) return;
-  LRESULT version = SendMessageA(VersionCombo, CB_GETCURSEL, 0, 0);
-  std::vector<std::string> lines;
-  DescribeChanges(dllPatcher, versionList, classList,
-                  version < 0 ? 0 : static_cast<int32_t>(version), &lines);
   std::string text;
-  for (const std::string& line : lines) text += line + "\n";
+  ChangesText(&text);
   MessageBoxA(MainWindow, text.c_str(), "Changes", MB_OK | MB_ICONINFORMATION);
 }
 
@@ -154,6 +149,12 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       return;
     case IDM_RESTORE:
       OnRestore();
+      return;
+    case IDM_SAVE_SET:
+      if (FolderIsSet()) OnSaveSwapSet();
+      return;
+    case IDM_APPLY_SET:
+      if (FolderIsSet()) OnApplySwapSet();
       return;
   }
   HWND control = reinterpret_cast<HWND>(lParam);

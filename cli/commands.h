@@ -30,6 +30,8 @@ int RunRestore(DllPatcher& patcher);
 int RunSetFolder(DllPatcher& patcher, const std::string& folder);
 // version: a name or position; empty for the first.
 int RunStatus(const DllPatcher& patcher, const std::string& version);
+// A swap set file made the DLLs' content (dryRun: what would change).
+int RunApply(DllPatcher& patcher, const std::string& setFile, bool dryRun);
 // The two fingerprint tokens of the DLLs' untouched forms, on one line.
 int RunFingerprint(const DllPatcher& patcher);
 

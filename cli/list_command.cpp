@@ -23,7 +23,7 @@ int RunList(const DllPatcher& patcher) {
     std::printf("  %d  %s\n", node->position, node->name);
     // The skill boxes show the names of the first version's tables.
     auto* record = static_cast<ClassRecord*>(node);
-    std::string empty = NoSkillsYet(*record);
+    std::string empty = NoSkillsYet(versionList, *record);
     if (!empty.empty()) std::printf("      %s\n", empty.c_str());
     for (RecordNode* skill = record->skillLists[0]; skill != nullptr; skill = skill->next) {
       std::printf("      %d  %s\n", skill->position, skill->name);

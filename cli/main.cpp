@@ -26,6 +26,8 @@ struct Options {
   SwapRequest swap;
   std::string newFolder;
   std::string statusVersion;
+  std::string setFile;
+  bool applyDryRun = false;
 };
 
 // The game version option of a command: --game-version or -g, and --version,
@@ -69,9 +71,14 @@ void AddCommands(CLI::App& app, Options& options) {
                      "Report table problems that would make an exchange wrong or fail, "
                      "as file:line: problem");
   app.add_subcommand("restore", "Put the DLLs' backups (.bak) back; the backups stay");
+  CLI::App* apply = app.add_subcommand(
+      "apply", "Make the DLLs the originals with exactly the exchanges of a swap set file");
+  apply->add_option("FILE", options.setFile, "the swap set, as status prints it")->required();
+  apply->add_flag("--dry-run", options.applyDryRun, "show what would change; write nothing");
   AddGameVersion(
       app.add_subcommand("status",
-                         "Show what the program has changed in the DLLs, from their backups"),
+                         "Show what the program has changed in the DLLs, as a swap set to save "
+                         "and apply"),
       options.statusVersion,
       "the version whose tables name the ranges (default: the one the DLLs match, else the first)");
   app.add_subcommand("fingerprint",
@@ -97,8 +104,8 @@ int Run(CLI::App& app, const Options& options) {
   }
 
   if (app.got_subcommand("set-folder")) return RunSetFolder(*patcher, options.newFolder);
-  bool classesRead = LoadClasses();
   versionList = LoadVersions("data\\versions.txt");
+  bool classesRead = LoadClasses(versionList);
   int status = kExitFailed;
   if (app.got_subcommand("check")) {
     status = RunCheck(*patcher);
@@ -111,6 +118,8 @@ int Run(CLI::App& app, const Options& options) {
     status = RunSwap(*patcher, options.swap);
   } else if (app.got_subcommand("restore")) {
     status = RunRestore(*patcher);
+  } else if (app.got_subcommand("apply")) {
+    status = RunApply(*patcher, options.setFile, options.applyDryRun);
   } else if (app.got_subcommand("status")) {
     status = RunStatus(*patcher, options.statusVersion);
   } else if (app.got_subcommand("fingerprint")) {
@@ -159,10 +168,11 @@ int main(int argc, char** argv) {
                      dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr;
     if (noCommand && app.get_subcommands().empty()) {
       std::string found = argc > 1 ? std::string("\"") + argv[argc - 1] + "\"" : "none";
-      std::fprintf(stderr,
-                   "orvanel-cli: expected a command (list, swap, check, restore, status, "
-                   "set-folder, fingerprint), found %s\nRun with --help for more information.\n",
-                   found.c_str());
+      std::fprintf(
+          stderr,
+          "orvanel-cli: expected a command (list, swap, check, restore, status, "
+          "apply, set-folder, fingerprint), found %s\nRun with --help for more information.\n",
+          found.c_str());
       return kExitUsage;
     }
     return app.exit(error) == 0 ? kExitSuccess : kExitUsage;

@@ -55,10 +55,11 @@ RecordNode* Find(RecordList list, const std::string& text, bool underscoreIsBlan
 
 }  // namespace
 
-std::string NoSkillsYet(const ClassRecord& record) {
+std::string NoSkillsYet(RecordList versions, const ClassRecord& record) {
   if (record.skillLists[0] != nullptr) return "";
   char path[kLineSize];
-  std::string table = SkillTablePath(record.name, 0, path) ? NativePath(path) : "its tables";
+  std::string table =
+      SkillTablePath(versions, record.name, 0, path) ? NativePath(path) : "its tables";
   return "no skills yet: fill " + table + " with offsets (orvanel-cli check says what is missing)";
 }
 
@@ -69,8 +70,8 @@ int32_t FindVersion(RecordList versions, const std::string& text, std::string* e
   return position;
 }
 
-bool FindSkill(RecordList classes, const std::string& text, int32_t* classPosition,
-               int32_t* skillPosition, std::string* error) {
+bool FindSkill(RecordList versions, RecordList classes, const std::string& text,
+               int32_t* classPosition, int32_t* skillPosition, std::string* error) {
   size_t colon = text.find(':');
   if (colon == std::string::npos) {
     *error = "expected CLASS:SKILL, found \"" + text + "\"";
@@ -88,7 +89,7 @@ bool FindSkill(RecordList classes, const std::string& text, int32_t* classPositi
   RecordNode* skill = Find(record->skillLists[0], skillName, true);
   *skillPosition = skill != nullptr ? skill->position : -1;
   if (*skillPosition < 0 && record->skillLists[0] == nullptr) {
-    *error = std::string(record->name) + " has " + NoSkillsYet(*record);
+    *error = std::string(record->name) + " has " + NoSkillsYet(versions, *record);
     return false;
   }
   if (*skillPosition < 0) {

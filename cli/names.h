@@ -12,7 +12,7 @@
 
 // "" when the skill boxes show skills for record; else "no skills yet: fill
 // <its first table> ..." with what to do.
-std::string NoSkillsYet(const ClassRecord& record);
+std::string NoSkillsYet(RecordList versions, const ClassRecord& record);
 
 // The position of the matching record; -1 (and why in error) when none does.
 int32_t FindVersion(RecordList versions, const std::string& text, std::string* error);
@@ -20,7 +20,7 @@ int32_t FindVersion(RecordList versions, const std::string& text, std::string* e
 // "CLASS:SKILL": the class in classes and the skill among the names the
 // window shows for it (its first table's). False, and why in error, when
 // either is unknown.
-bool FindSkill(RecordList classes, const std::string& text, int32_t* classPosition,
-               int32_t* skillPosition, std::string* error);
+bool FindSkill(RecordList versions, RecordList classes, const std::string& text,
+               int32_t* classPosition, int32_t* skillPosition, std::string* error);
 
 #endif  // ORVANEL_CLI_NAMES_H_

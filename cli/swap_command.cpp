@@ -74,9 +74,10 @@ int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
     selection.version = FindVersion(versionList, request.version, &error);
   }
   if (!error.empty() ||
-      !FindSkill(classList, request.first, &selection.firstClass, &selection.firstSkill, &error) ||
-      !FindSkill(classList, request.second, &selection.secondClass, &selection.secondSkill,
-                 &error)) {
+      !FindSkill(versionList, classList, request.first, &selection.firstClass,
+                 &selection.firstSkill, &error) ||
+      !FindSkill(versionList, classList, request.second, &selection.secondClass,
+                 &selection.secondSkill, &error)) {
     std::fprintf(stderr, "orvanel-cli swap: %s\n", error.c_str());
     return kExitUsage;
   }

@@ -79,12 +79,12 @@ int WriteDemoDlls(RecordList classes, const std::string& folder, std::string* er
   DemoImage client = MakeImage("d2client.dll");
   for (RecordNode* node = classes; node != nullptr; node = node->next) {
     const ClassRecord& record = *static_cast<ClassRecord*>(node);
-    for (int v = 0; v < kVersionCount; ++v) {
-      for (RecordNode* s = record.skillLists[v]; s != nullptr; s = s->next) {
+    for (int v = 0; v < kFixedTableVersions; ++v) {
+      for (RecordNode* s = record.SkillsOf(v); s != nullptr; s = s->next) {
         const SkillRecord& skill = *static_cast<SkillRecord*>(s);
-        if (!PlaceRange(&game, record.name, v, skill, 'E', skill.effectsOffset[v], 12, error) ||
-            !PlaceRange(&client, record.name, v, skill, 'G', skill.graphicsOffset[v], 20, error) ||
-            !PlaceRange(&client, record.name, v, skill, 'D', skill.descriptionsOffset[v], 16,
+        if (!PlaceRange(&game, record.name, v, skill, 'E', skill.effectsOffset, 12, error) ||
+            !PlaceRange(&client, record.name, v, skill, 'G', skill.graphicsOffset, 20, error) ||
+            !PlaceRange(&client, record.name, v, skill, 'D', skill.descriptionsOffset, 16,
                         error)) {
           return 0;
         }

@@ -53,18 +53,17 @@ std::vector<ReferenceSkill> ExpectedSkills(const std::string& className, const c
   return ReferenceSkillTable(ReadWholeFile(NativePath(path.c_str())));
 }
 
-void CheckSkills(RecordList skills, int version, const std::vector<ReferenceSkill>& expected) {
+void CheckSkills(RecordList skills, const std::vector<ReferenceSkill>& expected) {
   size_t index = 0;
   for (RecordNode* node = skills; node != nullptr; node = node->next, ++index) {
     FUZZ_CHECK(index < expected.size());
     auto* skill = static_cast<SkillRecord*>(node);
     FUZZ_CHECK(skill->position == static_cast<int32_t>(index));
     FUZZ_CHECK(skill->name == expected[index].name);
-    FUZZ_CHECK(skill->effectsOffset[version] == expected[index].columns[0]);
-    FUZZ_CHECK(skill->graphicsOffset[version] == expected[index].columns[2]);
-    FUZZ_CHECK(skill->descriptionsOffset[version] == expected[index].columns[4]);
-    FUZZ_CHECK(skill->descriptionsText[version] == expected[index].columns[5]);
-    FUZZ_CHECK(skill->effectsOffset[1 - version][0] == '\0');
+    FUZZ_CHECK(skill->effectsOffset == expected[index].columns[0]);
+    FUZZ_CHECK(skill->graphicsOffset == expected[index].columns[2]);
+    FUZZ_CHECK(skill->descriptionsOffset == expected[index].columns[4]);
+    FUZZ_CHECK(skill->descriptionsText == expected[index].columns[5]);
   }
   FUZZ_CHECK(index == expected.size());
 }
@@ -85,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string name = Cut(ReferenceTokens(lines[index])[0], 256);
     FUZZ_CHECK(record->position == static_cast<int32_t>(index));
     FUZZ_CHECK(record->name == name);
-    CheckSkills(record->skillLists[0], 0, ExpectedSkills(name, " 109b.txt"));
-    CheckSkills(record->skillLists[1], 1, ExpectedSkills(name, " 109d.txt"));
+    CheckSkills(record->skillLists[0], ExpectedSkills(name, " 109b.txt"));
+    CheckSkills(record->skillLists[1], ExpectedSkills(name, " 109d.txt"));
   }
   FUZZ_CHECK(index == lines.size());
   FreeDataTables();

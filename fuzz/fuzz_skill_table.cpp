@@ -1,6 +1,5 @@
-// LoadSkillTable on arbitrary bytes, for both version positions: the records
-// must match the simple reading of the seven columns, fields must stay within
-// their widths, and the other version position must stay empty.
+// LoadSkillTable on arbitrary bytes: the records must match the simple
+// reading of the seven columns, and fields must stay within their widths.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,20 +16,14 @@ void CheckField(const char (&field)[Width], const std::string& expected) {
   FUZZ_CHECK(field == expected);
 }
 
-void CheckSkill(const SkillRecord& skill, int version, const ReferenceSkill& expected) {
+void CheckSkill(const SkillRecord& skill, const ReferenceSkill& expected) {
   FUZZ_CHECK(skill.name == expected.name);
-  CheckField(skill.effectsOffset[version], expected.columns[0]);
-  CheckField(skill.effectsText[version], expected.columns[1]);
-  CheckField(skill.graphicsOffset[version], expected.columns[2]);
-  CheckField(skill.graphicsText[version], expected.columns[3]);
-  CheckField(skill.descriptionsOffset[version], expected.columns[4]);
-  CheckField(skill.descriptionsText[version], expected.columns[5]);
-  int other = 1 - version;
-  for (const char* field : {skill.effectsOffset[other], skill.effectsText[other],
-                            skill.graphicsOffset[other], skill.graphicsText[other],
-                            skill.descriptionsOffset[other], skill.descriptionsText[other]}) {
-    FUZZ_CHECK(field[0] == '\0');
-  }
+  CheckField(skill.effectsOffset, expected.columns[0]);
+  CheckField(skill.effectsText, expected.columns[1]);
+  CheckField(skill.graphicsOffset, expected.columns[2]);
+  CheckField(skill.graphicsText, expected.columns[3]);
+  CheckField(skill.descriptionsOffset, expected.columns[4]);
+  CheckField(skill.descriptionsText, expected.columns[5]);
 }
 
 }  // namespace
@@ -41,18 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<ReferenceSkill> expected =
       ReferenceSkillTable(std::string(reinterpret_cast<const char*>(data), size));
 
-  for (int version = 0; version < kVersionCount; ++version) {
-    RecordList skills = LoadSkillTable("data\\Fuzz 109b.txt", version);
-    size_t index = 0;
-    for (RecordNode* node = skills; node != nullptr; node = node->next, ++index) {
-      FUZZ_CHECK(index < expected.size());
-      FUZZ_CHECK(node->position == static_cast<int32_t>(index));
-      CheckSkill(*static_cast<SkillRecord*>(node), version, expected[index]);
-    }
-    FUZZ_CHECK(index == expected.size());
-    FreeList<SkillRecord>(&skills);
+  RecordList skills = LoadSkillTable("data\\Fuzz 109b.txt");
+  size_t index = 0;
+  for (RecordNode* node = skills; node != nullptr; node = node->next, ++index) {
+    FUZZ_CHECK(index < expected.size());
+    FUZZ_CHECK(node->position == static_cast<int32_t>(index));
+    CheckSkill(*static_cast<SkillRecord*>(node), expected[index]);
   }
-  FUZZ_CHECK(LoadSkillTable("data\\Fuzz 109b.txt", kVersionCount) == nullptr);
-  FUZZ_CHECK(LoadSkillTable("data\\Fuzz 109b.txt", -1) == nullptr);
+  FUZZ_CHECK(index == expected.size());
+  FreeList<SkillRecord>(&skills);
   return 0;
 }

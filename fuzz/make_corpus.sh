@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 demo=../demo/data
 out=corpus
 rm -rf "$out"
-mkdir -p "$out"/{versions,classes,skill_table,config,swap_ranges}
+mkdir -p "$out"/{versions,classes,skill_table,config,swap_ranges,swap_set}
 
 # The demo tables end their lines in CR LF, as Windows editors write them;
 # the LF variants cover files edited elsewhere.
@@ -52,3 +52,10 @@ seed() { { printf "$1"; head -c 600 "$demo/Amazon 109b.txt"; } >"$out/swap_range
 seed '\x05\x00\x02\x58\x04\x04' apart
 seed '\x02\x00\x01\x00\x04\x04' overlap
 seed '\x00\x00\x00\x00\x00\x00' refused
+
+# Swap sets as status prints them, and as a player might edit one.
+printf 'version 1.09b\nAmazon:Magic Arrow <-> Sorceress:Fire Bolt: Effects, Graphics\n' \
+  >"$out/swap_set/status"
+printf '# my set\r\n\r\nversion 1.13c beta\r\n  Amazon:Jab<->Paladin:Zeal:descriptions  \r\n' \
+  >"$out/swap_set/edited-crlf"
+printf 'version 1.09b\nA:B <-> C:D: Effects, Effects\n' >"$out/swap_set/twice"

@@ -29,16 +29,19 @@ void Log(const FileError& error) {
 
 // Where the skill at skillPosition of a class's table for version is read:
 // "data\Amazon 109b.txt line 4" (the line when the table can be scanned).
-std::string TablePlace(RecordList classes, int32_t classPosition, int32_t version,
-                       int32_t skillPosition) {
+std::string TablePlace(RecordList versions, RecordList classes, int32_t classPosition,
+                       int32_t version, int32_t skillPosition) {
   auto* record = static_cast<ClassRecord*>(AtPosition(classes, classPosition));
   char path[kLineSize] = "";
-  if (record == nullptr || !SkillTablePath(record->name, version, path)) return "the tables";
+  if (record == nullptr || !SkillTablePath(versions, record->name, version, path)) {
+    return "the tables";
+  }
   std::vector<std::string> findings;
   TableLines lines;
-  CheckTables(nullptr, classes, &findings, &lines);
+  CheckTables(versions, classes, &findings, &lines);
   std::string place = ShownPath(path);
-  if (static_cast<size_t>(classPosition) < lines.size()) {
+  if (static_cast<size_t>(classPosition) < lines.size() &&
+      static_cast<size_t>(version) < lines[classPosition].size()) {
     const std::vector<int>& skillLines = lines[classPosition][version].skillLines;
     if (static_cast<size_t>(skillPosition) < skillLines.size()) {
       place += " line " + std::to_string(skillLines[skillPosition]);
@@ -49,14 +52,14 @@ std::string TablePlace(RecordList classes, int32_t classPosition, int32_t versio
 
 // Why the tables' entry of one side of a swap cannot be used in a DLL of
 // size bytes; kNone when it can.
-FileError OffsetProblem(RecordList classes, const SkillSelection& selection, bool first,
-                        const PlannedSwap& swap, const SkillRecord* skill, int32_t size,
+FileError OffsetProblem(RecordList versions, RecordList classes, const SkillSelection& selection,
+                        bool first, const PlannedSwap& swap, const SkillRecord* skill, int32_t size,
                         const std::string& dllPath) {
   const char* text = first ? swap.firstOffset : swap.secondOffset;
   if (RangeInside(text, swap.length, static_cast<uint64_t>(size))) return FileError();
   std::string place =
-      TablePlace(classes, first ? selection.firstClass : selection.secondClass, selection.version,
-                 first ? selection.firstSkill : selection.secondSkill);
+      TablePlace(versions, classes, first ? selection.firstClass : selection.secondClass,
+                 selection.version, first ? selection.firstSkill : selection.secondSkill);
   std::string what = std::string(swap.aspectName) + " offset \"" + text + "\" of " + skill->name;
   std::string problem = IsOffsetText(text) ? what + " lies outside " + ShownPath(dllPath) + " (" +
                                                  std::to_string(size) + " bytes)"
@@ -346,11 +349,11 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
       aspects[i].error = read.files[swap.fileNumber].dllError;
       continue;
     }
-    FileError problem = OffsetProblem(classes, selection, true, swap, plan->firstSkill,
+    FileError problem = OffsetProblem(versions, classes, selection, true, swap, plan->firstSkill,
                                       files->dll.size, files->path);
     if (problem.problem == Problem::kNone) {
-      problem = OffsetProblem(classes, selection, false, swap, plan->secondSkill, files->dll.size,
-                              files->path);
+      problem = OffsetProblem(versions, classes, selection, false, swap, plan->secondSkill,
+                              files->dll.size, files->path);
     }
     if (problem.problem != Problem::kNone) {
       Log(problem);

@@ -9,9 +9,10 @@
 
 namespace {
 
-std::string TablePath(const RecordNode* classRecord, int version) {
+std::string TablePath(RecordList versions, const RecordNode* classRecord, int version) {
   char path[kLineSize];
-  return SkillTablePath(classRecord->name, version, path) ? NativePath(path) : "its table";
+  return SkillTablePath(versions, classRecord->name, version, path) ? NativePath(path)
+                                                                    : "its table";
 }
 
 FileError Refused(const std::string& reason) {
@@ -19,10 +20,11 @@ FileError Refused(const std::string& reason) {
 }
 
 // A picked skill read from a line in pieces, or another skill than the box shows.
-void CheckSkill(RecordList classes, int32_t classPosition, int32_t skillPosition, int version,
-                const SkillRecord& picked, std::vector<FileError>* reasons) {
+void CheckSkill(RecordList versions, RecordList classes, int32_t classPosition,
+                int32_t skillPosition, int version, const SkillRecord& picked,
+                std::vector<FileError>* reasons) {
   const RecordNode* classRecord = AtPosition(classes, classPosition);
-  std::string table = TablePath(classRecord, version);
+  std::string table = TablePath(versions, classRecord, version);
   if (picked.inPieces) {
     reasons->push_back(Refused(table + " line " + std::to_string(picked.line) + " is longer than " +
                                std::to_string(kMaxLineLength) +
@@ -33,10 +35,10 @@ void CheckSkill(RecordList classes, int32_t classPosition, int32_t skillPosition
   const RecordNode* shown =
       AtPosition(static_cast<const ClassRecord*>(classRecord)->skillLists[0], skillPosition);
   if (shown == nullptr || std::strcmp(shown->name, picked.name) == 0) return;
-  reasons->push_back(Refused(std::string("the box shows \"") + shown->name + "\" (" +
-                             TablePath(classRecord, 0) + " line " + std::to_string(shown->line) +
-                             ") but " + table + " line " + std::to_string(picked.line) + " is \"" +
-                             picked.name + "\": not exchanged"));
+  reasons->push_back(Refused(
+      std::string("the box shows \"") + shown->name + "\" (" + TablePath(versions, classRecord, 0) +
+      " line " + std::to_string(shown->line) + ") but " + table + " line " +
+      std::to_string(picked.line) + " is \"" + picked.name + "\": not exchanged"));
 }
 
 // Another version whose declared fingerprints the read DLLs all match.
@@ -64,11 +66,11 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                                         const SkillSelection& selection, const ExchangePlan& plan,
                                         const DllAndBackup* const files[2]) {
   std::vector<FileError> reasons;
-  CheckSkill(classes, selection.firstClass, selection.firstSkill, selection.version,
+  CheckSkill(versions, classes, selection.firstClass, selection.firstSkill, selection.version,
              *plan.firstSkill, &reasons);
   if (selection.firstClass != selection.secondClass ||
       selection.firstSkill != selection.secondSkill) {
-    CheckSkill(classes, selection.secondClass, selection.secondSkill, selection.version,
+    CheckSkill(versions, classes, selection.secondClass, selection.secondSkill, selection.version,
                *plan.secondSkill, &reasons);
   }
   auto* version = static_cast<const VersionRecord*>(AtPosition(versions, selection.version));

@@ -6,7 +6,7 @@ const SkillRecord* FindSkill(RecordList classes, int32_t classPosition, int32_t 
                              int32_t skillPosition) {
   auto* record = static_cast<ClassRecord*>(AtPosition(classes, classPosition));
   if (record == nullptr) return nullptr;
-  return static_cast<const SkillRecord*>(AtPosition(record->skillLists[version], skillPosition));
+  return static_cast<const SkillRecord*>(AtPosition(record->SkillsOf(version), skillPosition));
 }
 
 }  // namespace
@@ -18,7 +18,6 @@ bool SkillSelection::Ticked(int aspect) const {
 
 int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan) {
   *plan = ExchangePlan();
-  if (selection.version < 0 || selection.version >= kVersionCount) return 0;
   const SkillRecord* first =
       FindSkill(classes, selection.firstClass, selection.version, selection.firstSkill);
   const SkillRecord* second =
@@ -36,23 +35,19 @@ void PlanSwaps(const SkillRecord* first, const SkillRecord* second, const SkillS
   for (int a = 0; a < kAspectCount; ++a) {
     if (!selection.Ticked(a)) continue;
     const Aspect& aspect = kAspects[a];
-    plan->swaps[plan->swapCount++] = {aspect.dll,
-                                      aspect.length,
-                                      (first->*aspect.offsets)[selection.version],
-                                      (second->*aspect.offsets)[selection.version],
-                                      aspect.name,
-                                      aspect.resultLine};
+    plan->swaps[plan->swapCount++] = {
+        aspect.dll,  aspect.length,    first->*aspect.offsets, second->*aspect.offsets,
+        aspect.name, aspect.resultLine};
   }
 }
 
 ByteRanges ChangeableRanges(RecordList classes, int fileNumber) {
   ByteRanges ranges;
   for (RecordNode* c = classes; c != nullptr; c = c->next) {
-    for (int version = 0; version < kVersionCount; ++version) {
-      RecordNode* skills = static_cast<ClassRecord*>(c)->skillLists[version];
+    for (RecordNode* skills : static_cast<ClassRecord*>(c)->skillLists) {
       for (RecordNode* k = skills; k != nullptr; k = k->next) {
         for (const Aspect& aspect : kAspects) {
-          const char* text = (static_cast<SkillRecord*>(k)->*aspect.offsets)[version];
+          const char* text = static_cast<SkillRecord*>(k)->*aspect.offsets;
           if (aspect.dll != fileNumber || !IsOffsetText(text)) continue;
           uint32_t start = 0;
           HexToNumber(&start, text);

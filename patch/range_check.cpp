@@ -47,13 +47,14 @@ int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& p
   // The lists are walked alongside the lines, never searched by position.
   size_t c = 0;
   for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
-    for (int version = 0; version < kVersionCount; ++version) {
+    for (size_t version = 0; version < lines[c].size(); ++version) {
       const SkillTableLines& table = lines[c][version];
       size_t k = 0;
-      for (RecordNode* skill = static_cast<ClassRecord*>(node)->skillLists[version];
+      for (RecordNode* skill =
+               static_cast<ClassRecord*>(node)->SkillsOf(static_cast<int32_t>(version));
            skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
         for (const Aspect& aspect : kAspects) {
-          const char* text = (static_cast<const SkillRecord*>(skill)->*aspect.offsets)[version];
+          const char* text = static_cast<const SkillRecord*>(skill)->*aspect.offsets;
           int64_t size = sizes[aspect.dll];
           // Offsets that are no offsets at all are the table check's findings.
           if (size < 0 || !IsOffsetText(text) ||

@@ -7,7 +7,9 @@
 # version the stand-ins' fingerprints match, then the same in the other
 # version, which is refused; prints each result box's text and the bytes that
 # changed, and saves pictures of the window (window.png, result.png) in the
-# working folder.
+# working folder. Either way it then saves the exchange made as a swap set
+# (demo.set), restores the original DLLs, applies the set, and says whether
+# the DLLs match again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export BUILD_ROOT="${BUILD_ROOT:-build}"
@@ -18,7 +20,7 @@ source scripts/windows-build.sh
 dir="$windows_dir"
 echo "run-demo: building Orvanel.exe ($windows_arch)"
 windows_configure "$dir" "$windows_toolchain"
-cmake --build "$dir" -j"$(nproc)" --target Orvanel make_demo_dlls demo_exchange >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target Orvanel orvanel-cli make_demo_dlls demo_exchange >/dev/null
 
 run="$(realpath -m "$BUILD_ROOT/demo-run")"
 rm -rf "$run"
@@ -53,4 +55,19 @@ else
     convert "$run/$picture.bmp" "$run/$picture.png" && rm "$run/$picture.bmp"
   done
   echo "run-demo: pictures of the window: $run/window.png, $run/result.png"
+fi
+
+echo "run-demo: the exchange saved as a swap set, the originals restored, the set applied"
+cli="$PWD/$dir/cli/orvanel-cli.exe"
+cp -r "$run/Diablo II" "$run/game-exchanged"
+(cd "$run" && wine "$cli" status </dev/null 2>/dev/null | tr -d '\r' >demo.set)
+sed 's/^/  demo.set: /' "$run/demo.set"
+(cd "$run" && wine "$cli" restore </dev/null | tr -d '\r' | sed 's/^/  /')
+(cd "$run" && wine "$cli" apply demo.set </dev/null | tr -d '\r' | sed 's/^/  /')
+if cmp -s "$run/game-exchanged/d2game.dll" "$run/Diablo II/d2game.dll" &&
+  cmp -s "$run/game-exchanged/d2client.dll" "$run/Diablo II/d2client.dll"; then
+  echo "run-demo: the DLLs match again: the set gave back the exchanged DLLs byte for byte"
+else
+  echo "run-demo: the DLLs differ from the exchanged ones after applying the set"
+  exit 1
 fi

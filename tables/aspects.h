@@ -14,7 +14,7 @@ struct Aspect {
   const char* name;  // "Effects", "Graphics" or "Descriptions"
   int dll;           // index of kFingerprintDllNames: 0 d2game.dll, 1 d2client.dll
   int32_t length;    // bytes
-  char (SkillRecord::*offsets)[kVersionCount][6];
+  char (SkillRecord::*offsets)[6];
   size_t column;           // 0-based column of the offset in a skill line
   const char* resultLine;  // e.g. "   Effects\n"
 };

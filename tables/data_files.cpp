@@ -1,5 +1,6 @@
 #include "tables/data_files.h"
 
+#include <cctype>
 #include <cstring>
 #include <new>
 
@@ -96,16 +97,58 @@ bool LeadsOutsideData(const char* className) {
   return std::strstr(className, "..\\") != nullptr || std::strstr(className, "../") != nullptr;
 }
 
-bool SkillTablePath(const char* className, int version, char path[kLineSize]) {
-  static const char* const kSuffixes[kVersionCount] = {" 109b.txt", " 109d.txt"};
-  if (version < 0 || version >= kVersionCount || LeadsOutsideData(className)) return false;
-  int written = std::snprintf(path, kLineSize, "data\\%s%s", className, kSuffixes[version]);
+int32_t VersionPositions(RecordList versions) {
+  RecordNode* last = Tail(versions);
+  int32_t listed = last != nullptr ? last->position + 1 : 0;
+  return listed > kFixedTableVersions ? listed : kFixedTableVersions;
+}
+
+std::string SkillTableSuffix(RecordList versions, int32_t position, std::string* problem) {
+  static const char* const kFixedSuffixes[kFixedTableVersions] = {" 109b.txt", " 109d.txt"};
+  std::string why;
+  if (problem == nullptr) problem = &why;
+  problem->clear();
+  if (position >= 0 && position < kFixedTableVersions) return kFixedSuffixes[position];
+  const RecordNode* version = AtPosition(versions, position);
+  if (version == nullptr) {
+    *problem = "no version at position " + std::to_string(position);
+    return "";
+  }
+  // The name is the first token with its underscores as blanks.
+  std::string stem;
+  for (const char* c = version->name; *c != '\0'; ++c) {
+    if (*c == '.') continue;
+    char kept = *c == ' ' ? '_' : *c;
+    if (!std::isalnum(static_cast<unsigned char>(kept)) && kept != '-' && kept != '_') {
+      *problem = std::string("its name leaves \"") + kept +
+                 "\" once the dots are dropped: a table name may hold only letters, digits, "
+                 "- and _";
+      return "";
+    }
+    stem += kept;
+  }
+  if (stem.empty()) {
+    *problem = "its name is only dots";
+    return "";
+  }
+  return " " + stem + ".txt";
+}
+
+bool SkillTablePath(RecordList versions, const char* className, int32_t version,
+                    char path[kLineSize]) {
+  std::string suffix = SkillTableSuffix(versions, version);
+  if (suffix.empty() || LeadsOutsideData(className)) return false;
+  int written = std::snprintf(path, kLineSize, "data\\%s%s", className, suffix.c_str());
   return written > 0 && written < kLineSize;
 }
 
 ClassRecord::~ClassRecord() {
-  FreeList<SkillRecord>(&skillLists[0]);
-  FreeList<SkillRecord>(&skillLists[1]);
+  for (RecordList& skills : skillLists) FreeList<SkillRecord>(&skills);
+}
+
+RecordList ClassRecord::SkillsOf(int32_t version) const {
+  if (version < 0 || static_cast<size_t>(version) >= skillLists.size()) return nullptr;
+  return skillLists[static_cast<size_t>(version)];
 }
 
 int ReadDataLine(FILE* file, char line[kLineSize]) {
@@ -191,22 +234,21 @@ RecordList LoadVersions(const char* path) {
   return versions;
 }
 
-RecordList LoadSkillTable(const char* path, int version) {
-  if (version < 0 || version >= kVersionCount) return nullptr;
+RecordList LoadSkillTable(const char* path) {
   FILE* file = OpenFile(path, "r");
   if (file == nullptr) return nullptr;
   RecordList skills = nullptr;
-  ReadRecords(file, &skills, [version](const char* line, const char*) -> RecordNode* {
+  ReadRecords(file, &skills, [](const char* line, const char*) -> RecordNode* {
     SkillRecord* skill = new (std::nothrow) SkillRecord;
     if (skill == nullptr) return nullptr;
     const char* cursor = line;
     NextToken(&cursor, skill->name, sizeof skill->name);
-    ReadOffsetColumn(&cursor, skill->effectsOffset[version]);
-    NextToken(&cursor, skill->effectsText[version], sizeof skill->effectsText[version]);
-    ReadOffsetColumn(&cursor, skill->graphicsOffset[version]);
-    NextToken(&cursor, skill->graphicsText[version], sizeof skill->graphicsText[version]);
-    ReadOffsetColumn(&cursor, skill->descriptionsOffset[version]);
-    NextToken(&cursor, skill->descriptionsText[version], sizeof skill->descriptionsText[version]);
+    ReadOffsetColumn(&cursor, skill->effectsOffset);
+    NextToken(&cursor, skill->effectsText, sizeof skill->effectsText);
+    ReadOffsetColumn(&cursor, skill->graphicsOffset);
+    NextToken(&cursor, skill->graphicsText, sizeof skill->graphicsText);
+    ReadOffsetColumn(&cursor, skill->descriptionsOffset);
+    NextToken(&cursor, skill->descriptionsText, sizeof skill->descriptionsText);
     UnderscoresToBlanks(skill->name);
     return skill;
   });
@@ -214,20 +256,22 @@ RecordList LoadSkillTable(const char* path, int version) {
   return skills;
 }
 
-int LoadClasses() {
+int LoadClasses(RecordList versions) {
   FILE* file = OpenFile("data\\classes.txt", "r");
   if (file == nullptr) {
     logger.Print("* Couldn't read the data\\classes.txt file");
     return 0;
   }
-  ReadRecords(file, &classList, [](const char*, const char* token) -> RecordNode* {
+  int32_t positions = VersionPositions(versions);
+  ReadRecords(file, &classList, [&](const char*, const char* token) -> RecordNode* {
     ClassRecord* record = new (std::nothrow) ClassRecord;
     if (record == nullptr) return nullptr;
     std::snprintf(record->name, sizeof record->name, "%s", token);
+    record->skillLists.assign(static_cast<size_t>(positions), nullptr);
     char path[kLineSize];
-    for (int version = 0; version < kVersionCount; ++version) {
-      if (SkillTablePath(token, version, path)) {
-        record->skillLists[version] = LoadSkillTable(path, version);
+    for (int32_t version = 0; version < positions; ++version) {
+      if (SkillTablePath(versions, token, version, path)) {
+        record->skillLists[static_cast<size_t>(version)] = LoadSkillTable(path);
       }
     }
     return record;

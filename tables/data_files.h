@@ -7,20 +7,27 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "tables/fingerprint_token.h"
 #include "tables/record_list.h"
 
-// Only these two version positions have skill data.
-constexpr int kVersionCount = 2;
+// Version positions 0 and 1 read the tables " 109b.txt" and " 109d.txt",
+// whatever the versions' names; a later one its own (SkillTableSuffix).
+constexpr int kFixedTableVersions = 2;
 
 class ClassRecord : public RecordNode {
  public:
   ClassRecord() = default;
-  // Frees the skill list of version position 0, then that of position 1.
+  // Frees the skill list of each version position in turn.
   ~ClassRecord();
 
-  RecordList skillLists[kVersionCount] = {nullptr, nullptr};
+  // The skill list of a version position; null when it has none.
+  RecordList SkillsOf(int32_t version) const;
+
+  // One list per version position, at least the two of the fixed tables.
+  std::vector<RecordList> skillLists = std::vector<RecordList>(kFixedTableVersions, nullptr);
 };
 
 // A version line: its name and the fingerprints it declares, by DLL index
@@ -30,14 +37,16 @@ class VersionRecord : public RecordNode {
   DllFingerprint fingerprints[kFingerprintDlls];
 };
 
+// A skill as one version's table gives it; the list it is in says which
+// version position that is.
 class SkillRecord : public RecordNode {
  public:
-  char effectsOffset[kVersionCount][6] = {};
-  char effectsText[kVersionCount][12] = {};
-  char graphicsOffset[kVersionCount][6] = {};
-  char graphicsText[kVersionCount][20] = {};
-  char descriptionsOffset[kVersionCount][6] = {};
-  char descriptionsText[kVersionCount][16] = {};
+  char effectsOffset[6] = {};
+  char effectsText[12] = {};
+  char graphicsOffset[6] = {};
+  char graphicsText[20] = {};
+  char descriptionsOffset[6] = {};
+  char descriptionsText[16] = {};
 };
 
 constexpr int kLineSize = 256;
@@ -94,17 +103,27 @@ bool IsOffsetText(const char* text);
 // One VersionRecord per line: the first word is the name, fingerprint tokens
 // after it fill fingerprints (a DLL declared twice is malformed).
 RecordList LoadVersions(const char* path);
-// Reads data\classes.txt and both skill tables of each class into classList.
+// The number of version positions with skill lists: every version of
+// versions, and at least the two of the fixed tables.
+int32_t VersionPositions(RecordList versions);
+// How the skill tables of the version at position end: " 109b.txt" (0) and
+// " 109d.txt" (1) whatever the versions' names; for a later one a blank, the
+// version's first token without its dots, and ".txt" ("1.13c" gives
+// " 113c.txt"). "" when the version has no tables, with why in problem (when
+// given): a token that leaves anything but letters, digits, '-' and '_'.
+std::string SkillTableSuffix(RecordList versions, int32_t position, std::string* problem = nullptr);
+// Reads data\classes.txt and the skill tables of each class for every
+// version position of versions (null: positions 0 and 1) into classList.
 // Returns 0 (and logs) when data\classes.txt cannot be opened, else 1.
-int LoadClasses();
+int LoadClasses(RecordList versions = nullptr);
 // A class name that climbs out of the data folder ("..\" or "../" in it).
 bool LeadsOutsideData(const char* className);
-// "data\" + class name + " 109b.txt" (version 0) or " 109d.txt" (version 1).
-// False when the version has no tables, the name leads outside the data
-// folder or the path does not fit the buffer.
-bool SkillTablePath(const char* className, int version, char path[kLineSize]);
-// version is the position (0 or 1) whose fields the table's lines fill.
-RecordList LoadSkillTable(const char* path, int version);
+// "data\" + class name + the version's SkillTableSuffix. False when the
+// version has no tables, the name leads outside the data folder or the path
+// does not fit the buffer.
+bool SkillTablePath(RecordList versions, const char* className, int32_t version,
+                    char path[kLineSize]);
+RecordList LoadSkillTable(const char* path);
 // Frees versionList, then classList with every class's skill lists.
 void FreeDataTables();
 

@@ -31,20 +31,20 @@ std::vector<TableRange> RangesOf(RecordList classes, const TableLines& lines) {
   size_t c = 0;
   for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
     const auto* classRecord = static_cast<const ClassRecord*>(node);
-    for (int version = 0; version < kVersionCount; ++version) {
+    for (size_t version = 0; version < lines[c].size(); ++version) {
       const SkillTableLines& table = lines[c][version];
       size_t k = 0;
-      for (RecordNode* skill = classRecord->skillLists[version];
+      for (RecordNode* skill = classRecord->SkillsOf(static_cast<int32_t>(version));
            skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
         const auto* record = static_cast<const SkillRecord*>(skill);
         for (const Aspect& aspect : kAspects) {
           uint32_t start = 0;
           // Any offset fits a file of the largest size: only its value is wanted.
-          if (!RangeInside((record->*aspect.offsets)[version], aspect.length, UINT64_MAX, &start)) {
+          if (!RangeInside(record->*aspect.offsets, aspect.length, UINT64_MAX, &start)) {
             continue;
           }
-          ranges.push_back({&table.path, table.skillLines[k], classRecord, record, version,
-                            aspect.dll, aspect.name, start,
+          ranges.push_back({&table.path, table.skillLines[k], classRecord, record,
+                            static_cast<int>(version), aspect.dll, aspect.name, start,
                             static_cast<uint64_t>(start) + static_cast<uint64_t>(aspect.length)});
         }
       }

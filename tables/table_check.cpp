@@ -213,9 +213,9 @@ int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
                            " is no fingerprint (" + fingerprint.problem +
                            "): the exchange refuses this version");
     }
-    if (k >= static_cast<size_t>(kVersionCount)) {
-      report.Add(line, "version " + Quoted(name) + " has no skill tables: only the first " +
-                           std::to_string(kVersionCount) + " versions can be exchanged");
+    std::string problem;
+    if (SkillTableSuffix(versions, records[k]->position, &problem).empty()) {
+      report.Add(line, "version " + Quoted(name) + " has no skill tables: " + problem);
     }
   }
   return report.MoveTo(findings);
@@ -250,8 +250,7 @@ void CheckOffset(const char* aspect, const std::string& column, const char* load
   }
 }
 
-void CheckSkillLine(const DataLine& data, const SkillRecord& skill, int version,
-                    FileReport* report) {
+void CheckSkillLine(const DataLine& data, const SkillRecord& skill, FileReport* report) {
   std::vector<std::string> columns = Columns(data.text);
   if (columns.size() != kSkillColumns) {
     std::string problem = "skill line has " + std::to_string(columns.size()) +
@@ -270,12 +269,11 @@ void CheckSkillLine(const DataLine& data, const SkillRecord& skill, int version,
     if (aspect.column >= columns.size()) continue;  // reported with the column count
     std::string name = aspect.name;
     name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
-    CheckOffset(name.c_str(), columns[aspect.column], (skill.*aspect.offsets)[version], data.number,
-                report);
+    CheckOffset(name.c_str(), columns[aspect.column], skill.*aspect.offsets, data.number, report);
   }
 }
 
-void CheckSkillTable(const ScannedFile& file, RecordList skills, int version, FileReport* report) {
+void CheckSkillTable(const ScannedFile& file, RecordList skills, FileReport* report) {
   CheckListShape(file, report);
   std::map<std::string, int> seen;
   std::vector<RecordNode*> records = RecordsOf(skills, file);
@@ -283,7 +281,7 @@ void CheckSkillTable(const ScannedFile& file, RecordList skills, int version, Fi
     auto* skill = static_cast<const SkillRecord*>(records[k]);
     if (skill == nullptr) continue;
     int line = file.records[k].number;
-    CheckSkillLine(file.records[k], *skill, version, report);
+    CheckSkillLine(file.records[k], *skill, report);
     CheckDuplicate(&seen, "skill", skill->name, line, report);
   }
 }
@@ -314,22 +312,32 @@ void CompareTables(const ScannedFile& first, RecordList firstSkills, const Scann
   }
 }
 
-int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport,
-               std::vector<std::string>* findings,
-               std::array<SkillTableLines, kVersionCount>* lines) {
-  ScannedFile tables[kVersionCount];
+int CheckClass(RecordList versions, const ClassRecord& record, int classLine,
+               FileReport* classReport, std::vector<std::string>* findings,
+               std::vector<SkillTableLines>* lines) {
+  int32_t positions = VersionPositions(versions);
+  std::vector<ScannedFile> tables(static_cast<size_t>(positions));
+  lines->resize(tables.size());
   int found = 0;
-  for (int version = 0; version < kVersionCount; ++version) {
+  for (int32_t version = 0; version < positions; ++version) {
+    // A version whose tables cannot be named is the versions file's finding.
+    if (SkillTableSuffix(versions, version).empty()) continue;
     char path[kLineSize];
-    if (!SkillTablePath(record.name, version, path)) {
+    if (!SkillTablePath(versions, record.name, version, path)) {
       classReport->Add(classLine, "class " + Quoted(record.name) +
                                       (LeadsOutsideData(record.name)
                                            ? " leads outside the data folder: its tables are "
                                              "not read"
                                            : " is too long a name for its tables"));
-      if (LeadsOutsideData(record.name)) return 0;  // once for both tables
+      if (LeadsOutsideData(record.name)) return 0;  // once for all tables
       continue;
     }
+    // A later version may share a table with an earlier one: read it once.
+    bool shared = false;
+    for (int32_t earlier = 0; earlier < version; ++earlier) {
+      shared = shared || tables[earlier].path == NativePath(path);
+    }
+    if (shared) continue;
     tables[version] = Scan(path);
     if (!tables[version].opened) {
       classReport->Add(classLine,
@@ -341,24 +349,33 @@ int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport
       (*lines)[version].skillLines.push_back(data.number);
     }
   }
-  // A class with no skill in either table is how the tables come: say what
-  // to do, once.
-  if (tables[0].opened && tables[1].opened && !tables[0].utf16 && !tables[1].utf16 &&
-      tables[0].records.empty() && tables[1].records.empty()) {
-    classReport->Add(classLine, "class " + Quoted(record.name) + " has no skills yet: fill " +
-                                    tables[0].path + " and " + tables[1].path +
-                                    " with your DLLs' offsets, or remove the class here");
+  // A class with no skill in any table is how the tables come: say what to
+  // do, once.
+  std::vector<std::string> emptyTables;
+  bool anySkill = false;
+  for (const ScannedFile& table : tables) {
+    if (!table.opened) continue;
+    if (table.utf16 || !table.records.empty()) anySkill = true;
+    emptyTables.push_back(table.path);
   }
-  for (int version = 0; version < kVersionCount; ++version) {
+  if (!anySkill && !emptyTables.empty()) {
+    std::string names = emptyTables[0];
+    for (size_t t = 1; t < emptyTables.size(); ++t) {
+      names += (t + 1 == emptyTables.size() ? " and " : ", ") + emptyTables[t];
+    }
+    classReport->Add(classLine, "class " + Quoted(record.name) + " has no skills yet: fill " +
+                                    names + " with your DLLs' offsets, or remove the class here");
+  }
+  for (int32_t version = 0; version < positions; ++version) {
     if (!tables[version].opened) continue;
     FileReport report(tables[version]);
     if (CheckEncoding(tables[version], &report)) {
       found += report.MoveTo(findings);
       continue;
     }
-    CheckSkillTable(tables[version], record.skillLists[version], version, &report);
+    CheckSkillTable(tables[version], record.SkillsOf(version), &report);
     if (version > 0 && tables[0].opened && !tables[0].utf16) {
-      CompareTables(tables[0], record.skillLists[0], tables[version], record.skillLists[version],
+      CompareTables(tables[0], record.SkillsOf(0), tables[version], record.SkillsOf(version),
                     &report);
     }
     found += report.MoveTo(findings);
@@ -366,7 +383,8 @@ int CheckClass(const ClassRecord& record, int classLine, FileReport* classReport
   return found;
 }
 
-int CheckClasses(RecordList classes, std::vector<std::string>* findings, TableLines* lines) {
+int CheckClasses(RecordList versions, RecordList classes, std::vector<std::string>* findings,
+                 TableLines* lines) {
   ScannedFile file = Scan("data\\classes.txt");
   FileReport report(file);
   if (!file.opened) {
@@ -387,7 +405,7 @@ int CheckClasses(RecordList classes, std::vector<std::string>* findings, TableLi
     int line = file.records[k].number;
     // A repeated class reads the same tables again: their findings once do.
     if (!CheckDuplicate(&seen, "class", record->name, line, &report)) continue;
-    found += CheckClass(*record, line, &report, &tableFindings, &(*lines)[k]);
+    found += CheckClass(versions, *record, line, &report, &tableFindings, &(*lines)[k]);
   }
   found += report.MoveTo(findings);
   findings->insert(findings->end(), tableFindings.begin(), tableFindings.end());
@@ -401,5 +419,5 @@ int CheckTables(RecordList versions, RecordList classes, std::vector<std::string
   TableLines ignored;
   if (lines == nullptr) lines = &ignored;
   lines->clear();
-  return CheckVersions(versions, findings) + CheckClasses(classes, findings, lines);
+  return CheckVersions(versions, findings) + CheckClasses(versions, classes, findings, lines);
 }

@@ -5,7 +5,6 @@
 #ifndef ORVANEL_TABLES_TABLE_CHECK_H_
 #define ORVANEL_TABLES_TABLE_CHECK_H_
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,10 @@ struct SkillTableLines {
   std::string path;  // empty when the table could not be opened
   std::vector<int> skillLines;
 };
-using TableLines = std::vector<std::array<SkillTableLines, kVersionCount>>;
+using TableLines = std::vector<std::vector<SkillTableLines>>;
 
 // versions and classes are what LoadVersions("data\\versions.txt") and
-// LoadClasses() made of the files now in the data folder. Appends findings
+// LoadClasses(versions) made of the files now in the data folder. Appends findings
 // and fills lines (may be null). Returns the number of findings added.
 int CheckTables(RecordList versions, RecordList classes, std::vector<std::string>* findings,
                 TableLines* lines);

@@ -41,9 +41,9 @@ RecordList BuildClasses() {
       const CrashPair& offsets = kCrashPairs[pair];
       auto* skill = new SkillRecord;
       std::snprintf(skill->name, sizeof skill->name, "Skill %d.%d", side, pair);
-      std::snprintf(skill->effectsOffset[0], 6, "%s", offsets.effects[side]);
-      std::snprintf(skill->graphicsOffset[0], 6, "%s", offsets.graphics[side]);
-      std::snprintf(skill->descriptionsOffset[0], 6, "%s", offsets.descriptions[side]);
+      std::snprintf(skill->effectsOffset, 6, "%s", offsets.effects[side]);
+      std::snprintf(skill->graphicsOffset, 6, "%s", offsets.graphics[side]);
+      std::snprintf(skill->descriptionsOffset, 6, "%s", offsets.descriptions[side]);
       skill->AddToList(&record->skillLists[0]);
     }
   }

@@ -112,6 +112,27 @@ class OrvanelTest : public ::testing::Test {
 
   void Swap() { PostClick((*this)[kSwapButton]); }
 
+  // Types path into the program's open or save dialog and presses its OK.
+  bool AnswerFileDialog(const std::string& path) {
+    BoxInfo dialog;
+    if (!run_.WaitForBox(kBoxWaitMs, &dialog)) return false;
+    // The file name box (cmb13) is a ComboBoxEx32 with an edit deep inside.
+    constexpr int kFileNameCombo = 0x47C;
+    HWND name = nullptr;
+    EnumChildWindows(
+        GetDlgItem(dialog.window, kFileNameCombo),
+        [](HWND child, LPARAM found) -> BOOL {
+          if (ClassName(child) != "Edit") return TRUE;
+          *reinterpret_cast<HWND*>(found) = child;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&name));
+    if (name == nullptr) return false;
+    std::wstring wide(path.begin(), path.end());
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    return run_.CloseBox(dialog, IDOK);
+  }
+
   void Tick(Control checkBox) { ClickCheckBox((*this)[checkBox]); }
 
   void ExpectDllsUnchanged() {
@@ -547,7 +568,7 @@ TEST_F(OrvanelTest, ShowChangesNamesThePairAndRestoreBringsBackTheOriginals) {
   work_.WriteAll();
   ASSERT_TRUE(Start());
   ChooseMenuCommand(main_, IDM_SHOW_CHANGES);
-  ExpectBox("Changes", "no backup: nothing has been changed\n", IDI_INFORMATION);
+  ExpectBox("Changes", "# no backup: nothing has been changed\nversion 1.09b\n", IDI_INFORMATION);
 
   PickEntry((*this)[kSecondClassCombo], 1);
   Tick(kEffectsCheckBox);
@@ -556,7 +577,9 @@ TEST_F(OrvanelTest, ShowChangesNamesThePairAndRestoreBringsBackTheOriginals) {
   ExpectBox("Swapped!", "Magic Arrow <-> Fire Bolt\n   Effects\n   Descriptions\n",
             IDI_INFORMATION);
   ChooseMenuCommand(main_, IDM_SHOW_CHANGES);
-  ExpectBox("Changes", "Magic Arrow <-> Fire Bolt: Effects, Descriptions\n", IDI_INFORMATION);
+  ExpectBox("Changes",
+            "version 1.09b\nAmazon:Magic Arrow <-> Sorceress:Fire Bolt: Effects, Descriptions\n",
+            IDI_INFORMATION);
 
   const char kAsk[] =
       "Put d2game.dll and d2client.dll back as they were before Orvanel first changed them?\n"
@@ -580,7 +603,54 @@ TEST_F(OrvanelTest, ShowChangesNamesThePairAndRestoreBringsBackTheOriginals) {
             IDI_INFORMATION);
   ExpectDllsUnchanged();
   ChooseMenuCommand(main_, IDM_SHOW_CHANGES);
-  ExpectBox("Changes", "no changes\n", IDI_INFORMATION);
+  ExpectBox("Changes", "# no changes\nversion 1.09b\n", IDI_INFORMATION);
+  CloseAndExpectExitCode(1);
+}
+
+// File > Save Swap Set\u2026 keeps what Show Changes shows; after a restore,
+// File > Apply Swap Set\u2026 of that file gives back the very same DLLs.
+TEST_F(OrvanelTest, ASavedSwapSetAppliedAfterARestoreGivesTheSameDlls) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  PickEntry((*this)[kSecondClassCombo], 1);
+  Tick(kEffectsCheckBox);
+  Tick(kGraphicsCheckBox);
+  Swap();
+  ExpectBox("Swapped!", "Magic Arrow <-> Fire Bolt\n   Effects\n   Graphics\n", IDI_INFORMATION);
+  const auto game = work_.Read("game files\\d2game.dll");
+  const auto client = work_.Read("game files\\d2client.dll");
+  const std::string set =
+      "version 1.09b\nAmazon:Magic Arrow <-> Sorceress:Fire Bolt: Effects, Graphics\n";
+
+  ChooseMenuCommand(main_, IDM_SAVE_SET);
+  ASSERT_TRUE(AnswerFileDialog(work_.Path("my.set")));
+  ExpectBox("Save Swap Set", "Swap set saved to " + work_.Path("my.set") + ":\n" + set,
+            IDI_INFORMATION);
+  Bytes savedBytes = work_.Read("my.set");
+  std::string saved(savedBytes.begin(), savedBytes.end());
+  EXPECT_EQ(saved,
+            "version 1.09b\r\nAmazon:Magic Arrow <-> Sorceress:Fire Bolt: Effects, Graphics\r\n");
+
+  ChooseMenuCommand(main_, IDM_RESTORE);
+  BoxInfo box;
+  for (int button : {IDYES, IDOK}) {
+    ASSERT_TRUE(run_.WaitForBox(kBoxWaitMs, &box));
+    ASSERT_TRUE(run_.CloseBox(box, button));
+  }
+  ExpectDllsUnchanged();
+
+  // The set names 1.09b: applying it selects that version again.
+  PickEntry((*this)[kVersionCombo], 1);
+  ChooseMenuCommand(main_, IDM_APPLY_SET);
+  ASSERT_TRUE(AnswerFileDialog(work_.Path("my.set")));
+  ASSERT_TRUE(run_.WaitForBox(kBoxWaitMs, &box));
+  EXPECT_EQ(box.caption, "Apply Swap Set");
+  EXPECT_EQ(box.text.rfind("Swap set applied: version 1.09b, 1 exchange\n", 0), 0u) << box.text;
+  EXPECT_EQ(box.icon, IDI_INFORMATION);
+  ASSERT_TRUE(run_.CloseBox(box));
+  EXPECT_EQ(work_.Read("game files\\d2game.dll"), game);
+  EXPECT_EQ(work_.Read("game files\\d2client.dll"), client);
+  EXPECT_EQ(ReadCombo((*this)[kVersionCombo]).selection, 0);
   CloseAndExpectExitCode(1);
 }
 

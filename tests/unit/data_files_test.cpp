@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -192,43 +194,35 @@ TEST_F(DataFiles, CrLfFilesReadLikeLfFiles) {
   EXPECT_STREQ(classList->name, "Amazon");
   SkillRecord* jab = SkillAt(static_cast<ClassRecord*>(classList)->skillLists[0], 0);
   ASSERT_NE(jab, nullptr);
-  EXPECT_STREQ(jab->descriptionsText[0], "desc");
+  EXPECT_STREQ(jab->descriptionsText, "desc");
 }
 
-TEST_F(DataFiles, LoadSkillTableFillsOnlyItsVersionsFields) {
+TEST_F(DataFiles, LoadSkillTableFillsTheSevenColumns) {
   WriteFileBytes("table.txt",
                  "// name effects text graphics text descriptions text\n"
                  "Fist_of_the_Heavens 1A2B3h E_fx 0FF00h G_gfx 12345, D_desc\n"
                  "Bash\t21040h\tfx\n"
                  "|\n");
-  RecordList skills = LoadSkillTable("table.txt", 1);
+  RecordList skills = LoadSkillTable("table.txt");
   ASSERT_EQ(Names(skills), (Strings{"Fist of the Heavens", "Bash"}));
 
   SkillRecord* fist = SkillAt(skills, 0);
-  EXPECT_STREQ(fist->effectsOffset[1], "1A2B3");
-  EXPECT_STREQ(fist->effectsText[1], "E_fx");
-  EXPECT_STREQ(fist->graphicsOffset[1], "0FF00");
-  EXPECT_STREQ(fist->graphicsText[1], "G_gfx");
-  EXPECT_STREQ(fist->descriptionsOffset[1], "12345");
-  EXPECT_STREQ(fist->descriptionsText[1], "D_desc");
-  for (const char* other :
-       {fist->effectsOffset[0], fist->effectsText[0], fist->graphicsOffset[0],
-        fist->graphicsText[0], fist->descriptionsOffset[0], fist->descriptionsText[0]}) {
-    EXPECT_STREQ(other, "");
-  }
+  EXPECT_STREQ(fist->effectsOffset, "1A2B3");
+  EXPECT_STREQ(fist->effectsText, "E_fx");
+  EXPECT_STREQ(fist->graphicsOffset, "0FF00");
+  EXPECT_STREQ(fist->graphicsText, "G_gfx");
+  EXPECT_STREQ(fist->descriptionsOffset, "12345");
+  EXPECT_STREQ(fist->descriptionsText, "D_desc");
 
   // Missing columns leave their fields empty; the record is kept.
   SkillRecord* bash = SkillAt(skills, 1);
-  EXPECT_STREQ(bash->effectsOffset[1], "21040");
-  EXPECT_STREQ(bash->effectsText[1], "fx");
-  EXPECT_STREQ(bash->graphicsOffset[1], "");
-  EXPECT_STREQ(bash->descriptionsText[1], "");
+  EXPECT_STREQ(bash->effectsOffset, "21040");
+  EXPECT_STREQ(bash->effectsText, "fx");
+  EXPECT_STREQ(bash->graphicsOffset, "");
+  EXPECT_STREQ(bash->descriptionsText, "");
   FreeList<SkillRecord>(&skills);
 
-  EXPECT_EQ(LoadSkillTable("missing.txt", 0), nullptr);
-  // Only two version positions have fields.
-  EXPECT_EQ(LoadSkillTable("table.txt", 2), nullptr);
-  EXPECT_EQ(LoadSkillTable("table.txt", -1), nullptr);
+  EXPECT_EQ(LoadSkillTable("missing.txt"), nullptr);
 }
 
 TEST_F(DataFiles, OverlongColumnsStayInsideTheirFields) {
@@ -243,31 +237,27 @@ TEST_F(DataFiles, OverlongColumnsStayInsideTheirFields) {
                  // Shorter offsets keep all but their last character.
                  "Leap 1234h fx h gfx 12h desc\n"
                  "|\n");
-  RecordList skills = LoadSkillTable("table.txt", 0);
+  RecordList skills = LoadSkillTable("table.txt");
   ASSERT_EQ(Names(skills), (Strings{"Zeal", "Smite", "Leap"}));
 
   SkillRecord* zeal = SkillAt(skills, 0);
-  EXPECT_STREQ(zeal->effectsText[0], "ABCDEFGHIJK");
-  EXPECT_STREQ(zeal->graphicsOffset[0], "31000");
-  EXPECT_STREQ(zeal->graphicsText[0], "ABCDEFGHIJKLMNOPQRS");
-  EXPECT_STREQ(zeal->descriptionsOffset[0], "41000");
-  EXPECT_STREQ(zeal->descriptionsText[0], "ABCDEFGHIJKLMNO");
-  // The fields of the other version, next in memory, are untouched.
-  EXPECT_STREQ(zeal->effectsText[1], "");
-  EXPECT_STREQ(zeal->graphicsText[1], "");
-  EXPECT_STREQ(zeal->descriptionsText[1], "");
+  EXPECT_STREQ(zeal->effectsText, "ABCDEFGHIJK");
+  EXPECT_STREQ(zeal->graphicsOffset, "31000");
+  EXPECT_STREQ(zeal->graphicsText, "ABCDEFGHIJKLMNOPQRS");
+  EXPECT_STREQ(zeal->descriptionsOffset, "41000");
+  EXPECT_STREQ(zeal->descriptionsText, "ABCDEFGHIJKLMNO");
 
   SkillRecord* smite = SkillAt(skills, 1);
-  EXPECT_STREQ(smite->effectsOffset[0], "");
-  EXPECT_STREQ(smite->graphicsOffset[0], "");
-  EXPECT_STREQ(smite->descriptionsOffset[0], "");
-  EXPECT_STREQ(smite->effectsText[0], "fx");
-  EXPECT_STREQ(smite->descriptionsText[0], "desc");
+  EXPECT_STREQ(smite->effectsOffset, "");
+  EXPECT_STREQ(smite->graphicsOffset, "");
+  EXPECT_STREQ(smite->descriptionsOffset, "");
+  EXPECT_STREQ(smite->effectsText, "fx");
+  EXPECT_STREQ(smite->descriptionsText, "desc");
 
   SkillRecord* leap = SkillAt(skills, 2);
-  EXPECT_STREQ(leap->effectsOffset[0], "1234");
-  EXPECT_STREQ(leap->graphicsOffset[0], "");
-  EXPECT_STREQ(leap->descriptionsOffset[0], "12");
+  EXPECT_STREQ(leap->effectsOffset, "1234");
+  EXPECT_STREQ(leap->graphicsOffset, "");
+  EXPECT_STREQ(leap->descriptionsOffset, "12");
   FreeList<SkillRecord>(&skills);
 }
 
@@ -290,15 +280,62 @@ TEST_F(DataFiles, LoadClassesReadsBothTablesOfEveryClass) {
   ClassRecord* amazon = static_cast<ClassRecord*>(classList);
   ASSERT_EQ(Names(amazon->skillLists[0]), Strings{"Jab"});
   ASSERT_EQ(Names(amazon->skillLists[1]), Strings{"Jab"});
-  EXPECT_STREQ(SkillAt(amazon->skillLists[0], 0)->effectsOffset[0], "21000");
-  EXPECT_STREQ(SkillAt(amazon->skillLists[1], 0)->effectsOffset[1], "64800");
-  EXPECT_STREQ(SkillAt(amazon->skillLists[1], 0)->effectsOffset[0], "");
+  EXPECT_STREQ(SkillAt(amazon->skillLists[0], 0)->effectsOffset, "21000");
+  EXPECT_STREQ(SkillAt(amazon->skillLists[1], 0)->effectsOffset, "64800");
 
   ClassRecord* mage = static_cast<ClassRecord*>(AtPosition(classList, 1));
   EXPECT_EQ(Names(mage->skillLists[0]), (Strings{"Fire Bolt", "Meteor"}));
   EXPECT_EQ(mage->skillLists[1], nullptr);
   // A missing skill table is not a failure worth a log line.
   EXPECT_EQ(ListFolder("."), Strings{"data"});
+}
+
+// Positions 0 and 1 keep their fixed tables whatever their names; a later
+// version names its own from its first token without the dots.
+TEST_F(DataFiles, EachVersionReadsTheTablesItsPositionAndNameGive) {
+  struct Row {
+    const char* version;  // as versions.txt writes it
+    const char* suffix;   // of its tables; "" for none
+    const char* skill;    // the skill its table lists, "" when none is read
+  } rows[] = {
+      {"Classic_1.00", " 109b.txt", "From_109b"},
+      {"1.09d", " 109d.txt", "From_109d"},
+      {"1.10", " 110.txt", "From_110"},
+      {"1.13c", " 113c.txt", "From_113c"},
+      {"1.14_x-2", " 114_x-2.txt", "From_114_x-2"},
+      {"1.14+", "", ""},
+  };
+  std::string versions;
+  for (const Row& row : rows) {
+    versions += std::string(row.version) + "\n";
+    if (row.suffix[0] != '\0') {
+      WriteFileBytes(std::string("data/Amazon") + row.suffix,
+                     std::string(row.skill) + " 21000h fx 31000h gfx 41000h desc\n|\n");
+    }
+  }
+  WriteFileBytes("data/versions.txt", versions + "|\n");
+  WriteFileBytes("data/classes.txt", "Amazon\n|\n");
+  versionList = LoadVersions("data\\versions.txt");
+  ASSERT_EQ(LoadClasses(versionList), 1);
+  auto* amazon = static_cast<ClassRecord*>(classList);
+  ASSERT_EQ(amazon->skillLists.size(), std::size(rows));
+  for (int32_t position = 0; position < static_cast<int32_t>(std::size(rows)); ++position) {
+    const Row& row = rows[position];
+    SCOPED_TRACE(row.version);
+    std::string problem;
+    EXPECT_EQ(SkillTableSuffix(versionList, position, &problem), row.suffix);
+    EXPECT_EQ(problem.empty(), row.suffix[0] != '\0');
+    RecordList skills = amazon->SkillsOf(position);
+    std::string name = row.skill;
+    std::replace(name.begin(), name.end(), '_', ' ');
+    EXPECT_EQ(skills != nullptr ? skills->name : "", name);
+  }
+  std::string problem;
+  SkillTableSuffix(versionList, 5, &problem);
+  EXPECT_EQ(problem,
+            "its name leaves \"+\" once the dots are dropped: a table name may hold only letters, "
+            "digits, - and _");
+  EXPECT_EQ(amazon->SkillsOf(6), nullptr);
 }
 
 TEST_F(DataFiles, LoadClassesWithNoClassSucceedsAndWithNoFileLogs) {
@@ -323,7 +360,7 @@ TEST_F(DataFiles, ARecordThatCannotBeAllocatedEndsTheListThere) {
 
   WriteFileBytes("table.txt", "Jab 21000h\nLeap 21040h\nBash 21080h\n|\n");
   failingAllocation = 1;
-  RecordList skills = LoadSkillTable("table.txt", 0);
+  RecordList skills = LoadSkillTable("table.txt");
   EXPECT_EQ(Names(skills), Strings{"Jab"});
   FreeList<SkillRecord>(&skills);
 

@@ -110,18 +110,17 @@ TEST_F(DemoData, EveryTableIsWellFormedAndLoadsWhole) {
     // The window shows the 109b names and takes the 109d record at the same
     // position, so both tables list the same skills in the same order.
     EXPECT_EQ(Names(record->skillLists[0]), Names(record->skillLists[1]));
-    for (int v = 0; v < kVersionCount; ++v) {
+    for (int v = 0; v < kFixedTableVersions; ++v) {
       EXPECT_EQ(Names(record->skillLists[v]).size(),
                 RawDataLines("data/" + std::string(record->name) + kSuffixes[v], &marker).size());
       for (RecordNode* s = record->skillLists[v]; s != nullptr; s = s->next) {
         SkillRecord* skill = static_cast<SkillRecord*>(s);
-        EXPECT_EQ(std::strlen(skill->effectsOffset[v]), 5u) << skill->name;
-        EXPECT_EQ(std::strlen(skill->graphicsOffset[v]), 5u) << skill->name;
-        EXPECT_EQ(std::strlen(skill->descriptionsOffset[v]), 5u) << skill->name;
-        EXPECT_STRNE(skill->effectsText[v], "") << skill->name;
-        EXPECT_STRNE(skill->graphicsText[v], "") << skill->name;
-        EXPECT_STRNE(skill->descriptionsText[v], "") << skill->name;
-        EXPECT_STREQ(skill->effectsOffset[1 - v], "") << skill->name;
+        EXPECT_EQ(std::strlen(skill->effectsOffset), 5u) << skill->name;
+        EXPECT_EQ(std::strlen(skill->graphicsOffset), 5u) << skill->name;
+        EXPECT_EQ(std::strlen(skill->descriptionsOffset), 5u) << skill->name;
+        EXPECT_STRNE(skill->effectsText, "") << skill->name;
+        EXPECT_STRNE(skill->graphicsText, "") << skill->name;
+        EXPECT_STRNE(skill->descriptionsText, "") << skill->name;
       }
     }
   }
@@ -158,15 +157,15 @@ TEST_F(DemoData, GeneratedDllsHoldEachSkillsLabelsAtItsOffsets) {
   size_t skills = 0;
   for (RecordNode* node = classList; node != nullptr; node = node->next) {
     ClassRecord* record = static_cast<ClassRecord*>(node);
-    for (int v = 0; v < kVersionCount; ++v) {
+    for (int v = 0; v < kFixedTableVersions; ++v) {
       for (RecordNode* s = record->skillLists[v]; s != nullptr; s = s->next) {
         SkillRecord* skill = static_cast<SkillRecord*>(s);
         uint32_t at = 0;
-        HexToNumber(&at, skill->effectsOffset[v]);
+        HexToNumber(&at, skill->effectsOffset);
         gameRanges.push_back({at, DemoLabel('E', v, skill->name, 12)});
-        HexToNumber(&at, skill->graphicsOffset[v]);
+        HexToNumber(&at, skill->graphicsOffset);
         clientRanges.push_back({at, DemoLabel('G', v, skill->name, 20)});
-        HexToNumber(&at, skill->descriptionsOffset[v]);
+        HexToNumber(&at, skill->descriptionsOffset);
         clientRanges.push_back({at, DemoLabel('D', v, skill->name, 16)});
         ++skills;
       }

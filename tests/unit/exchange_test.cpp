@@ -15,6 +15,7 @@
 #include "io/save_steps.h"
 #include "io/virtual_store.h"
 #include "patch/restore.h"
+#include "patch/set_apply.h"
 #include "patch/status.h"
 #include "tests/unit/patch_test_support.h"
 
@@ -53,12 +54,12 @@ struct Offsets {
 };
 
 // Offsets may be left empty (missing columns).
-void AddSkill(RecordList* list, int version, const std::string& name, Offsets offsets) {
+void AddSkill(RecordList* list, const std::string& name, Offsets offsets) {
   auto* skill = new SkillRecord;
   std::snprintf(skill->name, sizeof skill->name, "%s", name.c_str());
-  std::snprintf(skill->effectsOffset[version], 6, "%s", offsets.effects);
-  std::snprintf(skill->graphicsOffset[version], 6, "%s", offsets.graphics);
-  std::snprintf(skill->descriptionsOffset[version], 6, "%s", offsets.descriptions);
+  std::snprintf(skill->effectsOffset, 6, "%s", offsets.effects);
+  std::snprintf(skill->graphicsOffset, 6, "%s", offsets.graphics);
+  std::snprintf(skill->descriptionsOffset, 6, "%s", offsets.descriptions);
   skill->AddToList(list);
 }
 
@@ -99,20 +100,25 @@ class ExchangeTest : public InTempDir {
 
     auto* amazon = new ClassRecord;
     std::snprintf(amazon->name, sizeof amazon->name, "Amazon");
-    AddSkill(&amazon->skillLists[0], 0, "Magic Arrow", {"100", "200", "300"});
-    AddSkill(&amazon->skillLists[0], 0, "Jab", {"140", "240", "340"});
-    AddSkill(&amazon->skillLists[1], 1, "Magic Arrow", {"400", "500", "600"});
-    AddSkill(&amazon->skillLists[1], 1, "Jab", {"440", "540", "640"});
+    AddSkill(&amazon->skillLists[0], "Magic Arrow", {"100", "200", "300"});
+    AddSkill(&amazon->skillLists[0], "Jab", {"140", "240", "340"});
+    AddSkill(&amazon->skillLists[1], "Magic Arrow", {"400", "500", "600"});
+    AddSkill(&amazon->skillLists[1], "Jab", {"440", "540", "640"});
+    amazon->skillLists.push_back(nullptr);  // a third version, e.g. 1.10
+    AddSkill(&amazon->skillLists[2], "Magic Arrow", {"700", "800", "900"});
+    AddSkill(&amazon->skillLists[2], "Jab", {"740", "840", "940"});
     amazon->AddToList(&classes_);
     auto* sorceress = new ClassRecord;
     std::snprintf(sorceress->name, sizeof sorceress->name, "Sorceress");
-    AddSkill(&sorceress->skillLists[0], 0, "Fire Bolt", {"180", "280", "380"});
-    AddSkill(&sorceress->skillLists[1], 1, "Fire Bolt", {"480", "580", "680"});
+    AddSkill(&sorceress->skillLists[0], "Fire Bolt", {"180", "280", "380"});
+    AddSkill(&sorceress->skillLists[1], "Fire Bolt", {"480", "580", "680"});
+    sorceress->skillLists.push_back(nullptr);
+    AddSkill(&sorceress->skillLists[2], "Fire Bolt", {"780", "880", "980"});
     sorceress->AddToList(&classes_);
     auto* broken = new ClassRecord;
     std::snprintf(broken->name, sizeof broken->name, "Broken");
-    AddSkill(&broken->skillLists[0], 0, "No Effects", {"", "2C0", "3C0"});
-    AddSkill(&broken->skillLists[0], 0, "Past The End", {"FFF", "2C0", "3C0"});
+    AddSkill(&broken->skillLists[0], "No Effects", {"", "2C0", "3C0"});
+    AddSkill(&broken->skillLists[0], "Past The End", {"FFF", "2C0", "3C0"});
     broken->AddToList(&classes_);
   }
   void TearDown() override {
@@ -217,13 +223,18 @@ TEST_F(ExchangeTest, SwappingTwiceRestoresBothFiles) {
   EXPECT_TRUE(Client() == clientBytes_);
 }
 
-// Version position 1 takes the records of the classes' second lists, and
-// their second set of offsets.
-TEST_F(ExchangeTest, VersionOneUsesItsOwnRecordsAndOffsets) {
-  EXPECT_EQ(Run(Select(1, 0, 1, 1, 0, true, true, true), 1),
-            "Jab <-> Fire Bolt\n   Effects\n   Graphics\n   Descriptions\n");
-  EXPECT_TRUE(Game() == Exchanged(gameBytes_, 12, 0x440, 0x480));
-  EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, 0x540, 0x580), 16, 0x640, 0x680));
+// Each later version position takes the records of the classes' list for
+// it, with their own offsets.
+TEST_F(ExchangeTest, EachVersionUsesItsOwnRecordsAndOffsets) {
+  for (int32_t version : {1, 2}) {
+    uint32_t at = 0x400 + 0x300 * static_cast<uint32_t>(version - 1);
+    EXPECT_EQ(Run(Select(version, 0, 1, 1, 0, true, true, true), 1),
+              "Jab <-> Fire Bolt\n   Effects\n   Graphics\n   Descriptions\n");
+    EXPECT_TRUE(Game() == Exchanged(gameBytes_, 12, at + 0x40, at + 0x80));
+    EXPECT_TRUE(Client() == Exchanged(Exchanged(clientBytes_, 20, at + 0x140, at + 0x180), 16,
+                                      at + 0x240, at + 0x280));
+    Run(Select(version, 0, 1, 1, 0, true, true, true), 1);  // back again
+  }
 }
 
 // A selection that finds no record opens no file (a load of the missing
@@ -236,7 +247,7 @@ TEST_F(ExchangeTest, ASelectionWithoutARecordTouchesNoFile) {
       Select(0, 3, 0, 1, 0, true, false, false),  // beyond the class list
       Select(0, 0, 2, 1, 0, false, true, false),  // beyond the skill list
       Select(0, 0, 0, 1, 1, false, false, true),
-      Select(2, 0, 0, 1, 0, true, true, true),  // a version without skill data
+      Select(3, 0, 0, 1, 0, true, true, true),  // a version without skill data
       Select(-1, 0, 0, 1, 0, true, true, true),
       Select(1, 2, 0, 0, 0, true, true, true),  // a class without a version 1 table
   };
@@ -324,8 +335,8 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
 TEST_F(ExchangeTest, VeryLongNamesNeverOverflowAndKeepTheAspectLines) {
   std::string first(255, 'F');
   std::string second(255, 'S');
-  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], 0, first, {"800", "800", "800"});
-  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], 0, second, {"900", "900", "900"});
+  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], first, {"800", "800", "800"});
+  AddSkill(&static_cast<ClassRecord*>(classes_)->skillLists[0], second, {"900", "900", "900"});
   const std::string aspects = "\n   Effects\n   Graphics\n   Descriptions\n";
 
   std::string text = Run(Select(0, 0, 2, 0, 3, true, true, true), 1);
@@ -415,10 +426,11 @@ TEST_F(ExchangeTest, EveryFailureGivesEachAspectItsReason) {
 TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
   std::vector<std::string> lines;
   EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 1);
-  EXPECT_EQ(lines, std::vector<std::string>{"no backup: nothing has been changed"});
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"# no backup: nothing has been changed", "version 0"}));
 
   auto* sorceress = static_cast<ClassRecord*>(classes_->next);
-  AddSkill(&sorceress->skillLists[0], 0, "Nova", {"1C0", "2E0", "3E0"});
+  AddSkill(&sorceress->skillLists[0], "Nova", {"1C0", "2E0", "3E0"});
   Run(Select(0, 0, 0, 1, 0, true, true, false), 1);   // Magic Arrow <-> Fire Bolt
   Run(Select(0, 0, 1, 1, 1, false, false, true), 1);  // Jab <-> Nova
   std::string game = Game();
@@ -427,15 +439,18 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
 
   lines.clear();
   EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 1);
-  EXPECT_EQ(lines, (std::vector<std::string>{"Magic Arrow <-> Fire Bolt: Effects, Graphics",
-                                             "Jab <-> Nova: Descriptions",
-                                             "Jab: Effects changed by something else"}));
+  EXPECT_EQ(
+      lines,
+      (std::vector<std::string>{
+          "version 0", "Amazon:Magic Arrow <-> Sorceress:Fire Bolt: Effects, Graphics",
+          "Amazon:Jab <-> Sorceress:Nova: Descriptions",
+          "# Amazon:Jab: Effects changed by something else (d2game.dll bytes 0x140..0x14B)"}));
 
   patcher_.saveSteps = &SaveSteps::System();
   EXPECT_EQ(RestoreBoth(patcher_, nullptr, classes_).restored, 2);
   lines.clear();
   EXPECT_EQ(DescribeChanges(patcher_, nullptr, classes_, 0, &lines), 1);
-  EXPECT_EQ(lines, std::vector<std::string>{"no changes"});
+  EXPECT_EQ(lines, (std::vector<std::string>{"# no changes", "version 0"}));
 
   // A DLL, or the whole folder, that cannot be read: no "no changes".
   fs::remove("game/d2client.dll");
@@ -445,7 +460,7 @@ TEST_F(ExchangeTest, StatusNamesThePairsAndForeignChanges) {
   nowhere.UseFolder("nowhere");
   lines.clear();
   EXPECT_EQ(DescribeChanges(nowhere, nullptr, classes_, 0, &lines), 0);
-  EXPECT_EQ(lines, std::vector<std::string>{ShownPath("nowhere\\d2game.dll") +
+  EXPECT_EQ(lines, std::vector<std::string>{"# " + ShownPath("nowhere\\d2game.dll") +
                                             " was not found: check the game folder (File > Set "
                                             ".dll Location)"});
 }
@@ -490,3 +505,60 @@ TEST_F(ExchangeTest, AShadowCopyInVirtualStoreIsFound) {
 }
 
 }  // namespace
+
+// A set saved from status brings the same bytes back after a restore, a
+// chain of exchanges included; applying it again changes nothing, an empty
+// set gives the originals, and a wrong line changes nothing and is named.
+TEST_F(ExchangeTest, AStatusSetAppliedAfterARestoreGivesTheSameBytes) {
+  RecordList versions = nullptr;
+  for (const char* name : {"1.09b", "1.09d", "1.10"}) {
+    auto* version = new VersionRecord;
+    std::snprintf(version->name, sizeof version->name, "%s", name);
+    version->AddToList(&versions);
+  }
+  patcher_.saveSteps = &SaveSteps::System();
+  auto* sorceress = static_cast<ClassRecord*>(classes_->next);
+  AddSkill(&sorceress->skillLists[0], "Nova", {"1C0", "2E0", "3E0"});
+  AddSkill(&sorceress->skillLists[2], "Nova", {"7C0", "8C0", "9C0"});
+  Run(Select(2, 0, 0, 1, 0, true, true, false), 1);  // Magic Arrow <-> Fire Bolt
+  Run(Select(2, 0, 0, 1, 1, true, false, true), 1);  // Magic Arrow <-> Nova: a chain
+  const std::string game = Game();
+  const std::string client = Client();
+
+  std::vector<std::string> lines;
+  ASSERT_EQ(DescribeChanges(patcher_, versions, classes_, 2, &lines), 1);
+  std::string set;
+  for (const std::string& line : lines) set += line + "\n";
+  EXPECT_EQ(RestoreBoth(patcher_, versions, classes_).restored, 2);
+  ASSERT_TRUE(Game() == gameBytes_);
+  for (int time = 0; time < 2; ++time) {
+    SetApplyOutcome applied = ApplySwapSet(patcher_, versions, classes_, set);
+    EXPECT_TRUE(applied.done) << applied.text;
+    EXPECT_TRUE(Game() == game && Client() == client) << set;
+  }
+  EXPECT_TRUE(ApplySwapSet(patcher_, versions, classes_, "version 1.10\n").done);
+  EXPECT_TRUE(Game() == gameBytes_ && Client() == clientBytes_);
+
+  ApplySwapSet(patcher_, versions, classes_, set);
+  SetApplyOutcome wrong = ApplySwapSet(
+      patcher_, versions, classes_,
+      "version 1.10\nAmazon:Jab <-> Sorceress:Nova: Effects\nAmazon:Jab <-> Druid:Fury: Effects\n");
+  EXPECT_FALSE(wrong.done);
+  EXPECT_EQ(
+      wrong.text,
+      "The swap set was not applied: nothing was changed.\nline 3: unknown class \"Druid\"\n");
+  EXPECT_TRUE(Game() == game && Client() == client);
+
+  // Bytes no exchange made would be lost: the set is refused, naming them.
+  std::string foreign = game;
+  foreign.replace(0x740, 2, "zz");  // inside Jab's Effects at 1.10
+  WriteFileBytes("game/d2game.dll", foreign);
+  SetApplyOutcome refused = ApplySwapSet(patcher_, versions, classes_, set);
+  EXPECT_FALSE(refused.done);
+  EXPECT_NE(refused.text.find("Amazon:Jab: Effects changed by something else (d2game.dll bytes "
+                              "0x740..0x74B)"),
+            std::string::npos)
+      << refused.text;
+  EXPECT_TRUE(Game() == foreign);
+  FreeList<VersionRecord>(&versions);
+}

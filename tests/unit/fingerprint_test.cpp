@@ -79,7 +79,7 @@ class FingerprintTest : public GameFolderTest {
       auto* skill = new SkillRecord;
       std::snprintf(skill->name, sizeof skill->name, "Skill %s", offsets);
       for (auto field : {&SkillRecord::effectsOffset, &SkillRecord::graphicsOffset}) {
-        std::snprintf((skill->*field)[0], 6, "%s", offsets);
+        std::snprintf(skill->*field, 6, "%s", offsets);
       }
       skill->AddToList(&amazon->skillLists[0]);
     }

@@ -136,7 +136,7 @@ TEST_F(TransactionTest, AStoppedChangeIsUndoneAndAForeignChangeStopsTheUndo) {
   std::vector<std::string> lines;
   DescribeChanges(patcher_, nullptr, nullptr, 0, &lines);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0].rfind("a change was stopped half way (Jab <-> Nova (Effects, Graphics))", 0),
+  EXPECT_EQ(lines[0].rfind("# a change was stopped half way (Jab <-> Nova (Effects, Graphics))", 0),
             0u);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == changedGame);
 

@@ -84,8 +84,8 @@ struct Tables {
     record->AddToList(&classes);
     for (const char* offset : {"10", "200"}) {
       auto* skill = new SkillRecord;
-      std::snprintf(skill->effectsOffset[0], 6, "%s", offset);
-      std::snprintf(skill->graphicsOffset[0], 6, "%s", offset);
+      std::snprintf(skill->effectsOffset, 6, "%s", offset);
+      std::snprintf(skill->graphicsOffset, 6, "%s", offset);
       skill->AddToList(&record->skillLists[0]);
     }
   }

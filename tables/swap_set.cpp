@@ -1,0 +1,159 @@
+#include "tables/swap_set.h"
+
+#include <cctype>
+
+namespace {
+
+const char kJoin[] = "<->";
+const char kVersionWord[] = "version";
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string Trimmed(const std::string& text) {
+  size_t start = 0;
+  size_t end = text.size();
+  while (start < end && IsSpace(text[start])) ++start;
+  while (end > start && IsSpace(text[end - 1])) --end;
+  return text.substr(start, end - start);
+}
+
+bool SameFolded(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return i == a.size() && b[i] == '\0';
+}
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+// "CLASS:SKILL"; "" when it is one, else what is wrong.
+std::string ReadSkill(const std::string& text, const char* side, SetSkill* skill) {
+  size_t colon = text.find(':');
+  if (colon == std::string::npos) {
+    return std::string("expected CLASS:SKILL as the ") + side + " skill, found " + Quoted(text);
+  }
+  skill->className = Trimmed(text.substr(0, colon));
+  skill->skillName = Trimmed(text.substr(colon + 1));
+  if (skill->className.empty() || skill->skillName.empty()) {
+    return std::string("the ") + side + " skill " + Quoted(text) + " lacks its class or its name";
+  }
+  return "";
+}
+
+// "Effects, Graphics"; "" when every name is an aspect named once.
+std::string ReadAspects(const std::string& text, bool aspects[kAspectCount]) {
+  size_t start = 0;
+  bool any = false;
+  while (start <= text.size()) {
+    size_t comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    std::string name = Trimmed(text.substr(start, comma - start));
+    start = comma + 1;
+    int found = -1;
+    for (int a = 0; a < kAspectCount; ++a) {
+      if (SameFolded(name, kAspects[a].name)) found = a;
+    }
+    if (found < 0) {
+      return "unknown aspect " + Quoted(name) + ": expected Effects, Graphics or Descriptions";
+    }
+    if (aspects[found]) return std::string(kAspects[found].name) + " is named twice";
+    aspects[found] = true;
+    any = true;
+  }
+  return any ? "" : "no aspect after the second skill";
+}
+
+// An exchange line; "" when it is one, else what is wrong.
+std::string ReadExchange(const std::string& line, SetExchange* exchange) {
+  size_t join = line.find(kJoin);
+  if (join == std::string::npos) {
+    return "expected \"version NAME\" or \"CLASS:SKILL <-> CLASS:SKILL: Aspect, ...\", found " +
+           Quoted(line);
+  }
+  std::string rest = line.substr(join + sizeof kJoin - 1);
+  size_t colon = rest.rfind(':');
+  if (colon == std::string::npos || rest.find(':') == colon) {
+    return "expected \": Aspect, ...\" after the second skill, found " + Quoted(Trimmed(rest));
+  }
+  std::string problem = ReadSkill(Trimmed(line.substr(0, join)), "first", &exchange->first);
+  if (problem.empty())
+    problem = ReadSkill(Trimmed(rest.substr(0, colon)), "second", &exchange->second);
+  if (problem.empty()) problem = ReadAspects(rest.substr(colon + 1), exchange->aspects);
+  return problem;
+}
+
+bool IsVersionLine(const std::string& line) {
+  size_t length = sizeof kVersionWord - 1;
+  return line.compare(0, length, kVersionWord) == 0 &&
+         (line.size() == length || IsSpace(line[length]));
+}
+
+}  // namespace
+
+bool ReadSwapSet(const std::string& text, SwapSet* set, std::string* error) {
+  *set = SwapSet();
+  int number = 0;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = Trimmed(text.substr(start, end - start));
+    start = end + 1;
+    ++number;
+    if (line.empty() || line[0] == '#') continue;
+    std::string problem;
+    if (IsVersionLine(line)) {
+      std::string name = Trimmed(line.substr(sizeof kVersionWord - 1));
+      if (set->versionLine > 0) {
+        problem =
+            "a second version line (the first is line " + std::to_string(set->versionLine) + ")";
+      } else if (name.empty()) {
+        problem = "the version line names no version";
+      }
+      set->versionLine = number;
+      set->version = name;
+    } else {
+      SetExchange exchange;
+      exchange.line = number;
+      problem = ReadExchange(line, &exchange);
+      if (problem.empty() && set->versionLine == 0) {
+        problem = "an exchange before the version line \"version NAME\"";
+      }
+      set->exchanges.push_back(exchange);
+    }
+    if (!problem.empty()) {
+      *error = "line " + std::to_string(number) + ": " + problem;
+      return false;
+    }
+  }
+  if (set->versionLine == 0) {
+    *error = "line " + std::to_string(number + 1) + ": no version line \"version NAME\"";
+    return false;
+  }
+  return true;
+}
+
+std::string SetExchangeLine(const SetExchange& exchange) {
+  std::string line = exchange.first.className + ":" + exchange.first.skillName + " <-> " +
+                     exchange.second.className + ":" + exchange.second.skillName + ":";
+  const char* separator = " ";
+  for (int a = 0; a < kAspectCount; ++a) {
+    if (!exchange.aspects[a]) continue;
+    line += separator + std::string(kAspects[a].name);
+    separator = ", ";
+  }
+  return line;
+}
+
+std::string SwapSetText(const SwapSet& set) {
+  std::string text = std::string(kVersionWord) + " " + set.version + "\n";
+  for (const SetExchange& exchange : set.exchanges) text += SetExchangeLine(exchange) + "\n";
+  return text;
+}

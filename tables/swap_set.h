@@ -1,0 +1,48 @@
+// A swap set: exchanges written down as text, to save, share and apply
+// again. Lines beginning with '#' are comments, blank lines mean nothing;
+// one line "version NAME"; then one line per exchange, applied in the order
+// written:
+//   CLASS:SKILL <-> CLASS:SKILL: Effects, Graphics, Descriptions
+// with the names as the lists show them (blanks in skill names, not
+// underscores). Only the text is read here: the names are looked up where
+// the set is applied.
+#ifndef ORVANEL_TABLES_SWAP_SET_H_
+#define ORVANEL_TABLES_SWAP_SET_H_
+
+#include <string>
+#include <vector>
+
+#include "tables/aspects.h"
+
+struct SetSkill {
+  std::string className;
+  std::string skillName;
+};
+
+struct SetExchange {
+  int line = 0;  // 1-based, in the text it was read from (0: not read)
+  SetSkill first;
+  SetSkill second;
+  bool aspects[kAspectCount] = {};  // by index of kAspects
+};
+
+struct SwapSet {
+  int versionLine = 0;
+  std::string version;
+  std::vector<SetExchange> exchanges;
+};
+
+// Reads text (LF or CR LF lines). False, with "line N: what is wrong" in
+// error, at the first line that is not a comment, a blank line, the one
+// version line or an exchange line with a known aspect named once; also when
+// the version line is missing or comes after an exchange.
+bool ReadSwapSet(const std::string& text, SwapSet* set, std::string* error);
+
+// "Amazon:Jab <-> Sorceress:Fire Bolt: Effects, Graphics" (no line end).
+std::string SetExchangeLine(const SetExchange& exchange);
+
+// The whole set as ReadSwapSet reads it: the version line, then one line
+// per exchange, each ended by a line feed.
+std::string SwapSetText(const SwapSet& set);
+
+#endif  // ORVANEL_TABLES_SWAP_SET_H_
