@@ -93,14 +93,19 @@ ReferenceFingerprint ReferenceVersionFingerprint(const std::string& line, int dl
   std::vector<std::string> tokens = ReferenceTokens(line);
   ReferenceFingerprint found;
   for (size_t i = 1; i < tokens.size(); ++i) {
-    std::string lower = tokens[i].substr(0, prefix.size());
+    std::string lower = tokens[i];
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower != prefix) continue;
-    std::string value = tokens[i].substr(prefix.size());
+    // A word that mentions a DLL is meant for it, d2game first.
+    int meantFor = lower.find("d2game") != std::string::npos     ? 0
+                   : lower.find("d2client") != std::string::npos ? 1
+                                                                 : -1;
+    if (meantFor != dll) continue;
+    bool named = lower.compare(0, prefix.size(), prefix) == 0;
+    std::string value = named ? tokens[i].substr(prefix.size()) : "";
     size_t colon = value.find(':');
     std::string size = colon == std::string::npos ? "" : value.substr(0, colon);
     std::string crc = colon == std::string::npos ? "" : value.substr(colon + 1);
-    bool wellFormed = !size.empty() && size.size() <= 19 && crc.size() == 8 &&
+    bool wellFormed = named && !size.empty() && size.size() <= 19 && crc.size() == 8 &&
                       size.find_first_not_of("0123456789") == std::string::npos &&
                       crc.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
     if (found.state != 0 || !wellFormed) {
