@@ -7,20 +7,6 @@
 
 namespace {
 
-char Folded(char c, bool underscoreIsBlank) {
-  if (underscoreIsBlank && c == '_') c = ' ';
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-// text as typed equals name but for letter case (and _ for blanks).
-bool Alike(const std::string& text, const char* name, bool underscoreIsBlank) {
-  size_t i = 0;
-  for (; i < text.size() && name[i] != '\0'; ++i) {
-    if (Folded(text[i], underscoreIsBlank) != Folded(name[i], false)) return false;
-  }
-  return i == text.size() && name[i] == '\0';
-}
-
 bool IsNumber(const std::string& text) {
   if (text.empty() || text.size() > 9) return false;
   for (char c : text) {
@@ -39,18 +25,11 @@ std::string NamesOf(RecordList list) {
 }
 
 // An exact name first, then a name equal but for letter case (when only one
-// is), then a position; all from one walk of the list.
+// is), then a position.
 RecordNode* Find(RecordList list, const std::string& text, bool underscoreIsBlank) {
-  int32_t number = IsNumber(text) ? static_cast<int32_t>(std::stol(text)) : -1;
-  RecordNode* alike = nullptr;
-  int alikeCount = 0;
-  RecordNode* atNumber = nullptr;
-  for (RecordNode* node = list; node != nullptr; node = node->next) {
-    if (text == node->name) return node;
-    if (Alike(text, node->name, underscoreIsBlank) && alikeCount++ == 0) alike = node;
-    if (number >= 0 && atNumber == nullptr && node->position == number) atNumber = node;
-  }
-  return alikeCount == 1 ? alike : atNumber;
+  RecordNode* named = FindByName(list, text, underscoreIsBlank);
+  if (named != nullptr || !IsNumber(text)) return named;
+  return AtPosition(list, static_cast<int32_t>(std::stol(text)));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "patch/set_apply.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -23,30 +22,6 @@ namespace {
 
 const char kRefused[] = "The swap set was not applied: nothing was changed.\n";
 
-bool SameFolded(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    char c = a[i] == '_' ? ' ' : a[i];
-    if (std::tolower(static_cast<unsigned char>(c)) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
-// The record named name as the list shows it, else the one name equals but
-// for letter case (and _ for blanks) when only one does; null when none.
-RecordNode* Named(RecordList list, const std::string& name) {
-  RecordNode* alike = nullptr;
-  int alikeCount = 0;
-  for (RecordNode* node = list; node != nullptr; node = node->next) {
-    if (name == node->name) return node;
-    if (SameFolded(name, node->name) && alikeCount++ == 0) alike = node;
-  }
-  return alikeCount == 1 ? alike : nullptr;
-}
-
 std::string Line(int number) {
   return "line " + std::to_string(number) + ": ";
 }
@@ -68,13 +43,13 @@ bool Select(RecordList classes, int32_t version, const SetExchange& exchange,
   int32_t* classes_[2] = {&selection->firstClass, &selection->secondClass};
   int32_t* skills[2] = {&selection->firstSkill, &selection->secondSkill};
   for (int side = 0; side < 2; ++side) {
-    auto* record = static_cast<ClassRecord*>(Named(classes, sides[side]->className));
+    auto* record = static_cast<ClassRecord*>(FindByName(classes, sides[side]->className, true));
     if (record == nullptr) {
       *why = "unknown class \"" + sides[side]->className + "\"";
       return false;
     }
     // The skill boxes show the names of the first version's tables.
-    RecordNode* skill = Named(record->SkillsOf(0), sides[side]->skillName);
+    RecordNode* skill = FindByName(record->SkillsOf(0), sides[side]->skillName, true);
     if (skill == nullptr) {
       *why = "unknown skill \"" + sides[side]->skillName + "\" of " + record->name;
       return false;
@@ -252,7 +227,7 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   SwapSet set;
   std::string error;
   if (!ReadSwapSet(setText, &set, &error)) return Refuse(outcome, {error});
-  RecordNode* version = Named(versions, set.version);
+  RecordNode* version = FindByName(versions, set.version, true);
   if (version == nullptr) {
     return Refuse(outcome, {Line(set.versionLine) + "unknown version \"" + set.version + "\""});
   }

@@ -1,5 +1,7 @@
 #include "tables/record_list.h"
 
+#include <cctype>
+
 RecordList versionList = nullptr;
 RecordList classList = nullptr;
 
@@ -14,6 +16,33 @@ RecordNode* AtPosition(RecordNode* head, int32_t position) {
     if (node->position == position) return node;
   }
   return nullptr;
+}
+
+namespace {
+
+char Folded(char c, bool underscoreIsBlank) {
+  if (underscoreIsBlank && c == '_') c = ' ';
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+}  // namespace
+
+bool SameNameFolded(const std::string& text, const char* name, bool underscoreIsBlank) {
+  size_t i = 0;
+  for (; i < text.size() && name[i] != '\0'; ++i) {
+    if (Folded(text[i], underscoreIsBlank) != Folded(name[i], false)) return false;
+  }
+  return i == text.size() && name[i] == '\0';
+}
+
+RecordNode* FindByName(RecordNode* head, const std::string& text, bool underscoreIsBlank) {
+  RecordNode* alike = nullptr;
+  int alikeCount = 0;
+  for (RecordNode* node = head; node != nullptr; node = node->next) {
+    if (text == node->name) return node;
+    if (SameNameFolded(text, node->name, underscoreIsBlank) && alikeCount++ == 0) alike = node;
+  }
+  return alikeCount == 1 ? alike : nullptr;
 }
 
 std::vector<RecordNode*> ByPosition(RecordNode* head, size_t count) {

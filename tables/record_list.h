@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class RecordNode {
@@ -47,6 +48,13 @@ using RecordList = RecordNode*;
 RecordNode* Tail(RecordNode* node);
 // The first node from head whose stored position equals position; null if none.
 RecordNode* AtPosition(RecordNode* head, int32_t position);
+
+// text equals name but for letter case (and, with underscoreIsBlank, an _ of
+// text for a blank): how a name is typed in a console or a swap set.
+bool SameNameFolded(const std::string& text, const char* name, bool underscoreIsBlank);
+// The node named text exactly, else the one node whose name text equals as
+// SameNameFolded says; null when none, or when several do.
+RecordNode* FindByName(RecordNode* head, const std::string& text, bool underscoreIsBlank);
 
 // The node at each position 0..count-1 as AtPosition would find it (the first
 // with that stored position; null where none), from one walk of the list, for

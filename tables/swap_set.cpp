@@ -1,6 +1,6 @@
 #include "tables/swap_set.h"
 
-#include <cctype>
+#include "tables/record_list.h"
 
 namespace {
 
@@ -17,17 +17,6 @@ std::string Trimmed(const std::string& text) {
   while (start < end && IsSpace(text[start])) ++start;
   while (end > start && IsSpace(text[end - 1])) --end;
   return text.substr(start, end - start);
-}
-
-bool SameFolded(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return i == a.size() && b[i] == '\0';
 }
 
 std::string Quoted(const std::string& text) {
@@ -59,7 +48,7 @@ std::string ReadAspects(const std::string& text, bool aspects[kAspectCount]) {
     start = comma + 1;
     int found = -1;
     for (int a = 0; a < kAspectCount; ++a) {
-      if (SameFolded(name, kAspects[a].name)) found = a;
+      if (SameNameFolded(name, kAspects[a].name, false)) found = a;
     }
     if (found < 0) {
       return "unknown aspect " + Quoted(name) + ": expected Effects, Graphics or Descriptions";
