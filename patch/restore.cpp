@@ -126,13 +126,7 @@ void Restore(DllPatcher& patcher, RecordList versions, const ByteRanges changeab
   }
   for (DllRestore& dll : dlls) {
     if (!dll.backed) continue;
-    patcher.image = std::move(dll.files.backup.data);
-    patcher.imageSize = dll.files.backup.size;
-    patcher.loadedFile = dll.fileNumber;
-    patcher.onDisk[dll.fileNumber] = &dll.files;
-    bool saved = patcher.SaveFile(dll.fileNumber);
-    patcher.onDisk[dll.fileNumber] = nullptr;
-    if (!saved) {
+    if (!SaveChangedDll(patcher, dll.fileNumber, std::move(dll.files.backup), dll.files)) {
       dll.error = patcher.lastError;
       // The DLL restored before this one goes back with the journal.
       std::string note;

@@ -201,14 +201,11 @@ std::vector<std::string> Write(DllPatcher& patcher, DllAndBackup files[2],
   if (!BeginChange(patcher, change, writes, &error)) return {UserReason(error)};
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
-    patcher.image.reset(new uint8_t[target[n].size() > 0 ? target[n].size() : 1]);
-    std::memcpy(patcher.image.get(), target[n].data(), target[n].size());
-    patcher.imageSize = static_cast<int32_t>(target[n].size());
-    patcher.loadedFile = n;
-    patcher.onDisk[n] = &files[n];
-    bool saved = patcher.SaveFile(n);
-    patcher.onDisk[n] = nullptr;
-    if (saved) continue;
+    ByteBuffer bytes;
+    bytes.data.reset(new uint8_t[target[n].size() > 0 ? target[n].size() : 1]);
+    std::memcpy(bytes.data.get(), target[n].data(), target[n].size());
+    bytes.size = static_cast<int32_t>(target[n].size());
+    if (SaveChangedDll(patcher, n, std::move(bytes), files[n])) continue;
     std::string reason = UserReason(patcher.lastError);
     // The DLL written before this one goes back with the journal.
     std::string note;

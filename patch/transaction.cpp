@@ -112,6 +112,17 @@ int BeginChange(DllPatcher& patcher, const std::string& change,
   return 0;
 }
 
+int SaveChangedDll(DllPatcher& patcher, int fileNumber, ByteBuffer bytes,
+                   const DllAndBackup& files) {
+  patcher.image = std::move(bytes.data);
+  patcher.imageSize = bytes.size;
+  patcher.loadedFile = fileNumber;
+  patcher.onDisk[fileNumber] = &files;
+  int saved = patcher.SaveFile(fileNumber);
+  patcher.onDisk[fileNumber] = nullptr;
+  return saved;
+}
+
 void CommitChange(DllPatcher& patcher) {
   patcher.saveSteps->Remove(JournalPathOf(patcher).c_str());
 }

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "io/file_error.h"
+#include "io/whole_file.h"
+#include "patch/backup.h"
 #include "patch/dll_patcher.h"
 #include "patch/journal.h"
 
@@ -24,6 +26,11 @@ std::string DllFileName(const DllPatcher& patcher, int fileNumber);
 // be.
 int BeginChange(DllPatcher& patcher, const std::string& change,
                 const std::vector<JournalFile>& files, FileError* error);
+// Saves bytes as the DLL of fileNumber within a begun change, through the
+// patcher's image; files is that DLL and its backup as the change read them,
+// so that the save reads neither again. 0 with patcher.lastError.
+int SaveChangedDll(DllPatcher& patcher, int fileNumber, ByteBuffer bytes,
+                   const DllAndBackup& files);
 // Removes the journal: the change is whole.
 void CommitChange(DllPatcher& patcher);
 
