@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   before.resize(imageSize);
   std::copy(pattern.begin() + given, pattern.begin() + imageSize, before.begin() + given);
 
-  patcher->image.reset(noImage ? nullptr : new uint8_t[imageSize > 0 ? imageSize : 1]);
+  patcher->image = noImage ? ByteStore() : ByteStore::New(imageSize);
   patcher->imageSize = imageSize;
   if (imageSize > 0) std::memcpy(patcher->image.get(), before.data(), imageSize);
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "io/save_steps.h"
+#include "io/whole_file.h"
 #include "patch/backup.h"
 
 // File numbers: which dllPaths slot a load or save uses.
@@ -68,7 +69,7 @@ class DllPatcher {
   uint8_t window[kWindowSize] = {};
   int32_t windowLength = 0;
   int32_t offset = 0;
-  std::unique_ptr<uint8_t[]> image;
+  ByteStore image;
   char folder[kTextSize] = {};
   char dllPaths[kPathSlots][kTextSize] = {};
   // The slot the image came from (-1: none), so that errors can name the file.

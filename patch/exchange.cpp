@@ -176,13 +176,15 @@ std::vector<uint8_t> RangeBytes(const uint8_t* image, const char* offset, int32_
 
 // Puts the DLL's bytes into the patcher and makes every swap of that DLL
 // there, recording each range before and after. The bytes move there unless
-// a new backup must still be made from them; then a copy is changed.
-void SwapInImage(DllPatcher& patcher, int fileNumber, DllAndBackup* files, const ExchangePlan& plan,
+// a new backup must still be made from them; then a copy is changed, and
+// false says when there is no memory for it.
+bool SwapInImage(DllPatcher& patcher, int fileNumber, DllAndBackup* files, const ExchangePlan& plan,
                  std::vector<RangeChange>* ranges) {
   if (files->backupThere) {
     patcher.image = std::move(files->dll.data);
   } else {
-    patcher.image.reset(new uint8_t[files->dll.size > 0 ? files->dll.size : 1]);
+    patcher.image = ByteStore::New(static_cast<size_t>(files->dll.size));
+    if (patcher.image == nullptr) return false;
     std::memcpy(patcher.image.get(), files->dll.data.get(), static_cast<size_t>(files->dll.size));
   }
   patcher.imageSize = files->dll.size;
@@ -203,6 +205,7 @@ void SwapInImage(DllPatcher& patcher, int fileNumber, DllAndBackup* files, const
       (*ranges)[r].after = RangeBytes(patcher.image.get(), (*ranges)[r].offset, swap.length);
     }
   }
+  return true;
 }
 
 const FileError kNoSkill = {Problem::kTable, 0, "",
@@ -376,7 +379,11 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
     uint32_t crcBefore = writeNothing ? 0 : DllCrc(*files);
     int32_t sizeBefore = files->dll.size;
     size_t first = outcome->ranges.size();
-    SwapInImage(patcher, fileNumber, files, *plan, &outcome->ranges);
+    if (!SwapInImage(patcher, fileNumber, files, *plan, &outcome->ranges)) {
+      RefuseRest(&aspects,
+                 {Problem::kOther, 0, files->path, "could not be changed: out of memory"});
+      return false;
+    }
     if (!writeNothing) {
       journal.push_back(
           Described(patcher, fileNumber, crcBefore, sizeBefore, outcome->ranges, first));

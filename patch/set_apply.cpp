@@ -188,8 +188,14 @@ std::vector<std::string> Write(DllPatcher& patcher, DllAndBackup files[2],
                                std::vector<uint8_t> target[2], const bool changes[2],
                                const std::string& change) {
   std::vector<JournalFile> writes;
+  ByteBuffer bytes[2];
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
+    bytes[n].data = ByteStore::New(target[n].size());
+    if (bytes[n].data == nullptr)
+      return {DllFileName(patcher, n) + " could not be changed: out of memory"};
+    std::memcpy(bytes[n].data.get(), target[n].data(), target[n].size());
+    bytes[n].size = static_cast<int32_t>(target[n].size());
     writes.emplace_back();
     if (!DescribeWrite(DllFileName(patcher, n), files[n].dll.data.get(),
                        static_cast<size_t>(files[n].dll.size), target[n].data(), target[n].size(),
@@ -201,11 +207,7 @@ std::vector<std::string> Write(DllPatcher& patcher, DllAndBackup files[2],
   if (!BeginChange(patcher, change, writes, &error)) return {UserReason(error)};
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
-    ByteBuffer bytes;
-    bytes.data.reset(new uint8_t[target[n].size() > 0 ? target[n].size() : 1]);
-    std::memcpy(bytes.data.get(), target[n].data(), target[n].size());
-    bytes.size = static_cast<int32_t>(target[n].size());
-    if (SaveChangedDll(patcher, n, std::move(bytes), files[n])) continue;
+    if (SaveChangedDll(patcher, n, std::move(bytes[n]), files[n])) continue;
     std::string reason = UserReason(patcher.lastError);
     // The DLL written before this one goes back with the journal.
     std::string note;

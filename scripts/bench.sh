@@ -18,8 +18,9 @@ work="$PWD/$BUILD_ROOT/bench-work"
 cli="${BENCH_CLI:-$PWD/$dir/cli/orvanel-cli}"
 paired="$PWD/$dir/bench/bench_paired"
 
+# orvanel-cli is linked statically, as the Linux package ships it.
 build() {
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEL_STATIC_CLI=ON >/dev/null
   cmake --build "$dir" -j"$(nproc)" \
     --target bench_exchange bench_startup bench_paired make_demo_dlls orvanel-cli >/dev/null
 }
