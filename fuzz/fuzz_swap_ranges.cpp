@@ -110,9 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   before.resize(imageSize);
   std::copy(pattern.begin() + given, pattern.begin() + imageSize, before.begin() + given);
 
-  patcher->image = noImage ? ByteStore() : ByteStore::New(imageSize);
+  patcher->image = noImage ? ByteStore() : ByteStore::Copy(before.data(), imageSize);
   patcher->imageSize = imageSize;
-  if (imageSize > 0) std::memcpy(patcher->image.get(), before.data(), imageSize);
 
   bool accepted = IsOffsetText(a) && IsOffsetText(b) && length >= 1 && length <= kWindowSize &&
                   !noImage && OffsetValue(a) + length <= static_cast<uint64_t>(imageSize) &&

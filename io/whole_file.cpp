@@ -1,5 +1,6 @@
 #include "io/whole_file.h"
 
+#include <cstring>
 #include <new>
 
 #include "io/file_paths.h"
@@ -18,6 +19,12 @@ ByteStore& ByteStore::operator=(ByteStore&& other) noexcept {
 ByteStore ByteStore::New(size_t size) {
   ByteStore store;
   store.bytes_ = new (std::nothrow) uint8_t[size > 0 ? size : 1];
+  return store;
+}
+
+ByteStore ByteStore::Copy(const uint8_t* bytes, size_t size) {
+  ByteStore store = New(size);
+  if (store != nullptr && size > 0) std::memcpy(store.bytes_, bytes, size);
   return store;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 // Owned bytes: memory of their own, or a private view of a file that was read
 // whole (changes stay in memory, never reach the file). Moves, never copies.
@@ -13,7 +14,7 @@
 class ByteStore {
  public:
   ByteStore() = default;
-  ByteStore(ByteStore&& other) noexcept { *this = static_cast<ByteStore&&>(other); }
+  ByteStore(ByteStore&& other) noexcept { *this = std::move(other); }
   ByteStore& operator=(ByteStore&& other) noexcept;
   ByteStore(const ByteStore&) = delete;
   ByteStore& operator=(const ByteStore&) = delete;
@@ -22,12 +23,13 @@ class ByteStore {
   // size bytes of new memory (at least one, so that an empty file still has
   // bytes); none when memory runs out.
   static ByteStore New(size_t size);
+  // New memory holding a copy of size bytes; none when memory runs out.
+  static ByteStore Copy(const uint8_t* bytes, size_t size);
   // Takes over a view of mappedLength bytes that MapWholeStream made.
   static ByteStore Mapped(uint8_t* view, size_t mappedLength);
 
   uint8_t* get() const { return bytes_; }
   uint8_t& operator[](size_t at) const { return bytes_[at]; }
-  explicit operator bool() const { return bytes_ != nullptr; }
   bool operator==(std::nullptr_t) const { return bytes_ == nullptr; }
   bool operator!=(std::nullptr_t) const { return bytes_ != nullptr; }
   // Gives the bytes back; none are held after.

@@ -183,9 +183,8 @@ bool SwapInImage(DllPatcher& patcher, int fileNumber, DllAndBackup* files, const
   if (files->backupThere) {
     patcher.image = std::move(files->dll.data);
   } else {
-    patcher.image = ByteStore::New(static_cast<size_t>(files->dll.size));
+    patcher.image = ByteStore::Copy(files->dll.data.get(), static_cast<size_t>(files->dll.size));
     if (patcher.image == nullptr) return false;
-    std::memcpy(patcher.image.get(), files->dll.data.get(), static_cast<size_t>(files->dll.size));
   }
   patcher.imageSize = files->dll.size;
   patcher.loadedFile = fileNumber;

@@ -191,10 +191,9 @@ std::vector<std::string> Write(DllPatcher& patcher, DllAndBackup files[2],
   ByteBuffer bytes[2];
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
-    bytes[n].data = ByteStore::New(target[n].size());
+    bytes[n].data = ByteStore::Copy(target[n].data(), target[n].size());
     if (bytes[n].data == nullptr)
       return {DllFileName(patcher, n) + " could not be changed: out of memory"};
-    std::memcpy(bytes[n].data.get(), target[n].data(), target[n].size());
     bytes[n].size = static_cast<int32_t>(target[n].size());
     writes.emplace_back();
     if (!DescribeWrite(DllFileName(patcher, n), files[n].dll.data.get(),
