@@ -61,9 +61,9 @@ void OnSaveSwapSet() {
   // Lines end in CR LF, as every text file a Windows editor opens.
   std::string onDisk;
   for (char c : text) onDisk += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  FileError error;
-  if (SaveBytes(SaveSteps::System(), reinterpret_cast<const uint8_t*>(onDisk.data()), onDisk.size(),
-                path, true, &error) != SaveFailure::kNone) {
+  FileError error = SaveBytes(SaveSteps::System(), reinterpret_cast<const uint8_t*>(onDisk.data()),
+                              onDisk.size(), path, true);
+  if (error.Failed()) {
     ShowBox(std::string("The swap set was not saved: ") + UserReason(error), "Save Swap Set",
             false);
     return;

@@ -29,7 +29,9 @@ std::string HexBytes(const std::vector<uint8_t>& bytes) {
 // none could be told from the DLLs.
 int Report(const DllPatcher& patcher, const SwapRequest& request, const SkillSelection& selection,
            const ExchangeOutcome& outcome) {
-  if (request.version.empty() && outcome.version < 0 && selection.AnyTicked()) {
+  // Only DLLs read and matching no single version call for the version; any
+  // other refusal (the lock, a journal) keeps its own words and exit code.
+  if (request.version.empty() && outcome.versionUnknown) {
     std::fprintf(stderr,
                  "orvanel-cli swap: --game-version is required: no single version's fingerprints "
                  "match the DLLs in %s\n",

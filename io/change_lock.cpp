@@ -13,10 +13,7 @@ namespace {
 constexpr int kPollMilliseconds = 20;
 
 std::string LockPathBeside(const char* fileInFolder) {
-  std::string path(fileInFolder);
-  size_t slash = path.find_last_of("\\/");
-  path.erase(slash == std::string::npos ? 0 : slash + 1);
-  return path + "orvanel.lock";
+  return FolderPartOf(fileInFolder) + "orvanel.lock";
 }
 
 // Temporary files of dead runs; links among them are removed, not followed.

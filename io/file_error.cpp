@@ -9,30 +9,36 @@ namespace {
 // set the game folder.
 struct Wording {
   Problem problem;
+  Severity severity;
   const char* logWords;
   const char* userText;
 };
 
 const Wording kWordings[] = {
-    {Problem::kInUse, "in use by another program",
+    {Problem::kInUse, Severity::kFailed, "in use by another program",
      "%f is in use by another program: close the game and try again"},
-    {Problem::kDenied, "access denied",
+    {Problem::kDenied, Severity::kFailed, "access denied",
      "access to %f was denied: the folder needs administrator rights: run Orvanel as "
      "administrator, or move the game out of Program Files"},
-    {Problem::kNotFound, "not found", "%f was not found: check the game folder (%s)"},
-    {Problem::kDiskFull, "disk full",
+    {Problem::kNotFound, Severity::kFailed, "not found",
+     "%f was not found: check the game folder (%s)"},
+    {Problem::kDiskFull, Severity::kFailed, "disk full",
      "the disk is full, so %f could not be written: free some space and try again"},
-    {Problem::kTable, "table problem", "%d: correct the table (orvanel-cli check lists them all)"},
-    {Problem::kBusy, "another Orvanel holds the lock",
+    {Problem::kTable, Severity::kRefused, "table problem",
+     "%d: correct the table (orvanel-cli check lists them all)"},
+    {Problem::kBusy, Severity::kRefused, "another Orvanel holds the lock",
      "another Orvanel is changing these files: try again when it has finished"},
-    {Problem::kBackup, "backup is not the original",
+    {Problem::kBackup, Severity::kRefused, "backup is not the original",
      "the backup %f %d, so it cannot be the original: if the DLL is untouched (after a game "
      "update), move the backup aside and try again"},
-    {Problem::kRefused, "refused", "%d"},
-    {Problem::kHeldBack, "held back",
+    {Problem::kRefused, Severity::kRefused, "refused", "%d"},
+    {Problem::kHeldBack, Severity::kHeldBack, "held back",
      "held back so that the skills are not left half exchanged: correct the entry named on "
      "another line first"},
-    {Problem::kOther, "failed", "%f %d"},
+    {Problem::kApart, Severity::kFailed, "left apart",
+     "%d: orvanel.journal is kept, and the next change, or File > Restore Original DLLs "
+     "(orvanel-cli restore), puts them together"},
+    {Problem::kOther, Severity::kFailed, "failed", "%f %d"},
 };
 
 const Wording& WordingOf(Problem problem) {
@@ -61,6 +67,28 @@ std::string Fill(const char* text, const FileError& error) {
 }
 
 }  // namespace
+
+Severity SeverityOf(const FileError& error) {
+  return error.Failed() ? WordingOf(error.problem).severity : Severity::kNone;
+}
+
+std::string SaveStepWords(const FileError& error) {
+  std::string file = error.file;
+  switch (error.step) {
+    case SaveStep::kCreate:
+      return "Couldn't open file " + file;
+    case SaveStep::kReplace:
+      return "Couldn't replace file " + file;
+    case SaveStep::kRemove:
+      return "Couldn't remove file " + file;
+    case SaveStep::kWrite:
+    case SaveStep::kVerify:
+      return "Couldn't write file " + file;
+    case SaveStep::kNone:
+      break;
+  }
+  return "";
+}
 
 void SetFolderStep(const char* step) {
   FolderStep() = step;

@@ -7,6 +7,7 @@
 #define ORVANEL_IO_FILE_ERROR_H_
 
 #include <string>
+#include <utility>
 
 enum class Problem {
   kNone,
@@ -19,14 +20,43 @@ enum class Problem {
   kBackup,    // the backup there cannot be the original; detail says why
   kRefused,   // the tables or the DLLs do not fit this exchange; detail says how
   kHeldBack,  // not tried, so that an exchange is not left half done
+  kApart,     // a rollback failed: detail says which DLL is changed and which not
   kOther,     // detail says what failed; code may tell more
 };
 
+// The step of a safe save that failed, for the log's words.
+enum class SaveStep { kNone, kCreate, kWrite, kVerify, kReplace, kRemove };
+
+// What became of the operation as a whole because of this failure.
+enum class Severity {
+  kNone,      // nothing went wrong
+  kRefused,   // judged before anything was written: nothing changed
+  kFailed,    // a step that writes failed; the result says what changed
+  kHeldBack,  // not tried, so that a change is not left half done
+};
+
 struct FileError {
+  FileError() = default;
+  FileError(Problem problem, int code, std::string file, std::string detail)
+      : problem(problem), code(code), file(std::move(file)), detail(std::move(detail)) {}
+
   Problem problem = Problem::kNone;
   int code = 0;        // the system's code; 0 when it gave none
   std::string file;    // Windows path of the file concerned
   std::string detail;  // what failed beyond the kind, in words
+  int line = 0;        // the line of file, for a table entry; 0 when none
+  std::string expected;
+  std::string found;
+  SaveStep step = SaveStep::kNone;
+
+  bool Failed() const { return problem != Problem::kNone; }
+};
+
+// One file of a change of several: what became of it.
+struct FileOutcome {
+  std::string file;  // Windows path
+  bool changed = false;
+  FileError error;  // kNone when it is as the change meant it to be
 };
 
 // The error the system reported for a file just now (or detail when it
@@ -37,6 +67,11 @@ FileError SystemFileError(const std::string& file, const char* detail);
 std::string LogReason(const FileError& error);
 // The reason in plain words with the next step, for the result box.
 std::string UserReason(const FileError& error);
+// The severity the wording table gives the kind.
+Severity SeverityOf(const FileError& error);
+// The log line's first words for a failed save step of file ("Couldn't
+// replace file d2game.dll"); "" when no step failed.
+std::string SaveStepWords(const FileError& error);
 // How the front end sets the game folder, for the hints that name it
 // ("File > Set .dll Location" unless changed).
 void SetFolderStep(const char* step);

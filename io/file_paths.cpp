@@ -66,3 +66,12 @@ FILE* OpenFile(const char* windowsPath, const char* mode) {
   if (file != nullptr && std::strcmp(mode, "r") == 0) SkipByteOrderMark(file);
   return file;
 }
+
+std::string FolderPartOf(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string FileNameOf(const std::string& path) {
+  return path.substr(FolderPartOf(path).size());
+}

@@ -15,6 +15,11 @@ std::string NativePath(const char* windowsPath);
 // and with one kind of separator: the platform's own.
 std::string ShownPath(const std::string& windowsPath);
 
+// The folder part of a path, its last separator kept ("game\d2game.dll" ->
+// "game\"); "" for a bare name. FileNameOf gives the rest.
+std::string FolderPartOf(const std::string& path);
+std::string FileNameOf(const std::string& path);
+
 // Makes folder (any path; null or empty: back to "data") the data folder.
 void SetDataFolder(const char* folder);
 

@@ -73,14 +73,12 @@ bool SaveSteps::Replace(const char* from, const char* to) {
   return ReplaceFileAtomically(NativePath(from).c_str(), NativePath(to).c_str());
 }
 
-void SaveSteps::Remove(const char* path) {
-  RemoveWithoutFollowing(NativePath(path).c_str());
+bool SaveSteps::Remove(const char* path) {
+  return RemoveWithoutFollowing(NativePath(path).c_str());
 }
 
 std::string TemporaryPathFor(const char* path, uint32_t tag) {
-  std::string folder(path);
-  size_t slash = folder.find_last_of("\\/");
-  folder.erase(slash == std::string::npos ? 0 : slash + 1);
+  std::string folder = FolderPartOf(path);
   char name[16];
   std::snprintf(name, sizeof name, "%s%08X%s", kTemporaryPrefix, static_cast<unsigned>(tag),
                 kTemporarySuffix);
@@ -97,37 +95,38 @@ bool IsTemporaryName(const std::string& fileName) {
                      [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
 }
 
-SaveFailure SaveBytes(SaveSteps& steps, const uint8_t* bytes, size_t size, const char* target,
-                      bool verify, FileError* error) {
-  FileError why;
+namespace {
+
+FileError StepFailed(SaveStep step, FileError error) {
+  error.step = step;
+  return error;
+}
+
+}  // namespace
+
+FileError SaveBytes(SaveSteps& steps, const uint8_t* bytes, size_t size, const char* target,
+                    bool verify) {
   std::string temporary;
   FILE* file = CreateTemporaryBeside(steps, target, &temporary);
   if (file == nullptr) {
-    if (error != nullptr) *error = SystemFileError(temporary, "could not be created");
-    return SaveFailure::kCreate;
+    return StepFailed(SaveStep::kCreate, SystemFileError(temporary, "could not be created"));
   }
   // The system's code is taken before any later call can change it.
+  FileError why;
   bool written = WriteAll(steps, file, bytes, size) && steps.Flush(file);
-  if (!written) why = SystemFileError(target, "could not be written");
+  if (!written) why = StepFailed(SaveStep::kWrite, SystemFileError(target, "could not be written"));
   if (!steps.Close(file) && written) {
     written = false;
-    why = SystemFileError(target, "could not be written");
+    why = StepFailed(SaveStep::kWrite, SystemFileError(target, "could not be written"));
   }
-  SaveFailure failure = SaveFailure::kNone;
-  if (!written) {
-    failure = SaveFailure::kWrite;
-  } else if (verify && !ReadsBackAs(temporary.c_str(), bytes, size)) {
-    failure = SaveFailure::kVerify;
+  if (written && verify && !ReadsBackAs(temporary.c_str(), bytes, size)) {
     why = {Problem::kOther, 0, target, "did not read back as written"};
-  } else if (!steps.Replace(temporary.c_str(), target)) {
-    failure = SaveFailure::kReplace;
-    why = SystemFileError(target, "could not be replaced");
+    why.step = SaveStep::kVerify;
+  } else if (written && !steps.Replace(temporary.c_str(), target)) {
+    why = StepFailed(SaveStep::kReplace, SystemFileError(target, "could not be replaced"));
   }
-  if (failure != SaveFailure::kNone) {
-    steps.Remove(temporary.c_str());
-    if (error != nullptr) *error = why;
-  }
-  return failure;
+  if (why.Failed()) steps.Remove(temporary.c_str());
+  return why;
 }
 
 SaveSteps& SaveSteps::System() {

@@ -27,7 +27,8 @@ class SaveSteps {
   // when to exists, and moves from over to in one step, replacing to.
   virtual bool Replace(const char* from, const char* to);
   // Removes the file at path itself, never what a link there points to.
-  virtual void Remove(const char* path);
+  // False when something is still there afterwards.
+  virtual bool Remove(const char* path);
 
   // The real file system.
   static SaveSteps& System();
@@ -40,21 +41,19 @@ std::string TemporaryPathFor(const char* path, uint32_t tag);
 // Whether a file name is one that TemporaryPathFor gives.
 bool IsTemporaryName(const std::string& fileName);
 
-enum class SaveFailure { kNone, kCreate, kWrite, kVerify, kReplace };
-
 // Replaces target by size bytes the safe way. The temporary file gets a name
 // no other run uses; with verify it is read back and compared before the
 // move. On any failure the temporary file is removed and target untouched,
-// and error (when given) says why: the system's code, taken right after the
-// step that failed, and the file it concerns (the temporary file when it
-// could not be made, else target).
-SaveFailure SaveBytes(SaveSteps& steps, const uint8_t* bytes, size_t size, const char* target,
-                      bool verify, FileError* error = nullptr);
+// and the error says why: the step that failed, the system's code taken
+// right after it, and the file it concerns (the temporary file when it could
+// not be made, else target). kNone when saved.
+FileError SaveBytes(SaveSteps& steps, const uint8_t* bytes, size_t size, const char* target,
+                    bool verify);
 
 // Platform calls, one file per platform.
 bool FlushFileToDisk(FILE* file);
 bool ReplaceFileAtomically(const char* fromNativePath, const char* toNativePath);
 FILE* CreateNewFile(const char* nativePath);
-void RemoveWithoutFollowing(const char* nativePath);
+bool RemoveWithoutFollowing(const char* nativePath);
 
 #endif  // ORVANEL_IO_SAVE_STEPS_H_

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "io/save_steps.h"
@@ -35,6 +36,6 @@ FILE* CreateNewFile(const char* nativePath) {
   return file;
 }
 
-void RemoveWithoutFollowing(const char* nativePath) {
-  unlink(nativePath);
+bool RemoveWithoutFollowing(const char* nativePath) {
+  return unlink(nativePath) == 0 || errno == ENOENT;
 }

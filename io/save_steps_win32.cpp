@@ -62,11 +62,16 @@ FILE* CreateNewFile(const char* nativePath) {
   return file;
 }
 
-void RemoveWithoutFollowing(const char* nativePath) {
+bool RemoveWithoutFollowing(const char* nativePath) {
   // Windows deletes no read-only file; a link's own mark is the link's.
   DWORD attributes = GetFileAttributesA(nativePath);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesA(nativePath, attributes & ~FILE_ATTRIBUTE_READONLY);
   }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) DeleteFileA(nativePath);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  return DeleteFileA(nativePath) != 0;
 }

@@ -50,17 +50,18 @@ size_t FirstDifferenceOutside(const uint8_t* a, const uint8_t* b, size_t size,
   return size;
 }
 
-const char* SaveProblem(SaveFailure failure) {
-  switch (failure) {
-    case SaveFailure::kCreate:
+const char* SaveProblem(SaveStep step) {
+  switch (step) {
+    case SaveStep::kCreate:
       return "could not be created";
-    case SaveFailure::kWrite:
+    case SaveStep::kWrite:
       return "could not be written";
-    case SaveFailure::kVerify:
+    case SaveStep::kVerify:
       return "did not read back the same as the file";
-    case SaveFailure::kReplace:
+    case SaveStep::kReplace:
       return "could not be moved into place";
-    case SaveFailure::kNone:
+    case SaveStep::kRemove:
+    case SaveStep::kNone:
       break;
   }
   return "";
@@ -149,10 +150,10 @@ int EnsureBackup(SaveSteps& steps, const DllAndBackup& files, FileError* why) {
                  LogReason(*why).c_str());
     return 0;
   }
-  SaveFailure failure = SaveBytes(steps, files.dll.data.get(), static_cast<size_t>(files.dll.size),
-                                  backup.c_str(), true, why);
-  if (failure != SaveFailure::kNone) {
-    logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(failure),
+  *why = SaveBytes(steps, files.dll.data.get(), static_cast<size_t>(files.dll.size), backup.c_str(),
+                   true);
+  if (why->Failed()) {
+    logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(why->step),
                  dllPath, LogReason(*why).c_str());
     return 0;
   }

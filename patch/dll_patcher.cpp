@@ -9,7 +9,7 @@
 #include "io/file_paths.h"
 #include "io/whole_file.h"
 #include "patch/backup.h"
-#include "patch/dll_links.h"
+#include "patch/dll_file.h"
 #include "patch/logger.h"
 #include "tables/aspects.h"
 #include "tables/data_files.h"
@@ -24,30 +24,9 @@ bool FileNumberIsValid(int fileNumber, int slots) {
 
 int DllPatcher::LoadFile(int fileNumber) {
   if (!FileNumberIsValid(fileNumber, kPathSlots)) return 0;
-  const char* path = dllPaths[fileNumber];
-  SetSystemError(0);  // a refusal without a system call leaves no stale code
-  FILE* file = path[0] != '\0' ? OpenFile(path, "rb+") : nullptr;
-  if (file == nullptr) {
-    if (path[0] == '\0') {
-      lastError = {Problem::kNotFound, 0, "the game folder", ""};
-      logger.Print("* Couldn't open file %s", path);
-      return 0;
-    }
-    lastError = SystemFileError(path, "could not be opened");
-    logger.Print("* Couldn't open file %s%s", path, LogReason(lastError).c_str());
-    return 0;
-  }
-
   ByteBuffer bytes;
-  SetSystemError(0);
-  bool read = ReadWholeStream(file, &bytes);
-  if (!read) lastError = SystemFileError(path, "could not be read whole");
-  std::fclose(file);
-  if (!read) {
-    logger.Print("* Couldn't read file %s%s", path, LogReason(lastError).c_str());
-    return 0;
-  }
-
+  lastError = ReadDllForUpdate(dllPaths[fileNumber], &bytes);
+  if (lastError.Failed()) return 0;
   image = std::move(bytes.data);
   imageSize = bytes.size;
   loadedFile = fileNumber;
@@ -123,33 +102,7 @@ int DllPatcher::SaveFile(int fileNumber) {
     logger.Print("* Couldn't write file %s", path);
     return 0;
   }
-  // A link into a backup would turn the backup into the changed file.
-  FileError refused = LinkRefusal(path);
-  if (refused.problem != Problem::kNone) {
-    lastError = refused;
-    logger.Print("* %s: nothing was written", refused.detail.c_str());
-    return 0;
-  }
-  // Before the first change the untouched file is kept beside it: no backup,
-  // no change.
-  DllAndBackup readNow;
-  const DllAndBackup* files = onDisk[fileNumber];
-  if (files == nullptr) {
-    readNow = ReadDllAndBackup(path, changeable[fileNumber]);
-    files = &readNow;
-  }
-  if (!EnsureBackup(*saveSteps, *files, &lastError)) return 0;
-  std::string target = SaveTarget(path);
-  FileError error;
-  SaveFailure failure = SaveBytes(*saveSteps, image.get(), static_cast<size_t>(imageSize),
-                                  target.c_str(), false, &error);
-  if (failure == SaveFailure::kNone) return 1;
-  // The file the log names is the one that stood in the way.
-  if (error.file == target) error.file = path;
-  lastError = error;
-  const char* format = failure == SaveFailure::kCreate    ? "* Couldn't open file %s%s"
-                       : failure == SaveFailure::kReplace ? "* Couldn't replace file %s%s"
-                                                          : "* Couldn't write file %s%s";
-  logger.Print(format, error.file.c_str(), LogReason(error).c_str());
-  return 0;
+  DllAndBackup files = ReadDllAndBackup(path, changeable[fileNumber]);
+  lastError = SaveDll(*saveSteps, files, image.get(), static_cast<size_t>(imageSize));
+  return lastError.Failed() ? 0 : 1;
 }

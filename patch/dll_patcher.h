@@ -78,10 +78,6 @@ class DllPatcher {
   // Per DLL, the ranges the tables name: an existing backup may differ from
   // the DLL there only. The exchange and restore fill them from the tables.
   ByteRanges changeable[2];
-  // Per DLL, the DLL and its backup as the operation under way read them, so
-  // that a save reads neither again (null: the save reads them itself).
-  const DllAndBackup* onDisk[2] = {nullptr, nullptr};
-
   // Why the last load, swap or save failed.
   FileError lastError;
 

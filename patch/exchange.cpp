@@ -9,45 +9,37 @@
 #include "io/file_paths.h"
 #include "io/virtual_store.h"
 #include "patch/backup.h"
+#include "patch/change.h"
+#include "patch/dll_file.h"
 #include "patch/dll_links.h"
 #include "patch/exchange_guard.h"
 #include "patch/fingerprint.h"
 #include "patch/logger.h"
 #include "patch/transaction.h"
-#include "tables/table_check.h"
 
 namespace {
 
 const char kNoChanges[] = "No changes made\n";
 const char kErrors[] = "There were errors in your request\n";
 const char kJoin[] = " <-> ";
-const char kBusy[] = "Another Orvanel is changing these files: nothing was changed.\n";
+const char kBusyLine[] = "Another Orvanel is changing these files: nothing was changed.\n";
 
 void Log(const FileError& error) {
   logger.Print("* %s%s", UserReason(error).c_str(), LogReason(error).c_str());
 }
 
-// Where the skill at skillPosition of a class's table for version is read:
-// "data\Amazon 109b.txt line 4" (the line when the table can be scanned).
+// Where a skill of a class's table for version is read: "data\Amazon
+// 109b.txt line 4".
 std::string TablePlace(RecordList versions, RecordList classes, int32_t classPosition,
-                       int32_t version, int32_t skillPosition) {
+                       int32_t version, const SkillRecord* skill) {
   auto* record = static_cast<ClassRecord*>(AtPosition(classes, classPosition));
   char path[kLineSize] = "";
   if (record == nullptr || !SkillTablePath(versions, record->name, version, path)) {
     return "the tables";
   }
-  std::vector<std::string> findings;
-  TableLines lines;
-  CheckTables(versions, classes, &findings, &lines);
-  std::string place = ShownPath(path);
-  if (static_cast<size_t>(classPosition) < lines.size() &&
-      static_cast<size_t>(version) < lines[classPosition].size()) {
-    const std::vector<int>& skillLines = lines[classPosition][version].skillLines;
-    if (static_cast<size_t>(skillPosition) < skillLines.size()) {
-      place += " line " + std::to_string(skillLines[skillPosition]);
-    }
-  }
-  return place;
+  // A record not read from a table (line 0) has no line to name.
+  std::string line = skill->line > 0 ? " line " + std::to_string(skill->line) : "";
+  return ShownPath(path) + line;
 }
 
 // Why the tables' entry of one side of a swap cannot be used in a DLL of
@@ -59,7 +51,7 @@ FileError OffsetProblem(RecordList versions, RecordList classes, const SkillSele
   if (RangeInside(text, swap.length, static_cast<uint64_t>(size))) return FileError();
   std::string place =
       TablePlace(versions, classes, first ? selection.firstClass : selection.secondClass,
-                 selection.version, first ? selection.firstSkill : selection.secondSkill);
+                 selection.version, skill);
   std::string what = std::string(swap.aspectName) + " offset \"" + text + "\" of " + skill->name;
   std::string problem = IsOffsetText(text) ? what + " lies outside " + ShownPath(dllPath) + " (" +
                                                  std::to_string(size) + " bytes)"
@@ -115,7 +107,7 @@ std::string ComposeErrors(const std::vector<AspectOutcome>& outcomes) {
           outcome.done ? ": exchanged\n" : ": not exchanged: " + UserReason(outcome.error) + "\n";
     }
   }
-  if (busy) text += kBusy;
+  if (busy) text += kBusyLine;
   return text;
 }
 
@@ -140,27 +132,23 @@ FileError Joined(const std::vector<FileError>& reasons) {
 struct ExchangeFiles {
   bool needed[2] = {false, false};
   DllAndBackup files[2];
+  // The DLLs a ticked aspect needs that could be read (null: not needed, or
+  // not read, files[n].dllError says why).
+  DllAndBackup* loaded[2] = {nullptr, nullptr};
 };
 
 void NeededBy(const ExchangePlan& plan, bool needed[2]) {
   for (int i = 0; i < plan.swapCount; ++i) needed[plan.swaps[i].fileNumber] = true;
 }
 
-// Loads each needed DLL once (for update, as every change does) and reads
-// its backup; the patcher's image is left empty.
-void ReadNeeded(DllPatcher& patcher, RecordList versions, ExchangeFiles* read) {
+// Reads each needed DLL once (for update, as every change does) and its
+// backup, and judges the backup.
+void ReadNeeded(const DllPatcher& patcher, RecordList versions, ExchangeFiles* read) {
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (!read->needed[fileNumber]) continue;
     DllAndBackup& files = read->files[fileNumber];
     files.path = patcher.dllPaths[fileNumber];
-    if (patcher.LoadFile(fileNumber)) {
-      files.dll.data = std::move(patcher.image);
-      files.dll.size = patcher.imageSize;
-    } else {
-      files.dllError = patcher.lastError;
-    }
-    patcher.imageSize = 0;
-    patcher.loadedFile = -1;
+    files.dllError = ReadDllForUpdate(files.path.c_str(), &files.dll);
     if (files.path.empty()) continue;
     ReadBackupOf(&files, patcher.changeable[fileNumber]);
     JudgeBackup(versions, fileNumber, &files);
@@ -240,192 +228,247 @@ JournalFile Described(const DllPatcher& patcher, int fileNumber, uint32_t crcBef
   return file;
 }
 
-// The journal of the DLLs about to be saved, named as the result names the
-// exchange; when it cannot be written nothing is.
-bool BeginTransaction(DllPatcher& patcher, const ExchangePlan& plan,
-                      const std::vector<JournalFile>& files, std::vector<AspectOutcome>* aspects) {
-  std::string change = std::string(plan.firstSkill->name) + kJoin + plan.secondSkill->name + " (";
-  for (int i = 0; i < plan.swapCount; ++i) {
-    change += std::string(i == 0 ? "" : ", ") + plan.swaps[i].aspectName;
-  }
-  FileError error;
-  if (files.empty() || BeginChange(patcher, change + ")", files, &error)) return true;
-  RefuseRest(aspects, error);
-  return false;
-}
-
-// After a failed save: the DLL saved before it is put back, so the skills are
-// not left half exchanged; when even that fails, the journal stays for the
-// next change to finish the undo.
-void RollBack(DllPatcher& patcher, std::vector<AspectOutcome>* aspects) {
-  std::string note;
-  FileError error;
-  bool undone = UndoInterruptedChange(patcher, &note, &error);
-  for (AspectOutcome& aspect : *aspects) {
-    if (!aspect.done) continue;
-    aspect.done = false;
-    aspect.error = undone ? KeptTogether() : error;
-  }
-}
-
-// The exchange itself; returns true when every aspect was done.
-bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
-              SkillSelection selection, const ExchangeOptions& options, ExchangePlan* plan,
-              ExchangeOutcome* outcome, std::string* warnings) {
-  std::vector<AspectOutcome>& aspects = outcome->aspects;
-  bool writeNothing = options.writeNothing;
-  // A selection that finds no skill touches no file.
-  if (!options.detectVersion && !PlanExchange(classes, selection, plan)) {
-    RefuseRest(&aspects, kNoSkill);
-    return false;
-  }
-  // A dry run shows the DLLs as they are; the exchange would undo first.
-  std::string pending = writeNothing ? PendingChangeLine(patcher) : "";
-  if (!pending.empty()) outcome->undone = pending + "\n";
-  std::unique_ptr<DllFolderLocks> lock;
-  if (!writeNothing) {
-    lock.reset(new DllFolderLocks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]}));
-    if (!lock->Held()) {
-      // No lock file where the DLLs are (a folder that is missing or not
-      // writable) means no DLL there can be changed either.
-      FileError error = lock->Error(patcher.dllPaths[kGameDll]);
-      Log(error);
-      RefuseRest(&aspects, error);
-      return false;
-    }
-    // A change stopped half way is undone first; one that cannot be stops this.
-    FileError undoError;
-    if (!UndoInterruptedChange(patcher, &outcome->undone, &undoError)) {
-      RefuseRest(&aspects, undoError);
-      return false;
-    }
-  }
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    patcher.changeable[fileNumber] = ChangeableRanges(classes, fileNumber);
-  }
+// What one exchange works with, from the selection to the bytes to write.
+struct Exchange {
+  DllPatcher& patcher;
+  RecordList versions;
+  RecordList classes;
+  SkillSelection selection;
+  const ExchangeOptions& options;
+  ExchangePlan* plan;
+  ExchangeOutcome* outcome;
   ExchangeFiles read;
-  if (options.detectVersion) {
+  ByteBuffer swapped[2];   // each DLL's bytes after the exchange in memory
+  JournalFile journal[2];  // and its journal entry
+  std::string warnings;    // a line per old copy Windows keeps of a saved DLL
+};
+
+void SetOutcome(Exchange& work, int fileNumber, const FileError& error, bool done) {
+  for (int i = 0; i < work.plan->swapCount; ++i) {
+    if (work.plan->swaps[i].fileNumber != fileNumber) continue;
+    work.outcome->aspects[i].done = done;
+    work.outcome->aspects[i].error = error;
+  }
+}
+
+// Reads the DLLs the ticked aspects need, and with options.detectVersion
+// tells the version from their fingerprints; false when the exchange stops.
+bool ReadFiles(Exchange& work) {
+  std::vector<AspectOutcome>& aspects = work.outcome->aspects;
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    work.patcher.changeable[fileNumber] = ChangeableRanges(work.classes, fileNumber);
+  }
+  if (!work.options.detectVersion) {
+    NeededBy(*work.plan, work.read.needed);
+    ReadNeeded(work.patcher, work.versions, &work.read);
+  } else {
     // The version is the one both DLLs' fingerprints match, from the same reads.
-    read.needed[kGameDll] = read.needed[kClientDll] = true;
-    ReadNeeded(patcher, versions, &read);
-    FileFingerprint found[2] = {UntouchedFingerprint(read.files[kGameDll]),
-                                UntouchedFingerprint(read.files[kClientDll])};
-    selection.version = outcome->version = DetectVersion(versions, found);
-    if (selection.version < 0) {
+    work.read.needed[kGameDll] = work.read.needed[kClientDll] = true;
+    ReadNeeded(work.patcher, work.versions, &work.read);
+    FileFingerprint found[2] = {UntouchedFingerprint(work.read.files[kGameDll]),
+                                UntouchedFingerprint(work.read.files[kClientDll])};
+    work.selection.version = work.outcome->version = DetectVersion(work.versions, found);
+    if (work.selection.version < 0) {
+      work.outcome->versionUnknown = true;
       RefuseRest(&aspects, {Problem::kRefused, 0, "",
                             "no single version's fingerprints match the DLLs: choose the version"});
       return false;
     }
-    if (!PlanExchange(classes, selection, plan)) {
+    if (!PlanExchange(work.classes, work.selection, work.plan)) {
       RefuseRest(&aspects, kNoSkill);
       return false;
     }
-  } else {
-    NeededBy(*plan, read.needed);
-    ReadNeeded(patcher, versions, &read);
   }
   bool needed[2] = {false, false};
-  NeededBy(*plan, needed);
-  DllAndBackup* loaded[2] = {nullptr, nullptr};
+  NeededBy(*work.plan, needed);
   for (int fileNumber : {kGameDll, kClientDll}) {
-    if (needed[fileNumber] && read.files[fileNumber].DllRead()) {
-      loaded[fileNumber] = &read.files[fileNumber];
+    if (needed[fileNumber] && work.read.files[fileNumber].DllRead()) {
+      work.read.loaded[fileNumber] = &work.read.files[fileNumber];
     }
   }
+  return true;
+}
 
-  // The wrong DLL for these tables, or a skill the tables cannot give
-  // safely: nothing is written.
-  const DllAndBackup* const judged[2] = {loaded[0], loaded[1]};
-  std::vector<FileError> refusals = ExchangeRefusals(versions, classes, selection, *plan, judged);
+// The wrong DLL for these tables, a skill the tables cannot give safely, or
+// a range outside its DLL: nothing is written. False then.
+bool Judge(Exchange& work) {
+  std::vector<AspectOutcome>& aspects = work.outcome->aspects;
+  const DllAndBackup* const judged[2] = {work.read.loaded[0], work.read.loaded[1]};
+  std::vector<FileError> refusals =
+      ExchangeRefusals(work.versions, work.classes, work.selection, *work.plan, judged);
   if (!refusals.empty()) {
     for (const FileError& refusal : refusals) Log(refusal);
     RefuseRest(&aspects, Joined(refusals));
     return false;
   }
-  // Every range of every readable DLL before any byte moves.
   bool refused = false;
-  for (int i = 0; i < plan->swapCount; ++i) {
-    const PlannedSwap& swap = plan->swaps[i];
-    const DllAndBackup* files = loaded[swap.fileNumber];
+  for (int i = 0; i < work.plan->swapCount; ++i) {
+    const PlannedSwap& swap = work.plan->swaps[i];
+    const DllAndBackup* files = work.read.loaded[swap.fileNumber];
     if (files == nullptr) {
-      aspects[i].error = read.files[swap.fileNumber].dllError;
+      aspects[i].error = work.read.files[swap.fileNumber].dllError;
       continue;
     }
-    FileError problem = OffsetProblem(versions, classes, selection, true, swap, plan->firstSkill,
-                                      files->dll.size, files->path);
-    if (problem.problem == Problem::kNone) {
-      problem = OffsetProblem(versions, classes, selection, false, swap, plan->secondSkill,
-                              files->dll.size, files->path);
+    FileError problem = OffsetProblem(work.versions, work.classes, work.selection, true, swap,
+                                      work.plan->firstSkill, files->dll.size, files->path);
+    if (!problem.Failed()) {
+      problem = OffsetProblem(work.versions, work.classes, work.selection, false, swap,
+                              work.plan->secondSkill, files->dll.size, files->path);
     }
-    if (problem.problem != Problem::kNone) {
+    if (problem.Failed()) {
       Log(problem);
       aspects[i].error = problem;
       refused = true;
     }
   }
-  if (refused) {
-    RefuseRest(&aspects, {Problem::kHeldBack, 0, "", ""});
-    return false;
-  }
+  if (refused) RefuseRest(&aspects, {Problem::kHeldBack, 0, "", ""});
+  return !refused;
+}
 
-  // Each DLL that can change is exchanged in memory first, so that the
-  // journal can name both before either is written.
-  ByteBuffer swapped[2];
-  std::vector<JournalFile> journal;
+// Each DLL that can change is exchanged in memory first, so that the
+// journal can name both before either is written. False when out of memory.
+bool SwapInMemory(Exchange& work) {
   for (int fileNumber : {kGameDll, kClientDll}) {
-    DllAndBackup* files = loaded[fileNumber];
-    if (files == nullptr || files->BackupError().problem != Problem::kNone) continue;
-    uint32_t crcBefore = writeNothing ? 0 : DllCrc(*files);
+    DllAndBackup* files = work.read.loaded[fileNumber];
+    if (files == nullptr || files->BackupError().Failed()) continue;
+    uint32_t crcBefore = work.options.writeNothing ? 0 : DllCrc(*files);
     int32_t sizeBefore = files->dll.size;
-    size_t first = outcome->ranges.size();
-    if (!SwapInImage(patcher, fileNumber, files, *plan, &outcome->ranges)) {
-      RefuseRest(&aspects,
+    size_t first = work.outcome->ranges.size();
+    if (!SwapInImage(work.patcher, fileNumber, files, *work.plan, &work.outcome->ranges)) {
+      RefuseRest(&work.outcome->aspects,
                  {Problem::kOther, 0, files->path, "could not be changed: out of memory"});
       return false;
     }
-    if (!writeNothing) {
-      journal.push_back(
-          Described(patcher, fileNumber, crcBefore, sizeBefore, outcome->ranges, first));
+    if (!work.options.writeNothing) {
+      work.journal[fileNumber] =
+          Described(work.patcher, fileNumber, crcBefore, sizeBefore, work.outcome->ranges, first);
     }
-    swapped[fileNumber].data = std::move(patcher.image);
-    swapped[fileNumber].size = patcher.imageSize;
+    work.swapped[fileNumber].data = std::move(work.patcher.image);
+    work.swapped[fileNumber].size = work.patcher.imageSize;
+    work.patcher.imageSize = 0;
+    work.patcher.loadedFile = -1;
   }
-  bool begun = writeNothing || BeginTransaction(patcher, *plan, journal, &aspects);
-  bool saving = begun;  // false after a failed save: the rest is held back
+  return true;
+}
+
+// The words of the change for its journal: "Jab <-> Fire Bolt (Effects)".
+std::string ChangeName(const ExchangePlan& plan) {
+  std::string change = std::string(plan.firstSkill->name) + kJoin + plan.secondSkill->name + " (";
+  for (int i = 0; i < plan.swapCount; ++i) {
+    change += std::string(i == 0 ? "" : ", ") + plan.swaps[i].aspectName;
+  }
+  return change + ")";
+}
+
+// The DLLs to write get their backups first (a DLL whose backup cannot be
+// made or trusted drops out with its aspects); returns the journal entries
+// of those that stay.
+std::vector<JournalFile> BackUp(Exchange& work, bool writes[2]) {
+  std::vector<JournalFile> entries;
   for (int fileNumber : {kGameDll, kClientDll}) {
-    DllAndBackup* files = loaded[fileNumber];
-    if (files == nullptr || !begun) continue;
-    FileError failure = files->BackupError();
-    if (failure.problem != Problem::kNone) {
-      EnsureBackup(*patcher.saveSteps, *files, &failure);  // logs why it refuses
-    } else if (!saving) {
-      failure = KeptTogether();
-    } else {
-      patcher.image = std::move(swapped[fileNumber].data);
-      patcher.imageSize = swapped[fileNumber].size;
-      patcher.loadedFile = fileNumber;
-      if (!writeNothing) {
-        patcher.onDisk[fileNumber] = files;
-        if (!patcher.SaveFile(fileNumber)) failure = patcher.lastError;
-        patcher.onDisk[fileNumber] = nullptr;
-        saving = failure.problem == Problem::kNone;
+    writes[fileNumber] = false;
+    const DllAndBackup* files = work.read.loaded[fileNumber];
+    if (files == nullptr) continue;
+    FileError failure;
+    if (!EnsureBackup(*work.patcher.saveSteps, *files, &failure)) {
+      SetOutcome(work, fileNumber, failure, false);
+      continue;
+    }
+    writes[fileNumber] = true;
+    entries.push_back(work.journal[fileNumber]);
+  }
+  return entries;
+}
+
+// Writes the DLLs exchanged in memory as one change: journal, saves, then the
+// commit, or the rollback after a failed save. Each aspect says what became
+// of its DLL.
+void WriteChange(Exchange& work, GameChange& change) {
+  bool writes[2];
+  std::vector<JournalFile> entries = BackUp(work, writes);
+  if (entries.empty()) return;
+  FileError error = change.WriteJournal(ChangeName(*work.plan), entries);
+  if (error.Failed()) {
+    RefuseRest(&work.outcome->aspects, error);
+    return;
+  }
+  FileError failed;
+  std::vector<std::string> paths;
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    if (!writes[fileNumber]) continue;
+    DllAndBackup& files = work.read.files[fileNumber];
+    paths.push_back(files.path);
+    ByteBuffer& bytes = work.swapped[fileNumber];
+    FileError saved = failed.Failed()
+                          ? KeptTogether()
+                          : change.Save(files, bytes.data.get(), static_cast<size_t>(bytes.size));
+    SetOutcome(work, fileNumber, saved, !saved.Failed());
+    if (saved.Failed() && !failed.Failed()) failed = saved;
+    // The replaced file's pages go, so that a nearly full disk has them back.
+    bytes = ByteBuffer();
+    files.dll = ByteBuffer();
+    std::string copy = saved.Failed() ? "" : ShadowCopyOf(files.path.c_str());
+    if (!copy.empty()) work.warnings += ShadowCopyWarning(copy, files.path.c_str()) + "\n";
+  }
+  if (!failed.Failed()) {
+    FileError committed = change.Commit();
+    if (committed.Failed()) work.outcome->apart = committed;
+    return;
+  }
+  FileError undo = change.RollBack();
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    bool stillChanged = false;
+    for (const std::string& path : change.Changed()) {
+      stillChanged = stillChanged || path == work.read.files[fileNumber].path;
+    }
+    if (writes[fileNumber] && !stillChanged) {
+      for (int i = 0; i < work.plan->swapCount; ++i) {
+        AspectOutcome& aspect = work.outcome->aspects[i];
+        if (work.plan->swaps[i].fileNumber == fileNumber && aspect.done) {
+          aspect.done = false;
+          aspect.error = KeptTogether();
+        }
       }
     }
-    for (int i = 0; i < plan->swapCount; ++i) {
-      if (plan->swaps[i].fileNumber != fileNumber) continue;
-      aspects[i].done = failure.problem == Problem::kNone;
-      aspects[i].error = failure;
+  }
+  if (undo.Failed()) work.outcome->apart = LeftApart(change.Changed(), paths, undo);
+}
+
+// The exchange itself; returns true when every aspect was done.
+bool RunSteps(Exchange& work) {
+  std::vector<AspectOutcome>& aspects = work.outcome->aspects;
+  // A selection that finds no skill touches no file.
+  if (!work.options.detectVersion && !PlanExchange(work.classes, work.selection, work.plan)) {
+    RefuseRest(&aspects, kNoSkill);
+    return false;
+  }
+  std::unique_ptr<GameChange> change;
+  if (work.options.writeNothing) {
+    // A dry run shows the DLLs as they are; the exchange would undo first.
+    std::string pending = PendingChangeLine(work.patcher);
+    if (!pending.empty()) work.outcome->undone = pending + "\n";
+  } else {
+    change.reset(new GameChange(work.patcher));
+    FileError error = change->Begin();
+    work.outcome->undone = change->Undone();
+    if (error.Failed()) {
+      RefuseRest(&aspects, error);
+      return false;
     }
-    std::string copy = aspects.empty() || writeNothing || failure.problem != Problem::kNone
-                           ? ""
-                           : ShadowCopyOf(patcher.dllPaths[fileNumber]);
-    if (!copy.empty()) *warnings += ShadowCopyWarning(copy, patcher.dllPaths[fileNumber]) + "\n";
   }
-  if (begun && !writeNothing) {
-    if (saving) CommitChange(patcher);
-    if (!saving) RollBack(patcher, &aspects);
+  if (!ReadFiles(work) || !Judge(work) || !SwapInMemory(work)) return false;
+  if (work.options.writeNothing) {
+    for (int fileNumber : {kGameDll, kClientDll}) {
+      const DllAndBackup* files = work.read.loaded[fileNumber];
+      if (files != nullptr) {
+        FileError failure = files->BackupError();
+        SetOutcome(work, fileNumber, failure, !failure.Failed());
+      }
+    }
+  } else {
+    WriteChange(work, *change);
   }
-  bool all = true;
+  bool all = !work.outcome->apart.Failed();
   for (const AspectOutcome& aspect : aspects) all = all && aspect.done;
   return all;
 }
@@ -445,10 +488,11 @@ ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList
     if (selection.Ticked(a)) outcome.aspects.push_back({kAspects[a].name, false, FileError()});
   }
   ExchangePlan plan;
-  std::string warnings;
-  outcome.done =
-      Exchange(patcher, versions, classes, selection, options, &plan, &outcome, &warnings);
-  outcome.text = (outcome.done ? ComposeSuccess(plan) : ComposeErrors(outcome.aspects)) + warnings;
+  Exchange work{patcher, versions, classes, selection, options, &plan, &outcome, {}, {}, {}, {}};
+  outcome.done = RunSteps(work);
+  outcome.text = outcome.done ? ComposeSuccess(plan) : ComposeErrors(outcome.aspects);
+  if (outcome.apart.Failed()) outcome.text += UserReason(outcome.apart) + "\n";
+  outcome.text += work.warnings;
   return outcome;
 }
 

@@ -39,8 +39,10 @@ struct ExchangeOptions {
 };
 
 struct ExchangeOutcome {
-  bool done = false;                   // every ticked aspect done, or none ticked
-  int32_t version = -1;                // the version exchanged at (-1: none detected)
+  bool done = false;     // every ticked aspect done, or none ticked
+  int32_t version = -1;  // the version exchanged at (-1: none detected)
+  // The DLLs were read and their fingerprints match no single version.
+  bool versionUnknown = false;
   std::vector<AspectOutcome> aspects;  // one per ticked aspect, in order
   std::vector<RangeChange> ranges;     // per swap made in memory: its first, then its second range
   // The text the user reads: "No changes made\n"; or the two names joined by
@@ -55,6 +57,9 @@ struct ExchangeOutcome {
   // undid a change stopped half way (patch/transaction.h); for a dry run, a
   // line that one waits to be undone; else "".
   std::string undone;
+  // Why the DLLs are not both as the text says the aspects are: a rollback
+  // that failed (which DLL is changed, which not) or a commit that failed.
+  FileError apart;
 };
 
 // Exchanges every ticked aspect (Effects, Graphics, Descriptions) while it

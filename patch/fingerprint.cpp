@@ -168,8 +168,8 @@ int32_t DetectVersion(RecordList versions, const FileFingerprint found[2]) {
   return detected;
 }
 
-std::string UnknownOriginal(RecordList versions, int fileNumber, const std::string& backupPath,
-                            const uint8_t* bytes, size_t size) {
+FileError UnknownOriginal(RecordList versions, int fileNumber, const std::string& backupPath,
+                          const uint8_t* bytes, size_t size) {
   FileFingerprint found;
   found.read = true;
   found.size = size;
@@ -179,14 +179,18 @@ std::string UnknownOriginal(RecordList versions, int fileNumber, const std::stri
     auto* version = static_cast<VersionRecord*>(node);
     const DllFingerprint& declared = version->fingerprints[fileNumber];
     if (declared.state != DllFingerprint::kDeclared) continue;
-    if (Matches(declared, found)) return "";
+    if (Matches(declared, found)) return FileError();
     expected += (expected.empty() ? "" : ", ") + FingerprintText(declared.size, declared.crc) +
                 " (" + version->name + ")";
   }
-  if (expected.empty()) return "";
-  return NativePath(backupPath.c_str()) + " matches no version these tables declare for " +
-         kFingerprintDllNames[fileNumber] + ": found " + FingerprintText(found.size, found.crc) +
-         ", expected " + expected;
+  if (expected.empty()) return FileError();
+  FileError error{Problem::kRefused, 0, backupPath,
+                  NativePath(backupPath.c_str()) + " matches no version these tables declare for " +
+                      kFingerprintDllNames[fileNumber] + ": found " +
+                      FingerprintText(found.size, found.crc) + ", expected " + expected};
+  error.expected = expected;
+  error.found = FingerprintText(found.size, found.crc);
+  return error;
 }
 
 std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]) {

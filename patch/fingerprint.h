@@ -65,11 +65,11 @@ void UntouchedFingerprints(const DllPatcher& patcher, RecordList versions, Recor
 // is set, or no version or more than one matches.
 int32_t DetectVersion(RecordList versions, const FileFingerprint found[2]);
 
-// For restore, which has no selected version: "" when no version declares a
-// fingerprint for the DLL of fileNumber or one matches the backup's bytes;
+// For restore, which has no selected version: kNone when no version declares
+// a fingerprint for the DLL of fileNumber or one matches the backup's bytes;
 // else why the backup at backupPath is the original of no version.
-std::string UnknownOriginal(RecordList versions, int fileNumber, const std::string& backupPath,
-                            const uint8_t* bytes, size_t size);
+FileError UnknownOriginal(RecordList versions, int fileNumber, const std::string& backupPath,
+                          const uint8_t* bytes, size_t size);
 
 // What check tells about the DLLs (found as UntouchedFingerprints gives
 // them): "" when no version declares a fingerprint; else the versions whose

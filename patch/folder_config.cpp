@@ -167,19 +167,17 @@ int DllPatcher::StoreFolder(const char* path, bool* kept) {
     return 1;
   }
   std::string line = std::string("Folder: ") + folder;
-  FileError error = lock.Held() ? FileError() : lock.Error(kConfigPath);
-  SaveFailure failure =
+  FileError error =
       lock.Held() ? SaveBytes(SaveSteps::System(), reinterpret_cast<const uint8_t*>(line.data()),
-                              line.size(), kConfigPath, false, &error)
-                  : SaveFailure::kCreate;
-  *kept = failure == SaveFailure::kNone;
-  if (!*kept) lastError = error;
-  if (failure == SaveFailure::kWrite || failure == SaveFailure::kVerify) {
-    logger.Print("* Couldn't write file %s%s", kConfigPath, LogReason(error).c_str());
-  } else if (failure == SaveFailure::kReplace) {
-    logger.Print("* Couldn't replace file %s%s", kConfigPath, LogReason(error).c_str());
-  } else if (failure != SaveFailure::kNone) {
-    logger.Print("* Couldn't open file %s%s", kConfigPath, LogReason(error).c_str());
+                              line.size(), kConfigPath, false)
+                  : lock.Error(kConfigPath);
+  *kept = !error.Failed();
+  if (!*kept) {
+    lastError = error;
+    // The log names the setting file, whichever step failed.
+    error.file = kConfigPath;
+    if (error.step == SaveStep::kNone) error.step = SaveStep::kCreate;
+    logger.Print("* %s%s", SaveStepWords(error).c_str(), LogReason(error).c_str());
   }
   return 1;
 }

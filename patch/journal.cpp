@@ -15,6 +15,8 @@
 #include <cstring>
 #include <utility>
 
+#include "io/file_paths.h"
+
 namespace {
 
 const char kFirstLine[] = "Orvanel journal 1";
@@ -261,15 +263,13 @@ bool ReadJournalText(const std::string& text, Journal* journal, std::string* why
 }
 
 std::string JournalPath(const char* dllPath) {
-  std::string path(dllPath);
-  size_t slash = path.find_last_of("\\/");
-  path.erase(slash == std::string::npos ? 0 : slash + 1);
-  return path + "orvanel.journal";
+  return FolderPartOf(dllPath) + "orvanel.journal";
 }
 
 bool WriteJournal(SaveSteps& steps, const std::string& path, const Journal& journal,
                   FileError* error) {
   std::string text = JournalText(journal);
-  return SaveBytes(steps, reinterpret_cast<const uint8_t*>(text.data()), text.size(), path.c_str(),
-                   false, error) == SaveFailure::kNone;
+  *error = SaveBytes(steps, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                     path.c_str(), false);
+  return !error->Failed();
 }

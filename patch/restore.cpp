@@ -2,11 +2,14 @@
 #include "patch/restore.h"
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "io/file_paths.h"
+#include "patch/change.h"
+#include "patch/dll_file.h"
 #include "patch/dll_links.h"
 #include "patch/fingerprint.h"
 #include "patch/logger.h"
@@ -23,12 +26,11 @@ struct DllRestore {
   bool backed = false;   // a backup is there
   bool present = false;  // the DLL is there
   DllAndBackup files;
-  RestoreOutcome outcome = RestoreOutcome::kFailed;
-  FileError error;
+  FileOutcome outcome;
 };
 
 bool Refuse(DllRestore* dll, const FileError& error) {
-  dll->error = error;
+  dll->outcome.error = error;
   logger.Print("* %s: not restored%s", UserReason(error).c_str(), LogReason(error).c_str());
   return false;
 }
@@ -36,81 +38,44 @@ bool Refuse(DllRestore* dll, const FileError& error) {
 // Reads the DLL (opened as a save needs it, so that one in use or read-only
 // stops the restore before anything is written; a missing one is simply
 // brought back) and its backup, and checks that the backup can be its
-// original; false with dll->error when it cannot be restored.
-bool Check(DllPatcher& patcher, RecordList versions, const ByteRanges& changeable,
+// original; false with the outcome's error when it cannot be restored.
+bool Check(const DllPatcher& patcher, RecordList versions, const ByteRanges& changeable,
            DllRestore* dll) {
   const char* path = patcher.dllPaths[dll->fileNumber];
-  patcher.changeable[dll->fileNumber] = changeable;
   DllAndBackup& files = dll->files;
   files.path = path;
   std::error_code error;
   dll->present = std::filesystem::exists(NativePath(path), error);
-  if (dll->present && !patcher.LoadFile(dll->fileNumber)) return Refuse(dll, patcher.lastError);
   if (dll->present) {
-    files.dll.data = std::move(patcher.image);
-    files.dll.size = patcher.imageSize;
-    patcher.imageSize = 0;
-    patcher.loadedFile = -1;
+    files.dllError = ReadDllForUpdate(path, &files.dll);
+    if (files.dllError.Failed()) return Refuse(dll, files.dllError);
   } else {
     files.dllError = {Problem::kNotFound, 0, path, ""};
   }
   FileError refused = LinkRefusal(path);
-  if (refused.problem != Problem::kNone) return Refuse(dll, refused);
+  if (refused.Failed()) return Refuse(dll, refused);
   ReadBackupOf(&files, changeable);
   JudgeBackup(versions, dll->fileNumber, &files);
   if (!files.BackupUsable()) return Refuse(dll, files.BackupError());
-  std::string backup = BackupPath(path);
-  std::string unknown = UnknownOriginal(versions, dll->fileNumber, backup, files.backup.data.get(),
-                                        static_cast<size_t>(files.backup.size));
-  if (!unknown.empty()) return Refuse(dll, {Problem::kRefused, 0, backup, unknown});
+  FileError unknown =
+      UnknownOriginal(versions, dll->fileNumber, BackupPath(path), files.backup.data.get(),
+                      static_cast<size_t>(files.backup.size));
+  if (unknown.Failed()) return Refuse(dll, unknown);
   return true;
 }
 
 // Every DLL with a backup that has no reason of its own is held back.
 void HoldBack(std::vector<DllRestore>& dlls) {
   for (DllRestore& dll : dlls) {
-    if (!dll.backed) continue;
-    dll.outcome = RestoreOutcome::kFailed;
-    if (dll.error.problem != Problem::kNone) continue;
-    dll.error = {Problem::kRefused, 0, "",
-                 "held back so that the two DLLs stay together: see the other DLL's line"};
+    if (!dll.backed || dll.outcome.changed || dll.outcome.error.Failed()) continue;
+    dll.outcome.error = {Problem::kRefused, 0, "",
+                         "held back so that the two DLLs stay together: see the other DLL's line"};
   }
 }
 
-// The restore of the DLLs of dlls, each with its fileNumber set.
-void Restore(DllPatcher& patcher, RecordList versions, const ByteRanges changeable[2],
-             std::vector<DllRestore>& dlls, std::string* undone) {
-  bool anyBacked = false;
-  for (DllRestore& dll : dlls) {
-    dll.backed = BackupThere(patcher.dllPaths[dll.fileNumber]);
-    if (!dll.backed) dll.outcome = RestoreOutcome::kNoBackup;
-    anyBacked = anyBacked || dll.backed;
-  }
-  if (!anyBacked) return;
-
-  DllFolderLocks lock({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]});
-  if (!lock.Held()) {
-    for (DllRestore& dll : dlls) {
-      if (!dll.backed) continue;
-      Refuse(&dll, lock.Error(patcher.dllPaths[dll.fileNumber]));
-      dll.outcome =
-          lock.State() == LockState::kBusy ? RestoreOutcome::kBusy : RestoreOutcome::kFailed;
-    }
-    return;
-  }
-  // A journal that cannot be undone is what a restore is for: the backups
-  // replace both DLLs, and this restore's own journal replaces that one.
-  FileError ignored;
-  UndoInterruptedChange(patcher, undone, &ignored);
-
-  for (DllRestore& dll : dlls) {
-    if (dll.backed && !Check(patcher, versions, changeable[dll.fileNumber], &dll)) {
-      HoldBack(dlls);
-      return;
-    }
-  }
+// The journal entries of writing each backup over its DLL.
+std::vector<JournalFile> Writes(const DllPatcher& patcher, const std::vector<DllRestore>& dlls) {
   std::vector<JournalFile> writes;
-  FileError error;
   for (const DllRestore& dll : dlls) {
     if (!dll.backed) continue;
     const DllAndBackup& files = dll.files;
@@ -120,47 +85,107 @@ void Restore(DllPatcher& patcher, RecordList versions, const ByteRanges changeab
                   dll.present ? files.dll.data.get() : nullptr, static_cast<size_t>(files.dll.size),
                   files.backup.data.get(), static_cast<size_t>(files.backup.size), &writes.back());
   }
-  if (!BeginChange(patcher, kChange, writes, &error)) {
-    for (DllRestore& dll : dlls) dll.error = dll.backed ? error : FileError();
+  return writes;
+}
+
+// Writes every backup over its DLL as one change; a failed save puts back
+// the DLLs restored before it.
+void WriteRestore(GameChange& change, const std::vector<JournalFile>& writes,
+                  std::vector<DllRestore>& dlls, FileError* apart) {
+  FileError error = change.WriteJournal(kChange, writes);
+  if (error.Failed()) {
+    for (DllRestore& dll : dlls) dll.outcome.error = dll.backed ? error : FileError();
+    return;
+  }
+  std::vector<std::string> paths;
+  for (DllRestore& dll : dlls) {
+    if (!dll.backed) continue;
+    paths.push_back(dll.files.path);
+    const ByteBuffer& backup = dll.files.backup;
+    dll.outcome.error = change.Save(dll.files, backup.data.get(), static_cast<size_t>(backup.size));
+    dll.outcome.changed = !dll.outcome.error.Failed();
+    if (dll.outcome.changed) continue;
+    FileError undo = change.RollBack();
+    for (DllRestore& other : dlls) {
+      bool still = false;
+      for (const std::string& path : change.Changed()) still = still || path == other.files.path;
+      other.outcome.changed = still;
+    }
+    if (undo.Failed()) *apart = LeftApart(change.Changed(), paths, undo);
+    HoldBack(dlls);
+    return;
+  }
+  error = change.Commit();
+  if (error.Failed()) *apart = error;
+}
+
+// The restore of the DLLs of dlls, each with its fileNumber set.
+void Restore(DllPatcher& patcher, RecordList versions, const ByteRanges changeable[2],
+             std::vector<DllRestore>& dlls, std::string* undone, FileError* apart) {
+  bool anyBacked = false;
+  for (DllRestore& dll : dlls) {
+    dll.backed = BackupThere(patcher.dllPaths[dll.fileNumber]);
+    anyBacked = anyBacked || dll.backed;
+  }
+  if (!anyBacked) return;
+  GameChange change(patcher);
+  // A journal that cannot be undone is what a restore is for: the backups
+  // replace both DLLs, and this restore's own journal replaces that one.
+  FileError error = change.Begin(true);
+  *undone = change.Undone();
+  if (error.Failed()) {
+    for (DllRestore& dll : dlls) {
+      if (dll.backed) dll.outcome.error = error;
+    }
     return;
   }
   for (DllRestore& dll : dlls) {
-    if (!dll.backed) continue;
-    if (!SaveChangedDll(patcher, dll.fileNumber, std::move(dll.files.backup), dll.files)) {
-      dll.error = patcher.lastError;
-      // The DLL restored before this one goes back with the journal.
-      std::string note;
-      UndoInterruptedChange(patcher, &note, &error);
-      for (DllRestore& other : dlls) {
-        if (other.outcome == RestoreOutcome::kRestored) other.error = FileError();
-      }
+    if (dll.backed && !Check(patcher, versions, changeable[dll.fileNumber], &dll)) {
       HoldBack(dlls);
       return;
     }
-    dll.outcome = RestoreOutcome::kRestored;
   }
-  CommitChange(patcher);
+  WriteRestore(change, Writes(patcher, dlls), dlls, apart);
+}
+
+std::vector<DllRestore> DllsOf(std::initializer_list<int> fileNumbers) {
+  std::vector<DllRestore> dlls;
+  for (int fileNumber : fileNumbers) {
+    dlls.emplace_back();
+    dlls.back().fileNumber = fileNumber;
+  }
+  return dlls;
+}
+
+// The report's line for one DLL.
+std::string Line(const std::string& path, const FileOutcome& outcome) {
+  std::string dll = NativePath(path.c_str());
+  std::string backup = NativePath(BackupPath(path.c_str()).c_str());
+  if (outcome.changed) return "Restored " + dll + " from " + backup + "\n";
+  if (!outcome.error.Failed()) return "No backup of " + dll + " (never changed)\n";
+  if (outcome.error.problem == Problem::kBusy) {
+    return "Another Orvanel is changing these files: " + dll + " not restored\n";
+  }
+  return "Could not restore " + dll + ": " + UserReason(outcome.error) + "\n";
 }
 
 }  // namespace
 
-RestoreOutcome RestoreBackup(DllPatcher& patcher, RecordList versions, int fileNumber,
-                             const ByteRanges& changeable) {
+FileOutcome RestoreBackup(DllPatcher& patcher, RecordList versions, int fileNumber,
+                          const ByteRanges& changeable) {
   if (fileNumber != kGameDll && fileNumber != kClientDll) {
-    patcher.lastError = {Problem::kOther, 0, "", "names no DLL"};
-    return RestoreOutcome::kFailed;
+    return {"", false, {Problem::kOther, 0, "", "names no DLL"}};
   }
   if (patcher.dllPaths[fileNumber][0] == '\0') {
-    patcher.lastError = {Problem::kNotFound, 0, "the game folder", ""};
-    return RestoreOutcome::kFailed;
+    return {"", false, {Problem::kNotFound, 0, "the game folder", ""}};
   }
   ByteRanges ranges[2];
   ranges[fileNumber] = changeable;
-  std::vector<DllRestore> dlls(1);
-  dlls[0].fileNumber = fileNumber;
+  std::vector<DllRestore> dlls = DllsOf({fileNumber});
   std::string undone;
-  Restore(patcher, versions, ranges, dlls, &undone);
-  patcher.lastError = dlls[0].error;
+  FileError apart;
+  Restore(patcher, versions, ranges, dlls, &undone, &apart);
+  dlls[0].outcome.file = patcher.dllPaths[fileNumber];
   return dlls[0].outcome;
 }
 
@@ -168,34 +193,23 @@ RestoreReport RestoreBoth(DllPatcher& patcher, RecordList versions, RecordList c
   RestoreReport report;
   ByteRanges ranges[2] = {ChangeableRanges(classes, kGameDll),
                           ChangeableRanges(classes, kClientDll)};
-  std::vector<DllRestore> dlls(2);
-  dlls[0].fileNumber = kGameDll;
-  dlls[1].fileNumber = kClientDll;
+  std::vector<DllRestore> dlls = DllsOf({kGameDll, kClientDll});
+  FileError apart;
   if (patcher.dllPaths[kGameDll][0] != '\0') {
-    Restore(patcher, versions, ranges, dlls, &report.undone);
+    Restore(patcher, versions, ranges, dlls, &report.undone, &apart);
   } else {
-    for (DllRestore& dll : dlls) dll.error = {Problem::kNotFound, 0, "the game folder", ""};
+    for (DllRestore& dll : dlls) dll.outcome.error = {Problem::kNotFound, 0, "the game folder", ""};
   }
-  for (const DllRestore& dll : dlls) {
-    std::string path = NativePath(patcher.dllPaths[dll.fileNumber]);
-    std::string backup = NativePath(BackupPath(patcher.dllPaths[dll.fileNumber]).c_str());
-    switch (dll.outcome) {
-      case RestoreOutcome::kRestored:
-        report.text += "Restored " + path + " from " + backup + "\n";
-        ++report.restored;
-        break;
-      case RestoreOutcome::kNoBackup:
-        report.text += "No backup of " + path + " (never changed)\n";
-        break;
-      case RestoreOutcome::kBusy:
-        report.text += "Another Orvanel is changing these files: " + path + " not restored\n";
-        ++report.failed;
-        break;
-      case RestoreOutcome::kFailed:
-        report.text += "Could not restore " + path + ": " + UserReason(dll.error) + "\n";
-        ++report.failed;
-        break;
-    }
+  for (DllRestore& dll : dlls) {
+    dll.outcome.file = patcher.dllPaths[dll.fileNumber];
+    report.text += Line(dll.outcome.file, dll.outcome);
+    report.restored += dll.outcome.changed ? 1 : 0;
+    report.failed += dll.outcome.error.Failed() ? 1 : 0;
+    report.files.push_back(dll.outcome);
+  }
+  if (apart.Failed()) {
+    report.text += UserReason(apart) + "\n";
+    ++report.failed;
   }
   return report;
 }

@@ -7,6 +7,7 @@
 
 #include "io/file_paths.h"
 #include "patch/backup.h"
+#include "patch/change.h"
 #include "patch/dll_links.h"
 #include "patch/exchange_guard.h"
 #include "patch/exchange_plan.h"
@@ -183,37 +184,36 @@ SetApplyOutcome Refuse(SetApplyOutcome outcome, const std::vector<std::string>& 
   return outcome;
 }
 
-// The set's changes written as one transaction; reasons when they are not.
-std::vector<std::string> Write(DllPatcher& patcher, DllAndBackup files[2],
+// The set's changes written as one change; reasons when they are not, and
+// apart when a DLL stays changed after a failed save could not be put back.
+std::vector<std::string> Write(GameChange& change, DllAndBackup files[2],
                                std::vector<uint8_t> target[2], const bool changes[2],
-                               const std::string& change) {
+                               const std::string& what, FileError* apart) {
   std::vector<JournalFile> writes;
-  ByteBuffer bytes[2];
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
-    bytes[n].data = ByteStore::Copy(target[n].data(), target[n].size());
-    if (bytes[n].data == nullptr)
-      return {DllFileName(patcher, n) + " could not be changed: out of memory"};
-    bytes[n].size = static_cast<int32_t>(target[n].size());
     writes.emplace_back();
-    if (!DescribeWrite(DllFileName(patcher, n), files[n].dll.data.get(),
-                       static_cast<size_t>(files[n].dll.size), target[n].data(), target[n].size(),
-                       &writes.back())) {
-      return {DllFileName(patcher, n) + " would change its size, which no change does"};
+    std::string name = FileNameOf(files[n].path);
+    if (!DescribeWrite(name, files[n].dll.data.get(), static_cast<size_t>(files[n].dll.size),
+                       target[n].data(), target[n].size(), &writes.back())) {
+      return {name + " would change its size, which no change does"};
     }
   }
-  FileError error;
-  if (!BeginChange(patcher, change, writes, &error)) return {UserReason(error)};
+  FileError error = change.WriteJournal(what, writes);
+  if (error.Failed()) return {UserReason(error)};
+  std::vector<std::string> paths;
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
-    if (SaveChangedDll(patcher, n, std::move(bytes[n]), files[n])) continue;
-    std::string reason = UserReason(patcher.lastError);
+    paths.push_back(files[n].path);
+    error = change.Save(files[n], target[n].data(), target[n].size());
+    if (!error.Failed()) continue;
     // The DLL written before this one goes back with the journal.
-    std::string note;
-    if (!UndoInterruptedChange(patcher, &note, &error)) reason += "; " + UserReason(error);
-    return {reason};
+    FileError undo = change.RollBack();
+    if (undo.Failed()) *apart = LeftApart(change.Changed(), paths, undo);
+    return {UserReason(error)};
   }
-  CommitChange(patcher);
+  error = change.Commit();
+  if (error.Failed()) *apart = error;
   return {};
 }
 
@@ -240,15 +240,12 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   // A dry run reads the DLLs as they are; the set would undo a stopped change first.
   std::string pending = writeNothing ? PendingChangeLine(patcher) : "";
   if (!pending.empty()) outcome.undone = pending + "\n";
-  std::unique_ptr<DllFolderLocks> lock;
+  std::unique_ptr<GameChange> change;
   if (!writeNothing) {
-    lock.reset(new DllFolderLocks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]}));
-    if (!lock->Held())
-      return Refuse(outcome, {UserReason(lock->Error(patcher.dllPaths[kGameDll]))});
-    FileError undoError;
-    if (!UndoInterruptedChange(patcher, &outcome.undone, &undoError)) {
-      return Refuse(outcome, {UserReason(undoError)});
-    }
+    change.reset(new GameChange(patcher));
+    FileError error = change->Begin();
+    outcome.undone = change->Undone();
+    if (error.Failed()) return Refuse(outcome, {UserReason(error)});
   }
   SetFiles read;
   reasons = ReadOriginals(patcher, versions, classes, *static_cast<VersionRecord*>(version), &read);
@@ -275,7 +272,16 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   std::string summary = "version " + set.version + ", " + std::to_string(set.exchanges.size()) +
                         (set.exchanges.size() == 1 ? " exchange" : " exchanges");
   if (!writeNothing && (changes[kGameDll] || changes[kClientDll])) {
-    reasons = Write(patcher, read.files, read.target, changes, "the swap set (" + summary + ")");
+    FileError apart;
+    reasons =
+        Write(*change, read.files, read.target, changes, "the swap set (" + summary + ")", &apart);
+    if (apart.Failed()) {
+      outcome.text = "The swap set was not applied whole:\n";
+      for (const std::string& reason : reasons) outcome.text += reason + "\n";
+      outcome.text += UserReason(apart) + "\n";
+      logger.Print("* Swap set not applied whole: %s", UserReason(apart).c_str());
+      return outcome;
+    }
     if (!reasons.empty()) return Refuse(outcome, reasons);
   }
   outcome.done = true;

@@ -19,9 +19,7 @@ const char kWayOut[] =
 }  // namespace
 
 std::string DllFileName(const DllPatcher& patcher, int fileNumber) {
-  std::string path = patcher.dllPaths[fileNumber];
-  size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return FileNameOf(patcher.dllPaths[fileNumber]);
 }
 
 namespace {
@@ -63,6 +61,7 @@ struct DllUndo {
   int fileNumber = -1;
   bool write = false;
   bool remove = false;
+  bool asAfter = false;  // the DLL is as the change leaves it
   ByteBuffer bytes;
 };
 
@@ -76,14 +75,16 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
   std::string shown = NativePath(path);
   std::error_code error;
   if (!std::filesystem::exists(NativePath(path), error)) {
+    // A restore that brings a DLL back finds it missing only before.
     return file.absentBefore ? "" : shown + " is missing";
   }
   if (!ReadWholeFile(path, &undo->bytes)) return shown + " cannot be read";
   uint8_t* bytes = undo->bytes.data.get();
   uint32_t size = static_cast<uint32_t>(undo->bytes.size);
   uint32_t crc = ImageCrc(bytes, size);
-  if (!file.absentBefore && size == file.sizeBefore && crc == file.crcBefore) return "";
   bool after = size == file.sizeAfter && crc == file.crcAfter;
+  undo->asAfter = after;
+  if (!file.absentBefore && size == file.sizeBefore && crc == file.crcBefore) return "";
   if (after && file.absentBefore) {
     undo->remove = true;
     return "";
@@ -100,32 +101,6 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
 }
 
 }  // namespace
-
-int BeginChange(DllPatcher& patcher, const std::string& change,
-                const std::vector<JournalFile>& files, FileError* error) {
-  Journal journal;
-  journal.change = change;
-  journal.files = files;
-  std::string path = JournalPathOf(patcher);
-  if (WriteJournal(*patcher.saveSteps, path, journal, error)) return 1;
-  logger.Print("* Couldn't write file %s%s", path.c_str(), LogReason(*error).c_str());
-  return 0;
-}
-
-int SaveChangedDll(DllPatcher& patcher, int fileNumber, ByteBuffer bytes,
-                   const DllAndBackup& files) {
-  patcher.image = std::move(bytes.data);
-  patcher.imageSize = bytes.size;
-  patcher.loadedFile = fileNumber;
-  patcher.onDisk[fileNumber] = &files;
-  int saved = patcher.SaveFile(fileNumber);
-  patcher.onDisk[fileNumber] = nullptr;
-  return saved;
-}
-
-void CommitChange(DllPatcher& patcher) {
-  patcher.saveSteps->Remove(JournalPathOf(patcher).c_str());
-}
 
 int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* error) {
   if (!JournalIsThere(patcher)) return 1;
@@ -144,10 +119,18 @@ int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* err
       return 0;
     }
   }
+  // Every DLL already as the change leaves it: only its commit was lost, so
+  // the finished change is kept.
+  bool complete = !undos.empty();
+  for (const DllUndo& undo : undos) complete = complete && undo.asAfter;
   bool changed = false;
   for (DllUndo& undo : undos) {
+    if (complete) break;
     const char* path = patcher.dllPaths[undo.fileNumber];
-    if (undo.remove) patcher.saveSteps->Remove(path);
+    if (undo.remove && !patcher.saveSteps->Remove(path)) {
+      *error = SystemFileError(path, "could not be removed");
+      return 0;
+    }
     changed = changed || undo.remove || undo.write;
     if (!undo.write) continue;
     FileError refused = LinkRefusal(path);
@@ -156,13 +139,24 @@ int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* err
       return 0;
     }
     std::string target = SaveTarget(path);
-    if (SaveBytes(*patcher.saveSteps, undo.bytes.data.get(), static_cast<size_t>(undo.bytes.size),
-                  target.c_str(), false, error) != SaveFailure::kNone) {
+    *error = SaveBytes(*patcher.saveSteps, undo.bytes.data.get(),
+                       static_cast<size_t>(undo.bytes.size), target.c_str(), false);
+    if (error->Failed()) {
       logger.Print("* Couldn't undo the stopped change in %s%s", path, LogReason(*error).c_str());
       return 0;
     }
   }
-  CommitChange(patcher);
+  if (!patcher.saveSteps->Remove(JournalPathOf(patcher).c_str())) {
+    *error = SystemFileError(JournalPathOf(patcher), "could not be removed");
+    error->step = SaveStep::kRemove;
+    logger.Print("* %s%s", SaveStepWords(*error).c_str(), LogReason(*error).c_str());
+    return 0;
+  }
+  if (complete) {
+    *note = "An interrupted change was complete and is kept: " + journal.change + "\n";
+    logger.Print("* %s", note->substr(0, note->size() - 1).c_str());
+    return 1;
+  }
   // Stopped before its first DLL was written, the change left nothing to say.
   if (!changed) return 1;
   *note = "An interrupted change was undone: " + journal.change + "\n";

@@ -13,26 +13,11 @@
 
 #include "io/file_error.h"
 #include "io/whole_file.h"
-#include "patch/backup.h"
 #include "patch/dll_patcher.h"
 #include "patch/journal.h"
 
 // The name a journal gives the DLL of fileNumber: "d2game.dll", "d2client.dll".
 std::string DllFileName(const DllPatcher& patcher, int fileNumber);
-
-// Writes the journal of change (the words the user reads, e.g. "Jab <-> Fire
-// Bolt (Effects)") with one entry per DLL it will write (DescribeWrite, or
-// the exchange's own ranges). 0 when it cannot be written: then nothing may
-// be.
-int BeginChange(DllPatcher& patcher, const std::string& change,
-                const std::vector<JournalFile>& files, FileError* error);
-// Saves bytes as the DLL of fileNumber within a begun change, through the
-// patcher's image; files is that DLL and its backup as the change read them,
-// so that the save reads neither again. 0 with patcher.lastError.
-int SaveChangedDll(DllPatcher& patcher, int fileNumber, ByteBuffer bytes,
-                   const DllAndBackup& files);
-// Removes the journal: the change is whole.
-void CommitChange(DllPatcher& patcher);
 
 // With the game folder's locks held: 1 when there is no journal, or the change
 // it names is undone now (each DLL as it was before that change; note gets

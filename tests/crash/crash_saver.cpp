@@ -84,10 +84,7 @@ class StoppingSteps : public SaveSteps {
   bool Replace(const char* from, const char* to) override {
     return Step(SaveSteps::Replace(from, to));
   }
-  void Remove(const char* path) override {
-    SaveSteps::Remove(path);
-    Step(true);
-  }
+  bool Remove(const char* path) override { return Step(SaveSteps::Remove(path)); }
 
  private:
   template <typename T>

@@ -17,6 +17,7 @@
 #include "patch/restore.h"
 #include "patch/set_apply.h"
 #include "patch/status.h"
+#include "patch/transaction.h"
 #include "tests/unit/patch_test_support.h"
 
 #ifdef _WIN32
@@ -317,17 +318,36 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
   EXPECT_TRUE(Client() == clientBytes_);
 
   // d2game.dll saved, then d2client.dll refused: d2game.dll is put back.
-  EXPECT_EQ(
-      Run(Select(0, 0, 0, 1, 0, true, true, false), 0),
-      std::string(kErrors) +
-          "   Effects: not exchanged: not written or undone, so that the skills are not left "
-          "half exchanged: see the other DLL's line\n"
-          "   Graphics: not exchanged: " +
-          ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, true, true, false), 0),
+            std::string(kErrors) +
+                "   Effects: not exchanged: not written or undone, so that the skills are not left "
+                "half exchanged: see the other DLL's line\n"
+                "   Graphics: not exchanged: " +
+                ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
   EXPECT_TRUE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
   EXPECT_FALSE(fs::exists("game/orvanel.journal"));
+
+  // Putting d2game.dll back fails too: the result says it is exchanged, and
+  // the journal stays for the next change to put the two together.
+  steps_.replaced.clear();
+  steps_.refuseAgain = "game\\d2game.dll";
+  ExchangeOutcome apart =
+      RunExchange(patcher_, versionList, classes_, Select(0, 0, 0, 1, 0, true, true, false));
+  EXPECT_FALSE(apart.done);
+  EXPECT_EQ(apart.apart.problem, Problem::kApart);
+  EXPECT_NE(apart.text.find("   Effects: exchanged\n   Graphics: not exchanged: "),
+            std::string::npos)
+      << apart.text;
+  EXPECT_NE(apart.text.find("d2game.dll is changed and d2client.dll not"), std::string::npos);
+  EXPECT_FALSE(Game() == gameBytes_);
+  EXPECT_TRUE(fs::exists("game/orvanel.journal"));
+  steps_.refuse = steps_.refuseAgain = "";
+  std::string recovered;
+  EXPECT_EQ(RecoverGameFolder(patcher_, &recovered), 1);
+  EXPECT_EQ(recovered.rfind("An interrupted change was undone", 0), 0u) << recovered;
+  EXPECT_TRUE(Game() == gameBytes_);
 }
 
 // Names of 255 characters: the text stays inside its 256 bytes, the names

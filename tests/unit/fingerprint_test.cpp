@@ -195,9 +195,10 @@ TEST_F(FingerprintTest, OneMatchingVersionIsDetectedAndABackupOfNoneIsNotRestore
   const std::string changed = DllBytes(7000, 4);
   WriteFileBytes("game/d2client.dll", changed);
   WriteFileBytes("game/d2client.dll.bak", DllBytes(7000, 3));
-  EXPECT_EQ(RestoreBackup(patcher_, versionList, kClientDll, {{0, 7000}}), RestoreOutcome::kFailed);
+  FileOutcome restored = RestoreBackup(patcher_, versionList, kClientDll, {{0, 7000}});
+  EXPECT_FALSE(restored.changed);
   EXPECT_EQ(ReadFileBytes("game/d2client.dll"), changed);
-  EXPECT_EQ(UserReason(patcher_.lastError)
+  EXPECT_EQ(UserReason(restored.error)
                 .find("game/d2client.dll.bak matches no version these "
                       "tables declare for d2client.dll: found 7000:"),
             0u);

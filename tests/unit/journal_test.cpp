@@ -129,8 +129,8 @@ TEST_F(TransactionTest, AStoppedChangeIsUndoneAndAForeignChangeStopsTheUndo) {
                 &files[0]);
   DescribeWrite("d2client.dll", Bytes(client_), client_.size(), Bytes(changedClient),
                 changedClient.size(), &files[1]);
-  ASSERT_EQ(BeginChange(patcher_, "Jab <-> Nova (Effects, Graphics)", files, &patcher_.lastError),
-            1);
+  ASSERT_TRUE(WriteJournal(*patcher_.saveSteps, JournalPath(patcher_.dllPaths[kGameDll]),
+                           {"Jab <-> Nova (Effects, Graphics)", files}, &patcher_.lastError));
   WriteFileBytes("game/d2game.dll", changedGame);
 
   std::vector<std::string> lines;

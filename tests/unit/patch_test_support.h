@@ -62,8 +62,9 @@ class FaultySteps : public SaveSteps {
     return SaveSteps::Close(file) && (!Faulty(kClose) || Fail(false));
   }
   bool Replace(const char* from, const char* to) override {
+    bool again = refuseAgain == to && Replaced(to);
     replaced.push_back(to);
-    if (Faulty(kReplace) || refuse == to) return Fail(false);
+    if (Faulty(kReplace) || refuse == to || again) return Fail(false);
     return SaveSteps::Replace(from, to);
   }
 
@@ -74,7 +75,8 @@ class FaultySteps : public SaveSteps {
   std::vector<std::string> opened;
   std::vector<std::string> replaced;
   int writes = 0;
-  std::string refuse;  // a path whose replacement fails
+  std::string refuse;       // a path whose replacement fails
+  std::string refuseAgain;  // a path whose replacements after the first fail
   int code = 0;
   size_t spared = 0;  // the first saves (by their opens), which meet no fault
 

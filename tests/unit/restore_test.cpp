@@ -19,11 +19,16 @@ namespace {
 
 using RestoreTest = GameFolderTest;
 
+enum Restored { kRestored, kNoBackup, kFailed };
+
 // With the ranges the changes so far have named, as the tables would.
-RestoreOutcome Restore(DllPatcher& patcher, int fileNumber) {
+Restored Restore(DllPatcher& patcher, int fileNumber, FileError* why = nullptr) {
   bool dll = fileNumber == kGameDll || fileNumber == kClientDll;
-  return RestoreBackup(patcher, nullptr, fileNumber,
-                       dll ? patcher.changeable[fileNumber] : ByteRanges());
+  FileOutcome outcome = RestoreBackup(patcher, nullptr, fileNumber,
+                                      dll ? patcher.changeable[fileNumber] : ByteRanges());
+  if (why != nullptr) *why = outcome.error;
+  if (outcome.changed) return outcome.error.Failed() ? kFailed : kRestored;
+  return outcome.error.Failed() ? kFailed : kNoBackup;
 }
 
 TEST_F(RestoreTest, RestoreGivesBackTheExactOriginalsAfterSeveralChanges) {
@@ -32,8 +37,8 @@ TEST_F(RestoreTest, RestoreGivesBackTheExactOriginalsAfterSeveralChanges) {
   ASSERT_EQ(Change(kClientDll, "20", "300"), 1);
   ASSERT_EQ(Change(kGameDll, "0", "100"), 1);
 
-  EXPECT_EQ(Restore(patcher_, kGameDll), RestoreOutcome::kRestored);
-  EXPECT_EQ(Restore(patcher_, kClientDll), RestoreOutcome::kRestored);
+  EXPECT_EQ(Restore(patcher_, kGameDll), kRestored);
+  EXPECT_EQ(Restore(patcher_, kClientDll), kRestored);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
   EXPECT_TRUE(ReadFileBytes("game/d2client.dll") == client_);
   // The backups stay, and a change after the restore keeps them as they are.
@@ -46,19 +51,20 @@ TEST_F(RestoreTest, RestoreGivesBackTheExactOriginalsAfterSeveralChanges) {
 }
 
 TEST_F(RestoreTest, RestoreWithoutBackupOrOverAReplacedDllChangesNothing) {
-  EXPECT_EQ(Restore(patcher_, kGameDll), RestoreOutcome::kNoBackup);
+  EXPECT_EQ(Restore(patcher_, kGameDll), kNoBackup);
   EXPECT_FALSE(fs::exists("log.txt"));
 
   // The game was updated after the backup: the DLL has another size now.
   WriteFileBytes("game/d2game.dll.bak", DllBytes(4000, 5));
-  EXPECT_EQ(Restore(patcher_, kGameDll), RestoreOutcome::kFailed);
+  FileError why;
+  EXPECT_EQ(Restore(patcher_, kGameDll, &why), kFailed);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
-  EXPECT_EQ(patcher_.lastError.detail, "has 4000 bytes, the DLL 5000");
+  EXPECT_EQ(why.detail, "has 4000 bytes, the DLL 5000");
 
   // No folder set: nothing to restore to.
   DllPatcher unset;
-  EXPECT_EQ(Restore(unset, kGameDll), RestoreOutcome::kFailed);
-  EXPECT_EQ(Restore(patcher_, 2), RestoreOutcome::kFailed);
+  EXPECT_EQ(Restore(unset, kGameDll), kFailed);
+  EXPECT_EQ(Restore(patcher_, 2), kFailed);
 }
 
 TEST_F(RestoreTest, RestoreBringsBackADeletedDllAndFailsWholeWhenTheReplaceFails) {
@@ -67,12 +73,12 @@ TEST_F(RestoreTest, RestoreBringsBackADeletedDllAndFailsWholeWhenTheReplaceFails
 
   FaultySteps steps(FaultySteps::kReplace);
   patcher_.saveSteps = &steps;
-  EXPECT_EQ(Restore(patcher_, kGameDll), RestoreOutcome::kFailed);
+  EXPECT_EQ(Restore(patcher_, kGameDll), kFailed);
   patcher_.saveSteps = &SaveSteps::System();
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == changed);
 
   fs::remove("game/d2game.dll");
-  EXPECT_EQ(Restore(patcher_, kGameDll), RestoreOutcome::kRestored);
+  EXPECT_EQ(Restore(patcher_, kGameDll), kRestored);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
 }
 
@@ -97,8 +103,8 @@ struct Tables {
 // hold the other back.
 TEST_F(RestoreTest, BothDllsAreRestoredOrNeither) {
   Tables tables;
-  enum Fault { kForeignBackup, kReplaceFails, kLockHeld, kNoClientBackup };
-  for (Fault fault : {kForeignBackup, kReplaceFails, kLockHeld, kNoClientBackup}) {
+  enum Fault { kForeignBackup, kReplaceFails, kLockHeld, kNoClientBackup, kUndoFails };
+  for (Fault fault : {kForeignBackup, kReplaceFails, kLockHeld, kNoClientBackup, kUndoFails}) {
     SCOPED_TRACE(fault);
     WriteFileBytes("game/d2game.dll", game_);
     WriteFileBytes("game/d2client.dll", client_);
@@ -111,7 +117,8 @@ TEST_F(RestoreTest, BothDllsAreRestoredOrNeither) {
     if (fault == kForeignBackup) WriteFileBytes("game/d2client.dll.bak", DllBytes(7000, 9));
     if (fault == kNoClientBackup) fs::remove("game/d2client.dll.bak");
     FaultySteps steps;
-    steps.refuse = fault == kReplaceFails ? "game\\d2client.dll" : "";
+    steps.refuse = fault == kReplaceFails || fault == kUndoFails ? "game\\d2client.dll" : "";
+    steps.refuseAgain = fault == kUndoFails ? "game\\d2game.dll" : "";
     patcher_.saveSteps = &steps;
     std::unique_ptr<ChangeLock> other;
     if (fault == kLockHeld) other.reset(new ChangeLock("game/d2game.dll", 0));
@@ -121,6 +128,16 @@ TEST_F(RestoreTest, BothDllsAreRestoredOrNeither) {
     if (fault == kNoClientBackup) {
       EXPECT_EQ(report.restored, 1);
       EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
+      continue;
+    }
+    if (fault == kUndoFails) {
+      // d2game.dll could not be put back: it is said restored, as it is.
+      EXPECT_EQ(report.restored, 1);
+      EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
+      EXPECT_TRUE(report.files[0].changed && !report.files[1].changed);
+      EXPECT_NE(report.text.find("d2game.dll is changed and d2client.dll not"), std::string::npos)
+          << report.text;
+      EXPECT_TRUE(fs::exists("game/orvanel.journal"));
       continue;
     }
     EXPECT_EQ(report.restored, 0);
