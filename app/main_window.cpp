@@ -6,7 +6,7 @@
 #include "app/controls.h"
 #include "app/globals.h"
 #include "app/window_proc.h"
-#include "patch/fingerprint.h"
+#include "files/fingerprint.h"
 #include "resources/resource.h"
 #include "tables/data_files.h"
 
@@ -84,7 +84,8 @@ void CreateVersionRow() {
   FillComboFromList(VersionCombo, versionList);
   // The version the DLLs' fingerprints name, when exactly one does.
   FileFingerprint found[2];
-  UntouchedFingerprints(dllPatcher, versionList, classList, found);
+  UntouchedFingerprints(dllPatcher.dllPaths[kGameDll], dllPatcher.dllPaths[kClientDll], versionList,
+                        classList, found);
   int32_t detected = DetectVersion(versionList, found);
   SendMessageA(VersionCombo, CB_SETCURSEL, detected > 0 ? detected : 0, 0);
 }

@@ -11,8 +11,8 @@
 #include "app/globals.h"
 #include "io/save_steps.h"
 #include "io/whole_file.h"
-#include "patch/set_apply.h"
-#include "patch/status.h"
+#include "sets/set_apply.h"
+#include "sets/status.h"
 #include "tables/data_files.h"
 
 namespace {

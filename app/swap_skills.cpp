@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/controls.h"
+#include "exchange/exchange.h"
 #include "patch/dll_patcher.h"
-#include "patch/exchange.h"
 #include "tables/record_list.h"
 
 namespace {

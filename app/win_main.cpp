@@ -7,7 +7,7 @@
 #include "app/controls.h"
 #include "app/globals.h"
 #include "app/main_window.h"
-#include "patch/transaction.h"
+#include "change/transaction.h"
 #include "tables/data_files.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

@@ -10,7 +10,7 @@
 #include "app/controls.h"
 #include "app/globals.h"
 #include "app/swap_set_files.h"
-#include "patch/restore.h"
+#include "exchange/restore.h"
 #include "resources/resource.h"
 #include "tables/data_files.h"
 
@@ -87,7 +87,7 @@ void OnSetFolder() {
 }
 
 bool FolderIsSet() {
-  if (dllPatcher.folder[0] != '\0') return true;
+  if (HasGameFolder(dllPatcher)) return true;
   ShowError("Diablo II .dll folder not set", "Error");
   return false;
 }
@@ -124,7 +124,7 @@ void OnAbout() {
 }
 
 void OnSwap() {
-  if (dllPatcher.folder[0] == '\0') {
+  if (!HasGameFolder(dllPatcher)) {
     ShowError("Diablo II .dll folder not set", "Error");
     return;
   }

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "exchange/exchange.h"
 #include "patch/dll_patcher.h"
-#include "patch/exchange.h"
 #include "patch/logger.h"
 #include "tables/data_files.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "patch/set_apply.h"
+#include "sets/set_apply.h"
 #include "tables/data_files.h"
 
 int RunApply(DllPatcher& patcher, const std::string& setFile, bool dryRun) {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "config/config_check.h"
+#include "exchange/range_check.h"
+#include "files/fingerprint.h"
 #include "io/virtual_store.h"
-#include "patch/config_check.h"
-#include "patch/fingerprint.h"
-#include "patch/range_check.h"
 #include "tables/overlap_check.h"
 #include "tables/table_check.h"
 
@@ -19,12 +19,13 @@ int RunCheck(const DllPatcher& patcher) {
   CheckTables(versionList, classList, &findings, &lines);
   CheckOverlaps(classList, lines, &findings);
   CheckConfig(&findings);
-  bool folderSet = patcher.folder[0] != '\0';
+  bool folderSet = HasGameFolder(patcher);
   std::string versionNote;
   if (folderSet) {
     CheckRanges(classList, lines, patcher, &findings);
     FileFingerprint found[2];
-    UntouchedFingerprints(patcher, versionList, classList, found);
+    UntouchedFingerprints(patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll], versionList,
+                          classList, found);
     versionNote = DllVersionNote(versionList, found);
     for (int fileNumber : {kGameDll, kClientDll}) {
       std::string copy = ShadowCopyOf(patcher.dllPaths[fileNumber]);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "patch/fingerprint.h"
+#include "files/fingerprint.h"
 
 int RunFingerprint(const DllPatcher& patcher) {
   if (!FolderIsSet(patcher)) return kExitFailed;
@@ -12,8 +12,8 @@ int RunFingerprint(const DllPatcher& patcher) {
   for (int fileNumber : {kGameDll, kClientDll}) {
     // A backup that cannot be the original leaves no way to tell which bytes
     // are untouched: a changed DLL's fingerprint would be worse than none.
-    FileFingerprint found =
-        UntouchedFingerprint(ReadDllFiles(patcher, versionList, classList, fileNumber));
+    FileFingerprint found = UntouchedFingerprint(
+        ReadDllFiles(patcher.dllPaths[fileNumber], versionList, classList, fileNumber));
     if (!found.read) {
       std::fprintf(stderr, "orvanel-cli fingerprint: %s\n", UserReason(found.why).c_str());
       return kExitFailed;

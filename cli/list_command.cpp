@@ -5,13 +5,14 @@
 
 #include "cli/commands.h"
 #include "cli/names.h"
-#include "patch/fingerprint.h"
+#include "files/fingerprint.h"
 #include "tables/data_files.h"
 #include "tables/record_list.h"
 
 int RunList(const DllPatcher& patcher) {
   FileFingerprint found[2];
-  UntouchedFingerprints(patcher, versionList, classList, found);
+  UntouchedFingerprints(patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll], versionList,
+                        classList, found);
   int32_t detected = DetectVersion(versionList, found);
   std::printf("Versions:\n");
   for (RecordNode* version = versionList; version != nullptr; version = version->next) {

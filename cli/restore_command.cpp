@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "patch/restore.h"
+#include "exchange/restore.h"
 #include "tables/data_files.h"
 
 int RunRestore(DllPatcher& patcher) {

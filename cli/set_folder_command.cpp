@@ -10,7 +10,7 @@
 #include "io/file_paths.h"
 
 bool FolderIsSet(const DllPatcher& patcher) {
-  if (patcher.folder[0] != '\0') return true;
+  if (HasGameFolder(patcher)) return true;
   std::fprintf(stderr,
                "Diablo II .dll folder not set\n"
                "(set it with: orvanel-cli set-folder DIR, or use --folder DIR)\n");

@@ -5,7 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/names.h"
-#include "patch/status.h"
+#include "sets/status.h"
 #include "tables/data_files.h"
 
 int RunStatus(const DllPatcher& patcher, const std::string& versionText) {

@@ -8,8 +8,8 @@
 
 #include "cli/commands.h"
 #include "cli/names.h"
+#include "exchange/exchange.h"
 #include "io/file_paths.h"
-#include "patch/exchange.h"
 #include "tables/data_files.h"
 
 namespace {
@@ -70,7 +70,7 @@ int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
   options.writeNothing = request.dryRun;
   options.detectVersion = request.version.empty();
   std::string error;
-  if (options.detectVersion && patcher.folder[0] == '\0') {
+  if (options.detectVersion && !HasGameFolder(patcher)) {
     error = "--game-version is required: no game folder is set to tell it from";
   } else if (!options.detectVersion) {
     selection.version = FindVersion(versionList, request.version, &error);

@@ -6,10 +6,10 @@
 #include <string>
 #include <system_error>
 
+#include "files/backup.h"
+#include "files/dll_file.h"
 #include "io/file_paths.h"
 #include "io/whole_file.h"
-#include "patch/backup.h"
-#include "patch/dll_file.h"
 #include "patch/logger.h"
 #include "tables/aspects.h"
 #include "tables/data_files.h"
@@ -21,6 +21,10 @@ bool FileNumberIsValid(int fileNumber, int slots) {
 }
 
 }  // namespace
+
+bool HasGameFolder(const DllPatcher& patcher) {
+  return patcher.folder[0] != '\0';
+}
 
 int DllPatcher::LoadFile(int fileNumber) {
   if (!FileNumberIsValid(fileNumber, kPathSlots)) return 0;

@@ -11,13 +11,12 @@
 #include <memory>
 #include <string>
 
+#include "files/backup.h"
 #include "io/save_steps.h"
 #include "io/whole_file.h"
-#include "patch/backup.h"
 
 // File numbers: which dllPaths slot a load or save uses.
-constexpr int kGameDll = 0;    // d2game.dll
-constexpr int kClientDll = 1;  // d2client.dll
+// (kGameDll and kClientDll: tables/fingerprint_token.h)
 constexpr int kPathSlots = 3;  // the third slot is never filled
 constexpr int kWindowSize = 256;
 constexpr int kTextSize = 256;
@@ -49,7 +48,7 @@ class DllPatcher {
   // written to a new temporary file beside it, flushed, then moved over it,
   // keeping the file's mode and owner or attributes; a DLL that is a link has
   // its target replaced. Before the first change the untouched file is kept
-  // as "<dll>.bak" (patch/backup.h); when that backup cannot be made, or the
+  // as "<dll>.bak" (files/backup.h); when that backup cannot be made, or the
   // one there cannot be the original, nothing is written.
   int SaveFile(int fileNumber);
   // Makes path the game folder, rebuilds the DLL paths, keeps the folder in
@@ -84,6 +83,9 @@ class DllPatcher {
   // How saves reach the disk; tests swap in one that fails on purpose.
   SaveSteps* saveSteps = &SaveSteps::System();
 };
+
+// Whether a game folder is set, so that the DLL paths name files.
+bool HasGameFolder(const DllPatcher& patcher);
 
 // Why path cannot be the game folder: longer than kMaxFolderLength, or
 // holding a control character (a line break or a tab would end the setting

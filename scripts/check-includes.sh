@@ -7,7 +7,7 @@
 #   scripts/check-includes.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-folders=(io tables patch app cli)
+folders=(io tables files patch change config exchange sets app cli)
 status=0
 edges=$(mktemp)
 trap 'rm -f "$edges"' EXIT

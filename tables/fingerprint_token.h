@@ -13,7 +13,11 @@
 #include <cstdint>
 #include <string>
 
-// The DLLs in the order of the patch's file numbers (d2game.dll first).
+// File numbers: which DLL a load, a save or an aspect concerns.
+constexpr int kGameDll = 0;    // d2game.dll
+constexpr int kClientDll = 1;  // d2client.dll
+
+// The DLLs in the order of the file numbers (d2game.dll first).
 constexpr int kFingerprintDlls = 2;
 extern const char* const kFingerprintDllNames[kFingerprintDlls];
 

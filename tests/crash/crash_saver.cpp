@@ -18,11 +18,11 @@
 #include <cstring>
 #include <string>
 
+#include "change/transaction.h"
+#include "exchange/exchange.h"
+#include "exchange/restore.h"
 #include "patch/dll_patcher.h"
-#include "patch/exchange.h"
 #include "patch/logger.h"
-#include "patch/restore.h"
-#include "patch/transaction.h"
 #include "tests/crash/crash_pairs.h"
 
 Logger logger;

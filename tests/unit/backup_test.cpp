@@ -1,6 +1,6 @@
 // The one-time backups: made from the untouched file before the first save,
 // kept ever after, and refused changes when they cannot be made.
-#include "patch/backup.h"
+#include "files/backup.h"
 
 #include <gtest/gtest.h>
 

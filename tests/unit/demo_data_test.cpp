@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "demo/demo_dlls.h"
-#include "patch/fingerprint.h"
+#include "files/fingerprint.h"
+#include "patch/dll_patcher.h"
 #include "tables/data_files.h"
 #include "tests/unit/test_support.h"
 
@@ -141,7 +142,8 @@ TEST_F(DemoData, GeneratedDllsHoldEachSkillsLabelsAtItsOffsets) {
   DllPatcher patcher;
   patcher.UseFolder(".");
   FileFingerprint found[2];
-  UntouchedFingerprints(patcher, versionList, classList, found);
+  UntouchedFingerprints(patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll], versionList,
+                        classList, found);
   EXPECT_EQ(DetectVersion(versionList, found), 0);
   EXPECT_FALSE(MatchesBoth(*static_cast<VersionRecord*>(versionList->next), found));
   std::string game = ReadFileBytes("d2game.dll");

@@ -1,6 +1,6 @@
 // DLLs that are links: the change locks the folder the link leads to and
 // clears it of leftovers, and never writes through a link into a backup.
-#include "patch/dll_links.h"
+#include "files/dll_links.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The exchange as the window and the command line run it: selection values
 // in, the DLLs changed and the result text out.
-#include "patch/exchange.h"
+#include "exchange/exchange.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "change/transaction.h"
+#include "exchange/restore.h"
 #include "io/change_lock.h"
 #include "io/file_paths.h"
 #include "io/save_steps.h"
 #include "io/virtual_store.h"
-#include "patch/restore.h"
-#include "patch/set_apply.h"
-#include "patch/status.h"
-#include "patch/transaction.h"
+#include "sets/set_apply.h"
+#include "sets/status.h"
 #include "tests/unit/patch_test_support.h"
 
 #ifdef _WIN32

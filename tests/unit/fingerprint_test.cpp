@@ -1,17 +1,17 @@
 // Fingerprints: the tokens of data\versions.txt, the rule that refuses a DLL
 // (or a backup) that is not the file a version declares, and detection.
-#include "patch/fingerprint.h"
+#include "files/fingerprint.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "exchange/exchange.h"
+#include "exchange/restore.h"
+#include "files/journal.h"
 #include "io/file_paths.h"
-#include "patch/exchange.h"
-#include "patch/journal.h"
-#include "patch/restore.h"
-#include "patch/status.h"
+#include "sets/status.h"
 #include "tests/unit/patch_test_support.h"
 
 namespace {
@@ -152,7 +152,8 @@ TEST_F(FingerprintTest, AModdedBackupBesideAnUntouchedDllIsBlamed) {
             0u);
   EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
   FileFingerprint found[2];
-  UntouchedFingerprints(patcher_, versionList, classList, found);
+  UntouchedFingerprints(patcher_.dllPaths[kGameDll], patcher_.dllPaths[kClientDll], versionList,
+                        classList, found);
   EXPECT_FALSE(found[kGameDll].read);
   EXPECT_EQ(found[kGameDll].why.problem, Problem::kBackup);
   std::vector<std::string> lines;
@@ -175,7 +176,8 @@ TEST_F(FingerprintTest, OneMatchingVersionIsDetectedAndABackupOfNoneIsNotRestore
   Declare("1.09b", CrcOf(game_) ^ 1, CrcOf(client_));
   Declare("1.09d", CrcOf(game_), CrcOf(client_));
   FileFingerprint found[2];
-  UntouchedFingerprints(patcher_, versionList, classList, found);
+  UntouchedFingerprints(patcher_.dllPaths[kGameDll], patcher_.dllPaths[kClientDll], versionList,
+                        classList, found);
   EXPECT_EQ(DetectVersion(versionList, found), 1);
   Declare("again", CrcOf(game_), CrcOf(client_));
   EXPECT_EQ(DetectVersion(versionList, found), -1);

@@ -1,15 +1,15 @@
 // The journal of a change: its text reads back as written, and anything else
 // (cut short, edited, a wrong checksum) is refused rather than applied; a
 // change stopped between its saves is undone from the DLLs and the journal.
-#include "patch/journal.h"
+#include "files/journal.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "patch/status.h"
-#include "patch/transaction.h"
+#include "change/transaction.h"
+#include "sets/status.h"
 #include "tests/unit/patch_test_support.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The range check against the DLLs: a range must end inside its own DLL,
 // with the length of its aspect; a missing DLL is a finding of its own.
-#include "patch/range_check.h"
+#include "exchange/range_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Restoring: the backups come back through the same one-step replacement as
 // every save, and a restore that cannot be right changes nothing.
-#include "patch/restore.h"
+#include "exchange/restore.h"
 
 #include <gtest/gtest.h>
 

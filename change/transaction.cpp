@@ -1,0 +1,188 @@
+#include "change/transaction.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "files/dll_links.h"
+#include "files/journal.h"
+#include "io/file_paths.h"
+#include "io/whole_file.h"
+#include "patch/logger.h"
+
+namespace {
+
+const char kWayOut[] =
+    "nothing was written and orvanel.journal is kept: File > Restore Original DLLs (or "
+    "orvanel-cli restore) brings back the original DLLs";
+
+}  // namespace
+
+std::string DllFileName(const DllPatcher& patcher, int fileNumber) {
+  return FileNameOf(patcher.dllPaths[fileNumber]);
+}
+
+namespace {
+
+std::string JournalPathOf(const DllPatcher& patcher) {
+  return JournalPath(patcher.dllPaths[kGameDll]);
+}
+
+bool JournalIsThere(const DllPatcher& patcher) {
+  std::error_code error;
+  return HasGameFolder(patcher) &&
+         std::filesystem::symlink_status(NativePath(JournalPathOf(patcher).c_str()), error)
+                 .type() != std::filesystem::file_type::not_found;
+}
+
+// The journal there; false with why it cannot be read.
+bool ReadJournal(const DllPatcher& patcher, Journal* journal, std::string* why) {
+  ByteBuffer bytes;
+  if (!ReadWholeFile(JournalPathOf(patcher).c_str(), &bytes)) {
+    *why = "cannot be read";
+    return false;
+  }
+  std::string text(reinterpret_cast<const char*>(bytes.data.get()),
+                   static_cast<size_t>(bytes.size));
+  if (ReadJournalText(text, journal, why)) return true;
+  *why = "is damaged: " + *why;
+  return false;
+}
+
+FileError Refusal(const std::string& what) {
+  FileError error{Problem::kRefused, 0, "", what + ": " + kWayOut};
+  logger.Print("* %s", error.detail.c_str());
+  return error;
+}
+
+// What undoing one DLL of a journal takes: nothing, its old bytes written
+// back, or (when the change brought it back) its removal.
+struct DllUndo {
+  int fileNumber = -1;
+  bool write = false;
+  bool remove = false;
+  bool asAfter = false;  // the DLL is as the change leaves it
+  ByteBuffer bytes;
+};
+
+// Finds what undoing file takes; "" when it can be undone, else what is wrong.
+std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo* undo) {
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    if (DllFileName(patcher, fileNumber) == file.name) undo->fileNumber = fileNumber;
+  }
+  if (undo->fileNumber < 0) return "it names " + file.name + ", which is no game DLL";
+  const char* path = patcher.dllPaths[undo->fileNumber];
+  std::string shown = NativePath(path);
+  std::error_code error;
+  if (!std::filesystem::exists(NativePath(path), error)) {
+    // A restore that brings a DLL back finds it missing only before.
+    return file.absentBefore ? "" : shown + " is missing";
+  }
+  if (!ReadWholeFile(path, &undo->bytes)) return shown + " cannot be read";
+  uint8_t* bytes = undo->bytes.data.get();
+  uint32_t size = static_cast<uint32_t>(undo->bytes.size);
+  uint32_t crc = ImageCrc(bytes, size);
+  bool after = size == file.sizeAfter && crc == file.crcAfter;
+  undo->asAfter = after;
+  if (!file.absentBefore && size == file.sizeBefore && crc == file.crcBefore) return "";
+  if (after && file.absentBefore) {
+    undo->remove = true;
+    return "";
+  }
+  if (after) {
+    // Last to first, so that ranges a change wrote twice get their first old bytes.
+    for (auto range = file.ranges.rbegin(); range != file.ranges.rend(); ++range) {
+      std::copy(range->before.begin(), range->before.end(), bytes + range->start);
+    }
+    undo->write = ImageCrc(bytes, size) == file.crcBefore;
+    if (undo->write) return "";
+  }
+  return shown + " was changed by something else since a change was stopped half way";
+}
+
+}  // namespace
+
+int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* error) {
+  if (!JournalIsThere(patcher)) return 1;
+  std::string journalShown = NativePath(JournalPathOf(patcher).c_str());
+  Journal journal;
+  std::string why;
+  if (!ReadJournal(patcher, &journal, &why)) {
+    *error = Refusal("a change was stopped half way, and " + journalShown + " " + why);
+    return 0;
+  }
+  std::vector<DllUndo> undos(journal.files.size());
+  for (size_t i = 0; i < journal.files.size(); ++i) {
+    std::string wrong = PlanUndo(patcher, journal.files[i], &undos[i]);
+    if (!wrong.empty()) {
+      *error = Refusal(wrong + " (" + journal.change + ")");
+      return 0;
+    }
+  }
+  // Every DLL already as the change leaves it: only its commit was lost, so
+  // the finished change is kept.
+  bool complete = !undos.empty();
+  for (const DllUndo& undo : undos) complete = complete && undo.asAfter;
+  bool changed = false;
+  for (DllUndo& undo : undos) {
+    if (complete) break;
+    const char* path = patcher.dllPaths[undo.fileNumber];
+    if (undo.remove && !patcher.saveSteps->Remove(path)) {
+      *error = SystemFileError(path, "could not be removed");
+      return 0;
+    }
+    changed = changed || undo.remove || undo.write;
+    if (!undo.write) continue;
+    FileError refused = LinkRefusal(path);
+    if (refused.problem != Problem::kNone) {
+      *error = refused;
+      return 0;
+    }
+    std::string target = SaveTarget(path);
+    *error = SaveBytes(*patcher.saveSteps, undo.bytes.data.get(),
+                       static_cast<size_t>(undo.bytes.size), target.c_str(), false);
+    if (error->Failed()) {
+      logger.Print("* Couldn't undo the stopped change in %s%s", path, LogReason(*error).c_str());
+      return 0;
+    }
+  }
+  if (!patcher.saveSteps->Remove(JournalPathOf(patcher).c_str())) {
+    *error = SystemFileError(JournalPathOf(patcher), "could not be removed");
+    error->step = SaveStep::kRemove;
+    logger.Print("* %s%s", SaveStepWords(*error).c_str(), LogReason(*error).c_str());
+    return 0;
+  }
+  if (complete) {
+    *note = "An interrupted change was complete and is kept: " + journal.change + "\n";
+    logger.Print("* %s", note->substr(0, note->size() - 1).c_str());
+    return 1;
+  }
+  // Stopped before its first DLL was written, the change left nothing to say.
+  if (!changed) return 1;
+  *note = "An interrupted change was undone: " + journal.change + "\n";
+  logger.Print("* %s", note->substr(0, note->size() - 1).c_str());
+  return 1;
+}
+
+int RecoverGameFolder(DllPatcher& patcher, std::string* text) {
+  text->clear();
+  if (!JournalIsThere(patcher)) return 1;
+  // Another run holding the lock undoes the journal itself.
+  DllFolderLocks locks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]});
+  if (!locks.Held()) return 1;
+  FileError error;
+  if (UndoInterruptedChange(patcher, text, &error)) return 1;
+  *text = UserReason(error) + "\n";
+  return 0;
+}
+
+std::string PendingChangeLine(const DllPatcher& patcher) {
+  if (!JournalIsThere(patcher)) return "";
+  Journal journal;
+  std::string why;
+  std::string shown = NativePath(JournalPathOf(patcher).c_str());
+  if (!ReadJournal(patcher, &journal, &why))
+    return "a change was stopped half way: " + shown + " " + why;
+  return "a change was stopped half way (" + journal.change +
+         "): the next change undoes it, or File > Restore Original DLLs brings back the originals";
+}

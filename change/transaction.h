@@ -1,0 +1,40 @@
+// A change of the game DLLs as one transaction (files/journal.h): the change
+// writes its journal before its first DLL and removes it after its last, and
+// every change, under the game folder's lock, first undoes what a journal
+// left by a stopped change names. So after a crash, a kill or a power cut
+// both DLLs are as before a change or both as after it.
+#ifndef ORVANEL_CHANGE_TRANSACTION_H_
+#define ORVANEL_CHANGE_TRANSACTION_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "files/journal.h"
+#include "io/file_error.h"
+#include "io/whole_file.h"
+#include "patch/dll_patcher.h"
+
+// The name a journal gives the DLL of fileNumber: "d2game.dll", "d2client.dll".
+std::string DllFileName(const DllPatcher& patcher, int fileNumber);
+
+// With the game folder's locks held: 1 when there is no journal, or the change
+// it names is undone now (each DLL as it was before that change; note gets
+// "An interrupted change was undone: <change>\n" when a DLL had to be put
+// back). 0 when it cannot be: the
+// journal is damaged, or a DLL is neither as that change found it nor as it
+// would have left it (something else changed it), or a save failed; nothing
+// more is written then, the journal stays, and error says which DLL and that
+// restoring the originals is the way out.
+int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* error);
+
+// The same with the locks taken here, for a program that starts: 1 with the
+// note ("" when there was nothing to undo, or another run holds the lock), 0
+// with the reason in words.
+int RecoverGameFolder(DllPatcher& patcher, std::string* text);
+
+// A line for status about a journal there ("" when none); changes nothing.
+std::string PendingChangeLine(const DllPatcher& patcher);
+
+#endif  // ORVANEL_CHANGE_TRANSACTION_H_

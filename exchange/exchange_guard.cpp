@@ -1,0 +1,101 @@
+#include "exchange/exchange_guard.h"
+
+#include <cstring>
+#include <string>
+
+#include "files/fingerprint.h"
+#include "io/file_paths.h"
+#include "tables/data_files.h"
+
+namespace {
+
+std::string TablePath(RecordList versions, const RecordNode* classRecord, int version) {
+  char path[kLineSize];
+  return SkillTablePath(versions, classRecord->name, version, path) ? NativePath(path)
+                                                                    : "its table";
+}
+
+FileError Refused(const std::string& reason) {
+  return {Problem::kRefused, 0, "", reason};
+}
+
+// A picked skill read from a line in pieces, or another skill than the box shows.
+void CheckSkill(RecordList versions, RecordList classes, int32_t classPosition,
+                int32_t skillPosition, int version, const SkillRecord& picked,
+                std::vector<FileError>* reasons) {
+  const RecordNode* classRecord = AtPosition(classes, classPosition);
+  std::string table = TablePath(versions, classRecord, version);
+  if (picked.inPieces) {
+    reasons->push_back(Refused(table + " line " + std::to_string(picked.line) + " is longer than " +
+                               std::to_string(kMaxLineLength) +
+                               " characters and was read in pieces: \"" + picked.name +
+                               "\" is not exchanged"));
+  }
+  if (version == 0) return;
+  const RecordNode* shown =
+      AtPosition(static_cast<const ClassRecord*>(classRecord)->skillLists[0], skillPosition);
+  if (shown == nullptr || std::strcmp(shown->name, picked.name) == 0) return;
+  reasons->push_back(Refused(
+      std::string("the box shows \"") + shown->name + "\" (" + TablePath(versions, classRecord, 0) +
+      " line " + std::to_string(shown->line) + ") but " + table + " line " +
+      std::to_string(picked.line) + " is \"" + picked.name + "\": not exchanged"));
+}
+
+// Another version whose declared fingerprints the read DLLs all match.
+const VersionRecord* MatchingVersion(RecordList versions, const VersionRecord* selected,
+                                     const DllAndBackup* const files[2]) {
+  for (RecordNode* node = versions; node != nullptr; node = node->next) {
+    auto* version = static_cast<const VersionRecord*>(node);
+    if (version == selected) continue;
+    bool declared = false;
+    bool all = true;
+    for (int fileNumber : {kGameDll, kClientDll}) {
+      if (files[fileNumber] == nullptr) continue;
+      declared = declared || version->fingerprints[fileNumber].state == DllFingerprint::kDeclared;
+      all = all && version->fingerprints[fileNumber].state == DllFingerprint::kDeclared &&
+            FingerprintRefusal(*version, fileNumber, *files[fileNumber]).problem == Problem::kNone;
+    }
+    if (declared && all) return version;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
+                                        const SkillSelection& selection, const ExchangePlan& plan,
+                                        const DllAndBackup* const files[2]) {
+  std::vector<FileError> reasons;
+  CheckSkill(versions, classes, selection.firstClass, selection.firstSkill, selection.version,
+             *plan.firstSkill, &reasons);
+  if (selection.firstClass != selection.secondClass ||
+      selection.firstSkill != selection.secondSkill) {
+    CheckSkill(versions, classes, selection.secondClass, selection.secondSkill, selection.version,
+               *plan.secondSkill, &reasons);
+  }
+  auto* version = static_cast<const VersionRecord*>(AtPosition(versions, selection.version));
+  if (version == nullptr) return reasons;
+  if (version->inPieces) {
+    reasons.push_back(Refused(NativePath("data\\versions.txt") + " line " +
+                              std::to_string(version->line) + " is longer than " +
+                              std::to_string(kMaxLineLength) +
+                              " characters and was read in pieces: its fingerprints "
+                              "cannot be trusted"));
+  }
+  const size_t kNoMismatch = static_cast<size_t>(-1);
+  size_t mismatch = kNoMismatch;  // the last fingerprint mismatch
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    if (files[fileNumber] == nullptr) continue;
+    FileError refusal = FingerprintRefusal(*version, fileNumber, *files[fileNumber]);
+    if (refusal.problem == Problem::kNone) continue;
+    if (refusal.problem == Problem::kRefused) mismatch = reasons.size();
+    reasons.push_back(refusal);
+  }
+  const VersionRecord* other =
+      mismatch != kNoMismatch ? MatchingVersion(versions, version, files) : nullptr;
+  if (other != nullptr) {
+    reasons[mismatch].detail +=
+        std::string(": the DLLs are the ") + other->name + " files: choose " + other->name;
+  }
+  return reasons;
+}

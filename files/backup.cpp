@@ -1,0 +1,161 @@
+// The one-time backups of the DLLs.
+#include "files/backup.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "io/file_paths.h"
+#include "patch/logger.h"
+
+namespace {
+
+// The changeable ranges as sorted, disjoint [start, end) intervals.
+std::vector<std::pair<size_t, size_t>> Merged(const ByteRanges& ranges) {
+  std::vector<std::pair<size_t, size_t>> merged;
+  for (const ByteRange& range : ranges) {
+    merged.emplace_back(range.start, static_cast<size_t>(range.start) + range.length);
+  }
+  std::sort(merged.begin(), merged.end());
+  size_t kept = 0;
+  for (const auto& interval : merged) {
+    if (kept > 0 && interval.first <= merged[kept - 1].second) {
+      merged[kept - 1].second = std::max(merged[kept - 1].second, interval.second);
+    } else {
+      merged[kept++] = interval;
+    }
+  }
+  merged.resize(kept);
+  return merged;
+}
+
+// The first offset outside every range where a and b differ; size if none.
+size_t FirstDifferenceOutside(const uint8_t* a, const uint8_t* b, size_t size,
+                              const ByteRanges& ranges) {
+  size_t at = 0;
+  std::vector<std::pair<size_t, size_t>> skip = Merged(ranges);
+  skip.emplace_back(size, size);
+  for (const auto& interval : skip) {
+    size_t gapEnd = std::min(size, interval.first);
+    if (at < gapEnd && std::memcmp(a + at, b + at, gapEnd - at) != 0) {
+      while (a[at] == b[at]) ++at;
+      return at;
+    }
+    at = std::max(at, std::min(size, interval.second));
+  }
+  return size;
+}
+
+const char* SaveProblem(SaveStep step) {
+  switch (step) {
+    case SaveStep::kCreate:
+      return "could not be created";
+    case SaveStep::kWrite:
+      return "could not be written";
+    case SaveStep::kVerify:
+      return "did not read back the same as the file";
+    case SaveStep::kReplace:
+      return "could not be moved into place";
+    case SaveStep::kRemove:
+    case SaveStep::kNone:
+      break;
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string BackupPath(const char* dllPath) {
+  return std::string(dllPath) + ".bak";
+}
+
+FileError DllAndBackup::BackupError() const {
+  if (!backupThere || backupMismatch.empty()) return FileError();
+  return {Problem::kBackup, 0, BackupPath(path.c_str()), backupMismatch};
+}
+
+bool BackupThere(const char* dllPath) {
+  std::error_code error;
+  return std::filesystem::symlink_status(NativePath(BackupPath(dllPath).c_str()), error).type() !=
+         std::filesystem::file_type::not_found;
+}
+
+std::string ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
+                            const ByteRanges& changeable) {
+  if (size != dllSize) {
+    return "has " + std::to_string(size) + " bytes, the DLL " + std::to_string(dllSize);
+  }
+  size_t at = FirstDifferenceOutside(backup, dll, size, changeable);
+  if (at == size) return "";
+  char offset[24];
+  std::snprintf(offset, sizeof offset, "%llX", static_cast<unsigned long long>(at));
+  return std::string("differs from the DLL at offset ") + offset +
+         ", outside every range the tables name";
+}
+
+void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable) {
+  namespace fs = std::filesystem;
+  std::string backup = BackupPath(files->path.c_str());
+  files->backupThere = BackupThere(files->path.c_str());
+  if (!files->backupThere) return;
+  std::error_code error;
+  fs::file_status status = fs::symlink_status(NativePath(backup.c_str()), error);
+  if (fs::is_symlink(status)) {
+    files->backupMismatch = "is a symbolic link, not a copy";
+  } else if (error || !fs::is_regular_file(status)) {
+    files->backupMismatch = "is not a file";
+  } else if (!ReadWholeFile(backup.c_str(), &files->backup)) {
+    files->backupMismatch = "cannot be read";
+  } else if (files->DllRead()) {
+    files->backupMismatch =
+        ContentMismatch(files->backup.data.get(), static_cast<size_t>(files->backup.size),
+                        files->dll.data.get(), static_cast<size_t>(files->dll.size), changeable);
+  }
+}
+
+DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable) {
+  DllAndBackup files;
+  files.path = path;
+  SetSystemError(0);
+  if (path[0] == '\0') {
+    files.dllError = {Problem::kNotFound, 0, "the game folder", ""};
+  } else if (!ReadWholeFile(path, &files.dll)) {
+    files.dllError = SystemFileError(path, "could not be read");
+  }
+  if (path[0] != '\0') ReadBackupOf(&files, changeable);
+  return files;
+}
+
+int EnsureBackup(SaveSteps& steps, const DllAndBackup& files, FileError* why) {
+  FileError ignored;
+  if (why == nullptr) why = &ignored;
+  const char* dllPath = files.path.c_str();
+  std::string backup = BackupPath(dllPath);
+  if (files.backupThere) {
+    if (files.BackupUsable()) return 1;  // the first backup is the one worth keeping
+    *why = files.BackupError();
+    logger.Print(
+        "* The backup %s %s, so it cannot be the original of %s; %s left unchanged. If %s is "
+        "the untouched file (after a game update), move the backup aside and try again",
+        backup.c_str(), files.backupMismatch.c_str(), dllPath, dllPath, dllPath);
+    return 0;
+  }
+  if (!files.DllRead()) {
+    *why = files.dllError;
+    logger.Print("* Couldn't read file %s to back it up; it is left unchanged%s", dllPath,
+                 LogReason(*why).c_str());
+    return 0;
+  }
+  *why = SaveBytes(steps, files.dll.data.get(), static_cast<size_t>(files.dll.size), backup.c_str(),
+                   true);
+  if (why->Failed()) {
+    logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(why->step),
+                 dllPath, LogReason(*why).c_str());
+    return 0;
+  }
+  return 1;
+}

@@ -1,0 +1,48 @@
+#include "files/dll_file.h"
+
+#include <cstdio>
+#include <string>
+
+#include "files/dll_links.h"
+#include "io/file_paths.h"
+#include "patch/logger.h"
+
+FileError ReadDllForUpdate(const char* path, ByteBuffer* bytes) {
+  SetSystemError(0);  // a refusal without a system call leaves no stale code
+  if (path[0] == '\0') {
+    logger.Print("* Couldn't open file %s", path);
+    return {Problem::kNotFound, 0, "the game folder", ""};
+  }
+  FILE* file = OpenFile(path, "rb+");
+  if (file == nullptr) {
+    FileError error = SystemFileError(path, "could not be opened");
+    logger.Print("* Couldn't open file %s%s", path, LogReason(error).c_str());
+    return error;
+  }
+  SetSystemError(0);
+  bool read = ReadWholeStream(file, bytes);
+  FileError error = read ? FileError() : SystemFileError(path, "could not be read whole");
+  std::fclose(file);
+  if (!read) logger.Print("* Couldn't read file %s%s", path, LogReason(error).c_str());
+  return error;
+}
+
+FileError SaveDll(SaveSteps& steps, const DllAndBackup& files, const uint8_t* bytes, size_t size) {
+  const char* path = files.path.c_str();
+  // A link into a backup would turn the backup into the changed file.
+  FileError refused = LinkRefusal(path);
+  if (refused.Failed()) {
+    logger.Print("* %s: nothing was written", refused.detail.c_str());
+    return refused;
+  }
+  FileError error;
+  // No backup, no change.
+  if (!EnsureBackup(steps, files, &error)) return error;
+  std::string target = SaveTarget(path);
+  error = SaveBytes(steps, bytes, size, target.c_str(), false);
+  if (!error.Failed()) return error;
+  // The file the log names is the one that stood in the way.
+  if (error.file == target) error.file = path;
+  logger.Print("* %s%s", SaveStepWords(error).c_str(), LogReason(error).c_str());
+  return error;
+}

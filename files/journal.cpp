@@ -1,0 +1,275 @@
+// The journal's text:
+//   Orvanel journal 1
+//   change: Jab <-> Fire Bolt (Effects, Graphics)
+//   file: d2game.dll
+//   before: 00100000 05D16C80        (size and CRC-32, hexadecimal; or "absent")
+//   after: 00100000 1A2B3C4D
+//   range: 00021080 45623A4A... 45623A46...   (start, old bytes, new bytes)
+//   checksum: 9F00AB12                 (CRC-32 of every byte before this line)
+#include "files/journal.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "io/file_paths.h"
+
+namespace {
+
+const char kFirstLine[] = "Orvanel journal 1";
+// Equal bytes between two differences up to which one range takes both.
+constexpr size_t kJoinGap = 16;
+
+std::string Hex8(uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+std::string HexBytes(const std::vector<uint8_t>& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (uint8_t byte : bytes) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 15];
+  }
+  return text;
+}
+
+bool ParseHex8(const std::string& text, uint32_t* value) {
+  if (text.size() != 8) return false;
+  uint32_t result = 0;
+  for (char c : text) {
+    int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (digit < 0) return false;
+    result = result << 4 | static_cast<uint32_t>(digit);
+  }
+  *value = result;
+  return true;
+}
+
+bool ParseHexBytes(const std::string& text, std::vector<uint8_t>* bytes) {
+  if (text.empty() || text.size() % 2 != 0) return false;
+  bytes->clear();
+  for (size_t at = 0; at < text.size(); at += 2) {
+    uint32_t value = 0;
+    if (!ParseHex8("000000" + text.substr(at, 2), &value)) return false;
+    bytes->push_back(static_cast<uint8_t>(value));
+  }
+  return true;
+}
+
+std::string SizeAndCrc(bool absent, uint32_t size, uint32_t crc) {
+  return absent ? "absent" : Hex8(size) + " " + Hex8(crc);
+}
+
+// "SIZE CRC" (or "absent" where allowed) into its values.
+bool ParseSizeAndCrc(const std::string& text, bool absentAllowed, bool* absent, uint32_t* size,
+                     uint32_t* crc) {
+  *absent = absentAllowed && text == "absent";
+  if (*absent) return true;
+  return text.size() == 17 && text[8] == ' ' && ParseHex8(text.substr(0, 8), size) &&
+         ParseHex8(text.substr(9), crc);
+}
+
+// Splits text into lines, each ending in '\n'; false when the last does not.
+bool SplitLines(const std::string& text, std::vector<std::string>* lines) {
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines->push_back(text.substr(start, end - start));
+  }
+  return start == text.size();
+}
+
+bool StartsWith(const std::string& line, const char* key, std::string* rest) {
+  size_t length = std::strlen(key);
+  if (line.compare(0, length, key) != 0) return false;
+  *rest = line.substr(length);
+  return true;
+}
+
+// "START BEFORE AFTER" of a range line, inside a file of size bytes.
+bool ParseRange(const std::string& text, uint32_t size, JournalRange* range) {
+  size_t blank = text.find(' ', 9);
+  return text.size() > 9 && text[8] == ' ' && ParseHex8(text.substr(0, 8), &range->start) &&
+         blank != std::string::npos && ParseHexBytes(text.substr(9, blank - 9), &range->before) &&
+         ParseHexBytes(text.substr(blank + 1), &range->after) &&
+         range->before.size() == range->after.size() &&
+         static_cast<uint64_t>(range->start) + range->before.size() <= size;
+}
+
+// Reads the lines after the first, up to the checksum line: 0 when they make
+// a journal, else the index of the first line that does not fit.
+size_t ReadBody(const std::vector<std::string>& lines, Journal* journal) {
+  const size_t checksumLine = lines.size() - 1;
+  std::string rest;
+  size_t at = 1;
+  if (at >= checksumLine || !StartsWith(lines[at], "change: ", &rest)) return at;
+  journal->change = rest;
+  for (++at; at < checksumLine;) {
+    JournalFile file;
+    bool absentAfter = false;
+    if (!StartsWith(lines[at], "file: ", &file.name) || file.name.empty()) return at;
+    if (++at >= checksumLine || !StartsWith(lines[at], "before: ", &rest) ||
+        !ParseSizeAndCrc(rest, true, &file.absentBefore, &file.sizeBefore, &file.crcBefore)) {
+      return at;
+    }
+    if (++at >= checksumLine || !StartsWith(lines[at], "after: ", &rest) ||
+        !ParseSizeAndCrc(rest, false, &absentAfter, &file.sizeAfter, &file.crcAfter)) {
+      return at;
+    }
+    for (++at; at < checksumLine && StartsWith(lines[at], "range: ", &rest); ++at) {
+      JournalRange range;
+      if (!ParseRange(rest, file.sizeAfter, &range)) return at;
+      file.ranges.push_back(std::move(range));
+    }
+    journal->files.push_back(std::move(file));
+  }
+  return journal->files.empty() ? at : 0;
+}
+
+}  // namespace
+
+uint32_t ImageCrc(const uint8_t* bytes, size_t size) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  // zlib takes a uInt length: feed more than that in parts.
+  constexpr size_t kPart = 1u << 30;
+  for (size_t at = 0; at < size; at += kPart) {
+    size_t length = size - at < kPart ? size - at : kPart;
+    crc = crc32(crc, bytes + at, static_cast<uInt>(length));
+  }
+  return static_cast<uint32_t>(crc);
+}
+
+bool CrcWithRanges(uint32_t crcBefore, size_t size, const std::vector<JournalRange>& ranges,
+                   uint32_t* crcAfter) {
+  std::vector<std::pair<uint64_t, uint64_t>> spans;
+  for (const JournalRange& range : ranges) {
+    spans.emplace_back(range.start, range.start + static_cast<uint64_t>(range.before.size()));
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i) {
+    if (spans[i].first < spans[i - 1].second) return false;
+  }
+  // For equal lengths crc(a) ^ crc(b) ^ crc(c) == crc(a ^ b ^ c): each range
+  // adds the CRC of its difference, less that of as many zeros, carried
+  // past the bytes that follow it.
+  uint32_t crc = crcBefore;
+  for (const JournalRange& range : ranges) {
+    std::vector<uint8_t> difference(range.before.size());
+    for (size_t i = 0; i < difference.size(); ++i) difference[i] = range.before[i] ^ range.after[i];
+    uint32_t ofDifference = ImageCrc(difference.data(), difference.size());
+    std::fill(difference.begin(), difference.end(), 0);
+    uint32_t ofZeros = ImageCrc(difference.data(), difference.size());
+    size_t following = size - range.start - range.before.size();
+    crc ^= static_cast<uint32_t>(
+        crc32_combine(ofDifference ^ ofZeros, 0, static_cast<z_off_t>(following)));
+  }
+  *crcAfter = crc;
+  return true;
+}
+
+std::vector<JournalRange> DifferingRanges(const uint8_t* before, const uint8_t* after,
+                                          size_t size) {
+  std::vector<JournalRange> ranges;
+  constexpr size_t kBlock = 4096;
+  for (size_t at = 0; at < size;) {
+    // Whole equal blocks are passed by memcmp: most of a DLL is unchanged.
+    size_t block = std::min(kBlock, size - at);
+    if (std::memcmp(before + at, after + at, block) == 0) {
+      at += block;
+      continue;
+    }
+    while (before[at] == after[at]) ++at;  // a difference lies in this block
+    size_t end = at + 1, equal = 0;
+    for (size_t next = end; next < size && equal <= kJoinGap; ++next) {
+      equal = before[next] == after[next] ? equal + 1 : 0;
+      if (equal == 0) end = next + 1;
+    }
+    ranges.push_back(
+        {static_cast<uint32_t>(at), {before + at, before + end}, {after + at, after + end}});
+    at = end;
+  }
+  return ranges;
+}
+
+bool DescribeWrite(const std::string& name, const uint8_t* before, size_t beforeSize,
+                   const uint8_t* after, size_t afterSize, JournalFile* file) {
+  *file = JournalFile();
+  file->name = name;
+  file->absentBefore = before == nullptr;
+  file->sizeAfter = static_cast<uint32_t>(afterSize);
+  if (file->absentBefore) {
+    file->crcAfter = ImageCrc(after, afterSize);
+    return true;
+  }
+  if (beforeSize != afterSize) return false;
+  file->sizeBefore = static_cast<uint32_t>(beforeSize);
+  file->crcBefore = ImageCrc(before, beforeSize);
+  file->ranges = DifferingRanges(before, after, afterSize);
+  // The ranges found this way never overlap.
+  return CrcWithRanges(file->crcBefore, afterSize, file->ranges, &file->crcAfter);
+}
+
+std::string JournalText(const Journal& journal) {
+  std::string text = std::string(kFirstLine) + "\nchange: " + journal.change + "\n";
+  for (const JournalFile& file : journal.files) {
+    text += "file: " + file.name + "\n";
+    text += "before: " + SizeAndCrc(file.absentBefore, file.sizeBefore, file.crcBefore) + "\n";
+    text += "after: " + SizeAndCrc(false, file.sizeAfter, file.crcAfter) + "\n";
+    for (const JournalRange& range : file.ranges) {
+      text += "range: " + Hex8(range.start) + " " + HexBytes(range.before) + " " +
+              HexBytes(range.after) + "\n";
+    }
+  }
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  return text + "checksum: " + Hex8(ImageCrc(bytes, text.size())) + "\n";
+}
+
+bool ReadJournalText(const std::string& text, Journal* journal, std::string* why) {
+  *journal = Journal();
+  std::vector<std::string> lines;
+  if (!SplitLines(text, &lines) || lines.size() < 2) {
+    *why = "it is cut short";
+    return false;
+  }
+  if (lines[0] != kFirstLine) {
+    *why = std::string("line 1: expected \"") + kFirstLine + "\"";
+    return false;
+  }
+  std::string stated;
+  uint32_t checksum = 0;
+  size_t body = text.size() - lines.back().size() - 1;
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  if (!StartsWith(lines.back(), "checksum: ", &stated) || !ParseHex8(stated, &checksum)) {
+    *why = "line " + std::to_string(lines.size()) + ": expected its checksum";
+    return false;
+  }
+  if (checksum != ImageCrc(bytes, body)) {
+    *why =
+        "its checksum " + stated + " does not match its text (" + Hex8(ImageCrc(bytes, body)) + ")";
+    return false;
+  }
+  size_t bad = ReadBody(lines, journal);
+  if (bad != 0) {
+    *why = "line " + std::to_string(bad + 1) + " is not a journal line";
+    *journal = Journal();
+    return false;
+  }
+  return true;
+}
+
+std::string JournalPath(const char* dllPath) {
+  return FolderPartOf(dllPath) + "orvanel.journal";
+}
+
+bool WriteJournal(SaveSteps& steps, const std::string& path, const Journal& journal,
+                  FileError* error) {
+  std::string text = JournalText(journal);
+  *error = SaveBytes(steps, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                     path.c_str(), false);
+  return !error->Failed();
+}

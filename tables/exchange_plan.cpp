@@ -1,0 +1,60 @@
+#include "tables/exchange_plan.h"
+
+namespace {
+
+const SkillRecord* FindSkill(RecordList classes, int32_t classPosition, int32_t version,
+                             int32_t skillPosition) {
+  auto* record = static_cast<ClassRecord*>(AtPosition(classes, classPosition));
+  if (record == nullptr) return nullptr;
+  return static_cast<const SkillRecord*>(AtPosition(record->SkillsOf(version), skillPosition));
+}
+
+}  // namespace
+
+bool SkillSelection::Ticked(int aspect) const {
+  const bool ticked[kAspectCount] = {effects, graphics, descriptions};
+  return aspect >= 0 && aspect < kAspectCount && ticked[aspect];
+}
+
+int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan) {
+  *plan = ExchangePlan();
+  const SkillRecord* first =
+      FindSkill(classes, selection.firstClass, selection.version, selection.firstSkill);
+  const SkillRecord* second =
+      FindSkill(classes, selection.secondClass, selection.version, selection.secondSkill);
+  if (first == nullptr || second == nullptr) return 0;
+  PlanSwaps(first, second, selection, plan);
+  return 1;
+}
+
+void PlanSwaps(const SkillRecord* first, const SkillRecord* second, const SkillSelection& selection,
+               ExchangePlan* plan) {
+  plan->firstSkill = first;
+  plan->secondSkill = second;
+  plan->swapCount = 0;
+  for (int a = 0; a < kAspectCount; ++a) {
+    if (!selection.Ticked(a)) continue;
+    const Aspect& aspect = kAspects[a];
+    plan->swaps[plan->swapCount++] = {
+        aspect.dll,  aspect.length,    first->*aspect.offsets, second->*aspect.offsets,
+        aspect.name, aspect.resultLine};
+  }
+}
+
+ByteRanges ChangeableRanges(RecordList classes, int fileNumber) {
+  ByteRanges ranges;
+  for (RecordNode* c = classes; c != nullptr; c = c->next) {
+    for (RecordNode* skills : static_cast<ClassRecord*>(c)->skillLists) {
+      for (RecordNode* k = skills; k != nullptr; k = k->next) {
+        for (const Aspect& aspect : kAspects) {
+          const char* text = static_cast<SkillRecord*>(k)->*aspect.offsets;
+          if (aspect.dll != fileNumber || !IsOffsetText(text)) continue;
+          uint32_t start = 0;
+          HexToNumber(&start, text);
+          ranges.push_back({start, static_cast<uint32_t>(aspect.length)});
+        }
+      }
+    }
+  }
+  return ranges;
+}

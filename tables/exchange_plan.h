@@ -1,0 +1,66 @@
+// What an exchange will move, worked out from the tables alone: the selected
+// skills, the ranges of each ticked aspect, and every range the tables name
+// in a DLL. Nothing here reads a file.
+#ifndef ORVANEL_TABLES_EXCHANGE_PLAN_H_
+#define ORVANEL_TABLES_EXCHANGE_PLAN_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "tables/aspects.h"
+#include "tables/data_files.h"
+#include "tables/record_list.h"
+
+// Positions as the combo boxes report them (-1: nothing selected).
+struct SkillSelection {
+  int32_t version = -1;
+  int32_t firstClass = -1;
+  int32_t secondClass = -1;
+  int32_t firstSkill = -1;
+  int32_t secondSkill = -1;
+  bool effects = false;
+  bool graphics = false;
+  bool descriptions = false;
+
+  bool Ticked(int aspect) const;
+  bool AnyTicked() const { return effects || graphics || descriptions; }
+};
+
+// One range exchange of a ticked aspect, in processing order.
+struct PlannedSwap {
+  int fileNumber;
+  int32_t length;
+  const char* firstOffset;   // offset text in the first skill's record
+  const char* secondOffset;  // offset text in the second skill's record
+  const char* aspectName;    // "Effects", "Graphics" or "Descriptions"
+  const char* resultLine;    // e.g. "   Effects\n"
+};
+
+struct ExchangePlan {
+  const SkillRecord* firstSkill = nullptr;
+  const SkillRecord* secondSkill = nullptr;
+  PlannedSwap swaps[kAspectCount] = {};
+  int swapCount = 0;
+};
+
+// Looks the two skills up in classes and lists the ticked aspects' swaps.
+// Returns 0 when a lookup finds no record or the version has no skill data.
+int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan);
+// The swaps of the aspects selection ticks, at its version, between two skills
+// already found (selection's positions are not looked at).
+void PlanSwaps(const SkillRecord* first, const SkillRecord* second, const SkillSelection& selection,
+               ExchangePlan* plan);
+
+// The bytes [start, start + length) of a DLL.
+struct ByteRange {
+  uint32_t start;
+  uint32_t length;
+};
+// The ranges of one DLL that the tables name: the only bytes in which the
+// DLL may differ from its original.
+using ByteRanges = std::vector<ByteRange>;
+
+// Every range the tables name in the DLL of fileNumber, for either version.
+ByteRanges ChangeableRanges(RecordList classes, int fileNumber);
+
+#endif  // ORVANEL_TABLES_EXCHANGE_PLAN_H_
