@@ -73,8 +73,12 @@ bool SaveSteps::Replace(const char* from, const char* to) {
   return ReplaceFileAtomically(NativePath(from).c_str(), NativePath(to).c_str());
 }
 
-void SaveSteps::Remove(const char* path) {
-  RemoveWithoutFollowing(NativePath(path).c_str());
+bool SaveSteps::Remove(const char* path) {
+  return RemoveWithoutFollowing(NativePath(path).c_str());
+}
+
+bool SaveSteps::FlushFolder(const char* pathInFolder) {
+  return FlushFolderOf(NativePath(pathInFolder).c_str());
 }
 
 std::string TemporaryPathFor(const char* path, uint32_t tag) {

@@ -1,6 +1,14 @@
-// Windows: _commit makes the bytes durable; MoveFileExA replaces a file in
-// one step, and fails (leaving it whole) while another program holds it. The
-// new file takes the old one's attributes first.
+// Windows: _commit (FlushFileBuffers) makes the bytes durable; MoveFileExA
+// replaces a file in one step, and fails (leaving it whole) while another
+// program holds it. The new file takes the old one's attributes first.
+// What the order of a change relies on here: _commit puts a file's bytes on
+// the disk before it is moved; MOVEFILE_WRITE_THROUGH promises a flushed
+// move for one done as copy and delete, and within one folder a move is a
+// rename that NTFS writes to its log, whose records reach the disk in the
+// order they were made. So a power cut may lose the last renames and
+// removals, but never keeps a later one without the earlier: the journal is
+// on the disk before any DLL that follows it. There is no folder to open
+// and flush, so FlushFolderOf has nothing to do.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -62,11 +70,16 @@ FILE* CreateNewFile(const char* nativePath) {
   return file;
 }
 
-void RemoveWithoutFollowing(const char* nativePath) {
+bool RemoveWithoutFollowing(const char* nativePath) {
   // Windows deletes no read-only file; a link's own mark is the link's.
   DWORD attributes = GetFileAttributesA(nativePath);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesA(nativePath, attributes & ~FILE_ATTRIBUTE_READONLY);
   }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) DeleteFileA(nativePath);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && DeleteFileA(nativePath) != 0;
+}
+
+bool FlushFolderOf(const char*) {
+  return true;
 }

@@ -151,6 +151,11 @@ int EnsureBackup(SaveSteps& steps, const DllAndBackup& files, FileError* why) {
   }
   SaveFailure failure = SaveBytes(steps, files.dll.data.get(), static_cast<size_t>(files.dll.size),
                                   backup.c_str(), true, why);
+  // The backup's name is on the disk before the DLL it keeps is replaced.
+  if (failure == SaveFailure::kNone && !steps.FlushFolder(backup.c_str())) {
+    failure = SaveFailure::kReplace;
+    *why = SystemFileError(backup, "could not be replaced");
+  }
   if (failure != SaveFailure::kNone) {
     logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(failure),
                  dllPath, LogReason(*why).c_str());

@@ -172,6 +172,11 @@ int DllPatcher::StoreFolder(const char* path, bool* kept) {
       lock.Held() ? SaveBytes(SaveSteps::System(), reinterpret_cast<const uint8_t*>(line.data()),
                               line.size(), kConfigPath, false, &error)
                   : SaveFailure::kCreate;
+  // Kept means kept after a power cut too.
+  if (failure == SaveFailure::kNone && !SaveSteps::System().FlushFolder(kConfigPath)) {
+    failure = SaveFailure::kReplace;
+    error = SystemFileError(kConfigPath, "could not be replaced");
+  }
   *kept = failure == SaveFailure::kNone;
   if (!*kept) lastError = error;
   if (failure == SaveFailure::kWrite || failure == SaveFailure::kVerify) {

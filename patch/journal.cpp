@@ -270,6 +270,13 @@ std::string JournalPath(const char* dllPath) {
 bool WriteJournal(SaveSteps& steps, const std::string& path, const Journal& journal,
                   FileError* error) {
   std::string text = JournalText(journal);
-  return SaveBytes(steps, reinterpret_cast<const uint8_t*>(text.data()), text.size(), path.c_str(),
-                   false, error) == SaveFailure::kNone;
+  if (SaveBytes(steps, reinterpret_cast<const uint8_t*>(text.data()), text.size(), path.c_str(),
+                false, error) != SaveFailure::kNone) {
+    return false;
+  }
+  // In place for good before the first DLL is replaced: else a power cut
+  // could keep that DLL and lose the journal that undoes it.
+  if (steps.FlushFolder(path.c_str())) return true;
+  *error = SystemFileError(path, "could not be written");
+  return false;
 }

@@ -124,7 +124,13 @@ int SaveChangedDll(DllPatcher& patcher, int fileNumber, ByteBuffer bytes,
 }
 
 void CommitChange(DllPatcher& patcher) {
-  patcher.saveSteps->Remove(JournalPathOf(patcher).c_str());
+  std::string journal = JournalPathOf(patcher);
+  // The DLLs' new names are on the disk before the journal goes, and its
+  // removal before the change is reported done. A folder that cannot be
+  // flushed keeps the journal: the next change then undoes this one.
+  if (!patcher.saveSteps->FlushFolder(journal.c_str())) return;
+  patcher.saveSteps->Remove(journal.c_str());
+  patcher.saveSteps->FlushFolder(journal.c_str());
 }
 
 int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* error) {

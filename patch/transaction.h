@@ -31,7 +31,8 @@ int BeginChange(DllPatcher& patcher, const std::string& change,
 // so that the save reads neither again. 0 with patcher.lastError.
 int SaveChangedDll(DllPatcher& patcher, int fileNumber, ByteBuffer bytes,
                    const DllAndBackup& files);
-// Removes the journal: the change is whole.
+// Removes the journal: the change is whole. The folder is flushed before and
+// after, so that a power cut keeps the order of the change's steps.
 void CommitChange(DllPatcher& patcher);
 
 // With the game folder's locks held: 1 when there is no journal, or the change
