@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "patch/restore.h"
 #include "patch/set_apply.h"
 #include "patch/status.h"
+#include "patch/transaction.h"
 #include "tests/unit/patch_test_support.h"
 
 #ifdef _WIN32
@@ -317,13 +319,12 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
   EXPECT_TRUE(Client() == clientBytes_);
 
   // d2game.dll saved, then d2client.dll refused: d2game.dll is put back.
-  EXPECT_EQ(
-      Run(Select(0, 0, 0, 1, 0, true, true, false), 0),
-      std::string(kErrors) +
-          "   Effects: not exchanged: not written or undone, so that the skills are not left "
-          "half exchanged: see the other DLL's line\n"
-          "   Graphics: not exchanged: " +
-          ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
+  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, true, true, false), 0),
+            std::string(kErrors) +
+                "   Effects: not exchanged: not written or undone, so that the skills are not left "
+                "half exchanged: see the other DLL's line\n"
+                "   Graphics: not exchanged: " +
+                ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
   EXPECT_TRUE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
@@ -560,5 +561,57 @@ TEST_F(ExchangeTest, AStatusSetAppliedAfterARestoreGivesTheSameBytes) {
             std::string::npos)
       << refused.text;
   EXPECT_TRUE(Game() == foreign);
+  FreeList<VersionRecord>(&versions);
+}
+
+// The folder is flushed where a power cut must not reorder a change: after
+// the journal and each new backup are in place, before the journal's removal
+// (the DLLs' new names first) and after it (before the change is reported).
+TEST_F(ExchangeTest, EveryChangeFlushesTheFolderBetweenItsSteps) {
+  RecordList versions = nullptr;
+  auto* version = new VersionRecord;
+  std::snprintf(version->name, sizeof version->name, "1.09b");
+  version->AddToList(&versions);
+  std::string note;
+  FileError error;
+  const std::string dlls = "orvanel.journal | d2game.dll d2client.dll | -orvanel.journal |";
+  struct Row {
+    const char* change;
+    std::function<bool()> run;
+    std::string order;
+  };
+  const Row rows[] = {
+      {"first swap", [&] { return Run(Select(0, 0, 0, 1, 0, true, true, false), 1) != ""; },
+       "orvanel.journal | d2game.dll.bak | d2game.dll d2client.dll.bak | d2client.dll | "
+       "-orvanel.journal |"},
+      {"later swap", [&] { return Run(Select(0, 0, 0, 1, 0, true, true, false), 1) != ""; }, dlls},
+      {"restore", [&] { return RestoreBoth(patcher_, versions, classes_).restored == 2; }, dlls},
+      {"apply",
+       [&] {
+         return ApplySwapSet(patcher_, versions, classes_,
+                             "version 1.09b\nAmazon:Jab <-> Sorceress:Fire Bolt: Effects\n")
+             .done;
+       },
+       "orvanel.journal | d2game.dll | -orvanel.journal |"},
+      {"recovery",
+       [&] {
+         std::vector<JournalFile> files(1);
+         std::string before = Game();
+         auto bytes = [](const std::string& text) {
+           return reinterpret_cast<const uint8_t*>(text.data());
+         };
+         DescribeWrite("d2game.dll", bytes(before), before.size(), bytes(gameBytes_),
+                       gameBytes_.size(), &files[0]);
+         bool begun = BeginChange(patcher_, "Jab <-> Fire Bolt (Effects)", files, &error) == 1;
+         WriteFileBytes("game/d2game.dll", gameBytes_);
+         return begun && UndoInterruptedChange(patcher_, &note, &error) == 1 && !note.empty();
+       },
+       "orvanel.journal | d2game.dll | -orvanel.journal |"},
+  };
+  for (const Row& row : rows) {
+    steps_.order.clear();
+    EXPECT_TRUE(row.run()) << row.change;
+    EXPECT_EQ(steps_.order, row.order) << row.change;
+  }
   FreeList<VersionRecord>(&versions);
 }
