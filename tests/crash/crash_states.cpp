@@ -202,6 +202,40 @@ std::string Enumerate(const fs::path& folder, const Operation& operation,
   return "";
 }
 
+// The folder of swap stopped right after its first DLL was moved into place,
+// every step until then on the disk.
+FolderFiles StoppedBetweenTheDlls(const Operation& swap) {
+  size_t first = 0;
+  while (first < swap.record.size() && !(swap.record[first].kind == FileOperation::kRename &&
+                                         swap.record[first].name == kDlls[0])) {
+    ++first;
+  }
+  return Persisted(swap.initial, swap.record, first + 1);
+}
+
+// Records operation in a folder of its own, checks every state of it and
+// prints what came of them; false (and why, on stderr) when one fails.
+bool RecordAndEnumerate(const fs::path& work, Operation* operation, const FolderFiles& original) {
+  std::string wrong = Record(work / operation->name / "game", operation);
+  Tally tally;
+  if (wrong.empty()) wrong = Enumerate(work / "state", *operation, original, &tally);
+  if (!wrong.empty()) {
+    std::fprintf(stderr, "crash states: %s: %s\n", operation->name, wrong.c_str());
+    return false;
+  }
+  std::printf(
+      "crash states: %-8s %2zu points, %4zu states built (%3zu distinct), %3zu recovered%s:",
+      operation->name, tally.points, tally.built, tally.distinct, tally.checked,
+      tally.checked < tally.distinct ? " (a sample)" : "");
+  if (operation->oldIsWhole) {
+    std::printf(" %zu all old, %zu all new; %zu undone though both DLLs were new\n", tally.old,
+                tally.changed, tally.wholeUndone);
+  } else {
+    std::printf(" all %zu as before the stopped change\n", tally.changed);
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -259,33 +293,8 @@ int main(int argc, char** argv) {
   std::vector<Operation*> operations = {&swap, &restore, &apply, &recovery};
   for (Operation* operation : operations) {
     if (operation == &restore || operation == &apply) operation->initial = swap.done;
-    if (operation == &recovery) {
-      // The swap stopped right after its first DLL was moved into place.
-      size_t first = 0;
-      while (first < swap.record.size() && !(swap.record[first].kind == FileOperation::kRename &&
-                                             swap.record[first].name == kDlls[0])) {
-        ++first;
-      }
-      recovery.initial = Persisted(swap.initial, swap.record, first + 1);
-    }
-    std::string wrong = Record(work / operation->name / "game", operation);
-    Tally tally;
-    if (wrong.empty()) wrong = Enumerate(work / "state", *operation, original, &tally);
-    if (!wrong.empty()) {
-      std::fprintf(stderr, "crash states: %s: %s\n", operation->name, wrong.c_str());
-      ++failed;
-      continue;
-    }
-    std::printf(
-        "crash states: %-8s %2zu points, %4zu states built (%3zu distinct), %3zu recovered%s:",
-        operation->name, tally.points, tally.built, tally.distinct, tally.checked,
-        tally.checked < tally.distinct ? " (a sample)" : "");
-    if (operation->oldIsWhole) {
-      std::printf(" %zu all old, %zu all new; %zu undone though both DLLs were new\n", tally.old,
-                  tally.changed, tally.wholeUndone);
-    } else {
-      std::printf(" all %zu as before the stopped change\n", tally.changed);
-    }
+    if (operation == &recovery) recovery.initial = StoppedBetweenTheDlls(swap);
+    failed += !RecordAndEnumerate(work, operation, original);
   }
   FreeList<ClassRecord>(&classes);
   FreeList<VersionRecord>(&versions);
