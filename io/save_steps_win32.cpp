@@ -76,7 +76,10 @@ bool RemoveWithoutFollowing(const char* nativePath) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesA(nativePath, attributes & ~FILE_ATTRIBUTE_READONLY);
   }
-  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD why = GetLastError();
+    return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND;
+  }
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && DeleteFileA(nativePath) != 0;
 }
 
