@@ -2,8 +2,9 @@
 // tests/crash/crash_model.h, handed to the next change's recovery.
 //   crash_states FOLDER
 // Records the file steps of a first exchange (which also makes the
-// backups), a restore, the apply of a swap set and the recovery of an
-// exchange stopped between its two DLLs, each in a game folder of its own.
+// backups), a later one, a restore, the apply of a swap set and the
+// recovery of an exchange stopped between its two DLLs, each in a game
+// folder of its own.
 // For every point of each record it builds each state the model allows,
 // writes it to a fresh game folder and runs the recovery a change starts
 // with. Each must end with both DLLs all old or all new, byte for byte, the
@@ -224,7 +225,7 @@ bool RecordAndEnumerate(const fs::path& work, Operation* operation, const Folder
     return false;
   }
   std::printf(
-      "crash states: %-8s %2zu points, %4zu states built (%3zu distinct), %3zu recovered%s:",
+      "crash states: %-10s %2zu points, %4zu states built (%3zu distinct), %3zu recovered%s:",
       operation->name, tally.points, tally.built, tally.distinct, tally.checked,
       tally.checked < tally.distinct ? " (a sample)" : "");
   if (operation->oldIsWhole) {
@@ -271,6 +272,12 @@ int main(int argc, char** argv) {
                    std::string text;
                    return ExchangeSkills(patcher, nullptr, classes, pair0, &text) == 1;
                  }};
+  SkillSelection pair1 = pair0;
+  pair1.firstSkill = pair1.secondSkill = 1;
+  Operation swapAgain{"swap again", [&](DllPatcher& patcher) {
+                        std::string text;
+                        return ExchangeSkills(patcher, nullptr, classes, pair1, &text) == 1;
+                      }};
   Operation restore{"restore", [&](DllPatcher& patcher) {
                       RestoreReport report = RestoreBoth(patcher, versions, classes);
                       return report.failed == 0 && report.restored == 2;
@@ -290,9 +297,11 @@ int main(int argc, char** argv) {
   recovery.oldIsWhole = false;
 
   int failed = 0;
-  std::vector<Operation*> operations = {&swap, &restore, &apply, &recovery};
+  std::vector<Operation*> operations = {&swap, &swapAgain, &restore, &apply, &recovery};
   for (Operation* operation : operations) {
-    if (operation == &restore || operation == &apply) operation->initial = swap.done;
+    if (operation == &swapAgain || operation == &restore || operation == &apply) {
+      operation->initial = swap.done;
+    }
     if (operation == &recovery) recovery.initial = StoppedBetweenTheDlls(swap);
     failed += !RecordAndEnumerate(work, operation, original);
   }
