@@ -47,6 +47,7 @@ DllPatcher& Patcher() {
 class UnflushedSaveSteps : public SaveSteps {
  public:
   bool Flush(FILE* file) override { return std::fflush(file) == 0; }
+  bool FlushFolder(const char*) override { return true; }
 };
 
 double Milliseconds(Clock::duration duration) {

@@ -43,6 +43,14 @@ FileError GameChange::Begin(bool journalMayStay) {
   return FileError();
 }
 
+FileError GameChange::KeepBackup(DllAndBackup& files) {
+  FileError error;
+  if (!EnsureBackup(*patcher_.saveSteps, files, &error)) return error;
+  // Made from files.dll, which equals it: the save need not look again.
+  files.backupThere = true;
+  return error;
+}
+
 FileError GameChange::WriteJournal(const std::string& change,
                                    const std::vector<JournalFile>& files) {
   std::string path = JournalPath(patcher_.dllPaths[kGameDll]);
@@ -62,12 +70,17 @@ FileError GameChange::Save(const DllAndBackup& files, const uint8_t* bytes, size
 }
 
 FileError GameChange::Commit() {
-  std::string path = JournalPath(patcher_.dllPaths[kGameDll]);
-  if (patcher_.saveSteps->Remove(path.c_str())) return FileError();
-  FileError error = SystemFileError(path, "could not be removed");
-  error.step = SaveStep::kRemove;
-  logger.Print("* %s%s", SaveStepWords(error).c_str(), LogReason(error).c_str());
-  return error;
+  // A DLL that is a link was replaced in its target's folder.
+  for (const std::string& path : changed_) {
+    std::string target = SaveTarget(path.c_str());
+    if (FolderPartOf(target) != FolderPartOf(path) &&
+        !patcher_.saveSteps->FlushFolder(target.c_str())) {
+      FileError error = SystemFileError(target, "could not be replaced");
+      error.step = SaveStep::kReplace;
+      return error;
+    }
+  }
+  return RemoveJournal(*patcher_.saveSteps, JournalPath(patcher_.dllPaths[kGameDll]));
 }
 
 FileError GameChange::RollBack() {

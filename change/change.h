@@ -36,6 +36,10 @@ class GameChange {
   // "An interrupted change was undone: <change>\n", or "" when nothing was.
   const std::string& Undone() const { return undone_; }
 
+  // Keeps the untouched DLL of files as its backup before the journal is
+  // written (patch/backup.h), and marks it kept. kNone when a backup that can
+  // be the original is there now.
+  FileError KeepBackup(DllAndBackup& files);
   // Writes the journal of the DLLs this change will write; when it fails no
   // DLL may be written.
   FileError WriteJournal(const std::string& change, const std::vector<JournalFile>& files);

@@ -146,12 +146,8 @@ int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* err
       return 0;
     }
   }
-  if (!patcher.saveSteps->Remove(JournalPathOf(patcher).c_str())) {
-    *error = SystemFileError(JournalPathOf(patcher), "could not be removed");
-    error->step = SaveStep::kRemove;
-    logger.Print("* %s%s", SaveStepWords(*error).c_str(), LogReason(*error).c_str());
-    return 0;
-  }
+  *error = RemoveJournal(*patcher.saveSteps, JournalPathOf(patcher));
+  if (error->Failed()) return 0;
   if (complete) {
     *note = "An interrupted change was complete and is kept: " + journal.change + "\n";
     logger.Print("* %s", note->substr(0, note->size() - 1).c_str());
@@ -162,6 +158,18 @@ int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* err
   *note = "An interrupted change was undone: " + journal.change + "\n";
   logger.Print("* %s", note->substr(0, note->size() - 1).c_str());
   return 1;
+}
+
+FileError RemoveJournal(SaveSteps& steps, const std::string& path) {
+  FileError error;
+  if (steps.FlushFolder(path.c_str()) && steps.Remove(path.c_str()) &&
+      steps.FlushFolder(path.c_str())) {
+    return error;
+  }
+  error = SystemFileError(path, "could not be removed");
+  error.step = SaveStep::kRemove;
+  logger.Print("* %s%s", SaveStepWords(error).c_str(), LogReason(error).c_str());
+  return error;
 }
 
 int RecoverGameFolder(DllPatcher& patcher, std::string* text) {

@@ -34,6 +34,12 @@ int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* err
 // with the reason in words.
 int RecoverGameFolder(DllPatcher& patcher, std::string* text);
 
+// Removes the journal at path, the folder flushed before (so that the DLLs'
+// new names are on the disk first) and after (so that its removal is before
+// the change is reported done). kNone when removed; a folder that cannot be
+// flushed first keeps the journal, so the next change finds it.
+FileError RemoveJournal(SaveSteps& steps, const std::string& path);
+
 // A line for status about a journal there ("" when none); changes nothing.
 std::string PendingChangeLine(const DllPatcher& patcher);
 

@@ -171,6 +171,11 @@ int DllPatcher::StoreFolder(const char* path, bool* kept) {
       lock.Held() ? SaveBytes(SaveSteps::System(), reinterpret_cast<const uint8_t*>(line.data()),
                               line.size(), kConfigPath, false)
                   : lock.Error(kConfigPath);
+  // Kept means kept after a power cut too.
+  if (!error.Failed() && !SaveSteps::System().FlushFolder(kConfigPath)) {
+    error = SystemFileError(kConfigPath, "could not be replaced");
+    error.step = SaveStep::kReplace;
+  }
   *kept = !error.Failed();
   if (!*kept) {
     lastError = error;

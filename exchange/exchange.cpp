@@ -363,14 +363,14 @@ std::string ChangeName(const ExchangePlan& plan) {
 // The DLLs to write get their backups first (a DLL whose backup cannot be
 // made or trusted drops out with its aspects); returns the journal entries
 // of those that stay.
-std::vector<JournalFile> BackUp(Exchange& work, bool writes[2]) {
+std::vector<JournalFile> BackUp(Exchange& work, GameChange& change, bool writes[2]) {
   std::vector<JournalFile> entries;
   for (int fileNumber : {kGameDll, kClientDll}) {
     writes[fileNumber] = false;
-    const DllAndBackup* files = work.read.loaded[fileNumber];
+    DllAndBackup* files = work.read.loaded[fileNumber];
     if (files == nullptr) continue;
-    FileError failure;
-    if (!EnsureBackup(*work.patcher.saveSteps, *files, &failure)) {
+    FileError failure = change.KeepBackup(*files);
+    if (failure.Failed()) {
       SetOutcome(work, fileNumber, failure, false);
       continue;
     }
@@ -385,7 +385,7 @@ std::vector<JournalFile> BackUp(Exchange& work, bool writes[2]) {
 // of its DLL.
 void WriteChange(Exchange& work, GameChange& change) {
   bool writes[2];
-  std::vector<JournalFile> entries = BackUp(work, writes);
+  std::vector<JournalFile> entries = BackUp(work, change, writes);
   if (entries.empty()) return;
   FileError error = change.WriteJournal(ChangeName(*work.plan), entries);
   if (error.Failed()) {

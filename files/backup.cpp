@@ -152,6 +152,11 @@ int EnsureBackup(SaveSteps& steps, const DllAndBackup& files, FileError* why) {
   }
   *why = SaveBytes(steps, files.dll.data.get(), static_cast<size_t>(files.dll.size), backup.c_str(),
                    true);
+  // The backup's name is on the disk before the DLL it keeps is replaced.
+  if (!why->Failed() && !steps.FlushFolder(backup.c_str())) {
+    *why = SystemFileError(backup, "could not be replaced");
+    why->step = SaveStep::kReplace;
+  }
   if (why->Failed()) {
     logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(why->step),
                  dllPath, LogReason(*why).c_str());

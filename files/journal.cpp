@@ -271,5 +271,11 @@ bool WriteJournal(SaveSteps& steps, const std::string& path, const Journal& jour
   std::string text = JournalText(journal);
   *error = SaveBytes(steps, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
                      path.c_str(), false);
-  return !error->Failed();
+  if (error->Failed()) return false;
+  // In place for good before the first DLL is replaced: else a power cut
+  // could keep that DLL and lose the journal that undoes it.
+  if (steps.FlushFolder(path.c_str())) return true;
+  *error = SystemFileError(path, "could not be written");
+  error->step = SaveStep::kWrite;
+  return false;
 }

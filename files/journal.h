@@ -63,7 +63,8 @@ bool ReadJournalText(const std::string& text, Journal* journal, std::string* why
 // "orvanel.journal" in the folder of a DLL path.
 std::string JournalPath(const char* dllPath);
 
-// Saves the journal the safe way (written, flushed, moved into place).
+// Saves the journal the safe way (written, flushed, moved into place, its
+// folder flushed).
 bool WriteJournal(SaveSteps& steps, const std::string& path, const Journal& journal,
                   FileError* error);
 

@@ -77,6 +77,10 @@ bool SaveSteps::Remove(const char* path) {
   return RemoveWithoutFollowing(NativePath(path).c_str());
 }
 
+bool SaveSteps::FlushFolder(const char* pathInFolder) {
+  return FlushFolderOf(NativePath(pathInFolder).c_str());
+}
+
 std::string TemporaryPathFor(const char* path, uint32_t tag) {
   std::string folder = FolderPartOf(path);
   char name[16];

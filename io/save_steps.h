@@ -26,9 +26,14 @@ class SaveSteps {
   // Gives from the mode and owner (POSIX) or the attributes (Windows) of to,
   // when to exists, and moves from over to in one step, replacing to.
   virtual bool Replace(const char* from, const char* to);
-  // Removes the file at path itself, never what a link there points to.
-  // False when something is still there afterwards.
+  // Removes the file at path itself, never what a link there points to;
+  // false when it is still there.
   virtual bool Remove(const char* path);
+  // Makes the names created, moved and removed so far in the folder that
+  // holds pathInFolder survive a power cut: a flushed file's name is not
+  // durable until its folder is. Where order matters (the journal before the
+  // first DLL, the last DLL before the journal's removal) a change calls it.
+  virtual bool FlushFolder(const char* pathInFolder);
 
   // The real file system.
   static SaveSteps& System();
@@ -55,5 +60,6 @@ bool FlushFileToDisk(FILE* file);
 bool ReplaceFileAtomically(const char* fromNativePath, const char* toNativePath);
 FILE* CreateNewFile(const char* nativePath);
 bool RemoveWithoutFollowing(const char* nativePath);
+bool FlushFolderOf(const char* nativePathInFolder);
 
 #endif  // ORVANEL_IO_SAVE_STEPS_H_

@@ -1,11 +1,16 @@
 // POSIX: fsync makes the bytes durable; rename replaces a file in one step,
-// after the new file has taken the old one's mode and owner.
+// after the new file has taken the old one's mode and owner. A name made,
+// moved or removed is durable only once its folder is flushed as well
+// (fsync(2)); without that a power cut may keep a later rename and lose an
+// earlier one.
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
 #include "io/save_steps.h"
 
@@ -38,4 +43,14 @@ FILE* CreateNewFile(const char* nativePath) {
 
 bool RemoveWithoutFollowing(const char* nativePath) {
   return unlink(nativePath) == 0 || errno == ENOENT;
+}
+
+bool FlushFolderOf(const char* nativePathInFolder) {
+  std::string folder(nativePathInFolder);
+  size_t slash = folder.find_last_of('/');
+  folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+  int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  bool flushed = fsync(descriptor) == 0;
+  return close(descriptor) == 0 && flushed;
 }

@@ -1,6 +1,14 @@
-// Windows: _commit makes the bytes durable; MoveFileExA replaces a file in
-// one step, and fails (leaving it whole) while another program holds it. The
-// new file takes the old one's attributes first.
+// Windows: _commit (FlushFileBuffers) makes the bytes durable; MoveFileExA
+// replaces a file in one step, and fails (leaving it whole) while another
+// program holds it. The new file takes the old one's attributes first.
+// What the order of a change relies on here: _commit puts a file's bytes on
+// the disk before it is moved; MOVEFILE_WRITE_THROUGH promises a flushed
+// move for one done as copy and delete, and within one folder a move is a
+// rename that NTFS writes to its log, whose records reach the disk in the
+// order they were made. So a power cut may lose the last renames and
+// removals, but never keeps a later one without the earlier: the journal is
+// on the disk before any DLL that follows it. There is no folder to open
+// and flush, so FlushFolderOf has nothing to do.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -69,9 +77,12 @@ bool RemoveWithoutFollowing(const char* nativePath) {
     SetFileAttributesA(nativePath, attributes & ~FILE_ATTRIBUTE_READONLY);
   }
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    DWORD why = GetLastError();
+    return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND;
   }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
-  return DeleteFileA(nativePath) != 0;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && DeleteFileA(nativePath) != 0;
+}
+
+bool FlushFolderOf(const char*) {
+  return true;
 }

@@ -17,12 +17,13 @@ work="$PWD/$BUILD_ROOT/bench-work"
 # BENCH_CLI times another build of orvanel-cli (an older one, say) instead.
 cli="${BENCH_CLI:-$PWD/$dir/cli/orvanel-cli}"
 paired="$PWD/$dir/bench/bench_paired"
+durable="$PWD/$dir/bench/durable_replace"
 
 # orvanel-cli is linked statically, as the Linux package ships it.
 build() {
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEL_STATIC_CLI=ON >/dev/null
   cmake --build "$dir" -j"$(nproc)" \
-    --target bench_exchange bench_startup bench_paired make_demo_dlls orvanel-cli >/dev/null
+    --target bench_exchange bench_startup bench_paired durable_replace make_demo_dlls orvanel-cli >/dev/null
 }
 
 # Two classes with two skills each, and 4 MiB stand-in DLLs of random bytes.
@@ -88,18 +89,24 @@ patch_tools() {
 # side_by_side FOLDER FIRST SECOND: in FOLDER (data/ and dlls/), the
 # exchange of FIRST and SECOND (CLASS:SKILL), all three aspects, by
 # orvanel-cli and by a binary patch that makes the same bytes, applied with
-# xdelta3 -d and with bspatch; cp and a copy flushed to disk (dd bs=4M
-# conv=fsync) as yardsticks; orvanel-cli list and swap --dry-run for what
+# xdelta3 -d and with bspatch; as yardsticks a durable replace of the same
+# files (bench/durable_replace: each written to a temporary file, flushed,
+# renamed, the folder flushed once), cp and a copy flushed to disk (dd bs=4M
+# conv=fsync); the one-file version (Effects alone: d2game.dll) beside the
+# durable replace of that file; orvanel-cli list and swap --dry-run for what
 # start-up, the tables and reading the DLLs cost by themselves.
 side_by_side() {
   local folder=$1 first=$2 second=$3
   local swap=(swap --version 0 --first "$first" --second "$second" --effects --graphics --descs)
   cd "$folder"
-  rm -rf target made out-* ./*.vcdiff ./*.bsdiff
-  mkdir -p out-cp out-dd out-xdelta3 out-bspatch
+  rm -rf target made made-one out-* ./*.vcdiff ./*.bsdiff
+  mkdir -p out-cp out-dd out-xdelta3 out-bspatch out-durable out-durable-one
   cp -r dlls target
   cp -r dlls made
+  cp -r dlls made-one
   "$cli" --data data --folder made "${swap[@]}" >/dev/null
+  local one=(swap --version 0 --first "$first" --second "$second" --effects)
+  "$cli" --data data --folder made-one "${one[@]}" >/dev/null
   local plan="$folder/plan.tsv" tab=$'\t' dll
   {
     for dll in d2game d2client; do
@@ -108,7 +115,10 @@ side_by_side() {
     for dll in d2game d2client; do
       echo "dd fsync${tab}0${tab}dd${tab}if=dlls/$dll.dll${tab}of=out-dd/$dll.dll${tab}bs=4M${tab}conv=fsync${tab}status=none"
     done
+    echo "durable replace${tab}0${tab}$durable${tab}out-durable${tab}made/d2game.dll${tab}made/d2client.dll"
     echo "orvanel-cli swap${tab}0${tab}$cli${tab}--data${tab}data${tab}--folder${tab}target$(printf "${tab}%s" "${swap[@]}")"
+    echo "durable replace one${tab}0${tab}$durable${tab}out-durable-one${tab}made-one/d2game.dll"
+    echo "orvanel-cli swap one${tab}0${tab}$cli${tab}--data${tab}data${tab}--folder${tab}target$(printf "${tab}%s" "${one[@]}")"
     for dll in d2game d2client; do
       xdelta3 -e -f -s "dlls/$dll.dll" "made/$dll.dll" "$dll.vcdiff"
       bsdiff "dlls/$dll.dll" "made/$dll.dll" "$dll.bsdiff"
@@ -123,7 +133,7 @@ side_by_side() {
     echo "cli swap --dry-run${tab}0${tab}$cli${tab}--data${tab}data${tab}--folder${tab}target$(printf "${tab}%s" "${swap[@]}")${tab}--dry-run"
   } >"$plan"
   echo "patches: $(stat -c '%n %s bytes' ./*.vcdiff ./*.bsdiff | tr '\n' ';' | sed 's/;$//; s/;/, /g')"
-  "$paired" "$runs" "dd fsync,cp" "$plan"
+  "$paired" "$runs" "durable replace,durable replace one,dd fsync,cp" "$plan"
   # Every tool made the bytes of the exchange.
   for out in out-xdelta3 out-bspatch; do
     for dll in d2game d2client; do

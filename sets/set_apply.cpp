@@ -192,6 +192,8 @@ std::vector<std::string> Write(GameChange& change, DllAndBackup files[2],
   std::vector<JournalFile> writes;
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
+    FileError kept = change.KeepBackup(files[n]);
+    if (kept.Failed()) return {UserReason(kept)};
     writes.emplace_back();
     std::string name = FileNameOf(files[n].path);
     if (!DescribeWrite(name, files[n].dll.data.get(), static_cast<size_t>(files[n].dll.size),

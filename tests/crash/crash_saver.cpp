@@ -8,7 +8,7 @@
 //   crash_saver FOLDER stop-swap|stop-restore N
 //       the exchange of pair 0 (or the restore), ended with exit code 3 right
 //       after its Nth step (create, write, flush, close, replace or remove
-//       of a file), as a crash there would end it
+//       of a file, or a flush of the folder), as a crash there would end it
 // PAIR is 0 (the default) or 1. Each prints its result text on stdout and
 // exits 0 when the change was whole, 1 when it failed.
 #include <unistd.h>
@@ -85,6 +85,7 @@ class StoppingSteps : public SaveSteps {
     return Step(SaveSteps::Replace(from, to));
   }
   bool Remove(const char* path) override { return Step(SaveSteps::Remove(path)); }
+  bool FlushFolder(const char* path) override { return Step(SaveSteps::FlushFolder(path)); }
 
  private:
   template <typename T>

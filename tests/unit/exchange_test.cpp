@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -580,5 +581,64 @@ TEST_F(ExchangeTest, AStatusSetAppliedAfterARestoreGivesTheSameBytes) {
             std::string::npos)
       << refused.text;
   EXPECT_TRUE(Game() == foreign);
+  FreeList<VersionRecord>(&versions);
+}
+
+// The folder is flushed where a power cut must not reorder a change: after
+// the journal and each new backup are in place, before the journal's removal
+// (the DLLs' new names first) and after it (before the change is reported).
+TEST_F(ExchangeTest, EveryChangeFlushesTheFolderBetweenItsSteps) {
+  RecordList versions = nullptr;
+  auto* version = new VersionRecord;
+  std::snprintf(version->name, sizeof version->name, "1.09b");
+  version->AddToList(&versions);
+  std::string note;
+  FileError error;
+  const std::string dlls = "orvanel.journal | d2game.dll d2client.dll | -orvanel.journal |";
+  struct Row {
+    const char* change;
+    std::function<bool()> run;
+    std::string order;
+  };
+  const Row rows[] = {
+      {"first swap", [&] { return Run(Select(0, 0, 0, 1, 0, true, true, false), 1) != ""; },
+       "d2game.dll.bak | d2client.dll.bak | orvanel.journal | d2game.dll d2client.dll | "
+       "-orvanel.journal |"},
+      {"later swap", [&] { return Run(Select(0, 0, 0, 1, 0, true, true, false), 1) != ""; }, dlls},
+      {"restore", [&] { return RestoreBoth(patcher_, versions, classes_).restored == 2; }, dlls},
+      {"apply",
+       [&] {
+         return ApplySwapSet(patcher_, versions, classes_,
+                             "version 1.09b\nAmazon:Jab <-> Sorceress:Fire Bolt: Effects\n")
+             .done;
+       },
+       "orvanel.journal | d2game.dll | -orvanel.journal |"},
+      {"recovery",
+       [&] {
+         // Stopped after d2game.dll, before d2client.dll.
+         std::vector<JournalFile> files(2);
+         std::string before = Game();
+         std::string client = Client();
+         std::string clientAfter = client;
+         clientAfter[9] ^= 0x40;
+         auto bytes = [](const std::string& text) {
+           return reinterpret_cast<const uint8_t*>(text.data());
+         };
+         DescribeWrite("d2game.dll", bytes(before), before.size(), bytes(gameBytes_),
+                       gameBytes_.size(), &files[0]);
+         DescribeWrite("d2client.dll", bytes(client), client.size(), bytes(clientAfter),
+                       clientAfter.size(), &files[1]);
+         bool begun = WriteJournal(steps_, JournalPath(patcher_.dllPaths[kGameDll]),
+                                   {"Jab <-> Fire Bolt (Effects)", files}, &error);
+         WriteFileBytes("game/d2game.dll", gameBytes_);
+         return begun && UndoInterruptedChange(patcher_, &note, &error) == 1 && !note.empty();
+       },
+       "orvanel.journal | d2game.dll | -orvanel.journal |"},
+  };
+  for (const Row& row : rows) {
+    steps_.order.clear();
+    EXPECT_TRUE(row.run()) << row.change;
+    EXPECT_EQ(steps_.order, row.order) << row.change;
+  }
   FreeList<VersionRecord>(&versions);
 }

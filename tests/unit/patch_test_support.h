@@ -65,7 +65,16 @@ class FaultySteps : public SaveSteps {
     bool again = refuseAgain == to && Replaced(to);
     replaced.push_back(to);
     if (Faulty(kReplace) || refuse == to || again) return Fail(false);
+    order += std::string(order.empty() ? "" : " ") + FileName(to);
     return SaveSteps::Replace(from, to);
+  }
+  bool Remove(const char* path) override {
+    order += std::string(order.empty() ? "" : " ") + "-" + FileName(path);
+    return SaveSteps::Remove(path);
+  }
+  bool FlushFolder(const char* path) override {
+    order += order.empty() ? "|" : " |";
+    return SaveSteps::FlushFolder(path);
   }
 
   bool Replaced(const char* path) const {
@@ -74,6 +83,9 @@ class FaultySteps : public SaveSteps {
 
   std::vector<std::string> opened;
   std::vector<std::string> replaced;
+  // The names put in place ("d2game.dll"), removed ("-orvanel.journal") and
+  // the folder's flushes ("|"), in their order.
+  std::string order;
   int writes = 0;
   std::string refuse;       // a path whose replacement fails
   std::string refuseAgain;  // a path whose replacements after the first fail
@@ -81,6 +93,9 @@ class FaultySteps : public SaveSteps {
   size_t spared = 0;  // the first saves (by their opens), which meet no fault
 
  private:
+  static std::string FileName(const std::string& path) {
+    return path.substr(path.find_last_of("\\/") + 1);
+  }
   bool Faulty(Fault fault) const { return fault_ == fault && opened.size() > spared; }
   template <typename T>
   T Fail(T value) {
