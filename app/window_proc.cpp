@@ -71,7 +71,7 @@ void OnSetFolder() {
                     static_cast<unsigned>(std::strlen(path)), kMaxFolderLength);
     } else {
       std::snprintf(text, sizeof text, "The folder %s.\nD2 .dll folder not changed",
-                    FolderProblem(path).c_str());
+                    FolderProblem(path).detail.c_str());
     }
     ShowError(text, "D2 .dll");
     return;

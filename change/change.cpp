@@ -34,9 +34,8 @@ FileError GameChange::Begin(bool journalMayStay) {
     Log(error);
     return error;
   }
-  FileError error;
-  if (UndoInterruptedChange(patcher_, &undone_, &error)) return FileError();
-  if (!journalMayStay) return error;
+  FileError error = UndoInterruptedChange(patcher_, &undone_);
+  if (!error.Failed() || !journalMayStay) return error;
   undone_ =
       "A change stopped half way could not be undone; the original DLLs are put back "
       "instead\n";
@@ -44,8 +43,8 @@ FileError GameChange::Begin(bool journalMayStay) {
 }
 
 FileError GameChange::KeepBackup(DllAndBackup& files) {
-  FileError error;
-  if (!EnsureBackup(*patcher_.saveSteps, files, &error)) return error;
+  FileError error = EnsureBackup(*patcher_.saveSteps, files);
+  if (error.Failed()) return error;
   // Made from files.dll, which equals it: the save need not look again.
   files.backupThere = true;
   return error;
@@ -54,8 +53,8 @@ FileError GameChange::KeepBackup(DllAndBackup& files) {
 FileError GameChange::WriteJournal(const std::string& change,
                                    const std::vector<JournalFile>& files) {
   std::string path = JournalPath(patcher_.dllPaths[kGameDll]);
-  FileError error;
-  if (::WriteJournal(*patcher_.saveSteps, path, {change, files}, &error)) {
+  FileError error = ::WriteJournal(*patcher_.saveSteps, path, {change, files});
+  if (!error.Failed()) {
     journal_ = files;
     return error;
   }
@@ -85,8 +84,8 @@ FileError GameChange::Commit() {
 
 FileError GameChange::RollBack() {
   std::string note;
-  FileError error;
-  if (UndoInterruptedChange(patcher_, &note, &error)) {
+  FileError error = UndoInterruptedChange(patcher_, &note);
+  if (!error.Failed()) {
     changed_.clear();
     return FileError();
   }

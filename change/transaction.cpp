@@ -102,62 +102,62 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
 
 }  // namespace
 
-int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* error) {
-  if (!JournalIsThere(patcher)) return 1;
+namespace {
+
+// Puts each DLL back as undos plan it; changed says whether any was.
+FileError WriteUndos(DllPatcher& patcher, std::vector<DllUndo>& undos, bool* changed) {
+  for (DllUndo& undo : undos) {
+    const char* path = patcher.dllPaths[undo.fileNumber];
+    if (undo.remove && !patcher.saveSteps->Remove(path)) {
+      return SystemFileError(path, "could not be removed");
+    }
+    *changed = *changed || undo.remove || undo.write;
+    if (!undo.write) continue;
+    FileError refused = LinkRefusal(path);
+    if (refused.Failed()) return refused;
+    std::string target = SaveTarget(path);
+    FileError error = SaveBytes(*patcher.saveSteps, undo.bytes.data.get(),
+                                static_cast<size_t>(undo.bytes.size), target.c_str(), false);
+    if (error.Failed()) {
+      logger.Print("* Couldn't undo the stopped change in %s%s", path, LogReason(error).c_str());
+      return error;
+    }
+  }
+  return FileError();
+}
+
+std::string Noted(const std::string& words) {
+  logger.Print("* %s", words.c_str());
+  return words + "\n";
+}
+
+}  // namespace
+
+FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note) {
+  if (!JournalIsThere(patcher)) return FileError();
   std::string journalShown = NativePath(JournalPathOf(patcher).c_str());
   Journal journal;
   std::string why;
   if (!ReadJournal(patcher, &journal, &why)) {
-    *error = Refusal("a change was stopped half way, and " + journalShown + " " + why);
-    return 0;
+    return Refusal("a change was stopped half way, and " + journalShown + " " + why);
   }
   std::vector<DllUndo> undos(journal.files.size());
   for (size_t i = 0; i < journal.files.size(); ++i) {
     std::string wrong = PlanUndo(patcher, journal.files[i], &undos[i]);
-    if (!wrong.empty()) {
-      *error = Refusal(wrong + " (" + journal.change + ")");
-      return 0;
-    }
+    if (!wrong.empty()) return Refusal(wrong + " (" + journal.change + ")");
   }
   // Every DLL already as the change leaves it: only its commit was lost, so
   // the finished change is kept.
   bool complete = !undos.empty();
   for (const DllUndo& undo : undos) complete = complete && undo.asAfter;
   bool changed = false;
-  for (DllUndo& undo : undos) {
-    if (complete) break;
-    const char* path = patcher.dllPaths[undo.fileNumber];
-    if (undo.remove && !patcher.saveSteps->Remove(path)) {
-      *error = SystemFileError(path, "could not be removed");
-      return 0;
-    }
-    changed = changed || undo.remove || undo.write;
-    if (!undo.write) continue;
-    FileError refused = LinkRefusal(path);
-    if (refused.problem != Problem::kNone) {
-      *error = refused;
-      return 0;
-    }
-    std::string target = SaveTarget(path);
-    *error = SaveBytes(*patcher.saveSteps, undo.bytes.data.get(),
-                       static_cast<size_t>(undo.bytes.size), target.c_str(), false);
-    if (error->Failed()) {
-      logger.Print("* Couldn't undo the stopped change in %s%s", path, LogReason(*error).c_str());
-      return 0;
-    }
-  }
-  *error = RemoveJournal(*patcher.saveSteps, JournalPathOf(patcher));
-  if (error->Failed()) return 0;
-  if (complete) {
-    *note = "An interrupted change was complete and is kept: " + journal.change + "\n";
-    logger.Print("* %s", note->substr(0, note->size() - 1).c_str());
-    return 1;
-  }
+  FileError error = complete ? FileError() : WriteUndos(patcher, undos, &changed);
+  if (!error.Failed()) error = RemoveJournal(*patcher.saveSteps, JournalPathOf(patcher));
+  if (error.Failed()) return error;
+  if (complete) *note = Noted("An interrupted change was complete and is kept: " + journal.change);
   // Stopped before its first DLL was written, the change left nothing to say.
-  if (!changed) return 1;
-  *note = "An interrupted change was undone: " + journal.change + "\n";
-  logger.Print("* %s", note->substr(0, note->size() - 1).c_str());
-  return 1;
+  if (changed) *note = Noted("An interrupted change was undone: " + journal.change);
+  return FileError();
 }
 
 FileError RemoveJournal(SaveSteps& steps, const std::string& path) {
@@ -178,8 +178,8 @@ int RecoverGameFolder(DllPatcher& patcher, std::string* text) {
   // Another run holding the lock undoes the journal itself.
   DllFolderLocks locks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]});
   if (!locks.Held()) return 1;
-  FileError error;
-  if (UndoInterruptedChange(patcher, text, &error)) return 1;
+  FileError error = UndoInterruptedChange(patcher, text);
+  if (!error.Failed()) return 1;
   *text = UserReason(error) + "\n";
   return 0;
 }

@@ -19,15 +19,16 @@
 // The name a journal gives the DLL of fileNumber: "d2game.dll", "d2client.dll".
 std::string DllFileName(const DllPatcher& patcher, int fileNumber);
 
-// With the game folder's locks held: 1 when there is no journal, or the change
-// it names is undone now (each DLL as it was before that change; note gets
-// "An interrupted change was undone: <change>\n" when a DLL had to be put
-// back). 0 when it cannot be: the
-// journal is damaged, or a DLL is neither as that change found it nor as it
-// would have left it (something else changed it), or a save failed; nothing
-// more is written then, the journal stays, and error says which DLL and that
-// restoring the originals is the way out.
-int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* error);
+// With the game folder's locks held: kNone when there is no journal, or the
+// change it names is undone now (each DLL as it was before that change; note
+// gets "An interrupted change was undone: <change>\n" when a DLL had to be
+// put back), or was found finished (every DLL as it leaves them: note gets
+// "An interrupted change was complete and is kept: <change>\n"). Else why
+// not: the journal is damaged, or a DLL is neither as that change found it
+// nor as it would have left it (something else changed it), or a save
+// failed; nothing more is written then, the journal stays, and the error says
+// which DLL and that restoring the originals is the way out.
+FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note);
 
 // The same with the locks taken here, for a program that starts: 1 with the
 // note ("" when there was nothing to undo, or another run holds the lock), 0

@@ -36,10 +36,10 @@ int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
   std::string path = full.string();
   // A folder the file cannot keep whole (too long, a line break in it) is
   // refused before the file is touched.
-  std::string problem = FolderProblem(path.c_str());
-  if (!problem.empty()) {
+  FileError problem = FolderProblem(path.c_str());
+  if (problem.Failed()) {
     std::fprintf(stderr, "orvanel-cli set-folder: the folder %s; %s was not changed\n",
-                 problem.c_str(), NativePath("data\\config.txt").c_str());
+                 problem.detail.c_str(), NativePath("data\\config.txt").c_str());
     return kExitFailed;
   }
   // The file stores blanks as underscores; a folder that would read back as

@@ -123,26 +123,31 @@ DllPatcher::DllPatcher() {
   BuildDllPaths(folder, dllPaths);
 }
 
-std::string FolderProblem(const char* path) {
+FileError FolderProblem(const char* path) {
   size_t length = std::strlen(path);
   if (length > static_cast<size_t>(kMaxFolderLength)) {
-    return "is " + std::to_string(length) + " characters long, at most " +
-           std::to_string(kMaxFolderLength) + " fit";
+    FileError error{Problem::kRefused, 0, path,
+                    "is " + std::to_string(length) + " characters long, at most " +
+                        std::to_string(kMaxFolderLength) + " fit"};
+    error.found = std::to_string(length);
+    error.expected = std::to_string(kMaxFolderLength);
+    return error;
   }
   for (size_t at = 0; at < length; ++at) {
     unsigned char c = static_cast<unsigned char>(path[at]);
     if (c < 0x20 || c == 0x7F) {
       char code[8];
       std::snprintf(code, sizeof code, "0x%02X", c);
-      return "holds a control character (" + std::string(code) + ") at position " +
-             std::to_string(at + 1) + ", which data\\config.txt cannot keep";
+      return {Problem::kRefused, 0, path,
+              "holds a control character (" + std::string(code) + ") at position " +
+                  std::to_string(at + 1) + ", which data\\config.txt cannot keep"};
     }
   }
-  return "";
+  return FileError();
 }
 
 int DllPatcher::UseFolder(const char* path) {
-  if (path == nullptr || !FolderProblem(path).empty()) return 0;
+  if (path == nullptr || FolderProblem(path).Failed()) return 0;
   std::snprintf(folder, sizeof folder, "%s", path);
   BuildDllPaths(folder, dllPaths);
   return 1;

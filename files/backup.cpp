@@ -73,9 +73,8 @@ std::string BackupPath(const char* dllPath) {
   return std::string(dllPath) + ".bak";
 }
 
-FileError DllAndBackup::BackupError() const {
-  if (!backupThere || backupMismatch.empty()) return FileError();
-  return {Problem::kBackup, 0, BackupPath(path.c_str()), backupMismatch};
+void DllAndBackup::RefuseBackup(const std::string& why) {
+  backupRefusal = {Problem::kBackup, 0, BackupPath(path.c_str()), why};
 }
 
 bool BackupThere(const char* dllPath) {
@@ -84,17 +83,22 @@ bool BackupThere(const char* dllPath) {
          std::filesystem::file_type::not_found;
 }
 
-std::string ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
-                            const ByteRanges& changeable) {
+FileError ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
+                          const ByteRanges& changeable) {
   if (size != dllSize) {
-    return "has " + std::to_string(size) + " bytes, the DLL " + std::to_string(dllSize);
+    FileError error{Problem::kBackup, 0, "",
+                    "has " + std::to_string(size) + " bytes, the DLL " + std::to_string(dllSize)};
+    error.found = std::to_string(size);
+    error.expected = std::to_string(dllSize);
+    return error;
   }
   size_t at = FirstDifferenceOutside(backup, dll, size, changeable);
-  if (at == size) return "";
+  if (at == size) return FileError();
   char offset[24];
   std::snprintf(offset, sizeof offset, "%llX", static_cast<unsigned long long>(at));
-  return std::string("differs from the DLL at offset ") + offset +
-         ", outside every range the tables name";
+  return {Problem::kBackup, 0, "",
+          std::string("differs from the DLL at offset ") + offset +
+              ", outside every range the tables name"};
 }
 
 void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable) {
@@ -105,15 +109,19 @@ void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable) {
   std::error_code error;
   fs::file_status status = fs::symlink_status(NativePath(backup.c_str()), error);
   if (fs::is_symlink(status)) {
-    files->backupMismatch = "is a symbolic link, not a copy";
+    files->RefuseBackup("is a symbolic link, not a copy");
   } else if (error || !fs::is_regular_file(status)) {
-    files->backupMismatch = "is not a file";
+    files->RefuseBackup("is not a file");
   } else if (!ReadWholeFile(backup.c_str(), &files->backup)) {
-    files->backupMismatch = "cannot be read";
+    files->RefuseBackup("cannot be read");
   } else if (files->DllRead()) {
-    files->backupMismatch =
+    FileError mismatch =
         ContentMismatch(files->backup.data.get(), static_cast<size_t>(files->backup.size),
                         files->dll.data.get(), static_cast<size_t>(files->dll.size), changeable);
+    if (mismatch.Failed()) {
+      mismatch.file = backup;
+      files->backupRefusal = mismatch;
+    }
   }
 }
 
@@ -130,37 +138,32 @@ DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable) {
   return files;
 }
 
-int EnsureBackup(SaveSteps& steps, const DllAndBackup& files, FileError* why) {
-  FileError ignored;
-  if (why == nullptr) why = &ignored;
+FileError EnsureBackup(SaveSteps& steps, const DllAndBackup& files) {
   const char* dllPath = files.path.c_str();
   std::string backup = BackupPath(dllPath);
   if (files.backupThere) {
-    if (files.BackupUsable()) return 1;  // the first backup is the one worth keeping
-    *why = files.BackupError();
+    if (files.BackupUsable()) return FileError();  // the first backup is the one worth keeping
     logger.Print(
         "* The backup %s %s, so it cannot be the original of %s; %s left unchanged. If %s is "
         "the untouched file (after a game update), move the backup aside and try again",
-        backup.c_str(), files.backupMismatch.c_str(), dllPath, dllPath, dllPath);
-    return 0;
+        backup.c_str(), files.backupRefusal.detail.c_str(), dllPath, dllPath, dllPath);
+    return files.backupRefusal;
   }
   if (!files.DllRead()) {
-    *why = files.dllError;
     logger.Print("* Couldn't read file %s to back it up; it is left unchanged%s", dllPath,
-                 LogReason(*why).c_str());
-    return 0;
+                 LogReason(files.dllError).c_str());
+    return files.dllError;
   }
-  *why = SaveBytes(steps, files.dll.data.get(), static_cast<size_t>(files.dll.size), backup.c_str(),
-                   true);
+  FileError error = SaveBytes(steps, files.dll.data.get(), static_cast<size_t>(files.dll.size),
+                              backup.c_str(), true);
   // The backup's name is on the disk before the DLL it keeps is replaced.
-  if (!why->Failed() && !steps.FlushFolder(backup.c_str())) {
-    *why = SystemFileError(backup, "could not be replaced");
-    why->step = SaveStep::kReplace;
+  if (!error.Failed() && !steps.FlushFolder(backup.c_str())) {
+    error = SystemFileError(backup, "could not be replaced");
+    error.step = SaveStep::kReplace;
   }
-  if (why->Failed()) {
-    logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(why->step),
-                 dllPath, LogReason(*why).c_str());
-    return 0;
+  if (error.Failed()) {
+    logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(error.step),
+                 dllPath, LogReason(error).c_str());
   }
-  return 1;
+  return error;
 }

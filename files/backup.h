@@ -29,8 +29,9 @@ struct DllAndBackup {
   FileError dllError;        // why it was not read; kNone when it was
   bool backupThere = false;  // something stands at path + ".bak", a link included
   ByteBuffer backup;
-  // Why the backup cannot be the original; "" when it can, or is not there.
-  std::string backupMismatch;
+  // Why the backup cannot be the original (kBackup, naming the backup);
+  // kNone when it can, or is not there.
+  FileError backupRefusal;
   // The CRC-32s of dll and backup once taken (files/fingerprint.cpp), so
   // that each is taken at most once.
   mutable bool dllCrcTaken = false;
@@ -39,9 +40,11 @@ struct DllAndBackup {
   mutable uint32_t backupCrc = 0;
 
   bool DllRead() const { return dllError.problem == Problem::kNone; }
-  bool BackupUsable() const { return backupThere && backupMismatch.empty(); }
-  // The backup's refusal as an error value (kNone when it is usable or absent).
-  FileError BackupError() const;
+  bool BackupUsable() const { return backupThere && !backupRefusal.Failed(); }
+  // The backup's refusal (kNone when it is usable or absent).
+  const FileError& BackupError() const { return backupRefusal; }
+  // Marks the backup as not the original, for why (e.g. "is not a file").
+  void RefuseBackup(const std::string& why);
 };
 
 // Reads the DLL at path for reading only, then its backup (ReadBackupOf).
@@ -52,15 +55,16 @@ DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable);
 // outside changeable. With the DLL unread, only the file itself counts.
 void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable);
 
-// Why backup (size bytes) cannot be the original of dll (dllSize bytes): ""
-// when it can, that is when it equals dll outside every changeable range.
-std::string ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
-                            const ByteRanges& changeable);
+// Why backup (size bytes) cannot be the original of dll (dllSize bytes): what
+// differs, with the sizes expected and found; kNone when it can, that is when
+// it equals dll outside every changeable range.
+FileError ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
+                          const ByteRanges& changeable);
 
-// Returns 1 when files' DLL has a backup that can be its original (made now
-// from files.dll, or there before and judged so), 0 when the change must not
-// go ahead; error (when given) then says why and the reason is logged. A new
-// backup is written, flushed, read back and moved into place with steps.
-int EnsureBackup(SaveSteps& steps, const DllAndBackup& files, FileError* error = nullptr);
+// kNone when files' DLL has a backup that can be its original (made now from
+// files.dll, or there before and judged so); else why the change must not go
+// ahead, and the reason is logged. A new backup is written, flushed, read back
+// and moved into place with steps.
+FileError EnsureBackup(SaveSteps& steps, const DllAndBackup& files);
 
 #endif  // ORVANEL_FILES_BACKUP_H_

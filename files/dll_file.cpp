@@ -35,9 +35,9 @@ FileError SaveDll(SaveSteps& steps, const DllAndBackup& files, const uint8_t* by
     logger.Print("* %s: nothing was written", refused.detail.c_str());
     return refused;
   }
-  FileError error;
   // No backup, no change.
-  if (!EnsureBackup(steps, files, &error)) return error;
+  FileError error = EnsureBackup(steps, files);
+  if (error.Failed()) return error;
   std::string target = SaveTarget(path);
   error = SaveBytes(steps, bytes, size, target.c_str(), false);
   if (!error.Failed()) return error;

@@ -93,8 +93,8 @@ void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files) {
   FileFingerprint dll = OfDll(*files);
   const VersionRecord* version = DeclaringVersion(versions, fileNumber, dll);
   if (version == nullptr) return;
-  files->backupMismatch = std::string("differs from the DLL, which is the untouched ") +
-                          version->name + " file (" + FingerprintText(dll.size, dll.crc) + ")";
+  files->RefuseBackup(std::string("differs from the DLL, which is the untouched ") + version->name +
+                      " file (" + FingerprintText(dll.size, dll.crc) + ")");
 }
 
 DllAndBackup ReadDllFiles(const char* dllPath, RecordList versions, RecordList classes,

@@ -266,16 +266,15 @@ std::string JournalPath(const char* dllPath) {
   return FolderPartOf(dllPath) + "orvanel.journal";
 }
 
-bool WriteJournal(SaveSteps& steps, const std::string& path, const Journal& journal,
-                  FileError* error) {
+FileError WriteJournal(SaveSteps& steps, const std::string& path, const Journal& journal) {
   std::string text = JournalText(journal);
-  *error = SaveBytes(steps, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
-                     path.c_str(), false);
-  if (error->Failed()) return false;
+  FileError error = SaveBytes(steps, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                              path.c_str(), false);
   // In place for good before the first DLL is replaced: else a power cut
   // could keep that DLL and lose the journal that undoes it.
-  if (steps.FlushFolder(path.c_str())) return true;
-  *error = SystemFileError(path, "could not be written");
-  error->step = SaveStep::kWrite;
-  return false;
+  if (!error.Failed() && !steps.FlushFolder(path.c_str())) {
+    error = SystemFileError(path, "could not be written");
+    error.step = SaveStep::kWrite;
+  }
+  return error;
 }

@@ -65,7 +65,6 @@ std::string JournalPath(const char* dllPath);
 
 // Saves the journal the safe way (written, flushed, moved into place, its
 // folder flushed).
-bool WriteJournal(SaveSteps& steps, const std::string& path, const Journal& journal,
-                  FileError* error);
+FileError WriteJournal(SaveSteps& steps, const std::string& path, const Journal& journal);
 
 #endif  // ORVANEL_FILES_JOURNAL_H_

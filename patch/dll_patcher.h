@@ -89,8 +89,9 @@ bool HasGameFolder(const DllPatcher& patcher);
 
 // Why path cannot be the game folder: longer than kMaxFolderLength, or
 // holding a control character (a line break or a tab would end the setting
-// line early, and the next start would read another folder). "" when it can.
-std::string FolderProblem(const char* path);
+// line early, and the next start would read another folder); detail says
+// what is wrong. kNone when it can.
+FileError FolderProblem(const char* path);
 
 // The folder a stored setting ("Folder: " + stored) gives at the next start:
 // underscores read as blanks unless only the text as stored names a folder;

@@ -23,8 +23,18 @@ namespace {
 
 const char kRefused[] = "The swap set was not applied: nothing was changed.\n";
 
-std::string Line(int number) {
-  return "line " + std::to_string(number) + ": ";
+// Why the set is not applied, one value per reason.
+using Reasons = std::vector<FileError>;
+
+FileError Refused(const std::string& why) {
+  return {Problem::kRefused, 0, "", why};
+}
+
+// A reason that a line of the set gives: "line 3: unknown class ...".
+FileError LineError(int line, const std::string& why) {
+  FileError error = Refused("line " + std::to_string(line) + ": " + why);
+  error.line = line;
+  return error;
 }
 
 std::string Hex(uint32_t value) {
@@ -68,26 +78,26 @@ struct SetLine {
 };
 
 // Every line's plan, or the reasons (each naming its line) none can be used.
-std::vector<std::string> PlanLines(RecordList versions, RecordList classes, const SwapSet& set,
-                                   int32_t version, std::vector<SetLine>* lines) {
-  std::vector<std::string> reasons;
+Reasons PlanLines(RecordList versions, RecordList classes, const SwapSet& set, int32_t version,
+                  std::vector<SetLine>* lines) {
+  Reasons reasons;
   const DllAndBackup* const unread[2] = {nullptr, nullptr};
   for (const SetExchange& exchange : set.exchanges) {
     SkillSelection selection;
     std::string why;
     SetLine line{exchange.line, ExchangePlan()};
     if (!Select(classes, version, exchange, &selection, &why)) {
-      reasons.push_back(Line(exchange.line) + why);
+      reasons.push_back(LineError(exchange.line, why));
       continue;
     }
     if (!PlanExchange(classes, selection, &line.plan)) {
-      reasons.push_back(Line(exchange.line) + "version " + set.version +
-                        " has no table that lists these skills");
+      reasons.push_back(LineError(
+          exchange.line, "version " + set.version + " has no table that lists these skills"));
       continue;
     }
     for (const FileError& refusal :
          ExchangeRefusals(versions, classes, selection, line.plan, unread)) {
-      reasons.push_back(Line(exchange.line) + UserReason(refusal));
+      reasons.push_back(LineError(exchange.line, UserReason(refusal)));
     }
     lines->push_back(line);
   }
@@ -96,9 +106,8 @@ std::vector<std::string> PlanLines(RecordList versions, RecordList classes, cons
 
 // The bytes the set gives from the originals; reasons name the line of a
 // range outside its DLL.
-std::vector<std::string> SwapFromOriginals(const std::vector<SetLine>& lines,
-                                           std::vector<uint8_t> target[2]) {
-  std::vector<std::string> reasons;
+Reasons SwapFromOriginals(const std::vector<SetLine>& lines, std::vector<uint8_t> target[2]) {
+  Reasons reasons;
   for (const SetLine& line : lines) {
     for (int i = 0; i < line.plan.swapCount; ++i) {
       const PlannedSwap& swap = line.plan.swaps[i];
@@ -108,10 +117,11 @@ std::vector<std::string> SwapFromOriginals(const std::vector<SetLine>& lines,
       bool inside = RangeInside(swap.firstOffset, swap.length, bytes.size(), &a) &&
                     RangeInside(swap.secondOffset, swap.length, bytes.size(), &b);
       if (!inside) {
-        reasons.push_back(Line(line.number) + swap.aspectName + " offsets \"" + swap.firstOffset +
-                          "\" and \"" + swap.secondOffset + "\" do not both lie inside " +
-                          kFingerprintDllNames[swap.fileNumber] + " (" +
-                          std::to_string(bytes.size()) + " bytes)");
+        reasons.push_back(LineError(
+            line.number, swap.aspectName + std::string(" offsets \"") + swap.firstOffset +
+                             "\" and \"" + swap.secondOffset + "\" do not both lie inside " +
+                             kFingerprintDllNames[swap.fileNumber] + " (" +
+                             std::to_string(bytes.size()) + " bytes)"));
         continue;
       }
       std::vector<uint8_t> first(bytes.begin() + a, bytes.begin() + a + swap.length);
@@ -132,23 +142,23 @@ struct SetFiles {
 };
 
 // Reads both DLLs into read; the reasons why either cannot take version's set.
-std::vector<std::string> ReadOriginals(DllPatcher& patcher, RecordList versions, RecordList classes,
-                                       const VersionRecord& version, SetFiles* read) {
-  std::vector<std::string> reasons;
+Reasons ReadOriginals(DllPatcher& patcher, RecordList versions, RecordList classes,
+                      const VersionRecord& version, SetFiles* read) {
+  Reasons reasons;
   for (int n : {kGameDll, kClientDll}) {
     DllAndBackup& files = read->files[n];
     patcher.changeable[n] = ChangeableRanges(classes, n);
     files = ReadDllFiles(patcher.dllPaths[n], versions, classes, n);
     if (!files.DllRead()) {
-      reasons.push_back(UserReason(files.dllError));
+      reasons.push_back(files.dllError);
       continue;
     }
     if (files.backupThere && !files.BackupUsable()) {
-      reasons.push_back(UserReason(files.BackupError()));
+      reasons.push_back(files.BackupError());
       continue;
     }
     FileError refusal = FingerprintRefusal(version, n, files);
-    if (refusal.problem != Problem::kNone) reasons.push_back(UserReason(refusal));
+    if (refusal.Failed()) reasons.push_back(refusal);
     read->now[n] = &files.dll;
     read->original[n] = files.backupThere ? &files.backup : &files.dll;
     const ByteBuffer& original = *read->original[n];
@@ -175,34 +185,33 @@ std::string Differences(const ByteBuffer& now, const std::vector<uint8_t>& targe
   return text;
 }
 
-SetApplyOutcome Refuse(SetApplyOutcome outcome, const std::vector<std::string>& reasons) {
+SetApplyOutcome Refuse(SetApplyOutcome outcome, const Reasons& reasons) {
   outcome.text = kRefused;
-  for (const std::string& reason : reasons) {
-    outcome.text += reason + "\n";
-    logger.Print("* Swap set not applied: %s", reason.c_str());
+  for (const FileError& reason : reasons) {
+    outcome.text += UserReason(reason) + "\n";
+    logger.Print("* Swap set not applied: %s", UserReason(reason).c_str());
   }
   return outcome;
 }
 
 // The set's changes written as one change; reasons when they are not, and
 // apart when a DLL stays changed after a failed save could not be put back.
-std::vector<std::string> Write(GameChange& change, DllAndBackup files[2],
-                               std::vector<uint8_t> target[2], const bool changes[2],
-                               const std::string& what, FileError* apart) {
+Reasons Write(GameChange& change, DllAndBackup files[2], std::vector<uint8_t> target[2],
+              const bool changes[2], const std::string& what, FileError* apart) {
   std::vector<JournalFile> writes;
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
     FileError kept = change.KeepBackup(files[n]);
-    if (kept.Failed()) return {UserReason(kept)};
+    if (kept.Failed()) return {kept};
     writes.emplace_back();
     std::string name = FileNameOf(files[n].path);
     if (!DescribeWrite(name, files[n].dll.data.get(), static_cast<size_t>(files[n].dll.size),
                        target[n].data(), target[n].size(), &writes.back())) {
-      return {name + " would change its size, which no change does"};
+      return {Refused(name + " would change its size, which no change does")};
     }
   }
   FileError error = change.WriteJournal(what, writes);
-  if (error.Failed()) return {UserReason(error)};
+  if (error.Failed()) return {error};
   std::vector<std::string> paths;
   for (int n : {kGameDll, kClientDll}) {
     if (!changes[n]) continue;
@@ -212,7 +221,7 @@ std::vector<std::string> Write(GameChange& change, DllAndBackup files[2],
     // The DLL written before this one goes back with the journal.
     FileError undo = change.RollBack();
     if (undo.Failed()) *apart = LeftApart(change.Changed(), paths, undo);
-    return {UserReason(error)};
+    return {error};
   }
   error = change.Commit();
   if (error.Failed()) *apart = error;
@@ -226,17 +235,17 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   SetApplyOutcome outcome;
   SwapSet set;
   std::string error;
-  if (!ReadSwapSet(setText, &set, &error)) return Refuse(outcome, {error});
+  if (!ReadSwapSet(setText, &set, &error)) return Refuse(outcome, {Refused(error)});
   RecordNode* version = FindByName(versions, set.version, true);
   if (version == nullptr) {
-    return Refuse(outcome, {Line(set.versionLine) + "unknown version \"" + set.version + "\""});
+    return Refuse(outcome, {LineError(set.versionLine, "unknown version \"" + set.version + "\"")});
   }
   outcome.version = version->position;
   std::vector<SetLine> lines;
-  std::vector<std::string> reasons = PlanLines(versions, classes, set, version->position, &lines);
+  Reasons reasons = PlanLines(versions, classes, set, version->position, &lines);
   if (!reasons.empty()) return Refuse(outcome, reasons);
   if (!HasGameFolder(patcher)) {
-    return Refuse(outcome, {"Diablo II .dll folder not set"});
+    return Refuse(outcome, {Refused("Diablo II .dll folder not set")});
   }
 
   // A dry run reads the DLLs as they are; the set would undo a stopped change first.
@@ -247,7 +256,7 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
     change.reset(new GameChange(patcher));
     FileError error = change->Begin();
     outcome.undone = change->Undone();
-    if (error.Failed()) return Refuse(outcome, {UserReason(error)});
+    if (error.Failed()) return Refuse(outcome, {error});
   }
   SetFiles read;
   reasons = ReadOriginals(patcher, versions, classes, *static_cast<VersionRecord*>(version), &read);
@@ -255,9 +264,9 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   // Bytes no exchange made would be lost without a word.
   for (const std::string& foreign :
        StateAsExchanges(classes, version->position, read.now, read.original).foreign) {
-    reasons.push_back(foreign + ": restore the original DLLs to apply the set over it");
+    reasons.push_back(Refused(foreign + ": restore the original DLLs to apply the set over it"));
   }
-  std::vector<std::string> outside = SwapFromOriginals(lines, read.target);
+  Reasons outside = SwapFromOriginals(lines, read.target);
   reasons.insert(reasons.end(), outside.begin(), outside.end());
   if (!reasons.empty()) return Refuse(outcome, reasons);
 
@@ -279,7 +288,7 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
         Write(*change, read.files, read.target, changes, "the swap set (" + summary + ")", &apart);
     if (apart.Failed()) {
       outcome.text = "The swap set was not applied whole:\n";
-      for (const std::string& reason : reasons) outcome.text += reason + "\n";
+      for (const FileError& reason : reasons) outcome.text += UserReason(reason) + "\n";
       outcome.text += UserReason(apart) + "\n";
       logger.Print("* Swap set not applied whole: %s", UserReason(apart).c_str());
       return outcome;

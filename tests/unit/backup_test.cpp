@@ -123,7 +123,8 @@ TEST(BackupCompare, FindsTheFirstDifferenceOutsideTheRanges) {
   }
   auto mismatch = [&](const std::string& file) {
     return ContentMismatch(reinterpret_cast<const uint8_t*>(file.data()), file.size(),
-                           reinterpret_cast<const uint8_t*>(dll.data()), size, ranges);
+                           reinterpret_cast<const uint8_t*>(dll.data()), size, ranges)
+        .detail;
   };
   EXPECT_EQ(mismatch(backup), "");
   for (size_t at : {size_t{0x10008}, size_t{0x2000C}, size - 1}) {

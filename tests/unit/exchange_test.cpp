@@ -628,10 +628,11 @@ TEST_F(ExchangeTest, EveryChangeFlushesTheFolderBetweenItsSteps) {
                        gameBytes_.size(), &files[0]);
          DescribeWrite("d2client.dll", bytes(client), client.size(), bytes(clientAfter),
                        clientAfter.size(), &files[1]);
-         bool begun = WriteJournal(steps_, JournalPath(patcher_.dllPaths[kGameDll]),
-                                   {"Jab <-> Fire Bolt (Effects)", files}, &error);
+         bool begun = !WriteJournal(steps_, JournalPath(patcher_.dllPaths[kGameDll]),
+                                    {"Jab <-> Fire Bolt (Effects)", files})
+                           .Failed();
          WriteFileBytes("game/d2game.dll", gameBytes_);
-         return begun && UndoInterruptedChange(patcher_, &note, &error) == 1 && !note.empty();
+         return begun && !UndoInterruptedChange(patcher_, &note).Failed() && !note.empty();
        },
        "orvanel.journal | d2game.dll | -orvanel.journal |"},
   };

@@ -148,7 +148,7 @@ TEST_F(FolderConfigTest, AFolderTooLongOrWithAControlCharacterIsRefused) {
   for (std::string refused : {tooLong, std::string("D:\\Games\nD:\\Other"),
                               std::string("D:\\Games\tx"), std::string("D:\\Ga\x7Fmes")}) {
     EXPECT_EQ(patcher.StoreFolder(refused.c_str()), 0);
-    EXPECT_NE(FolderProblem(refused.c_str()), "");
+    EXPECT_TRUE(FolderProblem(refused.c_str()).Failed());
     EXPECT_EQ(std::string(patcher.folder), longest);
     EXPECT_EQ(std::string(patcher.dllPaths[kClientDll]), longest + "\\d2client.dll");
     EXPECT_EQ(ReadFileBytes("data/config.txt"), "Folder: " + longest);

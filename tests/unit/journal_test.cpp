@@ -129,8 +129,9 @@ TEST_F(TransactionTest, AStoppedChangeIsUndoneAndAForeignChangeStopsTheUndo) {
                 &files[0]);
   DescribeWrite("d2client.dll", Bytes(client_), client_.size(), Bytes(changedClient),
                 changedClient.size(), &files[1]);
-  ASSERT_TRUE(WriteJournal(*patcher_.saveSteps, JournalPath(patcher_.dllPaths[kGameDll]),
-                           {"Jab <-> Nova (Effects, Graphics)", files}, &patcher_.lastError));
+  ASSERT_FALSE(WriteJournal(*patcher_.saveSteps, JournalPath(patcher_.dllPaths[kGameDll]),
+                            {"Jab <-> Nova (Effects, Graphics)", files})
+                   .Failed());
   WriteFileBytes("game/d2game.dll", changedGame);
 
   std::vector<std::string> lines;
@@ -146,13 +147,13 @@ TEST_F(TransactionTest, AStoppedChangeIsUndoneAndAForeignChangeStopsTheUndo) {
   WriteFileBytes("game/d2game.dll", foreign);
   std::string note;
   FileError error;
-  EXPECT_EQ(UndoInterruptedChange(patcher_, &note, &error), 0);
+  EXPECT_TRUE((error = UndoInterruptedChange(patcher_, &note)).Failed());
   EXPECT_NE(UserReason(error).find("d2game.dll was changed by something else"), std::string::npos);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == foreign);
   EXPECT_EQ(ReadFileBytes("game/orvanel.journal"), kept);
 
   WriteFileBytes("game/d2game.dll", changedGame);
-  EXPECT_EQ(UndoInterruptedChange(patcher_, &note, &error), 1);
+  EXPECT_FALSE(UndoInterruptedChange(patcher_, &note).Failed());
   EXPECT_EQ(note, "An interrupted change was undone: Jab <-> Nova (Effects, Graphics)\n");
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
   EXPECT_TRUE(ReadFileBytes("game/d2client.dll") == client_);
