@@ -38,7 +38,7 @@ bool JournalIsThere(const DllPatcher& patcher) {
 // The journal there; false with why it cannot be read.
 bool ReadJournal(const DllPatcher& patcher, Journal* journal, std::string* why) {
   ByteBuffer bytes;
-  if (!ReadWholeFile(JournalPathOf(patcher).c_str(), &bytes)) {
+  if (!patcher.saveSteps->ReadWhole(JournalPathOf(patcher).c_str(), &bytes)) {
     *why = "cannot be read";
     return false;
   }
@@ -78,7 +78,7 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
     // A restore that brings a DLL back finds it missing only before.
     return file.absentBefore ? "" : shown + " is missing";
   }
-  if (!ReadWholeFile(path, &undo->bytes)) return shown + " cannot be read";
+  if (!patcher.saveSteps->ReadWhole(path, &undo->bytes)) return shown + " cannot be read";
   uint8_t* bytes = undo->bytes.data.get();
   uint32_t size = static_cast<uint32_t>(undo->bytes.size);
   uint32_t crc = ImageCrc(bytes, size);

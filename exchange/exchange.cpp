@@ -148,9 +148,9 @@ void ReadNeeded(const DllPatcher& patcher, RecordList versions, ExchangeFiles* r
     if (!read->needed[fileNumber]) continue;
     DllAndBackup& files = read->files[fileNumber];
     files.path = patcher.dllPaths[fileNumber];
-    files.dllError = ReadDllForUpdate(files.path.c_str(), &files.dll);
+    files.dllError = ReadDllForUpdate(*patcher.saveSteps, files.path.c_str(), &files.dll);
     if (files.path.empty()) continue;
-    ReadBackupOf(&files, patcher.changeable[fileNumber]);
+    ReadBackupOf(&files, patcher.changeable[fileNumber], *patcher.saveSteps);
     JudgeBackup(versions, fileNumber, &files);
   }
 }

@@ -47,14 +47,14 @@ bool Check(const DllPatcher& patcher, RecordList versions, const ByteRanges& cha
   std::error_code error;
   dll->present = std::filesystem::exists(NativePath(path), error);
   if (dll->present) {
-    files.dllError = ReadDllForUpdate(path, &files.dll);
+    files.dllError = ReadDllForUpdate(*patcher.saveSteps, path, &files.dll);
     if (files.dllError.Failed()) return Refuse(dll, files.dllError);
   } else {
     files.dllError = {Problem::kNotFound, 0, path, ""};
   }
   FileError refused = LinkRefusal(path);
   if (refused.Failed()) return Refuse(dll, refused);
-  ReadBackupOf(&files, changeable);
+  ReadBackupOf(&files, changeable, *patcher.saveSteps);
   JudgeBackup(versions, dll->fileNumber, &files);
   if (!files.BackupUsable()) return Refuse(dll, files.BackupError());
   FileError unknown =

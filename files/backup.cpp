@@ -101,7 +101,7 @@ FileError ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll
               ", outside every range the tables name"};
 }
 
-void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable) {
+void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable, SaveSteps& steps) {
   namespace fs = std::filesystem;
   std::string backup = BackupPath(files->path.c_str());
   files->backupThere = BackupThere(files->path.c_str());
@@ -112,7 +112,7 @@ void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable) {
     files->RefuseBackup("is a symbolic link, not a copy");
   } else if (error || !fs::is_regular_file(status)) {
     files->RefuseBackup("is not a file");
-  } else if (!ReadWholeFile(backup.c_str(), &files->backup)) {
+  } else if (!steps.ReadWhole(backup.c_str(), &files->backup)) {
     files->RefuseBackup("cannot be read");
   } else if (files->DllRead()) {
     FileError mismatch =
@@ -125,16 +125,16 @@ void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable) {
   }
 }
 
-DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable) {
+DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable, SaveSteps& steps) {
   DllAndBackup files;
   files.path = path;
   SetSystemError(0);
   if (path[0] == '\0') {
     files.dllError = {Problem::kNotFound, 0, "the game folder", ""};
-  } else if (!ReadWholeFile(path, &files.dll)) {
+  } else if (!steps.ReadWhole(path, &files.dll)) {
     files.dllError = SystemFileError(path, "could not be read");
   }
-  if (path[0] != '\0') ReadBackupOf(&files, changeable);
+  if (path[0] != '\0') ReadBackupOf(&files, changeable, steps);
   return files;
 }
 

@@ -48,12 +48,14 @@ struct DllAndBackup {
 };
 
 // Reads the DLL at path for reading only, then its backup (ReadBackupOf).
-DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable);
+DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable,
+                              SaveSteps& steps = SaveSteps::System());
 // With files->path and files->dll already set (or dllError saying why not):
 // reads the backup, if one is there, and judges whether it can be the DLL's
 // original: a regular file, not a link, of the DLL's size, equal to the DLL
 // outside changeable. With the DLL unread, only the file itself counts.
-void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable);
+void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable,
+                  SaveSteps& steps = SaveSteps::System());
 
 // Why backup (size bytes) cannot be the original of dll (dllSize bytes): what
 // differs, with the sizes expected and found; kNone when it can, that is when

@@ -7,13 +7,13 @@
 #include "io/file_paths.h"
 #include "patch/logger.h"
 
-FileError ReadDllForUpdate(const char* path, ByteBuffer* bytes) {
+FileError ReadDllForUpdate(SaveSteps& steps, const char* path, ByteBuffer* bytes) {
   SetSystemError(0);  // a refusal without a system call leaves no stale code
   if (path[0] == '\0') {
     logger.Print("* Couldn't open file %s", path);
     return {Problem::kNotFound, 0, "the game folder", ""};
   }
-  FILE* file = OpenFile(path, "rb+");
+  FILE* file = steps.OpenForUpdate(path);
   if (file == nullptr) {
     FileError error = SystemFileError(path, "could not be opened");
     logger.Print("* Couldn't open file %s%s", path, LogReason(error).c_str());

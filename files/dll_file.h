@@ -16,7 +16,7 @@
 
 // Reads the DLL at path whole, opened for update ("rb+"). Logs the failed
 // step's line ("* Couldn't open file ..."). kNone when read.
-FileError ReadDllForUpdate(const char* path, ByteBuffer* bytes);
+FileError ReadDllForUpdate(SaveSteps& steps, const char* path, ByteBuffer* bytes);
 
 // Saves size bytes as the DLL of files (read by the operation under way, so
 // nothing is read again). Logs the failed step's line ("* Couldn't replace

@@ -98,8 +98,8 @@ void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files) {
 }
 
 DllAndBackup ReadDllFiles(const char* dllPath, RecordList versions, RecordList classes,
-                          int fileNumber) {
-  DllAndBackup files = ReadDllAndBackup(dllPath, ChangeableRanges(classes, fileNumber));
+                          int fileNumber, SaveSteps& steps) {
+  DllAndBackup files = ReadDllAndBackup(dllPath, ChangeableRanges(classes, fileNumber), steps);
   JudgeBackup(versions, fileNumber, &files);
   return files;
 }

@@ -37,7 +37,7 @@ void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files);
 // Reads the DLL of fileNumber and its backup once, with the ranges of classes'
 // tables, and judges the backup (JudgeBackup).
 DllAndBackup ReadDllFiles(const char* dllPath, RecordList versions, RecordList classes,
-                          int fileNumber);
+                          int fileNumber, SaveSteps& steps = SaveSteps::System());
 
 // The untouched form's fingerprint: a backup that cannot be the original, or
 // a DLL that was not read, leaves it unknown with the reason.

@@ -53,6 +53,14 @@ bool ReadsBackAs(const char* path, const uint8_t* bytes, size_t size) {
 
 }  // namespace
 
+bool SaveSteps::ReadWhole(const char* path, ByteBuffer* bytes) {
+  return ReadWholeFile(path, bytes);
+}
+
+FILE* SaveSteps::OpenForUpdate(const char* path) {
+  return OpenFile(path, "rb+");
+}
+
 FILE* SaveSteps::Open(const char* path) {
   return CreateNewFile(NativePath(path).c_str());
 }

@@ -11,10 +11,17 @@
 #include <string>
 
 #include "io/file_error.h"
+#include "io/whole_file.h"
 
 class SaveSteps {
  public:
   virtual ~SaveSteps() = default;
+  // Reads the file at path whole (a regular file only). False when it cannot
+  // be; the system's code is left for SystemFileError.
+  virtual bool ReadWhole(const char* path, ByteBuffer* bytes);
+  // Opens path for reading and update ("rb+"), so that a file in use or
+  // read-only is refused before anything is written; null when it cannot be.
+  virtual FILE* OpenForUpdate(const char* path);
   // Creates path for binary writing. Fails (null) when anything stands there
   // already, a symbolic link included: a temporary file is never shared.
   virtual FILE* Open(const char* path);

@@ -29,7 +29,7 @@ bool HasGameFolder(const DllPatcher& patcher) {
 int DllPatcher::LoadFile(int fileNumber) {
   if (!FileNumberIsValid(fileNumber, kPathSlots)) return 0;
   ByteBuffer bytes;
-  lastError = ReadDllForUpdate(dllPaths[fileNumber], &bytes);
+  lastError = ReadDllForUpdate(*saveSteps, dllPaths[fileNumber], &bytes);
   if (lastError.Failed()) return 0;
   image = std::move(bytes.data);
   imageSize = bytes.size;
@@ -106,7 +106,7 @@ int DllPatcher::SaveFile(int fileNumber) {
     logger.Print("* Couldn't write file %s", path);
     return 0;
   }
-  DllAndBackup files = ReadDllAndBackup(path, changeable[fileNumber]);
+  DllAndBackup files = ReadDllAndBackup(path, changeable[fileNumber], *saveSteps);
   lastError = SaveDll(*saveSteps, files, image.get(), static_cast<size_t>(imageSize));
   return lastError.Failed() ? 0 : 1;
 }

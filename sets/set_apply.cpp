@@ -148,7 +148,7 @@ Reasons ReadOriginals(DllPatcher& patcher, RecordList versions, RecordList class
   for (int n : {kGameDll, kClientDll}) {
     DllAndBackup& files = read->files[n];
     patcher.changeable[n] = ChangeableRanges(classes, n);
-    files = ReadDllFiles(patcher.dllPaths[n], versions, classes, n);
+    files = ReadDllFiles(patcher.dllPaths[n], versions, classes, n, *patcher.saveSteps);
     if (!files.DllRead()) {
       reasons.push_back(files.dllError);
       continue;

@@ -18,7 +18,8 @@ int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList c
   DllAndBackup files[2];
   FileFingerprint found[2];
   for (int fileNumber : {kGameDll, kClientDll}) {
-    files[fileNumber] = ReadDllFiles(patcher.dllPaths[fileNumber], versions, classes, fileNumber);
+    files[fileNumber] = ReadDllFiles(patcher.dllPaths[fileNumber], versions, classes, fileNumber,
+                                     *patcher.saveSteps);
     if (version < 0) found[fileNumber] = UntouchedFingerprint(files[fileNumber]);
   }
   if (version < 0) version = DetectVersion(versions, found);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -640,6 +641,41 @@ TEST_F(ExchangeTest, EveryChangeFlushesTheFolderBetweenItsSteps) {
     steps_.order.clear();
     EXPECT_TRUE(row.run()) << row.change;
     EXPECT_EQ(steps_.order, row.order) << row.change;
+  }
+  FreeList<VersionRecord>(&versions);
+}
+
+// Each DLL and each backup is read once per change, whatever the change
+// checks before it writes.
+TEST_F(ExchangeTest, ASwapARestoreAndAnApplyReadEachFileOnce) {
+  RecordList versions = nullptr;
+  auto* version = new VersionRecord;
+  std::snprintf(version->name, sizeof version->name, "1.09b");
+  version->AddToList(&versions);
+  const std::map<std::string, int> dlls = {{"d2client.dll", 1}, {"d2game.dll", 1}};
+  const std::map<std::string, int> both = {
+      {"d2client.dll", 1}, {"d2client.dll.bak", 1}, {"d2game.dll", 1}, {"d2game.dll.bak", 1}};
+  struct Row {
+    const char* change;
+    std::function<bool()> run;
+    std::map<std::string, int> reads;
+  };
+  const Row rows[] = {
+      {"first swap", [&] { return Run(Select(0, 0, 0, 1, 0, true, true, false), 1) != ""; }, dlls},
+      {"later swap", [&] { return Run(Select(0, 0, 0, 1, 0, true, true, false), 1) != ""; }, both},
+      {"restore", [&] { return RestoreBoth(patcher_, versions, classes_).restored == 2; }, both},
+      {"apply",
+       [&] {
+         return ApplySwapSet(patcher_, versions, classes_,
+                             "version 1.09b\nAmazon:Jab <-> Sorceress:Fire Bolt: Effects\n")
+             .done;
+       },
+       both},
+  };
+  for (const Row& row : rows) {
+    steps_.reads.clear();
+    EXPECT_TRUE(row.run()) << row.change;
+    EXPECT_EQ(steps_.reads, row.reads) << row.change;
   }
   FreeList<VersionRecord>(&versions);
 }

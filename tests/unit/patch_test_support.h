@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,15 @@ class FaultySteps : public SaveSteps {
   explicit FaultySteps(Fault fault = kNone, int failingWrite = 0)
       : fault_(fault), failingWrite_(failingWrite) {}
 
+  // Every read of a whole file and open for update counts, by file name.
+  bool ReadWhole(const char* path, ByteBuffer* bytes) override {
+    ++reads[FileName(path)];
+    return SaveSteps::ReadWhole(path, bytes);
+  }
+  FILE* OpenForUpdate(const char* path) override {
+    ++reads[FileName(path)];
+    return SaveSteps::OpenForUpdate(path);
+  }
   FILE* Open(const char* path) override {
     opened.push_back(path);
     return Faulty(kOpen) ? Fail<FILE*>(nullptr) : SaveSteps::Open(path);
@@ -86,6 +96,7 @@ class FaultySteps : public SaveSteps {
   // The names put in place ("d2game.dll"), removed ("-orvanel.journal") and
   // the folder's flushes ("|"), in their order.
   std::string order;
+  std::map<std::string, int> reads;
   int writes = 0;
   std::string refuse;       // a path whose replacement fails
   std::string refuseAgain;  // a path whose replacements after the first fail
