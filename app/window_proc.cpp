@@ -16,6 +16,9 @@
 
 namespace {
 
+// The folder picker closed without a folder.
+const char kFolderPickCancelled[] = "D2 .dll folder not set";
+
 constexpr int kQKey = 'Q';
 constexpr SHORT kKeyIsDown = static_cast<SHORT>(0x8000);
 
@@ -33,7 +36,7 @@ void OnSetFolder() {
   browseInfo.lpszTitle = "Enter The Source Path";
   LPITEMIDLIST item = SHBrowseForFolderA(&browseInfo);
   if (item == nullptr) {
-    ShowError("D2 .dll folder not set", "D2 .dll");
+    ShowError(kFolderPickCancelled, "D2 .dll");
     return;
   }
   // The wide path tells whether the system code page can name the folder:
@@ -44,7 +47,7 @@ void OnSetFolder() {
   CoTaskMemFree(item);
   // A virtual folder (such as "My Computer") has no path to store.
   if (!hasPath || widePath[0] == L'\0') {
-    ShowError("D2 .dll folder not set", "D2 .dll");
+    ShowError(kFolderPickCancelled, "D2 .dll");
     return;
   }
   BOOL lossy = FALSE;
@@ -88,7 +91,7 @@ void OnSetFolder() {
 
 bool FolderIsSet() {
   if (HasGameFolder(dllPatcher)) return true;
-  ShowError("Diablo II .dll folder not set", "Error");
+  ShowError(kFolderNotSet, "Error");
   return false;
 }
 
@@ -125,7 +128,7 @@ void OnAbout() {
 
 void OnSwap() {
   if (!HasGameFolder(dllPatcher)) {
-    ShowError("Diablo II .dll folder not set", "Error");
+    ShowError(kFolderNotSet, "Error");
     return;
   }
   dllPatcher.SwapSkills();

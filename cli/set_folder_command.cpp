@@ -11,9 +11,8 @@
 
 bool FolderIsSet(const DllPatcher& patcher) {
   if (HasGameFolder(patcher)) return true;
-  std::fprintf(stderr,
-               "Diablo II .dll folder not set\n"
-               "(set it with: orvanel-cli set-folder DIR, or use --folder DIR)\n");
+  std::fprintf(stderr, "%s\n(set it with: orvanel-cli set-folder DIR, or use --folder DIR)\n",
+               kFolderNotSet);
   return false;
 }
 

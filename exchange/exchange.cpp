@@ -199,12 +199,9 @@ const FileError kNoSkill = {Problem::kTable, 0, "",
                             "no skill in the tables matches this selection (data\\versions.txt, "
                             "data\\classes.txt, the skill tables)"};
 
-// Why a DLL that could change is not written: the other failed.
-FileError KeptTogether() {
-  return {Problem::kRefused, 0, "",
-          "not written or undone, so that the skills are not left half exchanged: see the "
-          "other DLL's line"};
-}
+// Why a DLL that could change is not written, or is put back: the other
+// failed.
+const FileError kKeptTogether = {Problem::kHeldBack, 0, "", ""};
 
 // The journal's entry for the DLL of fileNumber, which SwapInImage has just
 // exchanged in the patcher: its CRC before (taken from files before the
@@ -400,7 +397,7 @@ void WriteChange(Exchange& work, GameChange& change) {
     paths.push_back(files.path);
     ByteBuffer& bytes = work.swapped[fileNumber];
     FileError saved = failed.Failed()
-                          ? KeptTogether()
+                          ? kKeptTogether
                           : change.Save(files, bytes.data.get(), static_cast<size_t>(bytes.size));
     SetOutcome(work, fileNumber, saved, !saved.Failed());
     if (saved.Failed() && !failed.Failed()) failed = saved;
@@ -426,7 +423,7 @@ void WriteChange(Exchange& work, GameChange& change) {
         AspectOutcome& aspect = work.outcome->aspects[i];
         if (work.plan->swaps[i].fileNumber == fileNumber && aspect.done) {
           aspect.done = false;
-          aspect.error = KeptTogether();
+          aspect.error = kKeptTogether;
         }
       }
     }

@@ -68,8 +68,7 @@ bool Check(const DllPatcher& patcher, RecordList versions, const ByteRanges& cha
 void HoldBack(std::vector<DllRestore>& dlls) {
   for (DllRestore& dll : dlls) {
     if (!dll.backed || dll.outcome.changed || dll.outcome.error.Failed()) continue;
-    dll.outcome.error = {Problem::kRefused, 0, "",
-                         "held back so that the two DLLs stay together: see the other DLL's line"};
+    dll.outcome.error = {Problem::kHeldBack, 0, "", ""};
   }
 }
 
@@ -163,9 +162,6 @@ std::string Line(const std::string& path, const FileOutcome& outcome) {
   std::string backup = NativePath(BackupPath(path.c_str()).c_str());
   if (outcome.changed) return "Restored " + dll + " from " + backup + "\n";
   if (!outcome.error.Failed()) return "No backup of " + dll + " (never changed)\n";
-  if (outcome.error.problem == Problem::kBusy) {
-    return "Another Orvanel is changing these files: " + dll + " not restored\n";
-  }
   return "Could not restore " + dll + ": " + UserReason(outcome.error) + "\n";
 }
 

@@ -50,23 +50,6 @@ size_t FirstDifferenceOutside(const uint8_t* a, const uint8_t* b, size_t size,
   return size;
 }
 
-const char* SaveProblem(SaveStep step) {
-  switch (step) {
-    case SaveStep::kCreate:
-      return "could not be created";
-    case SaveStep::kWrite:
-      return "could not be written";
-    case SaveStep::kVerify:
-      return "did not read back the same as the file";
-    case SaveStep::kReplace:
-      return "could not be moved into place";
-    case SaveStep::kRemove:
-    case SaveStep::kNone:
-      break;
-  }
-  return "";
-}
-
 }  // namespace
 
 std::string BackupPath(const char* dllPath) {
@@ -162,7 +145,7 @@ FileError EnsureBackup(SaveSteps& steps, const DllAndBackup& files) {
     error.step = SaveStep::kReplace;
   }
   if (error.Failed()) {
-    logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), SaveProblem(error.step),
+    logger.Print("* The backup %s %s; %s left unchanged%s", backup.c_str(), error.detail.c_str(),
                  dllPath, LogReason(error).c_str());
   }
   return error;

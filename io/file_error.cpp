@@ -33,8 +33,7 @@ const Wording kWordings[] = {
      "update), move the backup aside and try again"},
     {Problem::kRefused, Severity::kRefused, "refused", "%d"},
     {Problem::kHeldBack, Severity::kHeldBack, "held back",
-     "held back so that the skills are not left half exchanged: correct the entry named on "
-     "another line first"},
+     "held back so that the DLLs are not left half changed: the other line says what to do"},
     {Problem::kApart, Severity::kFailed, "left apart",
      "%d: orvanel.journal is kept, and the next change, or File > Restore Original DLLs "
      "(orvanel-cli restore), puts them together"},

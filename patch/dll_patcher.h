@@ -84,6 +84,9 @@ class DllPatcher {
   SaveSteps* saveSteps = &SaveSteps::System();
 };
 
+// What the front ends say when a change needs the game folder and none is set.
+constexpr char kFolderNotSet[] = "Diablo II .dll folder not set";
+
 // Whether a game folder is set, so that the DLL paths name files.
 bool HasGameFolder(const DllPatcher& patcher);
 

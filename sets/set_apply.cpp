@@ -245,7 +245,7 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   Reasons reasons = PlanLines(versions, classes, set, version->position, &lines);
   if (!reasons.empty()) return Refuse(outcome, reasons);
   if (!HasGameFolder(patcher)) {
-    return Refuse(outcome, {Refused("Diablo II .dll folder not set")});
+    return Refuse(outcome, {Refused(kFolderNotSet)});
   }
 
   // A dry run reads the DLLs as they are; the set would undo a stopped change first.

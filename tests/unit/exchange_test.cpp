@@ -47,8 +47,7 @@ const std::string kGameMissing =
     kGame + " was not found: check the game folder (File > Set .dll Location)\n";
 const char kCorrect[] = "correct the table (orvanel-cli check lists them all)\n";
 const char kHeldBack[] =
-    "held back so that the skills are not left half exchanged: correct the entry named on "
-    "another line first\n";
+    "held back so that the DLLs are not left half changed: the other line says what to do\n";
 
 struct Offsets {
   const char* effects;
@@ -321,11 +320,9 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
 
   // d2game.dll saved, then d2client.dll refused: d2game.dll is put back.
   EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, true, true, false), 0),
-            std::string(kErrors) +
-                "   Effects: not exchanged: not written or undone, so that the skills are not left "
-                "half exchanged: see the other DLL's line\n"
-                "   Graphics: not exchanged: " +
-                ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
+            std::string(kErrors) + "   Effects: not exchanged: " + kHeldBack +
+                "   Graphics: not exchanged: " + ShownPath("game\\d2client.dll") +
+                " could not be replaced: try again\n");
   EXPECT_TRUE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);

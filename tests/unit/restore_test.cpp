@@ -144,8 +144,8 @@ TEST_F(RestoreTest, BothDllsAreRestoredOrNeither) {
     EXPECT_EQ(report.failed, 2);
     EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game) << report.text;
     EXPECT_TRUE(ReadFileBytes("game/d2client.dll") == client) << report.text;
-    const char* held = fault == kLockHeld ? "Another Orvanel is changing these files: "
-                                          : "held back so that the two DLLs stay together";
+    const char* held = fault == kLockHeld ? "another Orvanel is changing these files: "
+                                          : "held back so that the DLLs are not left half changed";
     EXPECT_NE(report.text.find(held), std::string::npos) << report.text;
     EXPECT_FALSE(fs::exists("game/orvanel.journal"));
   }
