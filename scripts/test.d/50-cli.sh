@@ -470,6 +470,39 @@ wine_start
 trap wine_stop EXIT
 suite windows wine "$root/$windows/cli/orvanel-cli.exe"
 
+# One lock for both builds: the native program and the Windows one under Wine
+# on one folder. The holder's change is stopped at its first flush (its
+# temporary file is there, so it holds the lock); the other build waits in
+# vain, refuses and changes nothing; then the holder's change completes.
+native_cli=("$root/$native/cli/orvanel-cli")
+windows_cli=(wine "$root/$windows/cli/orvanel-cli.exe")
+hold_and_try() {
+  label="one lock, $1 holds it"
+  local -n holder=$2 other=$3
+  work="$root/$BUILD_ROOT/cli-test/lock-$1"
+  rm -rf "$work" && mkdir -p "$work" && cd "$work"
+  "$root/$native/demo/make_demo_dlls" game "$root/demo" >/dev/null
+  cp -r game original
+  local swap=(--data "$root/demo/data" --folder game swap -g 1.09b --first Amazon:Jab
+              --second Sorceress:Fire_Bolt --effects)
+  strace -f -o /dev/null -e trace=fsync,fdatasync \
+    -e inject=fsync,fdatasync:delay_enter=12000000:when=1 "${holder[@]}" "${swap[@]}" \
+    >holder.out 2>&1 </dev/null &
+  local holder_pid=$!
+  for _ in $(seq 300); do ls game | grep -q '^~' && break; sleep 0.1; done
+  cli=("${other[@]}")
+  run "${swap[@]}"
+  expect_rc 1 "a change while the other build holds the lock"
+  grep -qxF "Another Orvanel is changing these files: nothing was changed." <<<"$out" ||
+    fail "a change while the other build holds the lock said: $out"
+  wait "$holder_pid" || fail "the holder's change failed: $(cat holder.out)"
+  # Both changes made would have swapped the pair back.
+  cmp -s game/d2game.dll original/d2game.dll && fail "the holder's change is not in d2game.dll"
+  cd "$root"
+}
+hold_and_try native native_cli windows_cli
+hold_and_try windows windows_cli native_cli
+
 if [ "$failures" -gt 0 ]; then
   echo "cli: $failures failures"
   exit 1
