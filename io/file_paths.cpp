@@ -66,3 +66,18 @@ FILE* OpenFile(const char* windowsPath, const char* mode) {
   if (file != nullptr && std::strcmp(mode, "r") == 0) SkipByteOrderMark(file);
   return file;
 }
+
+std::string NotAFileReason(const char* windowsPath) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::file_type type = fs::symlink_status(NativePath(windowsPath), error).type();
+  const char* kind = type == fs::file_type::symlink     ? "a link"
+                     : type == fs::file_type::directory ? "a folder"
+                     : type == fs::file_type::regular || type == fs::file_type::not_found ||
+                             type == fs::file_type::none
+                         ? nullptr
+                         : "something other than a file";
+  if (kind == nullptr) return "";
+  return ShownPath(windowsPath) + " is " + kind +
+         ", not a file of Orvanel's: remove it, and Orvanel makes its own file there";
+}

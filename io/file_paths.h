@@ -24,4 +24,10 @@ void SetDataFolder(const char* folder);
 // Notepad writes and which would otherwise read as part of the first line.
 FILE* OpenFile(const char* windowsPath, const char* mode);
 
+// Why a file of the program's own cannot be at windowsPath because something
+// else stands there (a link, a folder, a FIFO or device), with the way out:
+// "<path> is a folder, not a file: remove it ...". "" when a regular file or
+// nothing is there.
+std::string NotAFileReason(const char* windowsPath);
+
 #endif  // ORVANEL_IO_FILE_PATHS_H_

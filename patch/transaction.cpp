@@ -130,6 +130,13 @@ void CommitChange(DllPatcher& patcher) {
 int UndoInterruptedChange(DllPatcher& patcher, std::string* note, FileError* error) {
   if (!JournalIsThere(patcher)) return 1;
   std::string journalShown = NativePath(JournalPathOf(patcher).c_str());
+  // Orvanel never makes a journal that is a link or a folder: no change stopped there.
+  std::string notAFile = NotAFileReason(JournalPathOf(patcher).c_str());
+  if (!notAFile.empty()) {
+    *error = {Problem::kRefused, 0, JournalPathOf(patcher), notAFile};
+    logger.Print("* %s", notAFile.c_str());
+    return 0;
+  }
   Journal journal;
   std::string why;
   if (!ReadJournal(patcher, &journal, &why)) {
@@ -187,6 +194,8 @@ std::string PendingChangeLine(const DllPatcher& patcher) {
   Journal journal;
   std::string why;
   std::string shown = NativePath(JournalPathOf(patcher).c_str());
+  std::string notAFile = NotAFileReason(JournalPathOf(patcher).c_str());
+  if (!notAFile.empty()) return notAFile;
   if (!ReadJournal(patcher, &journal, &why))
     return "a change was stopped half way: " + shown + " " + why;
   return "a change was stopped half way (" + journal.change +

@@ -200,6 +200,22 @@ Dry run: no file was changed." "dry run"
     done
   done
 
+  # A lock or journal path that is a folder (or, natively, a link; Wine
+  # follows links) is named with the way out, and nothing changes.
+  local kinds=(folder)
+  [ "$label" == native ] && kinds+=(link)
+  for name in orvanel.lock orvanel.journal; do
+    for kind in "${kinds[@]}"; do
+      rm -rf blocked && cp -r original blocked
+      if [ "$kind" == folder ]; then mkdir "blocked/$name"; else ln -s d2game.dll "blocked/$name"; fi
+      run --folder blocked swap --version 0 --first Amazon:Jab --second Paladin:Zeal --effects
+      expect_rc 1 "swap with $name a $kind"
+      grep -qF "$name is a $kind, not a file of Orvanel's: remove it" <<<"$out" ||
+        fail "swap with $name a $kind said: $out"
+      same_file blocked/d2game.dll original/d2game.dll "swap with $name a $kind"
+    done
+  done
+
   # A missing DLL: the window's text with each aspect's outcome, exit 1. The
   # reason is printed even when log.txt cannot be written (a folder there).
   rm -f log.txt && mkdir -p empty log.txt
