@@ -380,6 +380,32 @@ Dry run: no file was changed.}" "swap $dry for the wrong version, $round the fir
     <<<"$out" || fail "swap of a skill read in pieces said: $out"
   same_file shift-game/d2game.dll original/d2game.dll "refused swaps"
   same_file shift-game/d2client.dll original/d2client.dll "refused swaps"
+  # One judgement of the tables: an offset that lost its closing h ("21080",
+  # read as 2108) is refused by swap and apply in the check's words; one of
+  # six characters ("210807", read as 21080) passes check and swap.
+  rm -rf lost lost-game && cp -r data lost && cp -r original lost-game
+  sed -i 's/^\(Jab *\t\)21080h/\121080/' "lost/Amazon 109b.txt"
+  local lost_swap=(--data lost --folder lost-game swap -g 1.09b --first Amazon:Jab
+                   --second Sorceress:Fire_Bolt --effects)
+  run "${lost_swap[@]}"
+  expect_rc 1 "swap of an offset without its closing h"
+  grep -qF 'effects offset "21080" ends in a digit' <<<"$out" ||
+    fail "swap of an offset without its closing h said: $out"
+  printf 'version 1.09b\nAmazon:Jab <-> Sorceress:Fire Bolt: Effects\n' >lost.set
+  run --data lost --folder lost-game apply lost.set
+  expect_rc 1 "apply of an offset without its closing h"
+  grep -qF 'effects offset "21080" ends in a digit' <<<"$out" ||
+    fail "apply of an offset without its closing h said: $out"
+  same_file lost-game/d2game.dll original/d2game.dll "offsets without their closing h"
+  sed -i 's/^\(Jab *\t\)21080/\1210807/' "lost/Amazon 109b.txt"
+  run --data lost --folder lost-game check
+  expect_rc 0 "check of a six-character offset"
+  run "${lost_swap[@]}"
+  expect_rc 0 "swap of a six-character offset"
+  cp original/d2game.dll expected-game.dll
+  put expected-game.dll 21080 "Eb:Fire Bolt"
+  put expected-game.dll 21400 "Eb:Jab......"
+  same_file lost-game/d2game.dll expected-game.dll "swap of a six-character offset"
   printf 'Folder: %s/my game' "$PWD" >shift/config.txt
   run --data shift check
   grep -qF 'is cut at a blank' <<<"$out" || fail "check on a folder cut at a blank said: $out"
