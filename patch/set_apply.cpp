@@ -142,6 +142,15 @@ std::vector<std::string> ReadOriginals(DllPatcher& patcher, RecordList versions,
       reasons.push_back(UserReason(files.dllError));
       continue;
     }
+    // Opened as a save needs it, as swap and restore open it: one that is
+    // read-only or in use stops the set before anything is written.
+    if (!patcher.LoadFile(n)) {
+      reasons.push_back(UserReason(patcher.lastError));
+      continue;
+    }
+    patcher.image.reset();
+    patcher.imageSize = 0;
+    patcher.loadedFile = -1;
     if (files.backupThere && !files.BackupUsable()) {
       reasons.push_back(UserReason(files.BackupError()));
       continue;

@@ -21,10 +21,11 @@ fail() {
   failures=$((failures + 1))
 }
 
-# run ARGS...: runs the program under test; sets out, err (without CRs) and rc.
+# run ARGS...: runs the program under test (for at most cli_timeout seconds);
+# sets out, err (without CRs) and rc.
 run() {
   set +e
-  "${cli[@]}" "$@" >"$work/.out" 2>"$work/.err" </dev/null
+  timeout "${cli_timeout:-600}" "${cli[@]}" "$@" >"$work/.out" 2>"$work/.err" </dev/null
   rc=$?
   set -e
   out=$(tr -d '\r' <"$work/.out")
@@ -272,6 +273,41 @@ line 4: unknown aspect \"Sound\": expected Effects, Graphics or Descriptions" "a
   expect_rc 0 "apply an empty set"
   same_file game4/d2game.dll original/d2game.dll "apply an empty set"
   same_file game4/d2client.dll original/d2client.dll "apply an empty set"
+  # apply reads only a regular file of bounded size: every other path is
+  # named, exit 1, never a hang (a FIFO; natively only).
+  truncate -s 2M big.set
+  # (The Windows build takes "/dev" for an option: there it is Z:\dev.)
+  local bad_sets=(game4 /dev/zero no-such.set big.set)
+  [ "$label" == windows ] && bad_sets[1]='Z:\dev\zero'
+  [ "$label" == native ] && mkfifo fifo.set && bad_sets+=(fifo.set)
+  for bad in "${bad_sets[@]}"; do
+    cli_timeout=20 run --folder game4 apply "$bad"
+    expect_rc 1 "apply $bad"
+    expect_err "the swap set $bad cannot be read: " "apply $bad"
+  done
+  # A DLL that cannot be written (immutable for root, else read-only) stops
+  # apply before anything is written.
+  if chattr +i game4/d2game.dll 2>/dev/null ||
+    { [ "$(id -u)" != 0 ] && chmod 444 game4/d2game.dll; }; then
+    run --folder game4 apply my.set
+    chattr -i game4/d2game.dll 2>/dev/null || true
+    chmod 644 game4/d2game.dll
+    expect_rc 1 "apply to a DLL that cannot be written"
+    same_file game4/d2game.dll original/d2game.dll "apply to a DLL that cannot be written"
+    same_file game4/d2client.dll original/d2client.dll "apply to a DLL that cannot be written"
+  fi
+  # Sets as Windows tools save them: UTF-8 with a byte-order mark (Notepad),
+  # UTF-16 of either byte order with one (PowerShell's ">").
+  printf '\xEF\xBB\xBF' | cat - my.set >utf8-bom.set
+  { printf '\xFF\xFE'; iconv -f UTF-8 -t UTF-16LE my.set; } >utf16le.set
+  { printf '\xFE\xFF'; iconv -f UTF-8 -t UTF-16BE my.set; } >utf16be.set
+  for encoded in utf8-bom utf16le utf16be; do
+    run --folder game4 apply empty.set
+    run --folder game4 apply "$encoded.set"
+    expect_rc 0 "apply of a $encoded set"
+    same_file game4/d2game.dll game4-game.dll "apply of a $encoded set"
+    same_file game4/d2client.dll game4-client.dll "apply of a $encoded set"
+  done
   run --folder game4 restore
   run --folder game4 status
   expect_rc 0 "status after restore"
