@@ -317,6 +317,20 @@ version 1.09b" "status after restore"
   rm game4/d2game.dll
   run --folder game4 status
   expect_rc 1 "status with a DLL missing"
+  # Without fingerprints, status finds the version whose tables explain the
+  # changes (here the second's); when none does, it says so, exit 1.
+  rm -rf game6 && cp -r original game6
+  run --folder game6 swap --version 1.09d --first Amazon:Jab --second Sorceress:Fire_Bolt \
+    --effects --graphics
+  run --folder game6 status
+  expect_rc 0 "status of the second version's change"
+  expect_out "version 1.09d
+Amazon:Jab <-> Sorceress:Fire Bolt: Effects, Graphics" "status of the second version's change"
+  run --folder game6 swap --version 1.09b --first Amazon:Jab --second Paladin:Zeal --effects
+  run --folder game6 status
+  expect_rc 1 "status of changes of two versions"
+  grep -qF "# the DLLs differ from their backups, and no version's tables explain how" <<<"$out" ||
+    fail "status of changes of two versions said: $out"
 
   # Fingerprints: the demo declares the stand-ins for 1.09b and other files
   # for 1.09d. The wrong version changes nothing, before and after a change.
