@@ -14,6 +14,7 @@
 #include "sets/set_apply.h"
 #include "sets/status.h"
 #include "tables/data_files.h"
+#include "tables/swap_set.h"
 
 namespace {
 
@@ -74,14 +75,13 @@ void OnSaveSwapSet() {
 void OnApplySwapSet() {
   char path[MAX_PATH] = "";
   if (!PickFile(false, path)) return;
-  ByteBuffer bytes;
-  if (!ReadWholeFile(path, &bytes)) {
-    ShowBox(std::string("The swap set ") + path + " cannot be read: nothing was changed.",
+  std::string text;
+  std::string why;
+  if (!ReadSwapSetFile(path, &text, &why)) {
+    ShowBox(std::string("The swap set ") + path + " cannot be read: nothing was changed.\n" + why,
             "Apply Swap Set", false);
     return;
   }
-  std::string text(reinterpret_cast<const char*>(bytes.data.get()),
-                   static_cast<size_t>(bytes.size));
   SetApplyOutcome outcome = ApplySwapSet(dllPatcher, versionList, classList, text);
   // The version box shows the version the DLLs now hold.
   if (outcome.done && outcome.version >= 0) {

@@ -37,7 +37,7 @@ class GameChange {
   const std::string& Undone() const { return undone_; }
 
   // Keeps the untouched DLL of files as its backup before the journal is
-  // written (patch/backup.h), and marks it kept. kNone when a backup that can
+  // written (files/backup.h), and marks it kept. kNone when a backup that can
   // be the original is there now.
   FileError KeepBackup(DllAndBackup& files);
   // Writes the journal of the DLLs this change will write; when it fails no

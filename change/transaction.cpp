@@ -136,6 +136,12 @@ std::string Noted(const std::string& words) {
 FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note) {
   if (!JournalIsThere(patcher)) return FileError();
   std::string journalShown = NativePath(JournalPathOf(patcher).c_str());
+  // Orvanel never makes a journal that is a link or a folder: no change stopped there.
+  FileError notAFile = NotAFile(JournalPathOf(patcher).c_str());
+  if (notAFile.Failed()) {
+    logger.Print("* %s", notAFile.detail.c_str());
+    return notAFile;
+  }
   Journal journal;
   std::string why;
   if (!ReadJournal(patcher, &journal, &why)) {
@@ -189,6 +195,8 @@ std::string PendingChangeLine(const DllPatcher& patcher) {
   Journal journal;
   std::string why;
   std::string shown = NativePath(JournalPathOf(patcher).c_str());
+  FileError notAFile = NotAFile(JournalPathOf(patcher).c_str());
+  if (notAFile.Failed()) return notAFile.detail;
   if (!ReadJournal(patcher, &journal, &why))
     return "a change was stopped half way: " + shown + " " + why;
   return "a change was stopped half way (" + journal.change +

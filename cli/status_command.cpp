@@ -21,13 +21,17 @@ int RunStatus(const DllPatcher& patcher, const std::string& versionText) {
   if (!FolderIsSet(patcher)) return kExitFailed;
   std::vector<std::string> lines;
   int32_t used = version;
-  int read = DescribeChanges(patcher, versionList, classList, version, &lines, &used);
+  bool fingerprinted = false;
+  int read =
+      DescribeChanges(patcher, versionList, classList, version, &lines, &used, &fingerprinted);
   if (versionText.empty()) {
     RecordNode* shown = AtPosition(versionList, used >= 0 ? used : 0);
     std::fprintf(stderr,
                  "(the ranges of version %s's tables%s; choose another with --game-version)\n",
                  shown != nullptr ? shown->name : "0",
-                 used >= 0 ? ", whose fingerprints the DLLs match" : "");
+                 fingerprinted ? ", whose fingerprints the DLLs match"
+                 : used >= 0   ? ", which explain the differences from the backups"
+                               : "");
   }
   for (const std::string& line : lines) std::printf("%s\n", line.c_str());
   return read ? kExitSuccess : kExitFailed;

@@ -6,6 +6,7 @@
 #include "files/fingerprint.h"
 #include "io/file_paths.h"
 #include "tables/data_files.h"
+#include "tables/table_check.h"
 
 namespace {
 
@@ -17,6 +18,20 @@ std::string TablePath(RecordList versions, const RecordNode* classRecord, int ve
 
 FileError Refused(const std::string& reason) {
   return {Problem::kRefused, 0, "", reason};
+}
+
+// What the table check finds in the picked skill's line, for the line as a
+// whole and for the offsets of the ticked aspects, in the check's own words.
+void AddCheckFindings(const std::vector<TableFinding>& findings, const std::string& table,
+                      const SkillRecord& picked, const SkillSelection& selection,
+                      std::vector<FileError>* reasons) {
+  for (const TableFinding& finding : findings) {
+    if (finding.path != table || finding.line != picked.line || finding.about == kNotOfSkill ||
+        (finding.about >= 0 && !selection.Ticked(finding.about))) {
+      continue;
+    }
+    reasons->push_back({Problem::kTable, 0, "", finding.text});
+  }
 }
 
 // A picked skill read from a line in pieces, or another skill than the box shows.
@@ -39,6 +54,20 @@ void CheckSkill(RecordList versions, RecordList classes, int32_t classPosition,
       std::string("the box shows \"") + shown->name + "\" (" + TablePath(versions, classRecord, 0) +
       " line " + std::to_string(shown->line) + ") but " + table + " line " +
       std::to_string(picked.line) + " is \"" + picked.name + "\": not exchanged"));
+}
+
+// One side of the exchange: the two faults the exchange words itself, else
+// what the table check finds in the picked skill's line.
+void CheckPicked(RecordList versions, RecordList classes, const std::vector<TableFinding>& findings,
+                 const SkillSelection& selection, bool first, const SkillRecord& picked,
+                 std::vector<FileError>* reasons) {
+  int32_t classPosition = first ? selection.firstClass : selection.secondClass;
+  size_t before = reasons->size();
+  CheckSkill(versions, classes, classPosition, first ? selection.firstSkill : selection.secondSkill,
+             selection.version, picked, reasons);
+  if (reasons->size() > before) return;
+  std::string table = TablePath(versions, AtPosition(classes, classPosition), selection.version);
+  AddCheckFindings(findings, table, picked, selection, reasons);
 }
 
 // Another version whose declared fingerprints the read DLLs all match.
@@ -66,12 +95,11 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                                         const SkillSelection& selection, const ExchangePlan& plan,
                                         const DllAndBackup* const files[2]) {
   std::vector<FileError> reasons;
-  CheckSkill(versions, classes, selection.firstClass, selection.firstSkill, selection.version,
-             *plan.firstSkill, &reasons);
+  std::vector<TableFinding> findings = PlacedTableFindings(versions, classes);
+  CheckPicked(versions, classes, findings, selection, true, *plan.firstSkill, &reasons);
   if (selection.firstClass != selection.secondClass ||
       selection.firstSkill != selection.secondSkill) {
-    CheckSkill(versions, classes, selection.secondClass, selection.secondSkill, selection.version,
-               *plan.secondSkill, &reasons);
+    CheckPicked(versions, classes, findings, selection, false, *plan.secondSkill, &reasons);
   }
   auto* version = static_cast<const VersionRecord*>(AtPosition(versions, selection.version));
   if (version == nullptr) return reasons;

@@ -1,8 +1,10 @@
 // What would make an exchange move bytes other than the ones the user picked,
 // found before anything is written: a skill or version whose line was read in
 // pieces, a skill whose record in the selected version's table is not the one
-// the skill box shows (the boxes show the first version's names), and a DLL
-// that is not the file the selected version declares (files/fingerprint.h).
+// the skill box shows (the boxes show the first version's names), a picked
+// skill's line that the table check finds fault with (tables/table_check.h),
+// for the line or the offset of a ticked aspect, and a DLL that is not the
+// file the selected version declares (files/fingerprint.h).
 #ifndef ORVANEL_EXCHANGE_EXCHANGE_GUARD_H_
 #define ORVANEL_EXCHANGE_EXCHANGE_GUARD_H_
 

@@ -46,6 +46,9 @@ ChangeLock::ChangeLock(const char* fileInFolder, int waitMilliseconds)
 
 FileError ChangeLock::Error(const char* dllPath) const {
   if (state_ == LockState::kBusy) return {Problem::kBusy, 0, path_, ""};
+  // Waiting or trying again never helps there.
+  FileError notAFile = NotAFile(path_.c_str());
+  if (notAFile.Failed()) return notAFile;
   FileError error{error_ != 0 ? ProblemOfSystemError(error_) : Problem::kNotFound, error_, path_,
                   "could not be made"};
   if (error.problem == Problem::kNotFound) error.file = dllPath;

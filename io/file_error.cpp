@@ -1,5 +1,8 @@
 #include "io/file_error.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "io/file_paths.h"
 
 namespace {
@@ -118,4 +121,20 @@ std::string UserReason(const FileError& error) {
     reason += ": try again";
   }
   return reason;
+}
+
+FileError NotAFile(const char* windowsPath) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::file_type type = fs::symlink_status(NativePath(windowsPath), error).type();
+  const char* kind = type == fs::file_type::symlink     ? "a link"
+                     : type == fs::file_type::directory ? "a folder"
+                     : type == fs::file_type::regular || type == fs::file_type::not_found ||
+                             type == fs::file_type::none
+                         ? nullptr
+                         : "something other than a file";
+  if (kind == nullptr) return FileError();
+  return {Problem::kRefused, 0, windowsPath,
+          ShownPath(windowsPath) + " is " + kind +
+              ", not a file of Orvanel's: remove it, and Orvanel makes its own file there"};
 }

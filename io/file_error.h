@@ -63,6 +63,12 @@ struct FileOutcome {
 // reported none): call it right after the failing call.
 FileError SystemFileError(const std::string& file, const char* detail);
 
+// Why a file of the program's own cannot be at windowsPath because something
+// else stands there (a link, a folder, a FIFO or device), with the way out:
+// "<path> is a folder, not a file: remove it ...". kNone when a regular file or
+// nothing is there.
+FileError NotAFile(const char* windowsPath);
+
 // ": <kind> (system error N)" for the end of a log line; "" for kNone.
 std::string LogReason(const FileError& error);
 // The reason in plain words with the next step, for the result box.

@@ -9,6 +9,7 @@
 #include "change/transaction.h"
 #include "exchange/exchange_guard.h"
 #include "files/backup.h"
+#include "files/dll_file.h"
 #include "files/dll_links.h"
 #include "files/fingerprint.h"
 #include "io/file_paths.h"
@@ -148,11 +149,16 @@ Reasons ReadOriginals(DllPatcher& patcher, RecordList versions, RecordList class
   for (int n : {kGameDll, kClientDll}) {
     DllAndBackup& files = read->files[n];
     patcher.changeable[n] = ChangeableRanges(classes, n);
-    files = ReadDllFiles(patcher.dllPaths[n], versions, classes, n, *patcher.saveSteps);
+    files.path = patcher.dllPaths[n];
+    // Opened as a save needs it, as swap and restore open it: one that is
+    // read-only or in use stops the set before anything is written.
+    files.dllError = ReadDllForUpdate(*patcher.saveSteps, files.path.c_str(), &files.dll);
     if (!files.DllRead()) {
       reasons.push_back(files.dllError);
       continue;
     }
+    ReadBackupOf(&files, patcher.changeable[n], *patcher.saveSteps);
+    JudgeBackup(versions, n, &files);
     if (files.backupThere && !files.BackupUsable()) {
       reasons.push_back(files.BackupError());
       continue;

@@ -134,13 +134,27 @@ void DescribeAspect(const std::vector<Slot>& slots, int aspect, const ByteBuffer
 SetState StateAsExchanges(RecordList classes, int32_t version, const ByteBuffer* const now[2],
                           const ByteBuffer* const original[2]) {
   SetState state;
+  std::vector<bool> inRange[2];  // by byte: inside a range of these tables
   for (int aspect = 0; aspect < kAspectCount; ++aspect) {
     int dll = kAspects[aspect].dll;
     if (now[dll] == nullptr || original[dll] == nullptr) continue;
     uint64_t size = static_cast<uint64_t>(
         now[dll]->size < original[dll]->size ? now[dll]->size : original[dll]->size);
     std::vector<Slot> slots = SlotsOf(classes, version, kAspects[aspect], size);
+    inRange[dll].resize(static_cast<size_t>(size));
+    for (const Slot& slot : slots) {
+      std::fill_n(inRange[dll].begin() + slot.start, kAspects[aspect].length, true);
+    }
     DescribeAspect(slots, aspect, *now[dll], *original[dll], &state);
+  }
+  for (int dll = 0; dll < 2; ++dll) {
+    if (now[dll] == nullptr || original[dll] == nullptr) continue;
+    if (now[dll]->size != original[dll]->size) state.changedOutside = true;
+    size_t size = static_cast<size_t>(std::min(now[dll]->size, original[dll]->size));
+    inRange[dll].resize(size);
+    for (size_t i = 0; i < size && !state.changedOutside; ++i) {
+      state.changedOutside = !inRange[dll][i] && now[dll]->data[i] != original[dll]->data[i];
+    }
   }
   return state;
 }

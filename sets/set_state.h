@@ -21,6 +21,9 @@ struct SetState {
   // One line per range no exchange explains, e.g. "Amazon:Jab: Effects
   // changed by something else (d2game.dll bytes 0x140..0x14B)".
   std::vector<std::string> foreign;
+  // Bytes outside every range of the version's tables differ (or a DLL's
+  // size does): these tables cannot tell what changed them.
+  bool changedOutside = false;
 };
 
 // now[n] and original[n] are the DLL of file number n and its original (the

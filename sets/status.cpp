@@ -10,8 +10,25 @@
 #include "tables/aspects.h"
 #include "tables/data_files.h"
 
+namespace {
+
+// The first version whose tables explain every difference from the backups
+// (each changed byte inside a range, each changed range an exchange's); -1
+// when none does.
+int32_t ExplainingVersion(RecordList versions, RecordList classes, const ByteBuffer* const now[2],
+                          const ByteBuffer* const original[2]) {
+  for (int32_t version = 0; version == 0 || version < VersionPositions(versions); ++version) {
+    SetState state = StateAsExchanges(classes, version, now, original);
+    if (state.foreign.empty() && !state.changedOutside) return version;
+  }
+  return -1;
+}
+
+}  // namespace
+
 int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList classes,
-                    int32_t version, std::vector<std::string>* lines, int32_t* used) {
+                    int32_t version, std::vector<std::string>* lines, int32_t* used,
+                    bool* fingerprinted) {
   // A change stopped half way is told first; status changes nothing.
   std::string pending = PendingChangeLine(patcher);
   if (!pending.empty()) lines->push_back("# " + pending);
@@ -22,8 +39,11 @@ int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList c
                                      *patcher.saveSteps);
     if (version < 0) found[fileNumber] = UntouchedFingerprint(files[fileNumber]);
   }
-  if (version < 0) version = DetectVersion(versions, found);
+  bool asked = version >= 0;
+  if (!asked) version = DetectVersion(versions, found);
+  if (fingerprinted != nullptr) *fingerprinted = !asked && version >= 0;
   if (used != nullptr) *used = version;
+  bool unknown = version < 0;  // no version asked for, none fingerprinted
   if (version < 0 || version >= VersionPositions(versions)) version = 0;
   std::string versionLine = "version " + SetVersionName(versions, version);
   for (int fileNumber : {kGameDll, kClientDll}) {
@@ -49,10 +69,25 @@ int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList c
     now[fileNumber] = &files[fileNumber].dll;
     original[fileNumber] = &files[fileNumber].backup;
   }
+  // Without fingerprints the differences themselves tell the version.
+  int32_t explaining = unknown ? ExplainingVersion(versions, classes, now, original) : version;
+  if (explaining >= 0) version = explaining;
+  if (used != nullptr && unknown) *used = explaining;
+  versionLine = "version " + SetVersionName(versions, version);
   SetState state = StateAsExchanges(classes, version, now, original);
-  if (state.exchanges.empty() && state.foreign.empty()) lines->push_back("# no changes");
+  if (explaining < 0) {
+    lines->push_back(
+        "# the DLLs differ from their backups, and no version's tables explain how: which "
+        "version they are cannot be told; name it (status --game-version)");
+  } else if (state.changedOutside) {
+    lines->push_back("# the DLLs differ from their backups outside the ranges of version " +
+                     SetVersionName(versions, version) +
+                     "'s tables: these lines do not tell all of it");
+  } else if (state.exchanges.empty() && state.foreign.empty()) {
+    lines->push_back("# no changes");
+  }
   lines->push_back(versionLine);
   for (const SetExchange& exchange : state.exchanges) lines->push_back(SetExchangeLine(exchange));
   for (const std::string& foreign : state.foreign) lines->push_back("# " + foreign);
-  return 1;
+  return explaining >= 0 ? 1 : 0;
 }

@@ -21,9 +21,13 @@
 // backup is read once. Returns 0, with a comment saying which and why, when
 // a DLL cannot be read or a backup there cannot be its original (then no
 // comparison with it would mean anything); else 1. A version below 0 is the
-// one whose fingerprints the files read match, else the first; *used (when
-// given) gets the version asked for or detected, -1 when none was detected.
+// one whose fingerprints the files read match, else the first whose tables
+// explain every difference from the backups; when none does, the set says
+// so and 0 is returned. "# no changes" only when the DLLs equal their
+// backups. *used (when given) gets the version asked for, detected or
+// explaining, -1 when none; *fingerprinted whether the fingerprints told it.
 int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList classes,
-                    int32_t version, std::vector<std::string>* lines, int32_t* used = nullptr);
+                    int32_t version, std::vector<std::string>* lines, int32_t* used = nullptr,
+                    bool* fingerprinted = nullptr);
 
 #endif  // ORVANEL_SETS_STATUS_H_

@@ -1,5 +1,10 @@
 #include "tables/swap_set.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "io/file_paths.h"
+#include "io/whole_file.h"
 #include "tables/record_list.h"
 
 namespace {
@@ -79,6 +84,56 @@ std::string ReadExchange(const std::string& line, SetExchange* exchange) {
   return problem;
 }
 
+void AppendUtf8(uint32_t code, std::string* text) {
+  if (code < 0x80) {
+    *text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    *text += static_cast<char>(0xC0 | (code >> 6));
+    *text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *text += static_cast<char>(0xE0 | (code >> 12));
+    *text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *text += static_cast<char>(0xF0 | (code >> 18));
+    *text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// UTF-16 after its mark as UTF-8; a unit that is no character becomes
+// U+FFFD, which no name holds, so its line is refused by name.
+std::string Utf16AsUtf8(const std::string& bytes, bool bigEndian) {
+  std::string text;
+  auto unit = [&](size_t at) {
+    auto high = static_cast<unsigned char>(bytes[at + (bigEndian ? 0 : 1)]);
+    auto low = static_cast<unsigned char>(bytes[at + (bigEndian ? 1 : 0)]);
+    return static_cast<uint32_t>(high << 8 | low);
+  };
+  for (size_t at = 2; at + 1 < bytes.size(); at += 2) {
+    uint32_t code = unit(at);
+    if (code >= 0xD800 && code < 0xDC00 && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 &&
+        unit(at + 2) < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+      at += 2;
+    } else if (code >= 0xD800 && code < 0xE000) {
+      code = 0xFFFD;
+    }
+    AppendUtf8(code, &text);
+  }
+  return text;
+}
+
+// The text of a set file's bytes, as UTF-8 without a byte-order mark.
+std::string DecodedText(const std::string& bytes) {
+  auto at = [&](size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0; };
+  if (at(0) == 0xFF && at(1) == 0xFE) return Utf16AsUtf8(bytes, false);
+  if (at(0) == 0xFE && at(1) == 0xFF) return Utf16AsUtf8(bytes, true);
+  if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return bytes.substr(3);
+  return bytes;
+}
+
 bool IsVersionLine(const std::string& line) {
   size_t length = sizeof kVersionWord - 1;
   return line.compare(0, length, kVersionWord) == 0 &&
@@ -87,8 +142,36 @@ bool IsVersionLine(const std::string& line) {
 
 }  // namespace
 
-bool ReadSwapSet(const std::string& text, SwapSet* set, std::string* error) {
+bool ReadSwapSetFile(const char* windowsPath, std::string* bytes, std::string* why) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path path = NativePath(windowsPath);
+  fs::file_type type = fs::status(path, error).type();
+  if (type == fs::file_type::not_found) {
+    *why = "it was not found";
+  } else if (type == fs::file_type::directory) {
+    *why = "it is a folder, not a swap set file";
+  } else if (type != fs::file_type::regular) {
+    *why = "it is not a file (a device or a pipe): give a swap set file";
+  } else if (fs::file_size(path, error) > kMaxSwapSetFileSize) {
+    *why = "it is larger than " + std::to_string(kMaxSwapSetFileSize / 1024 / 1024) +
+           " MiB, which no swap set is";
+  } else {
+    ByteBuffer read;
+    // Read in full only while it stays within the bound.
+    if (ReadWholeFile(windowsPath, &read) &&
+        static_cast<size_t>(read.size) <= kMaxSwapSetFileSize) {
+      bytes->assign(reinterpret_cast<const char*>(read.data.get()), static_cast<size_t>(read.size));
+      return true;
+    }
+    *why = "it could not be read whole";
+  }
+  return false;
+}
+
+bool ReadSwapSet(const std::string& setBytes, SwapSet* set, std::string* error) {
   *set = SwapSet();
+  std::string text = DecodedText(setBytes);
   int number = 0;
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find('\n', start);

@@ -32,11 +32,21 @@ struct SwapSet {
   std::vector<SetExchange> exchanges;
 };
 
-// Reads text (LF or CR LF lines). False, with "line N: what is wrong" in
+// The largest swap set file read: far more lines than any tables give.
+constexpr size_t kMaxSwapSetFileSize = 1024 * 1024;
+
+// The bytes of the swap set file at windowsPath: a regular file (or a link
+// to one) of at most kMaxSwapSetFileSize bytes. False with why not, in words
+// that follow "cannot be read: " ("it is a folder, not a swap set file").
+bool ReadSwapSetFile(const char* windowsPath, std::string* bytes, std::string* why);
+
+// Reads text (LF or CR LF lines) in UTF-8, with or without a byte-order mark,
+// or in UTF-16 of either byte order with its mark, as Windows tools save it
+// (PowerShell's ">", Notepad). False, with "line N: what is wrong" in
 // error, at the first line that is not a comment, a blank line, the one
 // version line or an exchange line with a known aspect named once; also when
 // the version line is missing or comes after an exchange.
-bool ReadSwapSet(const std::string& text, SwapSet* set, std::string* error);
+bool ReadSwapSet(const std::string& setBytes, SwapSet* set, std::string* error);
 
 // "Amazon:Jab <-> Sorceress:Fire Bolt: Effects, Graphics" (no line end).
 std::string SetExchangeLine(const SetExchange& exchange);

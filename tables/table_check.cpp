@@ -106,23 +106,29 @@ std::string Quoted(const char* text) {
 class FileReport {
  public:
   explicit FileReport(const ScannedFile& file) : path_(file.path) {}
-  void Add(int line, const std::string& problem) { lines_.emplace_back(line, problem); }
+  // about: kWholeLine, kNotOfSkill or the index of the offset's aspect.
+  void Add(int line, const std::string& problem, int about = kWholeLine) {
+    lines_.push_back({path_, line, about, problem});
+  }
   // A finding about the end of the file, shown after all others.
-  void AddAtEnd(int line, const std::string& problem) { atEnd_.emplace_back(line, problem); }
-  int MoveTo(std::vector<std::string>* findings) {
+  void AddAtEnd(int line, const std::string& problem) {
+    atEnd_.push_back({path_, line, kNotOfSkill, problem});
+  }
+  int MoveTo(std::vector<TableFinding>* findings) {
     std::stable_sort(lines_.begin(), lines_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+                     [](const auto& a, const auto& b) { return a.line < b.line; });
     lines_.insert(lines_.end(), atEnd_.begin(), atEnd_.end());
-    for (const auto& [line, problem] : lines_) {
-      findings->push_back(path_ + ":" + std::to_string(line) + ": " + problem);
+    for (TableFinding& finding : lines_) {
+      finding.text = path_ + ":" + std::to_string(finding.line) + ": " + finding.text;
+      findings->push_back(finding);
     }
     return static_cast<int>(lines_.size());
   }
 
  private:
   std::string path_;
-  std::vector<std::pair<int, std::string>> lines_;
-  std::vector<std::pair<int, std::string>> atEnd_;
+  std::vector<TableFinding> lines_;  // text: the problem alone until moved
+  std::vector<TableFinding> atEnd_;
 };
 
 // "1 skill", "2 skills".
@@ -189,7 +195,7 @@ const char* NameOf(const RecordNode* node) {
   return node != nullptr ? node->name : nullptr;
 }
 
-int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
+int CheckVersions(RecordList versions, std::vector<TableFinding>* findings) {
   ScannedFile file = Scan("data\\versions.txt");
   FileReport report(file);
   if (!file.opened) {
@@ -222,31 +228,43 @@ int CheckVersions(RecordList versions, std::vector<std::string>* findings) {
 }
 
 // column is the text in the file, loaded what the loader kept of it.
-void CheckOffset(const char* aspect, const std::string& column, const char* loaded, int line,
+// A column of six characters keeps the loaders' reading (the five digits
+// before the dropped one); a shorter one of digits alone has lost its closing
+// character.
+void CheckOffset(int aspect, const std::string& column, const char* loaded, int line,
                  FileReport* report) {
-  std::string what = std::string(aspect) + " offset " + Quoted(column.c_str());
+  std::string name = kAspects[aspect].name;
+  name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+  std::string what = name + " offset " + Quoted(column.c_str());
   if (column.size() > 2 && column[0] == '0' && (column[1] == 'x' || column[1] == 'X')) {
     std::string plain = column.substr(2);
     if (std::isxdigit(static_cast<unsigned char>(plain.back()))) plain += 'h';
-    report->Add(line, what + " begins with 0x: write " + plain + ", without 0x");
-  } else if (column.size() > 6 ||
-             (column.size() == 6 && std::isxdigit(static_cast<unsigned char>(column.back())))) {
-    report->Add(line, what +
-                          " has more than five digits: the program reads offsets of at "
-                          "most five, up to FFFFF (the first MiB of the DLL)");
+    report->Add(line, what + " begins with 0x: write " + plain + ", without 0x", aspect);
+  } else if (column.size() > 6) {
+    report->Add(line,
+                what +
+                    " has more than five digits: the program reads offsets of at "
+                    "most five, up to FFFFF (the first MiB of the DLL)",
+                aspect);
   } else if (loaded[0] == '\0') {
-    report->Add(line, what +
-                          " is read as nothing: the program drops an offset's last "
-                          "character; write the offset followed by h, as in 2A3F0h");
+    report->Add(line,
+                what +
+                    " is read as nothing: the program drops an offset's last "
+                    "character; write the offset followed by h, as in 2A3F0h",
+                aspect);
   } else if (!IsOffsetText(loaded)) {
-    report->Add(line, what +
-                          " is not upper-case hexadecimal: write digits 0-9 and A-F, "
-                          "then h, as in 2A3F0h");
-  } else if (std::isxdigit(static_cast<unsigned char>(column.back()))) {
-    report->Add(line, what +
-                          " ends in a digit: the program drops an offset's last "
-                          "character and would read " +
-                          Quoted(loaded) + ": write " + column + "h");
+    report->Add(line,
+                what +
+                    " is not upper-case hexadecimal: write digits 0-9 and A-F, "
+                    "then h, as in 2A3F0h",
+                aspect);
+  } else if (column.size() < 6 && std::isxdigit(static_cast<unsigned char>(column.back()))) {
+    report->Add(line,
+                what +
+                    " ends in a digit: the program drops an offset's last "
+                    "character and would read " +
+                    Quoted(loaded) + ": write " + column + "h",
+                aspect);
   }
 }
 
@@ -265,11 +283,10 @@ void CheckSkillLine(const DataLine& data, const SkillRecord& skill, FileReport* 
     }
     report->Add(data.number, problem);
   }
-  for (const Aspect& aspect : kAspects) {
+  for (int a = 0; a < kAspectCount; ++a) {
+    const Aspect& aspect = kAspects[a];
     if (aspect.column >= columns.size()) continue;  // reported with the column count
-    std::string name = aspect.name;
-    name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
-    CheckOffset(name.c_str(), columns[aspect.column], skill.*aspect.offsets, data.number, report);
+    CheckOffset(a, columns[aspect.column], skill.*aspect.offsets, data.number, report);
   }
 }
 
@@ -306,14 +323,16 @@ void CompareTables(const ScannedFile& first, RecordList firstSkills, const Scann
   }
   if (first.records.size() != second.records.size()) {
     int line = second.records.empty() ? second.lastLine : second.records.back().number;
-    report->Add(line, "lists " + Count(second.records.size(), "skill") + " but " + first.path +
-                          " lists " + std::to_string(first.records.size()) +
-                          ": both tables must list the same skills in the same order");
+    report->Add(line,
+                "lists " + Count(second.records.size(), "skill") + " but " + first.path +
+                    " lists " + std::to_string(first.records.size()) +
+                    ": both tables must list the same skills in the same order",
+                kNotOfSkill);
   }
 }
 
 int CheckClass(RecordList versions, const ClassRecord& record, int classLine,
-               FileReport* classReport, std::vector<std::string>* findings,
+               FileReport* classReport, std::vector<TableFinding>* findings,
                std::vector<SkillTableLines>* lines) {
   int32_t positions = VersionPositions(versions);
   std::vector<ScannedFile> tables(static_cast<size_t>(positions));
@@ -383,7 +402,7 @@ int CheckClass(RecordList versions, const ClassRecord& record, int classLine,
   return found;
 }
 
-int CheckClasses(RecordList versions, RecordList classes, std::vector<std::string>* findings,
+int CheckClasses(RecordList versions, RecordList classes, std::vector<TableFinding>* findings,
                  TableLines* lines) {
   ScannedFile file = Scan("data\\classes.txt");
   FileReport report(file);
@@ -395,7 +414,7 @@ int CheckClasses(RecordList versions, RecordList classes, std::vector<std::strin
   if (CheckEncoding(file, &report)) return report.MoveTo(findings);
   CheckListShape(file, &report);
   std::map<std::string, int> seen;
-  std::vector<std::string> tableFindings;
+  std::vector<TableFinding> tableFindings;
   int found = 0;
   lines->resize(file.records.size());
   std::vector<RecordNode*> records = RecordsOf(classes, file);
@@ -414,10 +433,20 @@ int CheckClasses(RecordList versions, RecordList classes, std::vector<std::strin
 
 }  // namespace
 
-int CheckTables(RecordList versions, RecordList classes, std::vector<std::string>* findings,
-                TableLines* lines) {
+std::vector<TableFinding> PlacedTableFindings(RecordList versions, RecordList classes,
+                                              TableLines* lines) {
   TableLines ignored;
   if (lines == nullptr) lines = &ignored;
   lines->clear();
-  return CheckVersions(versions, findings) + CheckClasses(versions, classes, findings, lines);
+  std::vector<TableFinding> findings;
+  CheckVersions(versions, &findings);
+  CheckClasses(versions, classes, &findings, lines);
+  return findings;
+}
+
+int CheckTables(RecordList versions, RecordList classes, std::vector<std::string>* findings,
+                TableLines* lines) {
+  std::vector<TableFinding> placed = PlacedTableFindings(versions, classes, lines);
+  for (const TableFinding& finding : placed) findings->push_back(finding.text);
+  return static_cast<int>(placed.size());
 }

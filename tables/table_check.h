@@ -19,10 +19,27 @@ struct SkillTableLines {
 };
 using TableLines = std::vector<std::vector<SkillTableLines>>;
 
+// A finding with its place, so that a change can refuse what the check
+// finds in the lines it uses: about is the index (in kAspects) of the offset
+// it concerns, kWholeLine for the line as a whole, kNotOfSkill for the file
+// rather than the skill on its line.
+constexpr int kWholeLine = -1;
+constexpr int kNotOfSkill = -2;
+struct TableFinding {
+  std::string path;  // native
+  int line = 0;
+  int about = kWholeLine;
+  std::string text;  // "file:line: problem", as CheckTables gives it
+};
+
 // versions and classes are what LoadVersions("data\\versions.txt") and
 // LoadClasses(versions) made of the files now in the data folder. Appends findings
 // and fills lines (may be null). Returns the number of findings added.
 int CheckTables(RecordList versions, RecordList classes, std::vector<std::string>* findings,
                 TableLines* lines);
+
+// The findings of CheckTables with their places; lines as there.
+std::vector<TableFinding> PlacedTableFindings(RecordList versions, RecordList classes,
+                                              TableLines* lines = nullptr);
 
 #endif  // ORVANEL_TABLES_TABLE_CHECK_H_

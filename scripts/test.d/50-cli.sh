@@ -21,10 +21,11 @@ fail() {
   failures=$((failures + 1))
 }
 
-# run ARGS...: runs the program under test; sets out, err (without CRs) and rc.
+# run ARGS...: runs the program under test (for at most cli_timeout seconds);
+# sets out, err (without CRs) and rc.
 run() {
   set +e
-  "${cli[@]}" "$@" >"$work/.out" 2>"$work/.err" </dev/null
+  timeout "${cli_timeout:-600}" "${cli[@]}" "$@" >"$work/.out" 2>"$work/.err" </dev/null
   rc=$?
   set -e
   out=$(tr -d '\r' <"$work/.out")
@@ -200,6 +201,22 @@ Dry run: no file was changed." "dry run"
     done
   done
 
+  # A lock or journal path that is a folder (or, natively, a link; Wine
+  # follows links) is named with the way out, and nothing changes.
+  local kinds=(folder)
+  [ "$label" == native ] && kinds+=(link)
+  for name in orvanel.lock orvanel.journal; do
+    for kind in "${kinds[@]}"; do
+      rm -rf blocked && cp -r original blocked
+      if [ "$kind" == folder ]; then mkdir "blocked/$name"; else ln -s d2game.dll "blocked/$name"; fi
+      run --folder blocked swap --version 0 --first Amazon:Jab --second Paladin:Zeal --effects
+      expect_rc 1 "swap with $name a $kind"
+      grep -qF "$name is a $kind, not a file of Orvanel's: remove it" <<<"$out" ||
+        fail "swap with $name a $kind said: $out"
+      same_file blocked/d2game.dll original/d2game.dll "swap with $name a $kind"
+    done
+  done
+
   # A missing DLL: the window's text with each aspect's outcome, exit 1. The
   # reason is printed even when log.txt cannot be written (a folder there).
   rm -f log.txt && mkdir -p empty log.txt
@@ -256,6 +273,41 @@ line 4: unknown aspect \"Sound\": expected Effects, Graphics or Descriptions" "a
   expect_rc 0 "apply an empty set"
   same_file game4/d2game.dll original/d2game.dll "apply an empty set"
   same_file game4/d2client.dll original/d2client.dll "apply an empty set"
+  # apply reads only a regular file of bounded size: every other path is
+  # named, exit 1, never a hang (a FIFO; natively only).
+  truncate -s 2M big.set
+  # (The Windows build takes "/dev" for an option: there it is Z:\dev.)
+  local bad_sets=(game4 /dev/zero no-such.set big.set)
+  [ "$label" == windows ] && bad_sets[1]='Z:\dev\zero'
+  [ "$label" == native ] && mkfifo fifo.set && bad_sets+=(fifo.set)
+  for bad in "${bad_sets[@]}"; do
+    cli_timeout=20 run --folder game4 apply "$bad"
+    expect_rc 1 "apply $bad"
+    expect_err "the swap set $bad cannot be read: " "apply $bad"
+  done
+  # A DLL that cannot be written (immutable for root, else read-only) stops
+  # apply before anything is written.
+  if chattr +i game4/d2game.dll 2>/dev/null ||
+    { [ "$(id -u)" != 0 ] && chmod 444 game4/d2game.dll; }; then
+    run --folder game4 apply my.set
+    chattr -i game4/d2game.dll 2>/dev/null || true
+    chmod 644 game4/d2game.dll
+    expect_rc 1 "apply to a DLL that cannot be written"
+    same_file game4/d2game.dll original/d2game.dll "apply to a DLL that cannot be written"
+    same_file game4/d2client.dll original/d2client.dll "apply to a DLL that cannot be written"
+  fi
+  # Sets as Windows tools save them: UTF-8 with a byte-order mark (Notepad),
+  # UTF-16 of either byte order with one (PowerShell's ">").
+  printf '\xEF\xBB\xBF' | cat - my.set >utf8-bom.set
+  { printf '\xFF\xFE'; iconv -f UTF-8 -t UTF-16LE my.set; } >utf16le.set
+  { printf '\xFE\xFF'; iconv -f UTF-8 -t UTF-16BE my.set; } >utf16be.set
+  for encoded in utf8-bom utf16le utf16be; do
+    run --folder game4 apply empty.set
+    run --folder game4 apply "$encoded.set"
+    expect_rc 0 "apply of a $encoded set"
+    same_file game4/d2game.dll game4-game.dll "apply of a $encoded set"
+    same_file game4/d2client.dll game4-client.dll "apply of a $encoded set"
+  done
   run --folder game4 restore
   run --folder game4 status
   expect_rc 0 "status after restore"
@@ -265,6 +317,20 @@ version 1.09b" "status after restore"
   rm game4/d2game.dll
   run --folder game4 status
   expect_rc 1 "status with a DLL missing"
+  # Without fingerprints, status finds the version whose tables explain the
+  # changes (here the second's); when none does, it says so, exit 1.
+  rm -rf game6 && cp -r original game6
+  run --folder game6 swap --version 1.09d --first Amazon:Jab --second Sorceress:Fire_Bolt \
+    --effects --graphics
+  run --folder game6 status
+  expect_rc 0 "status of the second version's change"
+  expect_out "version 1.09d
+Amazon:Jab <-> Sorceress:Fire Bolt: Effects, Graphics" "status of the second version's change"
+  run --folder game6 swap --version 1.09b --first Amazon:Jab --second Paladin:Zeal --effects
+  run --folder game6 status
+  expect_rc 1 "status of changes of two versions"
+  grep -qF "# the DLLs differ from their backups, and no version's tables explain how" <<<"$out" ||
+    fail "status of changes of two versions said: $out"
 
   # Fingerprints: the demo declares the stand-ins for 1.09b and other files
   # for 1.09d. The wrong version changes nothing, before and after a change.
@@ -364,6 +430,32 @@ Dry run: no file was changed.}" "swap $dry for the wrong version, $round the fir
     <<<"$out" || fail "swap of a skill read in pieces said: $out"
   same_file shift-game/d2game.dll original/d2game.dll "refused swaps"
   same_file shift-game/d2client.dll original/d2client.dll "refused swaps"
+  # One judgement of the tables: an offset that lost its closing h ("21080",
+  # read as 2108) is refused by swap and apply in the check's words; one of
+  # six characters ("210807", read as 21080) passes check and swap.
+  rm -rf lost lost-game && cp -r data lost && cp -r original lost-game
+  sed -i 's/^\(Jab *\t\)21080h/\121080/' "lost/Amazon 109b.txt"
+  local lost_swap=(--data lost --folder lost-game swap -g 1.09b --first Amazon:Jab
+                   --second Sorceress:Fire_Bolt --effects)
+  run "${lost_swap[@]}"
+  expect_rc 1 "swap of an offset without its closing h"
+  grep -qF 'effects offset "21080" ends in a digit' <<<"$out" ||
+    fail "swap of an offset without its closing h said: $out"
+  printf 'version 1.09b\nAmazon:Jab <-> Sorceress:Fire Bolt: Effects\n' >lost.set
+  run --data lost --folder lost-game apply lost.set
+  expect_rc 1 "apply of an offset without its closing h"
+  grep -qF 'effects offset "21080" ends in a digit' <<<"$out" ||
+    fail "apply of an offset without its closing h said: $out"
+  same_file lost-game/d2game.dll original/d2game.dll "offsets without their closing h"
+  sed -i 's/^\(Jab *\t\)21080/\1210807/' "lost/Amazon 109b.txt"
+  run --data lost --folder lost-game check
+  expect_rc 0 "check of a six-character offset"
+  run "${lost_swap[@]}"
+  expect_rc 0 "swap of a six-character offset"
+  cp original/d2game.dll expected-game.dll
+  put expected-game.dll 21080 "Eb:Fire Bolt"
+  put expected-game.dll 21400 "Eb:Jab......"
+  same_file lost-game/d2game.dll expected-game.dll "swap of a six-character offset"
   printf 'Folder: %s/my game' "$PWD" >shift/config.txt
   run --data shift check
   grep -qF 'is cut at a blank' <<<"$out" || fail "check on a folder cut at a blank said: $out"
@@ -469,6 +561,39 @@ source scripts/wine-env.sh
 wine_start
 trap wine_stop EXIT
 suite windows wine "$root/$windows/cli/orvanel-cli.exe"
+
+# One lock for both builds: the native program and the Windows one under Wine
+# on one folder. The holder's change is stopped at its first flush (its
+# temporary file is there, so it holds the lock); the other build waits in
+# vain, refuses and changes nothing; then the holder's change completes.
+native_cli=("$root/$native/cli/orvanel-cli")
+windows_cli=(wine "$root/$windows/cli/orvanel-cli.exe")
+hold_and_try() {
+  label="one lock, $1 holds it"
+  local -n holder=$2 other=$3
+  work="$root/$BUILD_ROOT/cli-test/lock-$1"
+  rm -rf "$work" && mkdir -p "$work" && cd "$work"
+  "$root/$native/demo/make_demo_dlls" game "$root/demo" >/dev/null
+  cp -r game original
+  local swap=(--data "$root/demo/data" --folder game swap -g 1.09b --first Amazon:Jab
+              --second Sorceress:Fire_Bolt --effects)
+  strace -f -o /dev/null -e trace=fsync,fdatasync \
+    -e inject=fsync,fdatasync:delay_enter=12000000:when=1 "${holder[@]}" "${swap[@]}" \
+    >holder.out 2>&1 </dev/null &
+  local holder_pid=$!
+  for _ in $(seq 300); do ls game | grep -q '^~' && break; sleep 0.1; done
+  cli=("${other[@]}")
+  run "${swap[@]}"
+  expect_rc 1 "a change while the other build holds the lock"
+  grep -qxF "Another Orvanel is changing these files: nothing was changed." <<<"$out" ||
+    fail "a change while the other build holds the lock said: $out"
+  wait "$holder_pid" || fail "the holder's change failed: $(cat holder.out)"
+  # Both changes made would have swapped the pair back.
+  cmp -s game/d2game.dll original/d2game.dll && fail "the holder's change is not in d2game.dll"
+  cd "$root"
+}
+hold_and_try native native_cli windows_cli
+hold_and_try windows windows_cli native_cli
 
 if [ "$failures" -gt 0 ]; then
   echo "cli: $failures failures"

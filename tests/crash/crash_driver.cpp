@@ -24,7 +24,6 @@
 // Prints a summary of what the kills and races found.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -446,7 +445,13 @@ int main(int argc, char** argv) {
   // A run that finds the lock held past its wait refuses and changes nothing.
   int lock = open((folder.game / "orvanel.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   int errors = open((folder.work / "busy.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (lock < 0 || errors < 0 || flock(lock, LOCK_EX) != 0) return Fail("busy", 0, "no lock");
+  struct flock firstByte = {};  // the byte both builds lock
+  firstByte.l_type = F_WRLCK;
+  firstByte.l_whence = SEEK_SET;
+  firstByte.l_len = 1;
+  if (lock < 0 || errors < 0 || fcntl(lock, F_SETLKW, &firstByte) != 0) {
+    return Fail("busy", 0, "no lock");
+  }
   int busyCode = Wait(Start(saver, folder, "once", "0", nullptr, -1, errors));
   close(lock);
   close(errors);

@@ -37,6 +37,36 @@ TEST(SwapSet, ReadsCommentsVersionAndExchangesInOrder) {
             "Amazon:Jab <-> Amazon:Magic Arrow: Graphics\n");
 }
 
+// text in UTF-16 with its byte-order mark, as PowerShell's ">" saves it.
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+  std::string bytes;
+  for (char16_t unit : u"\uFEFF" + text) {
+    char high = static_cast<char>(unit >> 8);
+    char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+// Every way Windows tools save a set reads as the same set, characters
+// beyond ASCII (one needing two UTF-16 units) included.
+TEST(SwapSet, ReadsTheEncodingsWindowsSaves) {
+  const std::string utf8 =
+      "version 1.09b\r\nAmazon:Jab <-> Paladin:Z\xC3\xA9"
+      "al \xF0\x9F\x98\x80: Effects\r\n";
+  const std::u16string utf16 =
+      u"version 1.09b\r\nAmazon:Jab <-> Paladin:Z\u00E9al \U0001F600: Effects\r\n";
+  for (const std::string& bytes :
+       {utf8, "\xEF\xBB\xBF" + utf8, Utf16(utf16, false), Utf16(utf16, true)}) {
+    SwapSet set;
+    std::string error;
+    ASSERT_TRUE(ReadSwapSet(bytes, &set, &error)) << error;
+    EXPECT_EQ(SwapSetText(set),
+              "version 1.09b\nAmazon:Jab <-> Paladin:Z\xC3\xA9"
+              "al \xF0\x9F\x98\x80: Effects\n");
+  }
+}
+
 TEST(SwapSet, AWrongLineIsNamedWithWhatIsWrong) {
   struct Case {
     const char* text;

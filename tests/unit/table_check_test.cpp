@@ -97,6 +97,7 @@ TEST_F(TableCheckTest, EveryFaultOfASkillLineIsFoundOnItsLine) {
                  "Jab\t2200h\tfx\t3200h\tgfx\t4200h\tdesc\n"        // 7: repeated
                  "Fend\t0x3D020h\tfx\t3300h\tgfx\t4300h\tdesc\n"    // 8: C notation
                  "Strafe\t2280h\tfx\t3280h\tgfx\t4280h\tmy desc\n"  // 9: blank in a note
+                 "Guard\t31040\tfx\t0A2B07\tgfx\t4300h\tdesc\n"     // 10: no h; six: sound
                  "|\n");
   EXPECT_EQ(Check(),
             (Strings{
@@ -123,11 +124,13 @@ TEST_F(TableCheckTest, EveryFaultOfASkillLineIsFoundOnItsLine) {
                 "3D020h, without 0x",
                 "data/Amazon 109b.txt:9: skill line has 8 columns, expected 7 (a note is one "
                 "word: write its blanks as _)",
+                "data/Amazon 109b.txt:10: effects offset \"31040\" ends in a digit: the program "
+                "drops an offset's last character and would read \"3104\": write 31040h",
                 // The first table's names are what the window shows.
                 "data/Amazon 109d.txt:3: the 2nd skill is \"Magic Arrow\" here but \"Magic\" at "
                 "data/Amazon 109b.txt:3: the skill boxes show the one, so the exchange refuses "
                 "it; list the same skills in the same order in both tables",
-                "data/Amazon 109d.txt:3: lists 2 skills but data/Amazon 109b.txt lists 7: both "
+                "data/Amazon 109d.txt:3: lists 2 skills but data/Amazon 109b.txt lists 8: both "
                 "tables must list the same skills in the same order",
             }));
 }
