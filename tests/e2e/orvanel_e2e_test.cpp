@@ -43,6 +43,14 @@ std::vector<std::string> FirstVersionSkills(int classIndex) {
   return names;
 }
 
+// A named CALLBACK, not a lambda: on i686 WNDENUMPROC is __stdcall, which a
+// captureless lambda does not convert to.
+BOOL CALLBACK FindEditChild(HWND child, LPARAM found) {
+  if (ClassName(child) != "Edit") return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
 std::string AsText(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
@@ -119,14 +127,8 @@ class OrvanelTest : public ::testing::Test {
     // The file name box (cmb13) is a ComboBoxEx32 with an edit deep inside.
     constexpr int kFileNameCombo = 0x47C;
     HWND name = nullptr;
-    EnumChildWindows(
-        GetDlgItem(dialog.window, kFileNameCombo),
-        [](HWND child, LPARAM found) -> BOOL {
-          if (ClassName(child) != "Edit") return TRUE;
-          *reinterpret_cast<HWND*>(found) = child;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&name));
+    EnumChildWindows(GetDlgItem(dialog.window, kFileNameCombo), FindEditChild,
+                     reinterpret_cast<LPARAM>(&name));
     if (name == nullptr) return false;
     std::wstring wide(path.begin(), path.end());
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
