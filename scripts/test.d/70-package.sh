@@ -6,7 +6,8 @@
 # asInvoker manifest and import only system DLLs; under Wine its
 # orvanel-cli.exe tells its version, lists the demo, says the template needs
 # offsets and runs the readme's demo command, and demo\demo.bat starts
-# Orvanel.exe on the demo. The tarball's orvanel-cli is linked statically,
+# Orvanel.exe on the demo; where 32-bit Wine runs them, its programs are the
+# very builds the tests under Wine ran. The tarball's orvanel-cli is linked statically,
 # says its template needs offsets and runs the readme's demo command.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -125,7 +126,19 @@ cmp -s "$linux/demo/game/d2game.dll.bak" "$win/demo/game/d2game.dll" ||
 
 for exe in Orvanel orvanel-cli; do bash scripts/check-imports.sh "$win/$exe.exe" || fail "imports"; done
 echo "package: the zip under Wine"
-if [ "$windows_arch" != i686 ]; then
+if [ "$windows_arch" = i686 ]; then
+  # The zip's programs are the builds the Wine stages ran, stripped as CPack
+  # strips them. Both are stripped here with one fixed time stamp, which is
+  # all a strip of its own changes.
+  stripped() { SOURCE_DATE_EPOCH=1 i686-w64-mingw32-strip -o "$2" "$1"; }
+  for exe in app/Orvanel.exe cli/orvanel-cli.exe; do
+    stripped "$windows_dir/$exe" "$unpacked/built.exe"
+    stripped "$win/${exe#*/}" "$unpacked/shipped.exe"
+    cmp -s "$unpacked/built.exe" "$unpacked/shipped.exe" ||
+      fail "the zip's ${exe#*/} is not the $windows_dir/$exe the tests under Wine ran"
+  done
+  rm -f "$unpacked/built.exe" "$unpacked/shipped.exe"
+else
   echo "package: this machine cannot run 32-bit programs; the zip is tried with the" \
     "$windows_arch build of Orvanel.exe and orvanel-cli.exe in place of its own"
   cp "$windows_dir/app/Orvanel.exe" "$windows_dir/cli/orvanel-cli.exe" "$win/"
