@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -420,4 +421,39 @@ int CheckTables(RecordList versions, RecordList classes, std::vector<std::string
   if (lines == nullptr) lines = &ignored;
   lines->clear();
   return CheckVersions(versions, findings) + CheckClasses(versions, classes, findings, lines);
+}
+
+bool SplitFinding(const std::string& text, TableFinding* finding) {
+  // The path may hold colons itself (C:/...): the line is the first run of
+  // digits between a colon and ": ".
+  for (size_t colon = text.find(':'); colon != std::string::npos;
+       colon = text.find(':', colon + 1)) {
+    size_t end = colon + 1;
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+    if (end == colon + 1 || text.compare(end, 2, ": ") != 0) continue;
+    finding->path = text.substr(0, colon);
+    finding->line = static_cast<int>(std::strtol(text.c_str() + colon + 1, nullptr, 10));
+    finding->problem = text.substr(end + 2);
+    return true;
+  }
+  return false;
+}
+
+std::string FindingInWords(const TableFinding& finding) {
+  std::string place = ShownPath(finding.path);
+  if (finding.line > 0) place += " line " + std::to_string(finding.line);
+  return place + ": " + finding.problem;
+}
+
+std::string FindingAbout(const std::vector<std::string>& findings, const char* windowsPath,
+                         int line) {
+  std::string path = NativePath(windowsPath);
+  for (const std::string& text : findings) {
+    TableFinding finding;
+    if (SplitFinding(text, &finding) && finding.path == path &&
+        (finding.line == line || finding.line == 0)) {
+      return FindingInWords(finding);
+    }
+  }
+  return "";
 }

@@ -25,4 +25,20 @@ using TableLines = std::vector<std::vector<SkillTableLines>>;
 int CheckTables(RecordList versions, RecordList classes, std::vector<std::string>* findings,
                 TableLines* lines);
 
+// One finding taken apart: its file (native path), line and problem.
+struct TableFinding {
+  std::string path;
+  int line = 0;
+  std::string problem;
+};
+// False when text is no "file:line: problem" finding.
+bool SplitFinding(const std::string& text, TableFinding* finding);
+// The finding as the window and the result box say it: "data\Amazon 109b.txt
+// line 3: problem", or without the line for one about the whole file.
+std::string FindingInWords(const TableFinding& finding);
+// The first of findings about line of the table at windowsPath, or about that
+// whole table, in words; "" when there is none.
+std::string FindingAbout(const std::vector<std::string>& findings, const char* windowsPath,
+                         int line);
+
 #endif  // ORVANEL_TABLES_TABLE_CHECK_H_
