@@ -9,6 +9,7 @@
 #include "app/combo_boxes.h"
 #include "app/controls.h"
 #include "app/globals.h"
+#include "app/status_line.h"
 #include "app/swap_set_files.h"
 #include "patch/restore.h"
 #include "resources/resource.h"
@@ -77,6 +78,7 @@ void OnSetFolder() {
     return;
   }
   SendMessageA(FolderPathLabel, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dllPatcher.folder));
+  ShowStatus();
   if (!kept) {
     std::string text =
         "The folder holds for this run only: data\\config.txt could not be "
@@ -100,7 +102,7 @@ void OnShowChanges() {
 }
 
 void OnRestore() {
-  if (!FolderIsSet()) return;
+  if (!FolderIsSet() || !TablesStillAsLoaded()) return;
   if (MessageBoxA(MainWindow,
                   "Put d2game.dll and d2client.dll back as they were before Orvanel first "
                   "changed them?\nEvery exchange made since is undone; the backups stay.",
@@ -112,6 +114,7 @@ void OnRestore() {
   if (report.restored == 0 && report.failed == 0) text += "Nothing to restore.\n";
   MessageBoxA(MainWindow, text.c_str(), "Restore Original DLLs",
               MB_OK | (report.failed == 0 ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+  ShowStatus();
 }
 
 void OnExit(HWND window) {
@@ -128,7 +131,9 @@ void OnSwap() {
     ShowError("Diablo II .dll folder not set", "Error");
     return;
   }
+  if (!TablesStillAsLoaded()) return;
   dllPatcher.SwapSkills();
+  ShowStatus();
 }
 
 // Controls all have id 0, so they are told apart by handle; the notification
@@ -154,15 +159,22 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       if (FolderIsSet()) OnSaveSwapSet();
       return;
     case IDM_APPLY_SET:
-      if (FolderIsSet()) OnApplySwapSet();
+      if (FolderIsSet() && TablesStillAsLoaded()) {
+        OnApplySwapSet();
+        ShowStatus();
+      }
       return;
   }
   HWND control = reinterpret_cast<HWND>(lParam);
   if (control == nullptr) return;
   if (control == FirstClassCombo) {
     RefillSkillCombo(FirstClassCombo, FirstSkillCombo);
+    ShowStatus();
   } else if (control == SecondClassCombo) {
     RefillSkillCombo(SecondClassCombo, SecondSkillCombo);
+    ShowStatus();
+  } else if (control == VersionCombo) {
+    ShowStatus();
   } else if (control == SwapButton) {
     OnSwap();
   }

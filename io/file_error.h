@@ -35,7 +35,9 @@ FileError SystemFileError(const std::string& file, const char* detail);
 
 // ": <kind> (system error N)" for the end of a log line; "" for kNone.
 std::string LogReason(const FileError& error);
-// The reason in plain words with the next step, for the result box.
+// The reason in plain words with the next step, for the result box. Access
+// denied to a file of Orvanel's own folder (data\..., log.txt) says to
+// unpack Orvanel where the user can write.
 std::string UserReason(const FileError& error);
 // How the front end sets the game folder, for the hints that name it
 // ("File > Set .dll Location" unless changed).

@@ -1,5 +1,6 @@
 #include "patch/exchange.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -27,39 +28,53 @@ void Log(const FileError& error) {
   logger.Print("* %s%s", UserReason(error).c_str(), LogReason(error).c_str());
 }
 
-// Where the skill at skillPosition of a class's table for version is read:
-// "data\Amazon 109b.txt line 4" (the line when the table can be scanned).
-std::string TablePlace(RecordList versions, RecordList classes, int32_t classPosition,
-                       int32_t version, int32_t skillPosition) {
-  auto* record = static_cast<ClassRecord*>(AtPosition(classes, classPosition));
-  char path[kLineSize] = "";
-  if (record == nullptr || !SkillTablePath(versions, record->name, version, path)) {
-    return "the tables";
-  }
+// The table check's view of the tables, taken once per exchange: its
+// findings and the line of every skill.
+struct CheckedTables {
   std::vector<std::string> findings;
   TableLines lines;
-  CheckTables(versions, classes, &findings, &lines);
-  std::string place = ShownPath(path);
+};
+
+// The table and line of the skill at skillPosition of a class's table for
+// version; false when the table cannot be named. line is 0 when unknown.
+bool TableLine(RecordList versions, RecordList classes, const CheckedTables& checked,
+               int32_t classPosition, int32_t version, int32_t skillPosition, char path[kLineSize],
+               int* line) {
+  auto* record = static_cast<ClassRecord*>(AtPosition(classes, classPosition));
+  if (record == nullptr || !SkillTablePath(versions, record->name, version, path)) return false;
+  *line = 0;
+  const TableLines& lines = checked.lines;
   if (static_cast<size_t>(classPosition) < lines.size() &&
       static_cast<size_t>(version) < lines[classPosition].size()) {
     const std::vector<int>& skillLines = lines[classPosition][version].skillLines;
-    if (static_cast<size_t>(skillPosition) < skillLines.size()) {
-      place += " line " + std::to_string(skillLines[skillPosition]);
-    }
+    if (static_cast<size_t>(skillPosition) < skillLines.size()) *line = skillLines[skillPosition];
   }
-  return place;
+  return true;
 }
 
 // Why the tables' entry of one side of a swap cannot be used in a DLL of
-// size bytes; kNone when it can.
-FileError OffsetProblem(RecordList versions, RecordList classes, const SkillSelection& selection,
-                        bool first, const PlannedSwap& swap, const SkillRecord* skill, int32_t size,
-                        const std::string& dllPath) {
+// size bytes; kNone when it can. An offset the check finds fault with (0x
+// before it, a missing closing h) is told in the check's words.
+FileError OffsetProblem(RecordList versions, RecordList classes, const CheckedTables& checked,
+                        const SkillSelection& selection, bool first, const PlannedSwap& swap,
+                        const SkillRecord* skill, int32_t size, const std::string& dllPath) {
   const char* text = first ? swap.firstOffset : swap.secondOffset;
+  char path[kLineSize] = "";
+  int line = 0;
+  bool named = TableLine(versions, classes, checked,
+                         first ? selection.firstClass : selection.secondClass, selection.version,
+                         first ? selection.firstSkill : selection.secondSkill, path, &line);
+  std::string aspect = swap.aspectName;
+  aspect[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(aspect[0])));
+  TableFinding finding;
+  if (named && line > 0 && FindingAbout(checked.findings, path, line, &finding) &&
+      (finding.line == 0 || finding.problem.rfind(aspect + " offset ", 0) == 0)) {
+    return {Problem::kTable, 0, dllPath, FindingInWords(finding)};
+  }
   if (RangeInside(text, swap.length, static_cast<uint64_t>(size))) return FileError();
-  std::string place =
-      TablePlace(versions, classes, first ? selection.firstClass : selection.secondClass,
-                 selection.version, first ? selection.firstSkill : selection.secondSkill);
+  std::string place = !named      ? "the tables"
+                      : line == 0 ? ShownPath(path)
+                                  : ShownPath(path) + " line " + std::to_string(line);
   std::string what = std::string(swap.aspectName) + " offset \"" + text + "\" of " + skill->name;
   std::string problem = IsOffsetText(text) ? what + " lies outside " + ShownPath(dllPath) + " (" +
                                                  std::to_string(size) + " bytes)"
@@ -343,6 +358,8 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
     return false;
   }
   // Every range of every readable DLL before any byte moves.
+  CheckedTables checked;
+  CheckTables(versions, classes, &checked.findings, &checked.lines);
   bool refused = false;
   for (int i = 0; i < plan->swapCount; ++i) {
     const PlannedSwap& swap = plan->swaps[i];
@@ -351,10 +368,10 @@ bool Exchange(DllPatcher& patcher, RecordList versions, RecordList classes,
       aspects[i].error = read.files[swap.fileNumber].dllError;
       continue;
     }
-    FileError problem = OffsetProblem(versions, classes, selection, true, swap, plan->firstSkill,
-                                      files->dll.size, files->path);
+    FileError problem = OffsetProblem(versions, classes, checked, selection, true, swap,
+                                      plan->firstSkill, files->dll.size, files->path);
     if (problem.problem == Problem::kNone) {
-      problem = OffsetProblem(versions, classes, selection, false, swap, plan->secondSkill,
+      problem = OffsetProblem(versions, classes, checked, selection, false, swap, plan->secondSkill,
                               files->dll.size, files->path);
     }
     if (problem.problem != Problem::kNone) {

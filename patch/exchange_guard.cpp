@@ -6,6 +6,7 @@
 #include "io/file_paths.h"
 #include "patch/fingerprint.h"
 #include "tables/data_files.h"
+#include "tables/table_check.h"
 
 namespace {
 
@@ -25,7 +26,17 @@ void CheckSkill(RecordList versions, RecordList classes, int32_t classPosition,
                 std::vector<FileError>* reasons) {
   const RecordNode* classRecord = AtPosition(classes, classPosition);
   std::string table = TablePath(versions, classRecord, version);
-  if (picked.inPieces) {
+  // A table the check finds fault with there (saved as UTF-16, say) is told
+  // in the check's words.
+  char path[kLineSize];
+  std::vector<std::string> findings;
+  if (picked.inPieces && SkillTablePath(versions, classRecord->name, version, path)) {
+    CheckTables(versions, classes, &findings, nullptr);
+  }
+  TableFinding finding;
+  if (!findings.empty() && FindingAbout(findings, path, picked.line, &finding)) {
+    reasons->push_back({Problem::kTable, 0, "", FindingInWords(finding)});
+  } else if (picked.inPieces) {
     reasons->push_back(Refused(table + " line " + std::to_string(picked.line) + " is longer than " +
                                std::to_string(kMaxLineLength) +
                                " characters and was read in pieces: \"" + picked.name +

@@ -106,10 +106,7 @@ std::string FilesLine(RecordList versions, const WindowSelection& selection,
            "again to use them; nothing is exchanged until then";
   }
   if (!facts.ownFolderWritable) {
-    return std::string(
-               "Orvanel's own folder cannot be written: unpack Orvanel where you can "
-               "write (not in Program Files) and start it there") +
-           kUnpackSection;
+    return UserReason({Problem::kDenied, 0, "data\\config.txt", ""}) + kUnpackSection;
   }
   if (!facts.folderSet) {
     return std::string("The game folder is not set: choose File > Set .dll Location") +
@@ -155,7 +152,8 @@ WindowFacts ReadWindowFacts(const DllPatcher& patcher, RecordList versions, Reco
   // Another Orvanel holding the lock has written there, so only a lock file
   // that cannot be made says the folder is closed to this user.
   ChangeLock probe("data\\config.txt", 0);
-  facts.ownFolderWritable = probe.State() != LockState::kFailed;
+  facts.ownFolderWritable = probe.State() != LockState::kFailed ||
+                            probe.Error("data\\config.txt").problem != Problem::kDenied;
   facts.folderSet = patcher.folder[0] != '\0';
   if (facts.folderSet) {
     UntouchedFingerprints(patcher, versions, classes, facts.found);

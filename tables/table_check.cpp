@@ -445,15 +445,14 @@ std::string FindingInWords(const TableFinding& finding) {
   return place + ": " + finding.problem;
 }
 
-std::string FindingAbout(const std::vector<std::string>& findings, const char* windowsPath,
-                         int line) {
+bool FindingAbout(const std::vector<std::string>& findings, const char* windowsPath, int line,
+                  TableFinding* found) {
   std::string path = NativePath(windowsPath);
   for (const std::string& text : findings) {
-    TableFinding finding;
-    if (SplitFinding(text, &finding) && finding.path == path &&
-        (finding.line == line || finding.line == 0)) {
-      return FindingInWords(finding);
+    if (SplitFinding(text, found) && found->path == path &&
+        (found->line == line || found->line == 0)) {
+      return true;
     }
   }
-  return "";
+  return false;
 }

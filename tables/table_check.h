@@ -37,8 +37,8 @@ bool SplitFinding(const std::string& text, TableFinding* finding);
 // line 3: problem", or without the line for one about the whole file.
 std::string FindingInWords(const TableFinding& finding);
 // The first of findings about line of the table at windowsPath, or about that
-// whole table, in words; "" when there is none.
-std::string FindingAbout(const std::vector<std::string>& findings, const char* windowsPath,
-                         int line);
+// whole table; false when there is none.
+bool FindingAbout(const std::vector<std::string>& findings, const char* windowsPath, int line,
+                  TableFinding* found);
 
 #endif  // ORVANEL_TABLES_TABLE_CHECK_H_
