@@ -56,15 +56,17 @@ win="$unpacked/win32/$top"
 (cd "$unpacked/win32" && cmake -E tar xf "$root/$out/$zip")
 same "the zip holds" "$({
   echo "$top"
-  printf "$top/%s\n" Orvanel.exe orvanel-cli.exe README.txt LICENSE.txt demo demo/demo.bat \
+  printf "$top/%s\n" Orvanel.exe orvanel-cli.exe README.txt TABLES.txt LICENSE.txt demo demo/demo.bat \
     demo/game demo/game/d2game.dll demo/game/d2client.dll
   tables "$top/data"
   tables "$top/demo/data"
 } | sorted)" "$(contents "$unpacked/win32")"
-lf=$(cd "$win" && grep -lv $'\r$' README.txt LICENSE.txt demo/demo.bat data/*.txt demo/data/*.txt ||
+lf=$(cd "$win" && grep -lv $'\r$' README.txt TABLES.txt LICENSE.txt demo/demo.bat data/*.txt demo/data/*.txt ||
   true)
 [ -z "$lf" ] || fail "lines without CR LF in: $lf"
 grep -q "^Orvanel $version"$'\r$' "$win/README.txt" || fail "README.txt does not start with the version"
+# The player's guide stays short; the rest stands in TABLES.txt.
+[ "$(wc -l <"$win/README.txt")" -le 200 ] || fail "README.txt is longer than 200 lines"
 # Every line of the template's skill tables is a note or the end bar.
 offsets=$(cd "$win/data" && grep -Hv -e '^/' -e '^[[:space:]]*$' -e '^|[[:space:]]*$' ./*' 109'?.txt ||
   true)
@@ -82,7 +84,7 @@ done
 tar -xzf "$out/$tarball" -C "$unpacked/linux"
 linux="$unpacked/linux/${tarball%.tar.gz}"
 same "the tarball holds" "$({
-  printf '%s\n' "${tarball%.tar.gz}" "${tarball%.tar.gz}/"{orvanel-cli,README.txt,LICENSE.txt}
+  printf '%s\n' "${tarball%.tar.gz}" "${tarball%.tar.gz}/"{orvanel-cli,README.txt,TABLES.txt,LICENSE.txt}
   printf "${tarball%.tar.gz}/%s\n" demo demo/game demo/game/d2game.dll demo/game/d2client.dll
   tables "${tarball%.tar.gz}/data"
   tables "${tarball%.tar.gz}/demo/data"
@@ -90,8 +92,9 @@ same "the tarball holds" "$({
 if readelf -l "$linux/orvanel-cli" | grep -q 'program interpreter'; then
   fail "the tarball's orvanel-cli is linked dynamically"
 fi
-cmp -s "$linux/README.txt" <(tr -d '\r' <"$win/README.txt") ||
-  fail "the tarball's README.txt differs from the zip's"
+for text in README.txt TABLES.txt; do
+  cmp -s "$linux/$text" <(tr -d '\r' <"$win/$text") || fail "the tarball's $text differs from the zip's"
+done
 cmp -s "$linux/LICENSE.txt" LICENSE || fail "the tarball's LICENSE.txt differs from LICENSE"
 same "orvanel-cli --version" "orvanel-cli $version" "$("$linux/orvanel-cli" --version)"
 # The template loads as versions and classes without skills, and says so.
