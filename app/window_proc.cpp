@@ -137,7 +137,7 @@ void OnSwap() {
 }
 
 // Controls all have id 0, so they are told apart by handle; the notification
-// code is not looked at.
+// code is looked at only for the status line.
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   switch (LOWORD(wParam)) {
     case IDM_SET_FOLDER:
@@ -167,13 +167,15 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   }
   HWND control = reinterpret_cast<HWND>(lParam);
   if (control == nullptr) return;
+  // The status line reads the DLLs: only a new choice is worth that.
+  bool changed = HIWORD(wParam) == CBN_SELCHANGE;
   if (control == FirstClassCombo) {
     RefillSkillCombo(FirstClassCombo, FirstSkillCombo);
-    ShowStatus();
+    if (changed) ShowStatus();
   } else if (control == SecondClassCombo) {
     RefillSkillCombo(SecondClassCombo, SecondSkillCombo);
-    ShowStatus();
-  } else if (control == VersionCombo) {
+    if (changed) ShowStatus();
+  } else if (control == VersionCombo && changed) {
     ShowStatus();
   } else if (control == SwapButton) {
     OnSwap();

@@ -134,7 +134,16 @@ std::string StatusLine(RecordList versions, RecordList classes, const WindowSele
                        const WindowFacts& facts) {
   std::string line = FilesLine(versions, selection, facts);
   if (!line.empty()) return line;
-  if (classes != nullptr && NoClassHasSkills(classes, selection.version)) {
+  // No version to choose: the check says why (versions.txt missing, say).
+  if (selection.version < 0) {
+    line = FirstFinding(versions, classes, 0, facts.findings);
+    return line.empty() ? "Choose a version in the Version box" : line;
+  }
+  if (classes == nullptr) {
+    return ShownPath("data\\classes.txt") + " lists no class yet: write one class a line" +
+           kTablesSection;
+  }
+  if (NoClassHasSkills(classes, selection.version)) {
     return "The skill tables come empty: write your DLLs' offsets into " +
            TableOf(versions, classes, selection.version) + " and the other classes' tables" +
            kTablesSection;

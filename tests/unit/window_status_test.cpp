@@ -119,6 +119,11 @@ TEST_F(WindowStatusTest, EachStateInItsWordsAndTheFirstInTheWayWins) {
          f->findings = {"data/elsewhere.txt:1: not read", "data/Amazon 109d.txt:3: bad line"};
        },
        Table("data\\Amazon 109d.txt") + " line 3: bad line (README.txt, section 2)"},
+      {"no version to choose",
+       false,
+       {-1, 0, 0},
+       [](WindowFacts* f) { f->findings = {"data/versions.txt:0: cannot be opened"}; },
+       Table("data\\versions.txt") + ": cannot be opened (README.txt, section 2)"},
       {"broken table of another version", false, amazon,
        [](WindowFacts* f) { f->findings = {"data/Amazon 109d.txt:3: bad line"}; },
        "Ready: pick two skills, tick what to exchange and press Swap"},
