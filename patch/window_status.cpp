@@ -98,9 +98,9 @@ std::string FirstFinding(RecordList versions, RecordList classes, int32_t versio
   return "";
 }
 
-// Folder and files first: without them nothing in the tables matters yet.
-std::string FilesLine(RecordList versions, const WindowSelection& selection,
-                      const WindowFacts& facts) {
+// What Orvanel's own files stand in the way with: tables changed since the
+// start, a folder it cannot write.
+std::string OwnFilesLine(const WindowFacts& facts) {
   if (facts.tablesChanged) {
     return "The tables in data\\ changed since Orvanel started: close Orvanel and start it "
            "again to use them; nothing is exchanged until then";
@@ -108,6 +108,30 @@ std::string FilesLine(RecordList versions, const WindowSelection& selection,
   if (!facts.ownFolderWritable) {
     return UserReason({Problem::kDenied, 0, "data\\config.txt", ""}) + kUnpackSection;
   }
+  return "";
+}
+
+// Tables with nothing to offer, as the release's come: before the game
+// folder, since without them it serves nothing.
+std::string NothingToOfferLine(RecordList versions, RecordList classes, int32_t version,
+                               const WindowFacts& facts) {
+  // No version to choose: the check says why (versions.txt missing, say).
+  if (version < 0) {
+    std::string line = FirstFinding(versions, classes, 0, facts.findings);
+    return line.empty() ? "Choose a version in the Version box" : line;
+  }
+  if (classes == nullptr) {
+    return ShownPath("data\\classes.txt") + " lists no class yet: write one class a line" +
+           kTablesSection;
+  }
+  if (NoClassHasSkills(classes, version)) {
+    return "The skill tables come empty: write your DLLs' offsets into " +
+           TableOf(versions, classes, version) + " and the other classes' tables" + kTablesSection;
+  }
+  return "";
+}
+
+std::string GameFolderLine(RecordList versions, int32_t version, const WindowFacts& facts) {
   if (!facts.folderSet) {
     return std::string("The game folder is not set: choose File > Set .dll Location") +
            kFolderSection;
@@ -125,33 +149,19 @@ std::string FilesLine(RecordList versions, const WindowSelection& selection,
                "Restore Original DLLs") +
            kUndoSection;
   }
-  return OtherVersion(versions, selection.version, facts.found);
+  return OtherVersion(versions, version, facts.found);
 }
 
 }  // namespace
 
 std::string StatusLine(RecordList versions, RecordList classes, const WindowSelection& selection,
                        const WindowFacts& facts) {
-  std::string line = FilesLine(versions, selection, facts);
-  if (!line.empty()) return line;
-  // No version to choose: the check says why (versions.txt missing, say).
-  if (selection.version < 0) {
-    line = FirstFinding(versions, classes, 0, facts.findings);
-    return line.empty() ? "Choose a version in the Version box" : line;
-  }
-  if (classes == nullptr) {
-    return ShownPath("data\\classes.txt") + " lists no class yet: write one class a line" +
-           kTablesSection;
-  }
-  if (NoClassHasSkills(classes, selection.version)) {
-    return "The skill tables come empty: write your DLLs' offsets into " +
-           TableOf(versions, classes, selection.version) + " and the other classes' tables" +
-           kTablesSection;
-  }
-  line = EmptyClass(versions, classes, selection);
+  std::string line = OwnFilesLine(facts);
+  if (line.empty()) line = NothingToOfferLine(versions, classes, selection.version, facts);
+  if (line.empty()) line = GameFolderLine(versions, selection.version, facts);
+  if (line.empty()) line = EmptyClass(versions, classes, selection);
   if (line.empty()) line = FirstFinding(versions, classes, selection.version, facts.findings);
-  if (!line.empty()) return line;
-  return "Ready: pick two skills, tick what to exchange and press Swap";
+  return line.empty() ? "Ready: pick two skills, tick what to exchange and press Swap" : line;
 }
 
 WindowFacts ReadWindowFacts(const DllPatcher& patcher, RecordList versions, RecordList classes,

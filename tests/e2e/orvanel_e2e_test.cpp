@@ -297,6 +297,20 @@ TEST_F(OrvanelTest, TheStatusLineIsReadyOnSoundTables) {
   CloseAndExpectExitCode(1);
 }
 
+// As the release comes: empty tables, no game folder yet.
+TEST_F(OrvanelTest, TheStatusLineSaysWhatToFillOnEmptyTables) {
+  work_.WriteFile("data\\versions.txt", "1.09b\r\n1.09d\r\n|\r\n");
+  work_.WriteFile("data\\classes.txt", "Amazon\r\nSorceress\r\n|\r\n");
+  for (const char* table : {"Amazon 109b", "Amazon 109d", "Sorceress 109b", "Sorceress 109d"}) {
+    work_.WriteFile(std::string("data\\") + table + ".txt", "// empty\r\n|\r\n");
+  }
+  ASSERT_TRUE(Start());
+  ExpectStatus(
+      "The skill tables come empty: write your DLLs' offsets into data\\Amazon 109b.txt and the "
+      "other classes' tables (README.txt, section 2)");
+  CloseAndExpectExitCode(1);
+}
+
 // The check's first finding, until a class without skills is picked.
 TEST_F(OrvanelTest, TheStatusLineNamesATableProblemAndAClassWithoutSkills) {
   work_.WriteAll();

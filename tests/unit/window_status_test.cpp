@@ -80,7 +80,7 @@ TEST_F(WindowStatusTest, EachStateInItsWordsAndTheFirstInTheWayWins) {
        },
        "Orvanel's own folder cannot be written: unpack Orvanel where you can write (not in "
        "Program Files) and start it there (README.txt, section 3)"},
-      {"folder not set", true, amazon, [](WindowFacts* f) { f->folderSet = false; },
+      {"folder not set", false, amazon, [](WindowFacts* f) { f->folderSet = false; },
        "The game folder is not set: choose File > Set .dll Location (README.txt, section 5)"},
       {"folder without the DLLs", false, amazon,
        [](WindowFacts* f) {
@@ -93,11 +93,11 @@ TEST_F(WindowStatusTest, EachStateInItsWordsAndTheFirstInTheWayWins) {
        "A change was stopped half way and could not be undone: choose File > Restore Original "
        "DLLs (README.txt, section 6)"},
       {"another version's DLLs",
-       true,
+       false,
        {1, 0, 0},
        nullptr,
        "1.09d is not the version of these DLLs: the DLLs are the 1.09b files: choose 1.09b"},
-      {"tables empty", true, amazon, nullptr,
+      {"tables empty", true, amazon, [](WindowFacts* f) { f->folderSet = false; },
        "The skill tables come empty: write your DLLs' offsets into " +
            Table("data\\Amazon 109b.txt") +
            " and the other classes' tables (README.txt, "
