@@ -21,3 +21,4 @@ HWND GraphicsCheckBox = nullptr;
 HWND DescsLabel = nullptr;
 HWND DescsCheckBox = nullptr;
 HWND SwapButton = nullptr;
+HWND StatusLabel = nullptr;

@@ -1,4 +1,4 @@
-// The main window and its nineteen child controls. CreateMainWindow sets each
+// The main window, its nineteen child controls and the status line. CreateMainWindow sets each
 // handle once; the window procedure and the exchange only read them.
 #ifndef ORVANEL_APP_CONTROLS_H_
 #define ORVANEL_APP_CONTROLS_H_
@@ -26,5 +26,7 @@ extern HWND GraphicsCheckBox;
 extern HWND DescsLabel;
 extern HWND DescsCheckBox;
 extern HWND SwapButton;
+// Not one of the nineteen: made after them, so that they keep their order.
+extern HWND StatusLabel;
 
 #endif  // ORVANEL_APP_CONTROLS_H_

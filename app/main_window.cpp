@@ -1,10 +1,12 @@
 #include "app/main_window.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/combo_boxes.h"
 #include "app/controls.h"
 #include "app/globals.h"
+#include "app/status_line.h"
 #include "app/window_proc.h"
 #include "files/fingerprint.h"
 #include "resources/resource.h"
@@ -122,6 +124,27 @@ void CreateAspectsAndSwapButton() {
   SwapButton = CreateControl({"Button", "Swap", kPushButtonStyle, 270, 250, 60, 40});
 }
 
+// In the empty bottom of the window, wide and tall enough for three lines.
+void CreateStatusLine() {
+  StatusLabel = CreateLabel("", 20, 298, 560, 48);
+  ShowStatus();
+}
+
+// Started from another folder (a shortcut without "Start in"), the program
+// finds no tables: say where it looked and how to start it, instead of
+// vanishing. LoadClasses has logged the file.
+void SayWhereTheTablesWereSought() {
+  char folder[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof folder, folder);
+  char text[MAX_PATH + 400];
+  std::snprintf(text, sizeof text,
+                "Orvanel could not read data\\classes.txt in the folder it was started in:\n%s\n"
+                "Start Orvanel from its own folder, the one that holds Orvanel.exe and data\\ "
+                "(for a shortcut, set its \"Start in\" to that folder).",
+                folder);
+  MessageBoxA(MainWindow, text, "Orvanel", MB_OK | MB_ICONEXCLAMATION);
+}
+
 }  // namespace
 
 int CreateMainWindow(HINSTANCE instance) {
@@ -137,13 +160,18 @@ int CreateMainWindow(HINSTANCE instance) {
   // The versions name the skill tables of every version after the first two.
   versionList = LoadVersions("data\\versions.txt");
   // Without the classes there is nothing to offer; LoadClasses has logged why.
-  if (!LoadClasses(versionList)) std::exit(0);
+  if (!LoadClasses(versionList)) {
+    SayWhereTheTablesWereSought();
+    std::exit(0);
+  }
+  RememberLoadedTables();
 
   CreateFolderRow();
   CreateVersionRow();
   CreateFirstSide();
   CreateSecondSide();
   CreateAspectsAndSwapButton();
+  CreateStatusLine();
   return 1;
 }
 

@@ -7,6 +7,7 @@
 #include "app/controls.h"
 #include "app/globals.h"
 #include "app/main_window.h"
+#include "app/status_line.h"
 #include "change/transaction.h"
 #include "tables/data_files.h"
 
@@ -19,6 +20,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!recovery.empty()) {
     MessageBoxA(MainWindow, recovery.c_str(), "Orvanel",
                 MB_OK | (recovered ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+    ShowStatus();
   }
   RunMessageLoop();
   FreeDataTables();

@@ -9,6 +9,7 @@
 #include "app/combo_boxes.h"
 #include "app/controls.h"
 #include "app/globals.h"
+#include "app/status_line.h"
 #include "app/swap_set_files.h"
 #include "exchange/restore.h"
 #include "resources/resource.h"
@@ -80,6 +81,7 @@ void OnSetFolder() {
     return;
   }
   SendMessageA(FolderPathLabel, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dllPatcher.folder));
+  ShowStatus();
   if (!kept) {
     std::string text =
         "The folder holds for this run only: data\\config.txt could not be "
@@ -103,7 +105,7 @@ void OnShowChanges() {
 }
 
 void OnRestore() {
-  if (!FolderIsSet()) return;
+  if (!FolderIsSet() || !TablesStillAsLoaded()) return;
   if (MessageBoxA(MainWindow,
                   "Put d2game.dll and d2client.dll back as they were before Orvanel first "
                   "changed them?\nEvery exchange made since is undone; the backups stay.",
@@ -115,6 +117,7 @@ void OnRestore() {
   if (report.restored == 0 && report.failed == 0) text += "Nothing to restore.\n";
   MessageBoxA(MainWindow, text.c_str(), "Restore Original DLLs",
               MB_OK | (report.failed == 0 ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+  ShowStatus();
 }
 
 void OnExit(HWND window) {
@@ -131,11 +134,13 @@ void OnSwap() {
     ShowError(kFolderNotSet, "Error");
     return;
   }
+  if (!TablesStillAsLoaded()) return;
   dllPatcher.SwapSkills();
+  ShowStatus();
 }
 
 // Controls all have id 0, so they are told apart by handle; the notification
-// code is not looked at.
+// code is looked at only for the status line.
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   switch (LOWORD(wParam)) {
     case IDM_SET_FOLDER:
@@ -157,15 +162,24 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       if (FolderIsSet()) OnSaveSwapSet();
       return;
     case IDM_APPLY_SET:
-      if (FolderIsSet()) OnApplySwapSet();
+      if (FolderIsSet() && TablesStillAsLoaded()) {
+        OnApplySwapSet();
+        ShowStatus();
+      }
       return;
   }
   HWND control = reinterpret_cast<HWND>(lParam);
   if (control == nullptr) return;
+  // The status line reads the DLLs: only a new choice is worth that.
+  bool changed = HIWORD(wParam) == CBN_SELCHANGE;
   if (control == FirstClassCombo) {
     RefillSkillCombo(FirstClassCombo, FirstSkillCombo);
+    if (changed) ShowStatus();
   } else if (control == SecondClassCombo) {
     RefillSkillCombo(SecondClassCombo, SecondSkillCombo);
+    if (changed) ShowStatus();
+  } else if (control == VersionCombo && changed) {
+    ShowStatus();
   } else if (control == SwapButton) {
     OnSwap();
   }

@@ -43,7 +43,8 @@ std::string TablePlace(RecordList versions, RecordList classes, int32_t classPos
 }
 
 // Why the tables' entry of one side of a swap cannot be used in a DLL of
-// size bytes; kNone when it can.
+// size bytes; kNone when it can. (What the table check finds in the line is
+// judged before, with the refusals.)
 FileError OffsetProblem(RecordList versions, RecordList classes, const SkillSelection& selection,
                         bool first, const PlannedSwap& swap, const SkillRecord* skill, int32_t size,
                         const std::string& dllPath) {

@@ -30,17 +30,26 @@ void AddCheckFindings(const std::vector<TableFinding>& findings, const std::stri
         (finding.about >= 0 && !selection.Ticked(finding.about))) {
       continue;
     }
-    reasons->push_back({Problem::kTable, 0, "", finding.text});
+    reasons->push_back({Problem::kTable, 0, "", FindingInWords(finding)});
   }
 }
 
 // A picked skill read from a line in pieces, or another skill than the box shows.
-void CheckSkill(RecordList versions, RecordList classes, int32_t classPosition,
-                int32_t skillPosition, int version, const SkillRecord& picked,
-                std::vector<FileError>* reasons) {
+void CheckSkill(RecordList versions, RecordList classes, const std::vector<TableFinding>& findings,
+                int32_t classPosition, int32_t skillPosition, int version,
+                const SkillRecord& picked, std::vector<FileError>* reasons) {
   const RecordNode* classRecord = AtPosition(classes, classPosition);
   std::string table = TablePath(versions, classRecord, version);
-  if (picked.inPieces) {
+  // A line read in pieces because of what the check finds there (a table
+  // saved as UTF-16, say) is told in the check's words.
+  char path[kLineSize];
+  const TableFinding* finding =
+      picked.inPieces && SkillTablePath(versions, classRecord->name, version, path)
+          ? FindingAbout(findings, path, picked.line)
+          : nullptr;
+  if (finding != nullptr) {
+    reasons->push_back({Problem::kTable, 0, "", FindingInWords(*finding)});
+  } else if (picked.inPieces) {
     reasons->push_back(Refused(table + " line " + std::to_string(picked.line) + " is longer than " +
                                std::to_string(kMaxLineLength) +
                                " characters and was read in pieces: \"" + picked.name +
@@ -63,8 +72,9 @@ void CheckPicked(RecordList versions, RecordList classes, const std::vector<Tabl
                  std::vector<FileError>* reasons) {
   int32_t classPosition = first ? selection.firstClass : selection.secondClass;
   size_t before = reasons->size();
-  CheckSkill(versions, classes, classPosition, first ? selection.firstSkill : selection.secondSkill,
-             selection.version, picked, reasons);
+  CheckSkill(versions, classes, findings, classPosition,
+             first ? selection.firstSkill : selection.secondSkill, selection.version, picked,
+             reasons);
   if (reasons->size() > before) return;
   std::string table = TablePath(versions, AtPosition(classes, classPosition), selection.version);
   AddCheckFindings(findings, table, picked, selection, reasons);

@@ -68,6 +68,16 @@ std::string Fill(const char* text, const FileError& error) {
   return filled;
 }
 
+// Orvanel's own files: the data folder's and log.txt beside the program. No
+// administrator rights help there, and the advice names no file of its own.
+bool InOwnFolder(const std::string& windowsPath) {
+  return windowsPath.rfind("data\\", 0) == 0 || windowsPath == "log.txt";
+}
+
+const char kOwnFolderDenied[] =
+    "Orvanel's own folder cannot be written: unpack Orvanel where you can write (not in "
+    "Program Files) and start it there";
+
 }  // namespace
 
 Severity SeverityOf(const FileError& error) {
@@ -115,6 +125,7 @@ std::string LogReason(const FileError& error) {
 }
 
 std::string UserReason(const FileError& error) {
+  if (error.problem == Problem::kDenied && InOwnFolder(error.file)) return kOwnFolderDenied;
   std::string reason = Fill(WordingOf(error.problem).userText, error);
   if (error.problem == Problem::kOther) {
     if (error.code != 0) reason += " (system error " + std::to_string(error.code) + ")";

@@ -71,7 +71,9 @@ FileError NotAFile(const char* windowsPath);
 
 // ": <kind> (system error N)" for the end of a log line; "" for kNone.
 std::string LogReason(const FileError& error);
-// The reason in plain words with the next step, for the result box.
+// The reason in plain words with the next step, for the result box. Access
+// denied to a file of Orvanel's own folder (data\..., log.txt) says to
+// unpack Orvanel where the user can write.
 std::string UserReason(const FileError& error);
 // The severity the wording table gives the kind.
 Severity SeverityOf(const FileError& error);

@@ -70,6 +70,41 @@ echo "setup: installing $(echo ${need[*]} ${want[*]})"
 if [ ${#need[@]} -gt 0 ] || [ -n "$added_arch" ]; then update_indexes; fi
 install() { apt-get install -y -qq --no-install-recommends "$@" >/dev/null; }
 
+# The version of PACKAGE (name:arch) that SUITE's own index holds, if any.
+suite_version() {
+  apt-cache madison "$1" 2>/dev/null | awk -F' [|] ' -v suite=" $2/" 'index($3, suite) { print $2; exit }'
+}
+
+# When one suite's i386 index is out of step (the security suite's, say), apt
+# finds no i386 library at the version of its amd64 twin already installed,
+# and a library of both architectures must have one version. This installs
+# PACKAGES from the release suite alone, holding each library apt names as
+# unmet at that suite's version for both architectures (a downgrade of the
+# amd64 one where needed), and says what it held.
+install_from_one_suite() {
+  local suite held=() names name version try
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$suite" ] || return 1
+  local args=(-t "$suite" --allow-downgrades)
+  for try in 1 2 3 4 5; do
+    names=$(apt-get install -s --no-install-recommends "${args[@]}" "$@" "${held[@]}" 2>&1 |
+      sed -n 's/.*Depends: \([^ ]*\):i386 .*not going to be installed.*/\1/p' | sort -u)
+    [ -z "$names" ] && break
+    local before=${#held[@]}
+    for name in $names; do
+      version=$(suite_version "$name:i386" "$suite")
+      [ -n "$version" ] && [ "$(suite_version "$name:amd64" "$suite")" = "$version" ] || continue
+      printf '%s\n' "${held[@]}" | grep -qxF "$name=$version" && continue
+      held+=("$name=$version" "$name:i386=$version")
+    done
+    [ ${#held[@]} -eq "$before" ] && return 1
+  done
+  install "${args[@]}" "$@" "${held[@]}" || return 1
+  echo "setup: installed $* from $suite alone, the i386 index of another suite being out of step"
+  [ ${#held[@]} -gt 0 ] && echo "setup: held for both architectures at $suite's version: ${held[*]}"
+  return 0
+}
+
 if [ ${#need[@]} -gt 0 ] && ! install "${need[@]}"; then
   # Try one at a time to name the package that cannot be installed.
   failed=()
@@ -80,9 +115,9 @@ if [ ${#need[@]} -gt 0 ] && ! install "${need[@]}"; then
     exit 1
   fi
 fi
-# 32-bit Wine only speeds the tests up to the shipped architecture; without
-# it they run the 64-bit build, so it never fails the setup.
-if [ ${#want[@]} -gt 0 ] && ! install "${want[@]}"; then
+# 32-bit Wine lets the tests run the programs the zip ships; without it they
+# run the 64-bit build, so it never fails the setup.
+if [ ${#want[@]} -gt 0 ] && ! install "${want[@]}" 2>/dev/null && ! install_from_one_suite "${want[@]}"; then
   echo "setup: could not install ${want[*]}; the tests under Wine will run the 64-bit build"
 fi
 exit 0

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -119,6 +120,7 @@ class FileReport {
                      [](const auto& a, const auto& b) { return a.line < b.line; });
     lines_.insert(lines_.end(), atEnd_.begin(), atEnd_.end());
     for (TableFinding& finding : lines_) {
+      finding.problem = finding.text;
       finding.text = path_ + ":" + std::to_string(finding.line) + ": " + finding.text;
       findings->push_back(finding);
     }
@@ -449,4 +451,35 @@ int CheckTables(RecordList versions, RecordList classes, std::vector<std::string
   std::vector<TableFinding> placed = PlacedTableFindings(versions, classes, lines);
   for (const TableFinding& finding : placed) findings->push_back(finding.text);
   return static_cast<int>(placed.size());
+}
+
+bool SplitFinding(const std::string& text, TableFinding* finding) {
+  // The path may hold colons itself (C:/...): the line is the first run of
+  // digits between a colon and ": ".
+  for (size_t colon = text.find(':'); colon != std::string::npos;
+       colon = text.find(':', colon + 1)) {
+    size_t end = colon + 1;
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+    if (end == colon + 1 || text.compare(end, 2, ": ") != 0) continue;
+    finding->path = text.substr(0, colon);
+    finding->line = static_cast<int>(std::strtol(text.c_str() + colon + 1, nullptr, 10));
+    finding->problem = text.substr(end + 2);
+    return true;
+  }
+  return false;
+}
+
+std::string FindingInWords(const TableFinding& finding) {
+  std::string place = ShownPath(finding.path);
+  if (finding.line > 0) place += " line " + std::to_string(finding.line);
+  return place + ": " + finding.problem;
+}
+
+const TableFinding* FindingAbout(const std::vector<TableFinding>& findings, const char* windowsPath,
+                                 int line) {
+  std::string path = NativePath(windowsPath);
+  for (const TableFinding& finding : findings) {
+    if (finding.path == path && (finding.line == line || finding.line == 0)) return &finding;
+  }
+  return nullptr;
 }

@@ -29,7 +29,8 @@ struct TableFinding {
   std::string path;  // native
   int line = 0;
   int about = kWholeLine;
-  std::string text;  // "file:line: problem", as CheckTables gives it
+  std::string text;     // "file:line: problem", as CheckTables gives it
+  std::string problem;  // the problem alone
 };
 
 // versions and classes are what LoadVersions("data\\versions.txt") and
@@ -41,5 +42,15 @@ int CheckTables(RecordList versions, RecordList classes, std::vector<std::string
 // The findings of CheckTables with their places; lines as there.
 std::vector<TableFinding> PlacedTableFindings(RecordList versions, RecordList classes,
                                               TableLines* lines = nullptr);
+// A finding's text taken apart: its file (native path), line and problem.
+// False when text is no "file:line: problem" finding.
+bool SplitFinding(const std::string& text, TableFinding* finding);
+// The finding as the window and the result box say it: "data\Amazon 109b.txt
+// line 3: problem", or without the line for one about the whole file.
+std::string FindingInWords(const TableFinding& finding);
+// The first of findings about line of the table at windowsPath, or about
+// that whole table; null when there is none.
+const TableFinding* FindingAbout(const std::vector<TableFinding>& findings, const char* windowsPath,
+                                 int line);
 
 #endif  // ORVANEL_TABLES_TABLE_CHECK_H_

@@ -426,7 +426,8 @@ Dry run: no file was changed.}" "swap $dry for the wrong version, $round the fir
   run --data shift --folder shift-game swap --version 0 --first Sorceress:Fire_Bolt \
     --second Amazon:Jab --descs
   expect_rc 1 "swap of a skill read in pieces"
-  grep -qF "Sorceress 109b.txt line 9 is longer than 253 characters and was read in pieces" \
+  # In the table check's words.
+  grep -qF "Sorceress 109b.txt line 9: line longer than 253 characters: the program reads it in" \
     <<<"$out" || fail "swap of a skill read in pieces said: $out"
   same_file shift-game/d2game.dll original/d2game.dll "refused swaps"
   same_file shift-game/d2client.dll original/d2client.dll "refused swaps"

@@ -6,7 +6,8 @@
 # asInvoker manifest and import only system DLLs; under Wine its
 # orvanel-cli.exe tells its version, lists the demo, says the template needs
 # offsets and runs the readme's demo command, and demo\demo.bat starts
-# Orvanel.exe on the demo. The tarball's orvanel-cli is linked statically,
+# Orvanel.exe on the demo; where 32-bit Wine runs them, its programs are the
+# very builds the tests under Wine ran. The tarball's orvanel-cli is linked statically,
 # says its template needs offsets and runs the readme's demo command.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -55,15 +56,17 @@ win="$unpacked/win32/$top"
 (cd "$unpacked/win32" && cmake -E tar xf "$root/$out/$zip")
 same "the zip holds" "$({
   echo "$top"
-  printf "$top/%s\n" Orvanel.exe orvanel-cli.exe README.txt LICENSE.txt demo demo/demo.bat \
+  printf "$top/%s\n" Orvanel.exe orvanel-cli.exe README.txt TABLES.txt LICENSE.txt demo demo/demo.bat \
     demo/game demo/game/d2game.dll demo/game/d2client.dll
   tables "$top/data"
   tables "$top/demo/data"
 } | sorted)" "$(contents "$unpacked/win32")"
-lf=$(cd "$win" && grep -lv $'\r$' README.txt LICENSE.txt demo/demo.bat data/*.txt demo/data/*.txt ||
+lf=$(cd "$win" && grep -lv $'\r$' README.txt TABLES.txt LICENSE.txt demo/demo.bat data/*.txt demo/data/*.txt ||
   true)
 [ -z "$lf" ] || fail "lines without CR LF in: $lf"
 grep -q "^Orvanel $version"$'\r$' "$win/README.txt" || fail "README.txt does not start with the version"
+# The player's guide stays short; the rest stands in TABLES.txt.
+[ "$(wc -l <"$win/README.txt")" -le 200 ] || fail "README.txt is longer than 200 lines"
 # Every line of the template's skill tables is a note or the end bar.
 offsets=$(cd "$win/data" && grep -Hv -e '^/' -e '^[[:space:]]*$' -e '^|[[:space:]]*$' ./*' 109'?.txt ||
   true)
@@ -81,7 +84,7 @@ done
 tar -xzf "$out/$tarball" -C "$unpacked/linux"
 linux="$unpacked/linux/${tarball%.tar.gz}"
 same "the tarball holds" "$({
-  printf '%s\n' "${tarball%.tar.gz}" "${tarball%.tar.gz}/"{orvanel-cli,README.txt,LICENSE.txt}
+  printf '%s\n' "${tarball%.tar.gz}" "${tarball%.tar.gz}/"{orvanel-cli,README.txt,TABLES.txt,LICENSE.txt}
   printf "${tarball%.tar.gz}/%s\n" demo demo/game demo/game/d2game.dll demo/game/d2client.dll
   tables "${tarball%.tar.gz}/data"
   tables "${tarball%.tar.gz}/demo/data"
@@ -89,8 +92,9 @@ same "the tarball holds" "$({
 if readelf -l "$linux/orvanel-cli" | grep -q 'program interpreter'; then
   fail "the tarball's orvanel-cli is linked dynamically"
 fi
-cmp -s "$linux/README.txt" <(tr -d '\r' <"$win/README.txt") ||
-  fail "the tarball's README.txt differs from the zip's"
+for text in README.txt TABLES.txt; do
+  cmp -s "$linux/$text" <(tr -d '\r' <"$win/$text") || fail "the tarball's $text differs from the zip's"
+done
 cmp -s "$linux/LICENSE.txt" LICENSE || fail "the tarball's LICENSE.txt differs from LICENSE"
 same "orvanel-cli --version" "orvanel-cli $version" "$("$linux/orvanel-cli" --version)"
 # The template loads as versions and classes without skills, and says so.
@@ -125,7 +129,19 @@ cmp -s "$linux/demo/game/d2game.dll.bak" "$win/demo/game/d2game.dll" ||
 
 for exe in Orvanel orvanel-cli; do bash scripts/check-imports.sh "$win/$exe.exe" || fail "imports"; done
 echo "package: the zip under Wine"
-if [ "$windows_arch" != i686 ]; then
+if [ "$windows_arch" = i686 ]; then
+  # The zip's programs are the builds the Wine stages ran, stripped as CPack
+  # strips them. Both are stripped here with one fixed time stamp, which is
+  # all a strip of its own changes.
+  stripped() { SOURCE_DATE_EPOCH=1 i686-w64-mingw32-strip -o "$2" "$1"; }
+  for exe in app/Orvanel.exe cli/orvanel-cli.exe; do
+    stripped "$windows_dir/$exe" "$unpacked/built.exe"
+    stripped "$win/${exe#*/}" "$unpacked/shipped.exe"
+    cmp -s "$unpacked/built.exe" "$unpacked/shipped.exe" ||
+      fail "the zip's ${exe#*/} is not the $windows_dir/$exe the tests under Wine ran"
+  done
+  rm -f "$unpacked/built.exe" "$unpacked/shipped.exe"
+else
   echo "package: this machine cannot run 32-bit programs; the zip is tried with the" \
     "$windows_arch build of Orvanel.exe and orvanel-cli.exe in place of its own"
   cp "$windows_dir/app/Orvanel.exe" "$windows_dir/cli/orvanel-cli.exe" "$win/"

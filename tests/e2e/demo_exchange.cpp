@@ -136,8 +136,8 @@ int main(int argc, char** argv) {
   HWND main = run.MainWindow();
   if (main == nullptr) return Fail("Orvanel.exe ended before its window was complete");
   std::vector<HWND> controls = Children(main);
-  if (controls.size() != 19)
-    return Fail("expected 19 controls, found " + std::to_string(controls.size()));
+  if (controls.size() < 19)
+    return Fail("expected the 19 controls, found " + std::to_string(controls.size()));
   HWND secondClass = controls[9];
   HWND effects = controls[13];
   HWND graphics = controls[15];

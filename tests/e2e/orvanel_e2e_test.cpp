@@ -43,6 +43,14 @@ std::vector<std::string> FirstVersionSkills(int classIndex) {
   return names;
 }
 
+// A named CALLBACK, not a lambda: on i686 WNDENUMPROC is __stdcall, which a
+// captureless lambda does not convert to.
+BOOL CALLBACK FindEditChild(HWND child, LPARAM found) {
+  if (ClassName(child) != "Edit") return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
 std::string AsText(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
@@ -68,6 +76,7 @@ enum Control {
   kDescsLabel,
   kDescsCheckBox,
   kSwapButton,
+  kStatusLine,  // after the nineteen, so that they keep their order
   kControlCount
 };
 
@@ -87,7 +96,12 @@ class OrvanelTest : public ::testing::Test {
       ADD_FAILURE() << "no main window; exit code " << run_.WaitForExit(0);
       return false;
     }
+    // The status line comes right after the Swap button the run waited for.
     controls_ = Children(main_);
+    for (int attempt = 0; attempt < 100 && controls_.size() < kControlCount; ++attempt) {
+      Sleep(20);
+      controls_ = Children(main_);
+    }
     if (controls_.size() != kControlCount) {
       ADD_FAILURE() << "expected " << kControlCount << " controls, found " << controls_.size();
       return false;
@@ -112,6 +126,15 @@ class OrvanelTest : public ::testing::Test {
 
   void Swap() { PostClick((*this)[kSwapButton]); }
 
+  // The status line shows text within the time a box gets.
+  void ExpectStatus(const std::string& text) {
+    for (DWORD waited = 0; WindowText((*this)[kStatusLine]) != text && waited < kBoxWaitMs;
+         waited += 20) {
+      Sleep(20);
+    }
+    EXPECT_EQ(WindowText((*this)[kStatusLine]), text);
+  }
+
   // Types path into the program's open or save dialog and presses its OK.
   bool AnswerFileDialog(const std::string& path) {
     BoxInfo dialog;
@@ -119,14 +142,8 @@ class OrvanelTest : public ::testing::Test {
     // The file name box (cmb13) is a ComboBoxEx32 with an edit deep inside.
     constexpr int kFileNameCombo = 0x47C;
     HWND name = nullptr;
-    EnumChildWindows(
-        GetDlgItem(dialog.window, kFileNameCombo),
-        [](HWND child, LPARAM found) -> BOOL {
-          if (ClassName(child) != "Edit") return TRUE;
-          *reinterpret_cast<HWND*>(found) = child;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&name));
+    EnumChildWindows(GetDlgItem(dialog.window, kFileNameCombo), FindEditChild,
+                     reinterpret_cast<LPARAM>(&name));
     if (name == nullptr) return false;
     std::wstring wide(path.begin(), path.end());
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
@@ -158,7 +175,7 @@ struct ExpectedControl {
   int x, y, width, height;
 };
 
-const ExpectedControl kLayout[kControlCount] = {
+const ExpectedControl kLayout[kStatusLine] = {
     {"Static", ".dll Folder", 0x50000000, 20, 20, 80, 20},
     {"Static", nullptr, 0x50000000, 110, 20, 500, 50},
     {"Static", "Version", 0x50000000, 20, 80, 60, 20},
@@ -196,7 +213,7 @@ TEST_F(OrvanelTest, StartsWithTheWholeWindowFilledFromTheTables) {
   EXPECT_EQ(GetClassLongA(main_, GCL_STYLE), 0x2Bu);
   EXPECT_NE(GetMenu(main_), nullptr);
 
-  for (int i = 0; i < kControlCount; ++i) {
+  for (int i = 0; i < kStatusLine; ++i) {
     SCOPED_TRACE("control " + std::to_string(i + 1));
     const ExpectedControl& expected = kLayout[i];
     ControlInfo actual = ReadControl(controls_[i]);
@@ -252,20 +269,90 @@ TEST_F(OrvanelTest, StartsWithTheWholeWindowFilledFromTheTables) {
   EXPECT_GT(run_.WindowsCreated(), kControlCount);
 }
 
-TEST_F(OrvanelTest, WithoutClassesFileEndsAtOnceWithCodeZeroAndLogsWhy) {
+TEST_F(OrvanelTest, WithoutClassesFileSaysWhereToStartAndEndsWithCodeZero) {
   work_.WriteAll();
   work_.Remove("data\\classes.txt");
   std::string error;
   ASSERT_TRUE(run_.Start(OrvanelExe(), work_.Dir(), &error)) << error;
+  // As when started from another folder: the box names the one it was in.
+  BoxInfo box;
+  ASSERT_TRUE(run_.WaitForBox(kBoxWaitMs, &box)) << "no box before the end";
+  EXPECT_EQ(box.text,
+            "Orvanel could not read data\\classes.txt in the folder it was started in:\n" +
+                work_.Dir() +
+                "\nStart Orvanel from its own folder, the one that holds Orvanel.exe "
+                "and data\\ (for a shortcut, set its \"Start in\" to that folder).");
+  EXPECT_EQ(box.icon, IDI_EXCLAMATION);
+  ASSERT_TRUE(run_.CloseBox(box));
   EXPECT_EQ(run_.WaitForExit(kExitWaitMs), 0u);
   EXPECT_EQ(AsText(work_.Read("log.txt")), "* Couldn't read the data\\classes.txt file\r\n");
-  // The program is gone within milliseconds, too soon to read its window, but
-  // the window events tell how many windows it made: its main window and a
-  // few helper windows of the system, none of the nineteen controls.
-  int created = run_.WindowsCreated();
-  EXPECT_GE(created, 1);
-  EXPECT_LT(created, kControlCount);
   ExpectDllsUnchanged();
+}
+
+TEST_F(OrvanelTest, TheStatusLineIsReadyOnSoundTables) {
+  work_.WriteAll();
+  work_.WriteFile("data\\classes.txt", "Amazon\r\nSorceress\r\n|\r\n");
+  ASSERT_TRUE(Start());
+  ExpectStatus("Ready: pick two skills, tick what to exchange and press Swap");
+  CloseAndExpectExitCode(1);
+}
+
+// As the release comes: empty tables, no game folder yet.
+TEST_F(OrvanelTest, TheStatusLineSaysWhatToFillOnEmptyTables) {
+  work_.WriteFile("data\\versions.txt", "1.09b\r\n1.09d\r\n|\r\n");
+  work_.WriteFile("data\\classes.txt", "Amazon\r\nSorceress\r\n|\r\n");
+  for (const char* table : {"Amazon 109b", "Amazon 109d", "Sorceress 109b", "Sorceress 109d"}) {
+    work_.WriteFile(std::string("data\\") + table + ".txt", "// empty\r\n|\r\n");
+  }
+  ASSERT_TRUE(Start());
+  ExpectStatus(
+      "The skill tables come empty: write your DLLs' offsets into data\\Amazon 109b.txt and the "
+      "other classes' tables (README.txt, section 2)");
+  CloseAndExpectExitCode(1);
+}
+
+// The check's first finding, until a class without skills is picked.
+TEST_F(OrvanelTest, TheStatusLineNamesATableProblemAndAClassWithoutSkills) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  ExpectStatus(
+      "data\\classes.txt line 4: class \"Empty\" has no table data/Empty 109d.txt (README.txt, "
+      "section 2)");
+  PickEntry((*this)[kSecondClassCombo], 2);
+  ExpectStatus(
+      "Class \"Empty\" has no skills yet: fill data\\Empty 109b.txt with your DLLs' offsets "
+      "(README.txt, section 2)");
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, TheStatusLineNamesTheDllTheFolderLacks) {
+  work_.WriteTables();
+  work_.WriteDlls();
+  work_.WriteConfig();
+  work_.Remove("game files\\d2client.dll");
+  ASSERT_TRUE(Start());
+  ExpectStatus(
+      "The game folder holds no d2client.dll: choose File > Set .dll Location and pick the "
+      "folder with d2game.dll and d2client.dll (README.txt, section 5)");
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(OrvanelTest, TablesChangedOnDiskAreNeverUsedForAChange) {
+  work_.WriteAll();
+  ASSERT_TRUE(Start());
+  work_.WriteFile("data\\Amazon 109b.txt", "|\r\n");
+  PickEntry((*this)[kVersionCombo], 1);
+  ExpectStatus(
+      "The tables in data\\ changed since Orvanel started: close Orvanel and start it again to "
+      "use them; nothing is exchanged until then");
+  Tick(kEffectsCheckBox);
+  Swap();
+  ExpectBox("Orvanel",
+            "The tables in data\\ changed since Orvanel started, so Orvanel would work on the old "
+            "ones: nothing was changed.\nClose Orvanel and start it again.",
+            IDI_EXCLAMATION);
+  ExpectDllsUnchanged();
+  CloseAndExpectExitCode(1);
 }
 
 TEST_F(OrvanelTest, WithoutVersionsFileTheVersionComboIsEmptyAndNothingIsExchanged) {
@@ -294,6 +381,8 @@ TEST_F(OrvanelTest, WithoutConfigTheFolderIsEmptyAndSwapIsRefused) {
   work_.WriteDlls();
   ASSERT_TRUE(Start());
   EXPECT_EQ(WindowText((*this)[kFolderPathLabel]), "");
+  ExpectStatus(
+      "The game folder is not set: choose File > Set .dll Location (README.txt, section 5)");
 
   Tick(kEffectsCheckBox);
   Tick(kGraphicsCheckBox);
@@ -758,6 +847,29 @@ TEST_F(FolderPickerTest, AnItemWithoutFileSystemPathIsTreatedAsCancel) {
   Press(picker, IDOK);
   ExpectBox("D2 .dll", "D2 .dll folder not set", IDI_EXCLAMATION);
   ExpectFolderUnchanged(config);
+  CloseAndExpectExitCode(1);
+}
+
+TEST_F(FolderPickerTest, AReadOnlyOwnFolderSaysToUnpackOrvanelWhereTheUserCanWrite) {
+  work_.WriteTables();
+  work_.WriteDlls();
+  // A folder where the lock file would go: the system denies its creation,
+  // as in a folder the user may not write (root under Wine writes anywhere).
+  ASSERT_TRUE(CreateDirectoryA(work_.Path("data\\orvanel.lock").c_str(), nullptr));
+  const std::string advice =
+      "Orvanel's own folder cannot be written: unpack Orvanel where you can write (not in "
+      "Program Files) and start it there";
+  ASSERT_TRUE(Start());
+  ExpectStatus(advice + " (README.txt, section 3)");
+  HWND picker = OpenPicker();
+  ASSERT_NE(picker, nullptr);
+  ASSERT_TRUE(SelectInFolderPicker(picker, PickerPathOf(work_.GameDir())));
+  Press(picker, IDOK);
+  ExpectBox("D2 .dll",
+            "The folder holds for this run only: data\\config.txt could not be written (" + advice +
+                "), so the next start will not know it.",
+            IDI_EXCLAMATION);
+  EXPECT_FALSE(work_.Exists("data\\config.txt"));
   CloseAndExpectExitCode(1);
 }
 

@@ -169,10 +169,11 @@ bool OrvanelRun::Start(const std::string& exe, const std::string& folder, std::s
   // Idle means the message loop is waiting, so every control exists.
   WaitForInputIdle(process_.hProcess, 10000);
   // The window appears before its controls: wait for the last one, the Swap
-  // button, unless the program ends first.
+  // button, unless the program ends first or shows a box before it.
   for (int attempt = 0; attempt < 500; ++attempt) {
     main_ = FindMainWindow(processId_);
     if (main_ != nullptr && FindWindowExA(main_, nullptr, "Button", "Swap") != nullptr) break;
+    if (main_ != nullptr && !NoBoxOpen()) break;
     if (WaitForExit(kPollMs) != kStillRunning) break;
   }
   if (WaitForExit(0) != kStillRunning) main_ = nullptr;

@@ -523,8 +523,6 @@ TEST_F(ExchangeTest, AShadowCopyInVirtualStoreIsFound) {
 #endif
 }
 
-}  // namespace
-
 // A set saved from status brings the same bytes back after a restore, a
 // chain of exchanges included; applying it again changes nothing, an empty
 // set gives the originals, and a wrong line changes nothing and is named.
@@ -676,3 +674,54 @@ TEST_F(ExchangeTest, ASwapARestoreAndAnApplyReadEachFileOnce) {
   }
   FreeList<VersionRecord>(&versions);
 }
+// A table entry the check finds fault with is refused in the check's words,
+// also where the loader read something that looks like an offset.
+class ExchangeWordingTest : public InTempDir {};
+
+std::string Utf16(const std::string& text) {
+  std::string wide = "\xFF\xFE";
+  for (char c : text) wide += std::string(1, c) + '\0';
+  return wide;
+}
+
+TEST_F(ExchangeWordingTest, TableFaultsAreToldAsTheCheckTellsThem) {
+  const std::string sound = "Jab\t00100h\tfx\t00200h\tgfx\t00300h\tdesc\r\n|\r\n";
+  struct Row {
+    std::string table;  // data\Amazon 109b.txt
+    std::string reason;
+  } rows[] = {
+      {"Jab\t0x00100\tfx\t00200h\tgfx\t00300h\tdesc\r\n|\r\n",
+       "line 1: effects offset \"0x00100\" begins with 0x: write 00100h, without 0x"},
+      {"Jab\t00140\tfx\t00200h\tgfx\t00300h\tdesc\r\n|\r\n",
+       "line 1: effects offset \"00140\" ends in a digit: the program drops an offset's last "
+       "character and would read \"0014\": write 00140h"},
+      {Utf16(sound),
+       ": is saved as UTF-16 (\"Unicode\" in Notepad), which the program cannot read: save it "
+       "again as ANSI or UTF-8 (Notepad: File > Save As, Encoding)"},
+  };
+  for (const Row& row : rows) {
+    WriteFileBytes("data/versions.txt", "1.09b\r\n1.09d\r\n|\r\n");
+    WriteFileBytes("data/classes.txt", "Amazon\r\nSorceress\r\n|\r\n");
+    WriteFileBytes("data/Amazon 109b.txt", row.table);
+    WriteFileBytes("data/Amazon 109d.txt", sound);
+    WriteFileBytes("data/Sorceress 109b.txt", sound);
+    WriteFileBytes("data/Sorceress 109d.txt", sound);
+    WriteFileBytes("game/d2game.dll", DllBytes(kDllSize, 1));
+    WriteFileBytes("game/d2client.dll", DllBytes(kDllSize, 2));
+    DllPatcher patcher;
+    patcher.UseFolder("game");
+    versionList = LoadVersions("data\\versions.txt");
+    ASSERT_EQ(LoadClasses(versionList), 1);
+    std::string result;
+    EXPECT_EQ(ExchangeSkills(patcher, versionList, classList,
+                             Select(0, 0, 0, 1, 0, true, false, false), &result),
+              0);
+    FreeDataTables();
+    EXPECT_EQ(result, std::string(kErrors) +
+                          "   Effects: not exchanged: " + ShownPath("data\\Amazon 109b.txt") +
+                          (row.reason[0] == ':' ? "" : " ") + row.reason + ": " + kCorrect);
+    EXPECT_EQ(ReadFileBytes("game/d2game.dll"), DllBytes(kDllSize, 1));
+  }
+}
+
+}  // namespace
