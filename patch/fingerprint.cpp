@@ -18,6 +18,7 @@ FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes
   found.source = NativePath(windowsPath.c_str());
   found.size = static_cast<uint64_t>(bytes.size);
   found.crc = *crc;
+  found.pe = ReadPeVersion(bytes.data.get(), static_cast<size_t>(bytes.size));
   return found;
 }
 
@@ -50,9 +51,11 @@ const VersionRecord* DeclaringVersion(RecordList versions, int fileNumber,
 std::string Mismatch(const VersionRecord& version, int fileNumber, const FileFingerprint& found) {
   const DllFingerprint& declared = version.fingerprints[fileNumber];
   if (declared.state != DllFingerprint::kDeclared || Matches(declared, found)) return "";
+  std::string words = FoundVersionWords(fileNumber, found);
   return std::string(kFingerprintDllNames[fileNumber]) + " is not the " + version.name +
          " file these tables are for: found " + FingerprintText(found.size, found.crc) +
-         ", expected " + FingerprintText(declared.size, declared.crc);
+         ", expected " + FingerprintText(declared.size, declared.crc) +
+         (words.empty() ? "" : " (" + words + ")");
 }
 
 }  // namespace
@@ -156,6 +159,10 @@ void UntouchedFingerprints(const DllPatcher& patcher, RecordList versions, Recor
     if (patcher.folder[0] == '\0') continue;
     found[fileNumber] = UntouchedFingerprint(ReadDllFiles(patcher, versions, classes, fileNumber));
   }
+}
+
+std::string FoundVersionWords(int fileNumber, const FileFingerprint& found) {
+  return found.read ? PeVersionWords(kFingerprintDllNames[fileNumber], found.pe) : "";
 }
 
 int32_t DetectVersion(RecordList versions, const FileFingerprint found[2]) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "demo/demo_exe.h"
 #include "io/file_paths.h"
 #include "patch/exchange.h"
 #include "patch/journal.h"
@@ -131,6 +132,27 @@ TEST_F(FingerprintTest, TheWrongFileIsRefusedBeforeAnyByteMoves) {
   const std::string next = ": the DLLs are the 1.09b files: choose 1.09b\n";
   ASSERT_GT(text.size(), next.size());
   EXPECT_EQ(text.substr(text.size() - next.size()), next);
+}
+
+// A DLL that is a PE file with a version resource: the refusal names what it
+// says it is, and so does what fingerprint prints.
+TEST_F(FingerprintTest, TheRefusalNamesThePeFilesOwnVersion) {
+  std::vector<uint8_t> pe = StandInExe(kDemoExeVersion, kDemoExeBuildTime, 5000);
+  game_.assign(pe.begin(), pe.end());
+  WriteFileBytes("game/d2game.dll", game_);
+  Declare("1.09d", CrcOf(game_) ^ 1, CrcOf(client_));
+  char result[kResultSize];
+  EXPECT_EQ(Swap(result), 0);
+  const std::string words = "(d2game.dll is file version 1.14.3.71, built 2016-03-18)\n";
+  std::string text = result;
+  ASSERT_GT(text.size(), words.size());
+  EXPECT_EQ(text.substr(text.size() - words.size()), words) << text;
+  EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+  FileFingerprint found[2];
+  UntouchedFingerprints(patcher_, versionList, classList, found);
+  EXPECT_EQ(FoundVersionWords(kGameDll, found[kGameDll]),
+            "d2game.dll is file version 1.14.3.71, built 2016-03-18");
+  EXPECT_EQ(FoundVersionWords(kClientDll, found[kClientDll]), "");
 }
 
 // An old modded backup beside an untouched DLL: the backup is blamed, never
