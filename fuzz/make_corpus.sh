@@ -18,6 +18,9 @@ lf "$demo/versions.txt" >"$out/versions/demo-versions-lf"
 # A byte-order mark as Notepad writes it, and fingerprint tokens gone wrong.
 printf '\xEF\xBB\xBF1.09b d2game.dll=12:0a1b2c3d d2client.dll=12:0A1B2C3\r\n1.09d d2game.dll=1:0 \r\n|\r\n' \
   >"$out/versions/bom-and-tokens"
+# files= in its forms, one gone wrong, with tokens of the files they name.
+printf '1.14d files=Game.exe Game.exe=3614696:0A1B2C3D\r\n1.13c files=D2Game.dll,D2Client.dll D2Game.dll=1:00000000\r\n1.00 files=../x,a d2game.dll=1:0\r\n|\r\n' \
+  >"$out/versions/files"
 
 cp "$demo/Amazon 109b.txt" "$out/skill_table/demo-amazon-109b"
 cp "$demo/Sorceress 109d.txt" "$out/skill_table/demo-sorceress-109d"

@@ -51,6 +51,12 @@ TEST_F(FingerprintTokens, AreReadWhenWellFormedAndMarkedWhenNot) {
       {"1.09b d2game.dll=4096-0A1B2C3D", F::kMalformed, F::kAbsent},
       {"1.09b d2client.dll=4096:0A1B2C3G", F::kAbsent, F::kMalformed},
       {"1.09b d2game.dll=1:00000000 d2game.dll=1:00000000", F::kMalformed, F::kAbsent},
+      // A version's files= says which files its tokens name, wherever it stands.
+      {"1.09b Game.exe=3614696:0A1B2C3D files=Game.exe", F::kDeclared, F::kAbsent},
+      {"1.09b files=Game.exe d2game.dll=1:00000000", F::kMalformed, F::kAbsent},
+      {"1.09b files=Game.exe d2client.dll=1:00000000", F::kAbsent, F::kAbsent},
+      {"1.09b files=a.dll,Storm.dll STORM.DLL=1:00000000", F::kAbsent, F::kDeclared},
+      {"1.09b files=d2game.dll,d2client.dll d2client.dll=1:00000000", F::kAbsent, F::kDeclared},
   };
   for (const TokenRow& row : rows) {
     SCOPED_TRACE(row.line);
@@ -153,6 +159,28 @@ TEST_F(FingerprintTest, TheRefusalNamesThePeFilesOwnVersion) {
   EXPECT_EQ(FoundVersionWords(kGameDll, found[kGameDll]),
             "d2game.dll is file version 1.14.3.71, built 2016-03-18");
   EXPECT_EQ(FoundVersionWords(kClientDll, found[kClientDll]), "");
+}
+
+// Until the exchange works over a version's own files, a version of other
+// files, or of files= gone wrong, changes nothing.
+TEST_F(FingerprintTest, AVersionOfOtherFilesExchangesNothing) {
+  VersionRecord* version = Declare("1.14d", CrcOf(game_), CrcOf(client_));
+  for (const char* word : {"files=Game.exe", "files=../Game.exe"}) {
+    SCOPED_TRACE(word);
+    version->files = VersionFiles();
+    ASSERT_TRUE(ReadFilesWord(word, &version->files));
+    char result[kResultSize];
+    EXPECT_EQ(Swap(result), 0);
+    EXPECT_NE(std::string(result).find(version->files.Malformed()
+                                           ? "cannot be read (\"../Game.exe\" names a path, not "
+                                             "a file): this version exchanges nothing"
+                                           : "keeps its skills in Game.exe: this version "
+                                             "exchanges nothing yet"),
+              std::string::npos)
+        << result;
+    EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+    EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
+  }
 }
 
 // An old modded backup beside an untouched DLL: the backup is blamed, never
