@@ -25,6 +25,11 @@ bool FileNumberIsValid(int fileNumber, int slots) {
 int DllPatcher::LoadFile(int fileNumber) {
   if (!FileNumberIsValid(fileNumber, kPathSlots)) return 0;
   const char* path = dllPaths[fileNumber];
+  if (fileNumber < 2 && dllNameErrors[fileNumber].problem != Problem::kNone) {
+    lastError = dllNameErrors[fileNumber];
+    logger.Print("* Couldn't open file %s%s", path, LogReason(lastError).c_str());
+    return 0;
+  }
   SetSystemError(0);  // a refusal without a system call leaves no stale code
   FILE* file = path[0] != '\0' ? OpenFile(path, "rb+") : nullptr;
   if (file == nullptr) {

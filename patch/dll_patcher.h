@@ -71,7 +71,11 @@ class DllPatcher {
   int32_t offset = 0;
   ByteStore image;
   char folder[kTextSize] = {};
+  // Each DLL as found in the folder whatever its letter case (io/file_case.h).
   char dllPaths[kPathSlots][kTextSize] = {};
+  // Per DLL, why its name found no one file (two that differ only in case);
+  // every read of that DLL is refused with it.
+  FileError dllNameErrors[2];
   // The slot the image came from (-1: none), so that errors can name the file.
   int loadedFile = -1;
 

@@ -102,6 +102,13 @@ void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files) {
 
 DllAndBackup ReadDllFiles(const DllPatcher& patcher, RecordList versions, RecordList classes,
                           int fileNumber) {
+  const FileError& nameError = patcher.dllNameErrors[fileNumber];
+  if (nameError.problem != Problem::kNone) {
+    DllAndBackup refused;
+    refused.path = patcher.dllPaths[fileNumber];
+    refused.dllError = nameError;
+    return refused;
+  }
   DllAndBackup files =
       ReadDllAndBackup(patcher.dllPaths[fileNumber], ChangeableRanges(classes, fileNumber));
   JudgeBackup(versions, fileNumber, &files);

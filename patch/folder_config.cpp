@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/change_lock.h"
+#include "io/file_case.h"
 #include "io/file_paths.h"
 #include "io/save_steps.h"
 #include "patch/dll_patcher.h"
@@ -43,10 +44,18 @@ bool IsFolder(const char* windowsPath) {
   return std::filesystem::is_directory(NativePath(windowsPath), error);
 }
 
-// The folder is at most kMaxFolderLength characters, so both paths fit.
-void BuildDllPaths(const char* folder, char dllPaths[kPathSlots][kTextSize]) {
-  if (std::snprintf(dllPaths[kGameDll], kTextSize, "%s\\d2game.dll", folder) >= kTextSize ||
-      std::snprintf(dllPaths[kClientDll], kTextSize, "%s\\d2client.dll", folder) >= kTextSize) {
+// The folder is at most kMaxFolderLength characters, so both paths fit a
+// name as long as the one asked for.
+void BuildDllPaths(const char* folder, char dllPaths[kPathSlots][kTextSize],
+                   FileError nameErrors[2]) {
+  bool fit = true;
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    std::string name =
+        FindFileName(folder, kFingerprintDllNames[fileNumber], &nameErrors[fileNumber]);
+    fit = fit && std::snprintf(dllPaths[fileNumber], kTextSize, "%s\\%s", folder, name.c_str()) <
+                     kTextSize;
+  }
+  if (!fit) {
     dllPaths[kGameDll][0] = '\0';
     dllPaths[kClientDll][0] = '\0';
   }
@@ -120,7 +129,7 @@ DllPatcher::DllPatcher() {
   std::fclose(file);
   if (!found) return;
   DecodeStoredFolder(stored, folder);
-  BuildDllPaths(folder, dllPaths);
+  BuildDllPaths(folder, dllPaths, dllNameErrors);
 }
 
 std::string FolderProblem(const char* path) {
@@ -144,7 +153,7 @@ std::string FolderProblem(const char* path) {
 int DllPatcher::UseFolder(const char* path) {
   if (path == nullptr || !FolderProblem(path).empty()) return 0;
   std::snprintf(folder, sizeof folder, "%s", path);
-  BuildDllPaths(folder, dllPaths);
+  BuildDllPaths(folder, dllPaths, dllNameErrors);
   return 1;
 }
 

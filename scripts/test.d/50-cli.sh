@@ -368,6 +368,27 @@ Dry run: no file was changed.}" "swap $dry for the wrong version, $round the fir
   run --data shift check
   grep -qF 'is cut at a blank' <<<"$out" || fail "check on a folder cut at a blank said: $out"
 
+  # The DLLs as the game names them are found whatever their letter case and
+  # backed up under the name found; two names that differ only in case are
+  # refused, naming both. (Wine finds them itself: natively only.)
+  if [ "$label" == native ]; then
+    rm -rf cased && mkdir cased
+    cp original/d2game.dll cased/D2Game.dll && cp original/d2client.dll cased/D2Client.dll
+    run --folder cased swap --version 0 --first Amazon:Jab --second Sorceress:Fire_Bolt --effects
+    expect_rc 0 "swap in a folder of D2Game.dll and D2Client.dll"
+    same_file cased/D2Game.dll.bak original/d2game.dll "the backup of D2Game.dll"
+    [ -e cased/d2game.dll ] || [ -e cased/d2game.dll.bak ] && fail "swap made $(files_in cased)"
+    run --folder cased restore
+    expect_rc 0 "restore of D2Game.dll"
+    same_file cased/D2Game.dll original/d2game.dll "restore of D2Game.dll"
+    cp original/d2game.dll cased/d2game.dll
+    run --folder cased swap --version 0 --first Amazon:Jab --second Sorceress:Fire_Bolt --effects
+    expect_rc 1 "swap beside D2Game.dll and d2game.dll"
+    grep -qF "holds both" <<<"$out" && grep -qF "D2Game.dll" <<<"$out" ||
+      fail "swap beside D2Game.dll and d2game.dll said: $out"
+    same_file cased/D2Game.dll original/d2game.dll "swap beside D2Game.dll and d2game.dll"
+  fi
+
   # Every finding on the broken table set.
   cp -r "$root/tests/cli/broken" broken
   run --data broken check
