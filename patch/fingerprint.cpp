@@ -219,10 +219,12 @@ std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]) 
   if (!matched.empty()) return "the DLLs match the fingerprints of version: " + matched;
   std::string measured;
   for (int fileNumber : {kGameDll, kClientDll}) {
+    std::string words = FoundVersionWords(fileNumber, found[fileNumber]);
     measured += std::string(fileNumber == kGameDll ? "" : ", ") + kFingerprintDllNames[fileNumber] +
                 (found[fileNumber].read
                      ? "=" + FingerprintText(found[fileNumber].size, found[fileNumber].crc)
-                     : " cannot be read");
+                     : " cannot be read") +
+                (words.empty() ? "" : " (" + words + ")");
   }
   return "the DLLs match the fingerprints of no version (found " + measured +
          "): swap refuses every version that declares fingerprints";

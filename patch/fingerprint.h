@@ -81,7 +81,8 @@ std::string UnknownOriginal(RecordList versions, int fileNumber, const std::stri
 
 // What check tells about the DLLs (found as UntouchedFingerprints gives
 // them): "" when no version declares a fingerprint; else the versions whose
-// fingerprints they match, or that they match none and what they are. The
+// fingerprints they match, or that they match none and what they are (with
+// what a PE file says it is). The
 // DLLs the player has are information, not a problem of the tables.
 std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]);
 

@@ -273,6 +273,13 @@ version 1.09b" "status after restore"
   run "${fp[@]}" fingerprint
   expect_rc 0 "fingerprint"
   expect_out "$(sed -n 's/^1\.09b //p' "$root/demo/data/versions.txt" | tr -d '\r')" "fingerprint"
+  # A DLL that is a PE file with a version resource: fingerprint says what it is.
+  rm -rf pe && cp -r original pe && "$root/$native/demo/make_demo_dlls" --game-exe pe >/dev/null
+  mv pe/Game.exe pe/d2game.dll
+  run --data fp/data --folder pe fingerprint
+  expect_rc 0 "fingerprint of a PE file"
+  [ "$(sed -n 2p <<<"$out")" == "d2game.dll is file version 1.14.3.71, built 2016-03-18" ] ||
+    fail "fingerprint of a PE file printed: $out"
   run "${fp[@]}" list
   grep -qxF "  0  1.09b  (the DLLs in the game folder)" <<<"$out" || fail "list marks no version: $out"
   # One reason stops both aspects: it is said once, with the version to choose;

@@ -159,6 +159,10 @@ TEST_F(FingerprintTest, TheRefusalNamesThePeFilesOwnVersion) {
   EXPECT_EQ(FoundVersionWords(kGameDll, found[kGameDll]),
             "d2game.dll is file version 1.14.3.71, built 2016-03-18");
   EXPECT_EQ(FoundVersionWords(kClientDll, found[kClientDll]), "");
+  EXPECT_NE(DllVersionNote(versionList, found)
+                .find("(found d2game.dll=" + FingerprintText(5000, CrcOf(game_)) +
+                      " (d2game.dll is file version 1.14.3.71, built 2016-03-18), d2client.dll="),
+            std::string::npos);
 }
 
 // Until the exchange works over a version's own files, a version of other
