@@ -317,12 +317,13 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
   EXPECT_TRUE(Client() == clientBytes_);
 
   // d2game.dll saved, then d2client.dll refused: d2game.dll is put back.
-  EXPECT_EQ(Run(Select(0, 0, 0, 1, 0, true, true, false), 0),
-            std::string(kErrors) +
-                "   Effects: not exchanged: not written or undone, so that the skills are not left "
-                "half exchanged: see the other DLL's line\n"
-                "   Graphics: not exchanged: " +
-                ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
+  EXPECT_EQ(
+      Run(Select(0, 0, 0, 1, 0, true, true, false), 0),
+      std::string(kErrors) +
+          "   Effects: not exchanged: not written or undone, so that the skills are not left "
+          "half exchanged: see the other DLL's line\n"
+          "   Graphics: not exchanged: " +
+          ShownPath("game\\d2client.dll") + " could not be replaced: try again\n");
   EXPECT_TRUE(steps_.Replaced("game\\d2game.dll"));
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);
