@@ -17,7 +17,7 @@ int RunCheck(const DllPatcher& patcher) {
   std::vector<std::string> findings;
   TableLines lines;
   CheckTables(versionList, classList, &findings, &lines);
-  CheckOverlaps(classList, lines, &findings);
+  CheckOverlaps(classList, lines, &findings, versionList);
   CheckConfig(&findings);
   bool folderSet = HasGameFolder(patcher);
   std::string versionNote;

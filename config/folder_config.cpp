@@ -11,6 +11,7 @@
 
 #include "config/folder_line.h"
 #include "io/change_lock.h"
+#include "io/file_case.h"
 #include "io/file_paths.h"
 #include "io/save_steps.h"
 #include "patch/dll_patcher.h"
@@ -43,10 +44,18 @@ bool IsFolder(const char* windowsPath) {
   return std::filesystem::is_directory(NativePath(windowsPath), error);
 }
 
-// The folder is at most kMaxFolderLength characters, so both paths fit.
+// The folder is at most kMaxFolderLength characters, so both paths fit a
+// name as long as the one asked for.
 void BuildDllPaths(const char* folder, char dllPaths[kPathSlots][kTextSize]) {
-  if (std::snprintf(dllPaths[kGameDll], kTextSize, "%s\\d2game.dll", folder) >= kTextSize ||
-      std::snprintf(dllPaths[kClientDll], kTextSize, "%s\\d2client.dll", folder) >= kTextSize) {
+  bool fit = true;
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    // Two names that differ only in case are refused where the DLL is read.
+    FileError ambiguous;
+    std::string name = FindFileName(folder, kFingerprintDllNames[fileNumber], &ambiguous);
+    fit = fit && std::snprintf(dllPaths[fileNumber], kTextSize, "%s\\%s", folder, name.c_str()) <
+                     kTextSize;
+  }
+  if (!fit) {
     dllPaths[kGameDll][0] = '\0';
     dllPaths[kClientDll][0] = '\0';
   }

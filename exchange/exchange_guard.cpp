@@ -120,6 +120,22 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                               " characters and was read in pieces: its fingerprints "
                               "cannot be trusted"));
   }
+  if (version->files.Malformed()) {
+    reasons.push_back(Refused(NativePath("data\\versions.txt") + " line " +
+                              std::to_string(version->line) + ": \"" + version->files.token +
+                              "\" cannot be read (" + version->files.problem +
+                              "): this version exchanges nothing"));
+    return reasons;
+  }
+  // The exchange, backups and journal work over d2game.dll and d2client.dll
+  // only; tables of other files must never be applied to those.
+  if (!version->files.AreDefault()) {
+    std::string names = version->files.names[0];
+    if (version->files.count == 2) names += " and " + version->files.names[1];
+    reasons.push_back(Refused(std::string("version ") + version->name + " keeps its skills in " +
+                              names + ": this version exchanges nothing yet"));
+    return reasons;
+  }
   const size_t kNoMismatch = static_cast<size_t>(-1);
   size_t mismatch = kNoMismatch;  // the last fingerprint mismatch
   for (int fileNumber : {kGameDll, kClientDll}) {

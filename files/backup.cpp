@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/file_case.h"
 #include "io/file_paths.h"
 #include "patch/logger.h"
 
@@ -114,6 +115,7 @@ DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable, Sa
   SetSystemError(0);
   if (path[0] == '\0') {
     files.dllError = {Problem::kNotFound, 0, "the game folder", ""};
+  } else if ((files.dllError = AmbiguousName(path)).Failed()) {
   } else if (!steps.ReadWhole(path, &files.dll)) {
     files.dllError = SystemFileError(path, "could not be read");
   }

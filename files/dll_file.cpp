@@ -13,6 +13,11 @@ FileError ReadDllForUpdate(SaveSteps& steps, const char* path, ByteBuffer* bytes
     logger.Print("* Couldn't open file %s", path);
     return {Problem::kNotFound, 0, "the game folder", ""};
   }
+  FileError ambiguous = AmbiguousName(path);
+  if (ambiguous.Failed()) {
+    logger.Print("* Couldn't open file %s%s", path, LogReason(ambiguous).c_str());
+    return ambiguous;
+  }
   FILE* file = steps.OpenForUpdate(path);
   if (file == nullptr) {
     FileError error = SystemFileError(path, "could not be opened");

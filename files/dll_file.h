@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "files/backup.h"
+#include "io/file_case.h"
 #include "io/file_error.h"
 #include "io/save_steps.h"
 #include "io/whole_file.h"

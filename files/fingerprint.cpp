@@ -18,6 +18,7 @@ FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes
   found.source = NativePath(windowsPath.c_str());
   found.size = static_cast<uint64_t>(bytes.size);
   found.crc = *crc;
+  found.pe = ReadPeVersion(bytes.data.get(), static_cast<size_t>(bytes.size));
   return found;
 }
 
@@ -50,9 +51,11 @@ const VersionRecord* DeclaringVersion(RecordList versions, int fileNumber,
 std::string Mismatch(const VersionRecord& version, int fileNumber, const FileFingerprint& found) {
   const DllFingerprint& declared = version.fingerprints[fileNumber];
   if (declared.state != DllFingerprint::kDeclared || Matches(declared, found)) return "";
+  std::string words = FoundVersionWords(fileNumber, found);
   return std::string(kFingerprintDllNames[fileNumber]) + " is not the " + version.name +
          " file these tables are for: found " + FingerprintText(found.size, found.crc) +
-         ", expected " + FingerprintText(declared.size, declared.crc);
+         ", expected " + FingerprintText(declared.size, declared.crc) +
+         (words.empty() ? "" : " (" + words + ")");
 }
 
 }  // namespace
@@ -159,6 +162,10 @@ void UntouchedFingerprints(const char* gameDll, const char* clientDll, RecordLis
   }
 }
 
+std::string FoundVersionWords(int fileNumber, const FileFingerprint& found) {
+  return found.read ? PeVersionWords(kFingerprintDllNames[fileNumber], found.pe) : "";
+}
+
 int32_t DetectVersion(RecordList versions, const FileFingerprint found[2]) {
   int32_t detected = -1;
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
@@ -210,10 +217,12 @@ std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]) 
   if (!matched.empty()) return "the DLLs match the fingerprints of version: " + matched;
   std::string measured;
   for (int fileNumber : {kGameDll, kClientDll}) {
+    std::string words = FoundVersionWords(fileNumber, found[fileNumber]);
     measured += std::string(fileNumber == kGameDll ? "" : ", ") + kFingerprintDllNames[fileNumber] +
                 (found[fileNumber].read
                      ? "=" + FingerprintText(found[fileNumber].size, found[fileNumber].crc)
-                     : " cannot be read");
+                     : " cannot be read") +
+                (words.empty() ? "" : " (" + words + ")");
   }
   return "the DLLs match the fingerprints of no version (found " + measured +
          "): swap refuses every version that declares fingerprints";

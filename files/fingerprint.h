@@ -15,12 +15,14 @@
 #include "files/backup.h"
 #include "io/file_error.h"
 #include "tables/data_files.h"
+#include "tables/pe_version.h"
 
 struct FileFingerprint {
   bool read = false;  // false: the untouched form is unknown, why says why
   uint64_t size = 0;
   uint32_t crc = 0;
   std::string source;  // the file measured, as a native path
+  PeVersion pe;        // what the measured bytes say they are
   FileError why;
 };
 
@@ -48,7 +50,8 @@ FileFingerprint UntouchedFingerprint(const DllAndBackup& files);
 // not change: a malformed declaration, an unknown untouched form (the
 // backup's or the DLL's error), or a mismatch, e.g. "d2game.dll is not the
 // 1.09d file these tables are for: found 1048576:1A2B3C4D, expected
-// 1060864:0F1E2D3C".
+// 1060864:0F1E2D3C", followed by what a PE file found says it is
+// (" (d2game.dll is file version 1.0.13.60, built 2010-03-11)").
 FileError FingerprintRefusal(const VersionRecord& version, int fileNumber,
                              const DllAndBackup& files);
 
@@ -60,6 +63,11 @@ bool MatchesBoth(const VersionRecord& version, const FileFingerprint found[2]);
 // An empty path (no game folder) leaves its fingerprint unknown.
 void UntouchedFingerprints(const char* gameDll, const char* clientDll, RecordList versions,
                            RecordList classes, FileFingerprint found[2]);
+
+// What the untouched form of the DLL of fileNumber says it is, in words:
+// "d2game.dll is file version 1.0.13.60, built 2010-03-11"; "" when it is no
+// PE file, or says nothing.
+std::string FoundVersionWords(int fileNumber, const FileFingerprint& found);
 
 // The position of the one version that MatchesBoth; -1 when no game folder
 // is set, or no version or more than one matches.
@@ -73,7 +81,8 @@ FileError UnknownOriginal(RecordList versions, int fileNumber, const std::string
 
 // What check tells about the DLLs (found as UntouchedFingerprints gives
 // them): "" when no version declares a fingerprint; else the versions whose
-// fingerprints they match, or that they match none and what they are. The
+// fingerprints they match, or that they match none and what they are (with
+// what a PE file says it is). The
 // DLLs the player has are information, not a problem of the tables.
 std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]);
 

@@ -1,5 +1,5 @@
 // LoadVersions on arbitrary bytes: the list must match the simple reading of
-// the rules, names and fingerprint tokens alike, every name must be a proper
+// the rules, names, files and fingerprint tokens alike, every name must be a proper
 // text, and the list must free cleanly.
 #include <algorithm>
 #include <cstring>
@@ -30,6 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(node->position == static_cast<int32_t>(index));
     FUZZ_CHECK(std::memchr(node->name, '\0', sizeof node->name) != nullptr);
     FUZZ_CHECK(node->name == expected[index]);
+    const VersionFiles& files = static_cast<VersionRecord*>(node)->files;
+    std::vector<std::string> names = ReferenceVersionFiles(lines[index]);
+    FUZZ_CHECK(files.count == static_cast<int>(names.size()));
+    for (int f = 0; f < files.count; ++f) FUZZ_CHECK(files.names[f] == names[f]);
     for (int dll = 0; dll < kFingerprintDlls; ++dll) {
       const DllFingerprint& loaded = static_cast<VersionRecord*>(node)->fingerprints[dll];
       ReferenceFingerprint reference = ReferenceVersionFingerprint(lines[index], dll);

@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 demo=../demo/data
 out=corpus
 rm -rf "$out"
-mkdir -p "$out"/{versions,classes,skill_table,config,swap_ranges,swap_set}
+mkdir -p "$out"/{versions,classes,skill_table,config,swap_ranges,swap_set,pe_version}
 
 # The demo tables end their lines in CR LF, as Windows editors write them;
 # the LF variants cover files edited elsewhere.
@@ -18,6 +18,9 @@ lf "$demo/versions.txt" >"$out/versions/demo-versions-lf"
 # A byte-order mark as Notepad writes it, and fingerprint tokens gone wrong.
 printf '\xEF\xBB\xBF1.09b d2game.dll=12:0a1b2c3d d2client.dll=12:0A1B2C3\r\n1.09d d2game.dll=1:0 \r\n|\r\n' \
   >"$out/versions/bom-and-tokens"
+# files= in its forms, one gone wrong, with tokens of the files they name.
+printf '1.14d files=Game.exe Game.exe=3614696:0A1B2C3D\r\n1.13c files=D2Game.dll,D2Client.dll D2Game.dll=1:00000000\r\n1.00 files=../x,a d2game.dll=1:0\r\n|\r\n' \
+  >"$out/versions/files"
 
 cp "$demo/Amazon 109b.txt" "$out/skill_table/demo-amazon-109b"
 cp "$demo/Sorceress 109d.txt" "$out/skill_table/demo-sorceress-109d"
@@ -59,3 +62,15 @@ printf 'version 1.09b\nAmazon:Magic Arrow <-> Sorceress:Fire Bolt: Effects, Grap
 printf '# my set\r\n\r\nversion 1.13c beta\r\n  Amazon:Jab<->Paladin:Zeal:descriptions  \r\n' \
   >"$out/swap_set/edited-crlf"
 printf 'version 1.09b\nA:B <-> C:D: Effects, Effects\n' >"$out/swap_set/twice"
+
+# The headers and version resource of the demo's stand-in Game.exe (its first
+# KiB), from a native build's make_demo_dlls.
+make_demo_dlls="${MAKE_DEMO_DLLS:-../build/native/demo/make_demo_dlls}"
+if [ -x "$make_demo_dlls" ]; then
+  exe=$(mktemp -d)
+  "$make_demo_dlls" --game-exe "$exe" >/dev/null
+  head -c 1024 "$exe/Game.exe" >"$out/pe_version/stand-in-game-exe"
+  rm -rf "$exe"
+else
+  echo "make_corpus: $make_demo_dlls not built: no pe_version seed" >&2
+fi

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace {
 
@@ -88,17 +89,69 @@ std::vector<ReferenceSkill> ReferenceSkillTable(const std::string& content) {
   return skills;
 }
 
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool IsFilesWord(const std::string& token) {
+  return Lower(token).compare(0, 6, "files=") == 0;
+}
+
+bool IsPlainName(const std::string& name) {
+  static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
+  std::string stem = Lower(name.substr(0, name.find('.')));
+  bool device = std::find(std::begin(kDevices), std::end(kDevices), stem) != std::end(kDevices) ||
+                (stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
+                 stem[3] >= '1' && stem[3] <= '9');
+  return !name.empty() && name.size() <= 12 && !device &&
+         name.find_first_not_of(
+             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-") ==
+             std::string::npos &&
+         name.find("..") == std::string::npos && name.find_first_not_of('.') != std::string::npos;
+}
+
+}  // namespace
+
+std::vector<std::string> ReferenceVersionFiles(const std::string& line) {
+  const std::vector<std::string> defaults = {"d2game.dll", "d2client.dll"};
+  std::vector<std::string> tokens = ReferenceTokens(line);
+  std::vector<std::string> words;
+  for (size_t i = 1; i < tokens.size(); ++i) {
+    if (IsFilesWord(tokens[i])) words.push_back(tokens[i]);
+  }
+  if (words.size() != 1) return defaults;
+  std::vector<std::string> names;
+  std::string list = words[0].substr(6) + ",";
+  for (size_t comma; (comma = list.find(',')) != std::string::npos; list.erase(0, comma + 1)) {
+    names.push_back(list.substr(0, comma));
+  }
+  if (names.size() > 2 || !std::all_of(names.begin(), names.end(), IsPlainName)) return defaults;
+  if (names.size() == 2 && Lower(names[0]) == Lower(names[1])) return defaults;
+  return names;
+}
+
 ReferenceFingerprint ReferenceVersionFingerprint(const std::string& line, int dll) {
-  const std::string prefix = dll == 0 ? "d2game.dll=" : "d2client.dll=";
+  std::vector<std::string> files = ReferenceVersionFiles(line);
+  if (dll >= static_cast<int>(files.size())) return ReferenceFingerprint();
+  const std::string prefix = Lower(files[dll]) + "=";
   std::vector<std::string> tokens = ReferenceTokens(line);
   ReferenceFingerprint found;
   for (size_t i = 1; i < tokens.size(); ++i) {
-    std::string lower = tokens[i];
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    // A word that mentions a DLL is meant for it, d2game first.
-    int meantFor = lower.find("d2game") != std::string::npos     ? 0
-                   : lower.find("d2client") != std::string::npos ? 1
-                                                                 : -1;
+    if (IsFilesWord(tokens[i])) continue;
+    std::string lower = Lower(tokens[i]);
+    // A word that mentions a file (its name up to the first dot) is meant
+    // for it, the first file first.
+    int meantFor = -1;
+    for (size_t f = 0; f < files.size() && meantFor < 0; ++f) {
+      std::string name = Lower(files[f]);
+      size_t dot = name.find('.');
+      if (lower.find(name.substr(0, dot == 0 ? std::string::npos : dot)) != std::string::npos) {
+        meantFor = static_cast<int>(f);
+      }
+    }
     if (meantFor != dll) continue;
     bool named = lower.compare(0, prefix.size(), prefix) == 0;
     std::string value = named ? tokens[i].substr(prefix.size()) : "";

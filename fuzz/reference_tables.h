@@ -24,9 +24,13 @@ struct ReferenceSkill {
 };
 std::vector<ReferenceSkill> ReferenceSkillTable(const std::string& content);
 
-// A version line's fingerprint of one DLL (0 d2game.dll, 1 d2client.dll):
-// state 0 absent, 1 declared, 2 malformed, as tables/fingerprint_token.h
-// describes them.
+// The files a version line names: those of its one files= word when that
+// names one or two plain file names, else d2game.dll and d2client.dll.
+std::vector<std::string> ReferenceVersionFiles(const std::string& line);
+
+// A version line's fingerprint of one of its files (by default 0 d2game.dll,
+// 1 d2client.dll): state 0 absent, 1 declared, 2 malformed, as
+// tables/fingerprint_token.h describes them.
 struct ReferenceFingerprint {
   int state = 0;
   unsigned long long size = 0;

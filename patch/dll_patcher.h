@@ -70,6 +70,7 @@ class DllPatcher {
   int32_t offset = 0;
   ByteStore image;
   char folder[kTextSize] = {};
+  // Each DLL as found in the folder whatever its letter case (io/file_case.h).
   char dllPaths[kPathSlots][kTextSize] = {};
   // The slot the image came from (-1: none), so that errors can name the file.
   int loadedFile = -1;

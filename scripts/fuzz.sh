@@ -11,7 +11,7 @@ BUILD_ROOT="${BUILD_ROOT:-build}"
 seconds="${1:?usage: scripts/fuzz.sh SECONDS_PER_TARGET [TARGET...]}"
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(versions classes skill_table config swap_ranges swap_set)
+[ ${#targets[@]} -gt 0 ] || targets=(versions classes skill_table config swap_ranges swap_set pe_version)
 
 dir="$BUILD_ROOT/fuzz"
 cmake -S . -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -44,7 +44,7 @@ update_indexes() {
 packages=(cmake make g++ googletest libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb x11-apps x11-utils
           imagemagick clang libclang-rt-14-dev libcli11-dev zlib1g-dev libz-mingw-w64-dev
-          clang-format strace)
+          clang-format strace python3-pefile)
 optional=()
 added_arch=
 if can_run_i386; then

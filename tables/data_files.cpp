@@ -72,13 +72,36 @@ void ReadRecords(FILE* file, RecordList* head, MakeRecord makeRecord) {
   }
 }
 
+// The files= word first, wherever it stands: the tokens are read by its names.
+void ReadVersionFiles(const char* line, VersionRecord* version) {
+  char word[kLineSize];
+  const char* cursor = line;
+  NextToken(&cursor, word, sizeof word);  // the name
+  bool declared = false;
+  while (NextToken(&cursor, word, sizeof word) > 0) {
+    VersionFiles files;
+    if (!ReadFilesWord(word, &files)) continue;
+    if (declared) {
+      version->files = VersionFiles();
+      version->files.token = std::string(word).substr(0, 60);
+      version->files.problem = "files= is declared twice on this line";
+      return;
+    }
+    declared = true;
+    version->files = files;
+  }
+}
+
 void ReadFingerprints(const char* line, VersionRecord* version) {
   char word[kLineSize];
   const char* cursor = line;
   NextToken(&cursor, word, sizeof word);  // the name
+  const VersionFiles& files = version->files;
   while (NextToken(&cursor, word, sizeof word) > 0) {
+    VersionFiles ignored;
+    if (ReadFilesWord(word, &ignored)) continue;
     DllFingerprint fingerprint;
-    int dll = ParseFingerprintToken(word, &fingerprint);
+    int dll = ParseFingerprintToken(word, files.names, files.count, &fingerprint);
     if (dll < 0) continue;
     DllFingerprint& declared = version->fingerprints[dll];
     if (declared.state != DllFingerprint::kAbsent) {
@@ -227,6 +250,7 @@ RecordList LoadVersions(const char* path) {
     if (version == nullptr) return nullptr;
     std::snprintf(version->name, sizeof version->name, "%s", token);
     UnderscoresToBlanks(version->name);
+    ReadVersionFiles(line, version);
     ReadFingerprints(line, version);
     return version;
   });

@@ -12,6 +12,7 @@
 
 #include "tables/fingerprint_token.h"
 #include "tables/record_list.h"
+#include "tables/version_files.h"
 
 // Version positions 0 and 1 read the tables " 109b.txt" and " 109d.txt",
 // whatever the versions' names; a later one its own (SkillTableSuffix).
@@ -30,12 +31,15 @@ class ClassRecord : public RecordNode {
   std::vector<RecordList> skillLists = std::vector<RecordList>(kFixedTableVersions, nullptr);
 };
 
-// A version line: its name and the fingerprints it declares, by DLL index
-// (tables/fingerprint_token.h).
+// A version line: its name, the files it keeps its skills in
+// (tables/version_files.h) and the fingerprints it declares, by the index of
+// those files (tables/fingerprint_token.h).
 class VersionRecord : public RecordNode {
  public:
+  VersionFiles files;
   DllFingerprint fingerprints[kFingerprintDlls];
 };
+static_assert(kMaxVersionFiles == kFingerprintDlls, "a fingerprint per file of a version");
 
 // A skill as one version's table gives it; the list it is in says which
 // version position that is.
@@ -100,8 +104,9 @@ void HexToNumber(uint32_t* result, const char* text);
 // that HexToNumber neither guesses at a character nor wraps.
 bool IsOffsetText(const char* text);
 
-// One VersionRecord per line: the first word is the name, fingerprint tokens
-// after it fill fingerprints (a DLL declared twice is malformed).
+// One VersionRecord per line: the first word is the name, a files= word after
+// it fills files (a second one makes them malformed), fingerprint tokens of
+// those files fill fingerprints (a file declared twice is malformed).
 RecordList LoadVersions(const char* path);
 // The number of version positions with skill lists: every version of
 // versions, and at least the two of the fixed tables.

@@ -56,11 +56,22 @@ const char* ParseValue(const char* text, DllFingerprint* fingerprint) {
 }  // namespace
 
 int ParseFingerprintToken(const char* word, DllFingerprint* fingerprint) {
-  for (int dll = 0; dll < kFingerprintDlls; ++dll) {
-    const char* name = kFingerprintDllNames[dll];
-    size_t length = std::strlen(name);
+  const std::string names[kFingerprintDlls] = {kFingerprintDllNames[0], kFingerprintDllNames[1]};
+  return ParseFingerprintToken(word, names, kFingerprintDlls, fingerprint);
+}
+
+int ParseFingerprintToken(const char* word, const std::string* names, int count,
+                          DllFingerprint* fingerprint) {
+  for (int dll = 0; dll < count; ++dll) {
+    std::string folded = names[dll];
+    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const char* name = folded.c_str();
+    size_t length = folded.size();
     // "d2game" of "d2game.dll": a word that mentions a DLL is meant for it.
-    if (!MentionsFolded(word, std::string(name, std::strcspn(name, ".")).c_str())) continue;
+    size_t dot = folded.find('.');
+    if (!MentionsFolded(word, folded.substr(0, dot == 0 ? std::string::npos : dot).c_str())) {
+      continue;
+    }
     *fingerprint = DllFingerprint();
     const char* problem = nullptr;
     if (StartsWithFolded(word, name) && word[length] == '=') {

@@ -5,7 +5,9 @@
 // mentions a DLL ("d2game" or "d2client", in any letter case) but is not of
 // that form is a malformed fingerprint, never a word to ignore: the author
 // meant to declare one ("d2game.dll = ...", "d2game=...", "d2game.dll:...").
-// Any other word after the name means nothing.
+// Any other word after the name means nothing. A version whose files= names
+// other files (tables/version_files.h) fingerprints those the same way:
+// "Game.exe=3614696:1A2B3C4D", a word that mentions "game" being meant for it.
 #ifndef ORVANEL_TABLES_FINGERPRINT_TOKEN_H_
 #define ORVANEL_TABLES_FINGERPRINT_TOKEN_H_
 
@@ -34,6 +36,10 @@ struct DllFingerprint {
 // -1 when word mentions no DLL; else the DLL's index, with *fingerprint
 // declared or malformed.
 int ParseFingerprintToken(const char* word, DllFingerprint* fingerprint);
+// The same over the count files of names (a version's files=): the index of
+// the file word is meant for.
+int ParseFingerprintToken(const char* word, const std::string* names, int count,
+                          DllFingerprint* fingerprint);
 
 // "SIZE:CRC" with the CRC as 8 upper-case digits, e.g. "1048576:1A2B3C4D".
 std::string FingerprintText(uint64_t size, uint32_t crc);

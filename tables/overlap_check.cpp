@@ -23,16 +23,24 @@ struct TableRange {
   uint64_t end;  // one past the last byte
 };
 
+// The files of the version at position; the default ones when there is none.
+VersionFiles FilesOf(RecordList versions, size_t position) {
+  auto* version =
+      static_cast<const VersionRecord*>(AtPosition(versions, static_cast<int32_t>(position)));
+  return version != nullptr ? version->files : VersionFiles();
+}
+
 // Every range of every skill, in table order. Offsets that are no offsets at
 // all are findings of their own. The lists are walked alongside the lines,
 // never searched.
-std::vector<TableRange> RangesOf(RecordList classes, const TableLines& lines) {
+std::vector<TableRange> RangesOf(RecordList versions, RecordList classes, const TableLines& lines) {
   std::vector<TableRange> ranges;
   size_t c = 0;
   for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
     const auto* classRecord = static_cast<const ClassRecord*>(node);
     for (size_t version = 0; version < lines[c].size(); ++version) {
       const SkillTableLines& table = lines[c][version];
+      VersionFiles files = FilesOf(versions, version);
       size_t k = 0;
       for (RecordNode* skill = classRecord->SkillsOf(static_cast<int32_t>(version));
            skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
@@ -44,7 +52,7 @@ std::vector<TableRange> RangesOf(RecordList classes, const TableLines& lines) {
             continue;
           }
           ranges.push_back({&table.path, table.skillLines[k], classRecord, record,
-                            static_cast<int>(version), aspect.dll, aspect.name, start,
+                            static_cast<int>(version), files.FileOf(aspect.dll), aspect.name, start,
                             static_cast<uint64_t>(start) + static_cast<uint64_t>(aspect.length)});
         }
       }
@@ -65,15 +73,18 @@ std::string Describe(const TableRange& range) {
          " of \"" + range.skill->name + "\"";
 }
 
-// The same skill listed twice is the table check's finding already.
-bool SameSkill(const TableRange& a, const TableRange& b) {
-  return a.classRecord == b.classRecord && std::strcmp(a.skill->name, b.skill->name) == 0;
+// The same skill listed twice is the table check's finding already; two
+// aspects of one skill in one file are not.
+bool SameRangeListedTwice(const TableRange& a, const TableRange& b) {
+  return a.classRecord == b.classRecord && a.aspect == b.aspect &&
+         std::strcmp(a.skill->name, b.skill->name) == 0;
 }
 
 }  // namespace
 
-int CheckOverlaps(RecordList classes, const TableLines& lines, std::vector<std::string>* findings) {
-  std::vector<TableRange> ranges = RangesOf(classes, lines);
+int CheckOverlaps(RecordList classes, const TableLines& lines, std::vector<std::string>* findings,
+                  RecordList versions) {
+  std::vector<TableRange> ranges = RangesOf(versions, classes, lines);
   // Ranges of one DLL and version side by side, by where they start.
   std::stable_sort(ranges.begin(), ranges.end(), [](const TableRange& a, const TableRange& b) {
     if (a.version != b.version) return a.version < b.version;
@@ -87,7 +98,7 @@ int CheckOverlaps(RecordList classes, const TableLines& lines, std::vector<std::
         (reach->version != range.version || reach->fileNumber != range.fileNumber)) {
       reach = nullptr;
     }
-    if (reach != nullptr && range.start < reach->end && !SameSkill(*reach, range)) {
+    if (reach != nullptr && range.start < reach->end && !SameRangeListedTwice(*reach, range)) {
       findings->push_back(*range.path + ":" + std::to_string(range.line) + ": " + Describe(range) +
                           " overlaps " + Describe(*reach) + " at " + *reach->path + ":" +
                           std::to_string(reach->line) +

@@ -11,8 +11,12 @@
 #include "tables/table_check.h"
 
 // classes and lines as CheckTables saw them. One finding per range that
-// overlaps a range of another skill in the same DLL and version, naming
-// both. Returns the number of findings.
-int CheckOverlaps(RecordList classes, const TableLines& lines, std::vector<std::string>* findings);
+// overlaps another range in the same file and version, naming both: of
+// another skill, or of another aspect of the same skill. versions say which
+// file holds each aspect (null: d2game.dll and d2client.dll); a version
+// whose files are one holds all three aspects in it. Returns the number of
+// findings.
+int CheckOverlaps(RecordList classes, const TableLines& lines, std::vector<std::string>* findings,
+                  RecordList versions = nullptr);
 
 #endif  // ORVANEL_TABLES_OVERLAP_CHECK_H_

@@ -214,6 +214,12 @@ int CheckVersions(RecordList versions, std::vector<TableFinding>* findings) {
     if (name == nullptr) continue;
     int line = file.records[k].number;
     CheckDuplicate(&seen, "version", name, line, &report);
+    const VersionFiles& files = static_cast<VersionRecord*>(records[k])->files;
+    if (files.Malformed()) {
+      report.Add(line, "version " + Quoted(name) + ": " + Quoted(files.token.c_str()) +
+                           " cannot be read (" + files.problem +
+                           "): this version exchanges nothing");
+    }
     for (const DllFingerprint& fingerprint :
          static_cast<VersionRecord*>(records[k])->fingerprints) {
       if (fingerprint.state != DllFingerprint::kMalformed) continue;

@@ -14,6 +14,8 @@ if [ "$windows_arch" != i686 ]; then
   bash scripts/check-imports.sh "$BUILD_ROOT/windows/app/Orvanel.exe"
   bash scripts/check-imports.sh "$BUILD_ROOT/windows/cli/orvanel-cli.exe"
 fi
+# The PE reader reads the built programs' version resources as pefile does.
+bash scripts/check-pe-version.sh "$dir" "$BUILD_ROOT/windows"
 source scripts/wine-env.sh
 wine_start
 trap wine_stop EXIT

@@ -339,6 +339,13 @@ Amazon:Jab <-> Sorceress:Fire Bolt: Effects, Graphics" "status of the second ver
   run "${fp[@]}" fingerprint
   expect_rc 0 "fingerprint"
   expect_out "$(sed -n 's/^1\.09b //p' "$root/demo/data/versions.txt" | tr -d '\r')" "fingerprint"
+  # A DLL that is a PE file with a version resource: fingerprint says what it is.
+  rm -rf pe && cp -r original pe && "$root/$native/demo/make_demo_dlls" --game-exe pe >/dev/null
+  mv pe/Game.exe pe/d2game.dll
+  run --data fp/data --folder pe fingerprint
+  expect_rc 0 "fingerprint of a PE file"
+  [ "$(sed -n 2p <<<"$out")" == "d2game.dll is file version 1.14.3.71, built 2016-03-18" ] ||
+    fail "fingerprint of a PE file printed: $out"
   run "${fp[@]}" list
   grep -qxF "  0  1.09b  (the DLLs in the game folder)" <<<"$out" || fail "list marks no version: $out"
   # One reason stops both aspects: it is said once, with the version to choose;
@@ -460,6 +467,27 @@ Dry run: no file was changed.}" "swap $dry for the wrong version, $round the fir
   printf 'Folder: %s/my game' "$PWD" >shift/config.txt
   run --data shift check
   grep -qF 'is cut at a blank' <<<"$out" || fail "check on a folder cut at a blank said: $out"
+
+  # The DLLs as the game names them are found whatever their letter case and
+  # backed up under the name found; two names that differ only in case are
+  # refused, naming both. (Wine finds them itself: natively only.)
+  if [ "$label" == native ]; then
+    rm -rf cased && mkdir cased
+    cp original/d2game.dll cased/D2Game.dll && cp original/d2client.dll cased/D2Client.dll
+    run --folder cased swap --version 0 --first Amazon:Jab --second Sorceress:Fire_Bolt --effects
+    expect_rc 0 "swap in a folder of D2Game.dll and D2Client.dll"
+    same_file cased/D2Game.dll.bak original/d2game.dll "the backup of D2Game.dll"
+    [ -e cased/d2game.dll ] || [ -e cased/d2game.dll.bak ] && fail "swap made $(files_in cased)"
+    run --folder cased restore
+    expect_rc 0 "restore of D2Game.dll"
+    same_file cased/D2Game.dll original/d2game.dll "restore of D2Game.dll"
+    cp original/d2game.dll cased/d2game.dll
+    run --folder cased swap --version 0 --first Amazon:Jab --second Sorceress:Fire_Bolt --effects
+    expect_rc 1 "swap beside D2Game.dll and d2game.dll"
+    grep -qF "holds both" <<<"$out" && grep -qF "D2Game.dll" <<<"$out" ||
+      fail "swap beside D2Game.dll and d2game.dll said: $out"
+    same_file cased/D2Game.dll original/d2game.dll "swap beside D2Game.dll and d2game.dll"
+  fi
 
   # Every finding on the broken table set.
   cp -r "$root/tests/cli/broken" broken

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "demo/demo_exe.h"
 #include "exchange/exchange.h"
 #include "exchange/restore.h"
 #include "files/journal.h"
@@ -50,6 +51,12 @@ TEST_F(FingerprintTokens, AreReadWhenWellFormedAndMarkedWhenNot) {
       {"1.09b d2game.dll=4096-0A1B2C3D", F::kMalformed, F::kAbsent},
       {"1.09b d2client.dll=4096:0A1B2C3G", F::kAbsent, F::kMalformed},
       {"1.09b d2game.dll=1:00000000 d2game.dll=1:00000000", F::kMalformed, F::kAbsent},
+      // A version's files= says which files its tokens name, wherever it stands.
+      {"1.09b Game.exe=3614696:0A1B2C3D files=Game.exe", F::kDeclared, F::kAbsent},
+      {"1.09b files=Game.exe d2game.dll=1:00000000", F::kMalformed, F::kAbsent},
+      {"1.09b files=Game.exe d2client.dll=1:00000000", F::kAbsent, F::kAbsent},
+      {"1.09b files=a.dll,Storm.dll STORM.DLL=1:00000000", F::kAbsent, F::kDeclared},
+      {"1.09b files=d2game.dll,d2client.dll d2client.dll=1:00000000", F::kAbsent, F::kDeclared},
   };
   for (const TokenRow& row : rows) {
     SCOPED_TRACE(row.line);
@@ -131,6 +138,54 @@ TEST_F(FingerprintTest, TheWrongFileIsRefusedBeforeAnyByteMoves) {
   const std::string next = ": the DLLs are the 1.09b files: choose 1.09b\n";
   ASSERT_GT(text.size(), next.size());
   EXPECT_EQ(text.substr(text.size() - next.size()), next);
+}
+
+// A DLL that is a PE file with a version resource: the refusal names what it
+// says it is, and so does what fingerprint prints.
+TEST_F(FingerprintTest, TheRefusalNamesThePeFilesOwnVersion) {
+  std::vector<uint8_t> pe = StandInExe(kDemoExeVersion, kDemoExeBuildTime, 5000);
+  game_.assign(pe.begin(), pe.end());
+  WriteFileBytes("game/d2game.dll", game_);
+  Declare("1.09d", CrcOf(game_) ^ 1, CrcOf(client_));
+  char result[kResultSize];
+  EXPECT_EQ(Swap(result), 0);
+  const std::string words = "(d2game.dll is file version 1.14.3.71, built 2016-03-18)\n";
+  std::string text = result;
+  ASSERT_GT(text.size(), words.size());
+  EXPECT_EQ(text.substr(text.size() - words.size()), words) << text;
+  EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+  FileFingerprint found[2];
+  UntouchedFingerprints(patcher_.dllPaths[kGameDll], patcher_.dllPaths[kClientDll], versionList,
+                        classList, found);
+  EXPECT_EQ(FoundVersionWords(kGameDll, found[kGameDll]),
+            "d2game.dll is file version 1.14.3.71, built 2016-03-18");
+  EXPECT_EQ(FoundVersionWords(kClientDll, found[kClientDll]), "");
+  EXPECT_NE(DllVersionNote(versionList, found)
+                .find("(found d2game.dll=" + FingerprintText(5000, CrcOf(game_)) +
+                      " (d2game.dll is file version 1.14.3.71, built 2016-03-18), d2client.dll="),
+            std::string::npos);
+}
+
+// Until the exchange works over a version's own files, a version of other
+// files, or of files= gone wrong, changes nothing.
+TEST_F(FingerprintTest, AVersionOfOtherFilesExchangesNothing) {
+  VersionRecord* version = Declare("1.14d", CrcOf(game_), CrcOf(client_));
+  for (const char* word : {"files=Game.exe", "files=../Game.exe"}) {
+    SCOPED_TRACE(word);
+    version->files = VersionFiles();
+    ASSERT_TRUE(ReadFilesWord(word, &version->files));
+    char result[kResultSize];
+    EXPECT_EQ(Swap(result), 0);
+    EXPECT_NE(std::string(result).find(version->files.Malformed()
+                                           ? "cannot be read (\"../Game.exe\" names a path, not "
+                                             "a file): this version exchanges nothing"
+                                           : "keeps its skills in Game.exe: this version "
+                                             "exchanges nothing yet"),
+              std::string::npos)
+        << result;
+    EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+    EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
+  }
 }
 
 // An old modded backup beside an untouched DLL: the backup is blamed, never

@@ -5,7 +5,10 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "files/fingerprint.h"
+#include "io/file_error.h"
 #include "patch/dll_patcher.h"
 #include "tests/unit/patch_test_support.h"
 
@@ -182,6 +185,56 @@ TEST_F(FolderConfigTest, UseFolderAimsThePathsForThisRunOnly) {
   EXPECT_FALSE(fs::exists("data/config.txt"));
   EXPECT_EQ(patcher.UseFolder(std::string(kMaxFolderLength + 1, 'x').c_str()), 0);
   EXPECT_STREQ(patcher.folder, "game");
+}
+
+// The DLLs as the game names them are found whatever their letter case; two
+// names that differ only in case are refused, naming both. Windows finds
+// them itself: the paths keep the names asked for.
+TEST_F(FolderConfigTest, TheDllsAreFoundWhateverTheirLetterCase) {
+  struct Row {
+    std::vector<std::string> files;
+    const char* game;
+    const char* client;
+  };
+  const Row rows[] = {
+      {{"D2Game.dll", "D2Client.dll"}, "D2Game.dll", "D2Client.dll"},
+      {{"d2game.dll", "d2client.dll"}, "d2game.dll", "d2client.dll"},
+      {{"D2GAME.DLL", "d2Client.Dll"}, "D2GAME.DLL", "d2Client.Dll"},
+      {{}, "d2game.dll", "d2client.dll"},
+  };
+  for (const Row& row : rows) {
+    fs::remove_all("game");
+    fs::create_directory("game");
+    for (const std::string& file : row.files) WriteFileBytes("game/" + file, "MZ");
+    DllPatcher patcher;
+    ASSERT_EQ(patcher.UseFolder("game"), 1);
+#ifdef _WIN32
+    EXPECT_STREQ(patcher.dllPaths[kGameDll], "game\\d2game.dll");
+    EXPECT_STREQ(patcher.dllPaths[kClientDll], "game\\d2client.dll");
+#else
+    EXPECT_EQ(std::string(patcher.dllPaths[kGameDll]), std::string("game\\") + row.game);
+    EXPECT_EQ(std::string(patcher.dllPaths[kClientDll]), std::string("game\\") + row.client);
+#endif
+    EXPECT_EQ(patcher.LoadFile(kClientDll), row.files.empty() ? 0 : 1) << row.client;
+  }
+}
+
+TEST_F(FolderConfigTest, TwoNamesThatDifferOnlyInCaseAreRefused) {
+#ifdef _WIN32
+  GTEST_SKIP() << "one folder on Windows cannot hold both";
+#endif
+  WriteFileBytes("game/D2Game.dll", "MZ one");
+  WriteFileBytes("game/d2game.dll", "MZ two");
+  WriteFileBytes("game/d2client.dll", "MZ");
+  DllPatcher patcher;
+  ASSERT_EQ(patcher.UseFolder("game"), 1);
+  EXPECT_EQ(patcher.LoadFile(kGameDll), 0);
+  std::string reason = UserReason(patcher.lastError);
+  EXPECT_NE(reason.find("holds both"), std::string::npos) << reason;
+  EXPECT_NE(reason.find("D2Game.dll"), std::string::npos) << reason;
+  EXPECT_NE(reason.find(" d2game.dll"), std::string::npos) << reason;
+  EXPECT_FALSE(ReadDllFiles(patcher.dllPaths[kGameDll], nullptr, nullptr, kGameDll).DllRead());
+  EXPECT_EQ(patcher.LoadFile(kClientDll), 1);
 }
 
 }  // namespace

@@ -27,12 +27,13 @@ class RangeCheckTest : public InTempDir {
     ASSERT_EQ(patcher_.UseFolder("game"), 1);
   }
   Strings Check(bool overlaps = false) {
-    EXPECT_EQ(LoadClasses(), 1);
+    versionList = LoadVersions("data\\versions.txt");
+    EXPECT_EQ(LoadClasses(versionList), 1);
     Strings findings;
     TableLines lines;
-    CheckTables(nullptr, classList, &findings, &lines);
+    CheckTables(versionList, classList, &findings, &lines);
     findings.clear();  // only the ranges are looked at here
-    int count = overlaps ? CheckOverlaps(classList, lines, &findings)
+    int count = overlaps ? CheckOverlaps(classList, lines, &findings, versionList)
                          : CheckRanges(classList, lines, patcher_, &findings);
     FreeDataTables();
     EXPECT_EQ(count, static_cast<int>(findings.size()));
@@ -92,6 +93,32 @@ TEST_F(RangeCheckTest, OverlappingRangesOfTwoSkillsAreFoundWithBothLines) {
                 "one would change the other; correct the offset that is wrong",
                 "data/Amazon 109b.txt:2: Descriptions range 30000..3000F of \"Touch\" overlaps "
                 "Graphics range 30000..30013 of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
+                "one would change the other; correct the offset that is wrong",
+            }));
+}
+
+}  // namespace
+
+namespace {
+
+// One file holds all three aspects of a one-file version: their ranges may
+// not overlap there, nor two aspects of one skill; the same offsets in a
+// version of two files are apart.
+TEST_F(RangeCheckTest, AspectsOfAOneFileVersionMayNotOverlap) {
+  WriteFileBytes("data/versions.txt", "1.09b files=Game.exe\n1.09d\n|\n");
+  WriteFileBytes("data/Amazon 109b.txt",
+                 "Jab\t1000h\tx\t100Ah\tx\t3000h\tx\n"
+                 "Bolt\t2000h\tx\t4000h\tx\t2004h\tx\n|\n");
+  WriteFileBytes("data/Amazon 109d.txt",
+                 "Jab\t1000h\tx\t5000h\tx\t6000h\tx\n"
+                 "Bolt\t2000h\tx\t4000h\tx\t2004h\tx\n|\n");
+  EXPECT_EQ(Check(true),
+            (Strings{
+                "data/Amazon 109b.txt:1: Graphics range 100A..101D of \"Jab\" overlaps "
+                "Effects range 1000..100B of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
+                "one would change the other; correct the offset that is wrong",
+                "data/Amazon 109b.txt:2: Descriptions range 2004..2013 of \"Bolt\" overlaps "
+                "Effects range 2000..200B of \"Bolt\" at data/Amazon 109b.txt:2: exchanging "
                 "one would change the other; correct the offset that is wrong",
             }));
 }

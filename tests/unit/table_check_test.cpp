@@ -200,6 +200,63 @@ TEST_F(TableCheckTest, EmptyClassesAndUtf16TablesSayWhatToDo) {
                      }));
 }
 
+// files= names the files a version keeps its skills in; anything but one or
+// two plain file names is found on its line, and the version keeps the
+// default names.
+TEST_F(TableCheckTest, FilesOfAVersionAreReadAndBadNamesFound) {
+  struct Row {
+    const char* files;
+    const char* problem;  // "" when the line is sound
+    int count;
+    const char* first;
+  };
+  const Row rows[] = {
+      {"files=Game.exe", "", 1, "Game.exe"},
+      {"FILES=D2Game.dll,D2Client.dll", "", 2, "D2Game.dll"},
+      {"files=Game.exe,d2client.dll", "", 2, "Game.exe"},
+      {"files=", "an empty name", 2, "d2game.dll"},
+      {"files=Game.exe,", "an empty name", 2, "d2game.dll"},
+      {"files=..\\Game.exe", "\"..\\Game.exe\" names a path, not a file", 2, "d2game.dll"},
+      {"files=sub/Game.exe", "\"sub/Game.exe\" names a path, not a file", 2, "d2game.dll"},
+      {"files=C:Game.exe", "\"C:Game.exe\" names a path, not a file", 2, "d2game.dll"},
+      {"files=Game*.exe",
+       "\"Game*.exe\" holds \"*\": a file name may hold only letters, digits, ., _ and -", 2,
+       "d2game.dll"},
+      {"files=..", "\"..\" holds \"..\" or only dots: name a file of the game folder", 2,
+       "d2game.dll"},
+      {"files=.", "\".\" holds \"..\" or only dots: name a file of the game folder", 2,
+       "d2game.dll"},
+      {"files=a..dll", "\"a..dll\" holds \"..\" or only dots: name a file of the game folder", 2,
+       "d2game.dll"},
+      {"files=d2game_1.14.dll", "\"d2game_1.14.dll\" is longer than 12 characters", 2,
+       "d2game.dll"},
+      {"files=nul.dll", "\"nul.dll\" is a device name on Windows, not a file", 2, "d2game.dll"},
+      {"files=a,b,c", "a version keeps its skills in one file or two", 2, "d2game.dll"},
+      {"files=Game.exe,GAME.EXE", "\"Game.exe\" is named twice", 2, "d2game.dll"},
+      {"files=Game.exe files=Game.exe", "files= is declared twice on this line", 2, "d2game.dll"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.files);
+    WriteFileBytes("data/versions.txt", std::string("1.09b\r\n1.09d ") + row.files + "\r\n|\r\n");
+    std::string token = row.files;
+    if (std::string(row.problem) == "files= is declared twice on this line") {
+      token = token.substr(token.find(' ') + 1);
+    }
+    Strings expected;
+    if (row.problem[0] != '\0') {
+      expected.push_back("data/versions.txt:2: version \"1.09d\": \"" + token +
+                         "\" cannot be read (" + row.problem + "): this version exchanges nothing");
+    }
+    EXPECT_EQ(Check(), expected);
+    RecordList versions = LoadVersions("data\\versions.txt");
+    ASSERT_NE(versions, nullptr);
+    const VersionFiles& files = static_cast<VersionRecord*>(versions->next)->files;
+    EXPECT_EQ(files.count, row.count);
+    EXPECT_EQ(files.names[0], row.first);
+    FreeList<VersionRecord>(&versions);
+  }
+}
+
 // The data folder can be elsewhere; findings name the files where they are.
 TEST_F(TableCheckTest, FindingsNameTheChosenDataFolder) {
   std::filesystem::rename("data", "mod");
