@@ -22,12 +22,10 @@ FileError Refused(const std::string& reason) {
 
 // What the table check finds in the picked skill's line, for the line as a
 // whole and for the offsets of the ticked aspects, in the check's own words.
-void AddCheckFindings(const std::vector<TableFinding>& findings, const std::string& table,
-                      const SkillRecord& picked, const SkillSelection& selection,
+void AddCheckFindings(const std::vector<TableFinding>& findings, const SkillSelection& selection,
                       std::vector<FileError>* reasons) {
   for (const TableFinding& finding : findings) {
-    if (finding.path != table || finding.line != picked.line || finding.about == kNotOfSkill ||
-        (finding.about >= 0 && !selection.Ticked(finding.about))) {
+    if (finding.about == kNotOfSkill || (finding.about >= 0 && !selection.Ticked(finding.about))) {
       continue;
     }
     reasons->push_back({Problem::kTable, 0, "", FindingInWords(finding)});
@@ -35,21 +33,13 @@ void AddCheckFindings(const std::vector<TableFinding>& findings, const std::stri
 }
 
 // A picked skill read from a line in pieces, or another skill than the box shows.
-void CheckSkill(RecordList versions, RecordList classes, const std::vector<TableFinding>& findings,
-                int32_t classPosition, int32_t skillPosition, int version,
-                const SkillRecord& picked, std::vector<FileError>* reasons) {
+void CheckSkill(RecordList versions, RecordList classes, int32_t classPosition,
+                int32_t skillPosition, int version, const SkillRecord& picked,
+                std::vector<FileError>* reasons) {
   const RecordNode* classRecord = AtPosition(classes, classPosition);
   std::string table = TablePath(versions, classRecord, version);
-  // A line read in pieces because of what the check finds there (a table
-  // saved as UTF-16, say) is told in the check's words.
-  char path[kLineSize];
-  const TableFinding* finding =
-      picked.inPieces && SkillTablePath(versions, classRecord->name, version, path)
-          ? FindingAbout(findings, path, picked.line)
-          : nullptr;
-  if (finding != nullptr) {
-    reasons->push_back({Problem::kTable, 0, "", FindingInWords(*finding)});
-  } else if (picked.inPieces) {
+  // A table saved as UTF-16 reads in pieces too: the check's finding says why.
+  if (picked.inPieces && !picked.fromUtf16) {
     reasons->push_back(Refused(table + " line " + std::to_string(picked.line) + " is longer than " +
                                std::to_string(kMaxLineLength) +
                                " characters and was read in pieces: \"" + picked.name +
@@ -67,17 +57,19 @@ void CheckSkill(RecordList versions, RecordList classes, const std::vector<Table
 
 // One side of the exchange: the two faults the exchange words itself, else
 // what the table check finds in the picked skill's line.
-void CheckPicked(RecordList versions, RecordList classes, const std::vector<TableFinding>& findings,
-                 const SkillSelection& selection, bool first, const SkillRecord& picked,
-                 std::vector<FileError>* reasons) {
+void CheckPicked(RecordList versions, RecordList classes, const SkillSelection& selection,
+                 bool first, const SkillRecord& picked, std::vector<FileError>* reasons) {
   int32_t classPosition = first ? selection.firstClass : selection.secondClass;
+  const RecordNode* classRecord = AtPosition(classes, classPosition);
+  char path[kLineSize] = "";
+  SkillTablePath(versions, classRecord->name, selection.version, path);
+  // Judged from the line the record was read from: no table is read again.
+  std::vector<TableFinding> findings = SkillLineFindings(picked, path);
   size_t before = reasons->size();
-  CheckSkill(versions, classes, findings, classPosition,
-             first ? selection.firstSkill : selection.secondSkill, selection.version, picked,
-             reasons);
+  CheckSkill(versions, classes, classPosition, first ? selection.firstSkill : selection.secondSkill,
+             selection.version, picked, reasons);
   if (reasons->size() > before) return;
-  std::string table = TablePath(versions, AtPosition(classes, classPosition), selection.version);
-  AddCheckFindings(findings, table, picked, selection, reasons);
+  AddCheckFindings(findings, selection, reasons);
 }
 
 // Another version whose declared fingerprints the read DLLs all match.
@@ -105,11 +97,10 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                                         const SkillSelection& selection, const ExchangePlan& plan,
                                         const DllAndBackup* const files[2]) {
   std::vector<FileError> reasons;
-  std::vector<TableFinding> findings = PlacedTableFindings(versions, classes);
-  CheckPicked(versions, classes, findings, selection, true, *plan.firstSkill, &reasons);
+  CheckPicked(versions, classes, selection, true, *plan.firstSkill, &reasons);
   if (selection.firstClass != selection.secondClass ||
       selection.firstSkill != selection.secondSkill) {
-    CheckPicked(versions, classes, findings, selection, false, *plan.secondSkill, &reasons);
+    CheckPicked(versions, classes, selection, false, *plan.secondSkill, &reasons);
   }
   auto* version = static_cast<const VersionRecord*>(AtPosition(versions, selection.version));
   if (version == nullptr) return reasons;

@@ -258,13 +258,24 @@ RecordList LoadVersions(const char* path) {
   return versions;
 }
 
+bool SavedAsUtf16(FILE* file) {
+  long at = std::ftell(file);
+  int first = std::fgetc(file);
+  int second = std::fgetc(file);
+  std::fseek(file, at, SEEK_SET);
+  return (first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF);
+}
+
 RecordList LoadSkillTable(const char* path) {
   FILE* file = OpenFile(path, "r");
   if (file == nullptr) return nullptr;
   RecordList skills = nullptr;
-  ReadRecords(file, &skills, [](const char* line, const char*) -> RecordNode* {
+  bool utf16 = SavedAsUtf16(file);
+  ReadRecords(file, &skills, [utf16](const char* line, const char*) -> RecordNode* {
     SkillRecord* skill = new (std::nothrow) SkillRecord;
     if (skill == nullptr) return nullptr;
+    std::snprintf(skill->lineText, sizeof skill->lineText, "%s", line);
+    skill->fromUtf16 = utf16;
     const char* cursor = line;
     NextToken(&cursor, skill->name, sizeof skill->name);
     ReadOffsetColumn(&cursor, skill->effectsOffset);

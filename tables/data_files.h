@@ -51,11 +51,20 @@ class SkillRecord : public RecordNode {
   char graphicsText[20] = {};
   char descriptionsOffset[6] = {};
   char descriptionsText[16] = {};
+  // The line as read (the piece, for a line read in pieces), and whether its
+  // table is saved as UTF-16: what the table check judges, kept so that an
+  // exchange judges the skills it uses without reading the table again.
+  char lineText[256] = {};
+  bool fromUtf16 = false;
 };
 
 constexpr int kLineSize = 256;
 // The longest line, line end not counted, that ReadDataLine gives whole.
 constexpr int kMaxLineLength = kLineSize - 3;
+
+// Whether the file (at its start) begins as Notepad's "Unicode" or "Unicode
+// big endian" does; leaves the file where it was.
+bool SavedAsUtf16(FILE* file);
 
 // Reads the next line that is neither a comment (first character '/') nor
 // empty into line: at most 254 characters, the line end included, so a longer

@@ -37,16 +37,6 @@ struct ScannedFile {
   std::vector<int> splitLines;
 };
 
-// Notepad's "Unicode" and "Unicode big endian" begin with these two bytes.
-// Leaves the file where it was.
-bool SavedAsUtf16(FILE* file) {
-  long at = std::ftell(file);
-  int first = std::fgetc(file);
-  int second = std::fgetc(file);
-  std::fseek(file, at, SEEK_SET);
-  return (first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF);
-}
-
 // Reads a file in the very pieces the loaders read, so that the k-th data
 // line here is the k-th record of the loader, and counts the lines.
 ScannedFile Scan(const char* windowsPath) {
@@ -107,6 +97,7 @@ std::string Quoted(const char* text) {
 class FileReport {
  public:
   explicit FileReport(const ScannedFile& file) : path_(file.path) {}
+  explicit FileReport(std::string path) : path_(std::move(path)) {}
   // about: kWholeLine, kNotOfSkill or the index of the offset's aspect.
   void Add(int line, const std::string& problem, int about = kWholeLine) {
     lines_.push_back({path_, line, about, problem});
@@ -152,11 +143,13 @@ std::string Ordinal(size_t number) {
 
 // A file saved as UTF-16 reads as nothing the program understands: that is
 // the one thing to say about it.
+const char kUtf16[] =
+    "is saved as UTF-16 (\"Unicode\" in Notepad), which the program cannot read: "
+    "save it again as ANSI or UTF-8 (Notepad: File > Save As, Encoding)";
+
 bool CheckEncoding(const ScannedFile& file, FileReport* report) {
   if (!file.utf16) return false;
-  report->Add(0,
-              "is saved as UTF-16 (\"Unicode\" in Notepad), which the program cannot read: "
-              "save it again as ANSI or UTF-8 (Notepad: File > Save As, Encoding)");
+  report->Add(0, kUtf16);
   return true;
 }
 
@@ -440,6 +433,19 @@ int CheckClasses(RecordList versions, RecordList classes, std::vector<TableFindi
 }
 
 }  // namespace
+
+std::vector<TableFinding> SkillLineFindings(const SkillRecord& skill, const char* windowsPath) {
+  std::vector<TableFinding> findings;
+  if (skill.line == 0) return findings;  // not read from a table: no line to judge
+  FileReport report(NativePath(windowsPath));
+  if (skill.fromUtf16) {
+    report.Add(0, kUtf16);
+  } else {
+    CheckSkillLine({skill.line, skill.lineText}, skill, &report);
+  }
+  report.MoveTo(&findings);
+  return findings;
+}
 
 std::vector<TableFinding> PlacedTableFindings(RecordList versions, RecordList classes,
                                               TableLines* lines) {

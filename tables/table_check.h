@@ -39,6 +39,10 @@ struct TableFinding {
 int CheckTables(RecordList versions, RecordList classes, std::vector<std::string>* findings,
                 TableLines* lines);
 
+// What the check finds in one skill's line, from the record alone (the line
+// it was read from), with windowsPath the table it was read from.
+std::vector<TableFinding> SkillLineFindings(const SkillRecord& skill, const char* windowsPath);
+
 // The findings of CheckTables with their places; lines as there.
 std::vector<TableFinding> PlacedTableFindings(RecordList versions, RecordList classes,
                                               TableLines* lines = nullptr);
