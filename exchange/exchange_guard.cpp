@@ -32,19 +32,12 @@ void AddCheckFindings(const std::vector<TableFinding>& findings, const SkillSele
   }
 }
 
-// A picked skill read from a line in pieces, or another skill than the box shows.
+// A picked skill that is another skill than the box shows.
 void CheckSkill(RecordList versions, RecordList classes, int32_t classPosition,
                 int32_t skillPosition, int version, const SkillRecord& picked,
                 std::vector<FileError>* reasons) {
   const RecordNode* classRecord = AtPosition(classes, classPosition);
   std::string table = TablePath(versions, classRecord, version);
-  // A table saved as UTF-16 reads in pieces too: the check's finding says why.
-  if (picked.inPieces && !picked.fromUtf16) {
-    reasons->push_back(Refused(table + " line " + std::to_string(picked.line) + " is longer than " +
-                               std::to_string(kMaxLineLength) +
-                               " characters and was read in pieces: \"" + picked.name +
-                               "\" is not exchanged"));
-  }
   if (version == 0) return;
   const RecordNode* shown =
       AtPosition(static_cast<const ClassRecord*>(classRecord)->skillLists[0], skillPosition);

@@ -258,11 +258,9 @@ RecordList LoadVersions(const char* path) {
   return versions;
 }
 
-bool SavedAsUtf16(FILE* file) {
-  long at = std::ftell(file);
-  int first = std::fgetc(file);
-  int second = std::fgetc(file);
-  std::fseek(file, at, SEEK_SET);
+bool StartsAsUtf16(const char* text) {
+  auto first = static_cast<unsigned char>(text[0]);
+  auto second = static_cast<unsigned char>(first == 0 ? 0 : text[1]);
   return (first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF);
 }
 
@@ -270,12 +268,10 @@ RecordList LoadSkillTable(const char* path) {
   FILE* file = OpenFile(path, "r");
   if (file == nullptr) return nullptr;
   RecordList skills = nullptr;
-  bool utf16 = SavedAsUtf16(file);
-  ReadRecords(file, &skills, [utf16](const char* line, const char*) -> RecordNode* {
+  ReadRecords(file, &skills, [](const char* line, const char*) -> RecordNode* {
     SkillRecord* skill = new (std::nothrow) SkillRecord;
     if (skill == nullptr) return nullptr;
     std::snprintf(skill->lineText, sizeof skill->lineText, "%s", line);
-    skill->fromUtf16 = utf16;
     const char* cursor = line;
     NextToken(&cursor, skill->name, sizeof skill->name);
     ReadOffsetColumn(&cursor, skill->effectsOffset);
@@ -287,6 +283,14 @@ RecordList LoadSkillTable(const char* path) {
     UnderscoresToBlanks(skill->name);
     return skill;
   });
+  // A table saved as UTF-16 begins with its byte-order mark, read as the start
+  // of its first line: every record of it is marked, seeking nothing (text
+  // mode on Windows cannot be trusted to seek back).
+  bool utf16 = skills != nullptr && skills->line == 1 &&
+               StartsAsUtf16(static_cast<SkillRecord*>(skills)->lineText);
+  for (RecordNode* node = skills; utf16 && node != nullptr; node = node->next) {
+    static_cast<SkillRecord*>(node)->fromUtf16 = true;
+  }
   std::fclose(file);
   return skills;
 }

@@ -62,9 +62,9 @@ constexpr int kLineSize = 256;
 // The longest line, line end not counted, that ReadDataLine gives whole.
 constexpr int kMaxLineLength = kLineSize - 3;
 
-// Whether the file (at its start) begins as Notepad's "Unicode" or "Unicode
-// big endian" does; leaves the file where it was.
-bool SavedAsUtf16(FILE* file);
+// Whether text begins as Notepad's "Unicode" or "Unicode big endian" files
+// do (their byte-order mark).
+bool StartsAsUtf16(const char* text);
 
 // Reads the next line that is neither a comment (first character '/') nor
 // empty into line: at most 254 characters, the line end included, so a longer

@@ -37,6 +37,18 @@ struct ScannedFile {
   std::vector<int> splitLines;
 };
 
+// Leaves the file where it was.
+bool SavedAsUtf16(FILE* file) {
+  long at = std::ftell(file);
+  char start[3] = {};
+  for (int i = 0; i < 2; ++i) {
+    int c = std::fgetc(file);
+    start[i] = static_cast<char>(c == EOF ? 0 : c);
+  }
+  std::fseek(file, at, SEEK_SET);
+  return StartsAsUtf16(start);
+}
+
 // Reads a file in the very pieces the loaders read, so that the k-th data
 // line here is the k-th record of the loader, and counts the lines.
 ScannedFile Scan(const char* windowsPath) {
@@ -154,12 +166,14 @@ bool CheckEncoding(const ScannedFile& file, FileReport* report) {
 }
 
 // Findings every data file shares: the end marker and lines read in pieces.
+std::string LongLineProblem() {
+  return "line longer than " + std::to_string(kMaxLineLength) +
+         " characters: the program reads it in pieces and exchanges none of them: shorten the "
+         "line";
+}
+
 void CheckListShape(const ScannedFile& file, FileReport* report) {
-  for (int line : file.splitLines) {
-    report->Add(line, "line longer than " + std::to_string(kMaxLineLength) +
-                          " characters: the program reads it in pieces and exchanges none of "
-                          "them: shorten the line");
-  }
+  for (int line : file.splitLines) report->Add(line, LongLineProblem());
   if (file.crOnlyLine > 0) {
     report->Add(file.crOnlyLine,
                 "lines end in CR alone: the program reads the lines after it as part of this "
@@ -436,11 +450,13 @@ int CheckClasses(RecordList versions, RecordList classes, std::vector<TableFindi
 
 std::vector<TableFinding> SkillLineFindings(const SkillRecord& skill, const char* windowsPath) {
   std::vector<TableFinding> findings;
-  if (skill.line == 0) return findings;  // not read from a table: no line to judge
   FileReport report(NativePath(windowsPath));
   if (skill.fromUtf16) {
     report.Add(0, kUtf16);
-  } else {
+  } else if (skill.inPieces) {
+    // Nothing in a piece of a line can be trusted, so nothing more is said.
+    report.Add(skill.line, LongLineProblem());
+  } else if (skill.line > 0) {  // a record not read from a table has no line to judge
     CheckSkillLine({skill.line, skill.lineText}, skill, &report);
   }
   report.MoveTo(&findings);

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "resources/resource.h"
@@ -850,12 +851,45 @@ TEST_F(FolderPickerTest, AnItemWithoutFileSystemPathIsTreatedAsCancel) {
   CloseAndExpectExitCode(1);
 }
 
+// Marks a folder immutable through the Unix chattr for the life of the
+// object; Held() is false when that did not take (no chattr, a file system
+// without the mark), which a test then skips for.
+class ImmutableFolder {
+ public:
+  explicit ImmutableFolder(const std::string& windowsPath) : path_(windowsPath) {
+    Mark(true);
+    std::string probe = path_ + "\\probe.tmp";
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    held_ = file == INVALID_HANDLE_VALUE;
+    if (!held_) {
+      CloseHandle(file);
+      DeleteFileA(probe.c_str());
+    }
+  }
+  ~ImmutableFolder() { Mark(false); }
+  bool Held() const { return held_; }
+
+ private:
+  // Wine's drive Z: is the Unix root.
+  void Mark(bool on) const {
+    std::string unixPath = path_.substr(2);
+    for (char& c : unixPath) c = c == '\\' ? '/' : c;
+    std::string command = std::string("start /wait /unix /usr/bin/chattr ") + (on ? "+i" : "-i") +
+                          " \"" + unixPath + "\"";
+    std::system(command.c_str());
+  }
+
+  std::string path_;
+  bool held_ = false;
+};
+
 TEST_F(FolderPickerTest, AReadOnlyOwnFolderSaysToUnpackOrvanelWhereTheUserCanWrite) {
   work_.WriteTables();
   work_.WriteDlls();
-  // A folder where the lock file would go: the system denies its creation,
-  // as in a folder the user may not write (root under Wine writes anywhere).
-  ASSERT_TRUE(CreateDirectoryA(work_.Path("data\\orvanel.lock").c_str(), nullptr));
+  // Root, who runs these tests, writes anywhere; an immutable folder is the
+  // one it cannot write in.
+  ImmutableFolder unwritable(work_.Path("data"));
+  if (!unwritable.Held()) GTEST_SKIP() << "no immutable mark here (chattr)";
   const std::string advice =
       "Orvanel's own folder cannot be written: unpack Orvanel where you can write (not in "
       "Program Files) and start it there";
