@@ -18,12 +18,6 @@ int64_t DllSize(const char* windowsPath) {
   return error ? -1 : static_cast<int64_t>(size);
 }
 
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
-  return text;
-}
-
 }  // namespace
 
 int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& patcher,
@@ -64,11 +58,10 @@ int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& p
           uint32_t start = 0;
           HexToNumber(&start, text);
           uint64_t end = static_cast<uint64_t>(start) + static_cast<uint64_t>(aspect.length);
-          findings->push_back(table.path + ":" + std::to_string(table.skillLines[k]) + ": " +
-                              aspect.name + " range " + Hex(start) + ".." + Hex(end - 1) +
-                              " of \"" + skill->name + "\" lies outside " +
-                              NativePath(patcher.dllPaths[aspect.dll]) + " (" +
-                              std::to_string(size) + " bytes)");
+          findings->push_back(
+              table.path + ":" + std::to_string(table.skillLines[k]) + ": " + aspect.name +
+              " range " + HexRange(start, end - 1) + " of \"" + skill->name + "\" lies outside " +
+              NativePath(patcher.dllPaths[aspect.dll]) + " (" + std::to_string(size) + " bytes)");
           ++found;
         }
       }

@@ -12,6 +12,7 @@
 #include "io/file_case.h"
 #include "io/file_paths.h"
 #include "patch/logger.h"
+#include "tables/aspects.h"
 
 namespace {
 
@@ -78,11 +79,9 @@ FileError ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll
   }
   size_t at = FirstDifferenceOutside(backup, dll, size, changeable);
   if (at == size) return FileError();
-  char offset[24];
-  std::snprintf(offset, sizeof offset, "%llX", static_cast<unsigned long long>(at));
-  return {Problem::kBackup, 0, "",
-          std::string("differs from the DLL at offset ") + offset +
-              ", outside every range the tables name"};
+  return {
+      Problem::kBackup, 0, "",
+      "differs from the DLL at offset " + HexOffset(at) + ", outside every range the tables name"};
 }
 
 void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable, SaveSteps& steps) {

@@ -38,12 +38,6 @@ FileError LineError(int line, const std::string& why) {
   return error;
 }
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
-  return text;
-}
-
 // The selection an exchange line names at version; false with why.
 bool Select(RecordList classes, int32_t version, const SetExchange& exchange,
             SkillSelection* selection, std::string* why) {
@@ -184,8 +178,7 @@ std::string Differences(const ByteBuffer& now, const std::vector<uint8_t>& targe
     }
     size_t end = i;
     while (end < size && now.data[end] != target[end]) ++end;
-    text += (text.empty() ? "" : ", ") + Hex(static_cast<uint32_t>(i)) + ".." +
-            Hex(static_cast<uint32_t>(end - 1));
+    text += (text.empty() ? "" : ", ") + HexRange(i, end - 1);
     i = end;
   }
   return text;

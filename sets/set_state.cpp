@@ -39,12 +39,6 @@ std::vector<Slot> SlotsOf(RecordList classes, int32_t version, const Aspect& asp
   return slots;
 }
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
-  return text;
-}
-
 std::string SkillText(const SetSkill& skill) {
   return skill.className + ":" + skill.skillName;
 }
@@ -121,10 +115,10 @@ void DescribeAspect(const std::vector<Slot>& slots, int aspect, const ByteBuffer
     }
     for (size_t k : chain) {
       uint32_t start = slots[k].start;
-      state->foreign.push_back(SkillText(slots[k].skill) + ": " + info.name +
-                               " changed by something else (" + kFingerprintDllNames[info.dll] +
-                               " bytes " + Hex(start) + ".." +
-                               Hex(start + static_cast<uint32_t>(info.length) - 1) + ")");
+      state->foreign.push_back(
+          SkillText(slots[k].skill) + ": " + info.name + " changed by something else (" +
+          kFingerprintDllNames[info.dll] + " bytes " +
+          HexRange(start, start + static_cast<uint32_t>(info.length) - 1) + ")");
     }
   }
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "tables/data_files.h"
 
@@ -27,5 +28,10 @@ extern const Aspect kAspects[kAspectCount];
 // fileSize bytes. *start (when given) gets the offset's value.
 bool RangeInside(const char* offsetText, int32_t length, uint64_t fileSize,
                  uint32_t* start = nullptr);
+
+// A place in a DLL as every message writes it: "0x1A2B0", and the bytes
+// first to last as "0x140..0x14B".
+std::string HexOffset(uint64_t value);
+std::string HexRange(uint64_t first, uint64_t last);
 
 #endif  // ORVANEL_TABLES_ASPECTS_H_

@@ -61,16 +61,10 @@ std::vector<TableRange> RangesOf(RecordList versions, RecordList classes, const 
   return ranges;
 }
 
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
-  return text;
-}
-
-// "Effects range 1A2B0..1A2BB of "Jab"".
+// "Effects range 0x1A2B0..0x1A2BB of "Jab"".
 std::string Describe(const TableRange& range) {
-  return std::string(range.aspect) + " range " + Hex(range.start) + ".." + Hex(range.end - 1) +
-         " of \"" + range.skill->name + "\"";
+  return std::string(range.aspect) + " range " + HexRange(range.start, range.end - 1) + " of \"" +
+         range.skill->name + "\"";
 }
 
 // The same skill listed twice is the table check's finding already; two

@@ -55,7 +55,7 @@ TEST_F(BackupTest, AnExistingBackupIsUsedOnlyWhenItCanBeTheOriginal) {
   };
   const Case cases[] = {
       {"junk!", "has 5 bytes, the DLL 5000"},
-      {foreign, "differs from the DLL at offset 300, outside every range the tables name"},
+      {foreign, "differs from the DLL at offset 0x300, outside every range the tables name"},
 #ifndef _WIN32
       {"", "is a symbolic link, not a copy"},
 #endif
@@ -131,7 +131,7 @@ TEST(BackupCompare, FindsTheFirstDifferenceOutsideTheRanges) {
     std::string changed = backup;
     changed[at] ^= 1;
     char hex[16];
-    std::snprintf(hex, sizeof hex, "%zX", at);
+    std::snprintf(hex, sizeof hex, "0x%zX", at);
     EXPECT_EQ(mismatch(changed), std::string("differs from the DLL at offset ") + hex +
                                      ", outside every range the tables name");
   }

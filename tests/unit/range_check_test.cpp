@@ -54,16 +54,17 @@ TEST_F(RangeCheckTest, ARangeMustEndInsideItsOwnDll) {
                  "Bad\tzzh\tx\th\tx\t123456789h\tx\n"  // the table check's findings
                  "|\n");
   WriteFileBytes("data/Amazon 109d.txt", "// d\nFar\t10000h\tx\t0h\tx\t0h\tx\n|\n");
-  EXPECT_EQ(Check(), (Strings{
-                         "data/Amazon 109b.txt:2: Effects range FF5..1000 of \"Over\" lies outside "
-                         "game/d2game.dll (4096 bytes)",
-                         "data/Amazon 109b.txt:2: Graphics range FED..1000 of \"Over\" lies "
-                         "outside game/d2client.dll (4096 bytes)",
-                         "data/Amazon 109b.txt:2: Descriptions range FF1..1000 of \"Over\" lies "
-                         "outside game/d2client.dll (4096 bytes)",
-                         "data/Amazon 109d.txt:2: Effects range 10000..1000B of \"Far\" lies "
-                         "outside game/d2game.dll (4096 bytes)",
-                     }));
+  EXPECT_EQ(Check(),
+            (Strings{
+                "data/Amazon 109b.txt:2: Effects range 0xFF5..0x1000 of \"Over\" lies outside "
+                "game/d2game.dll (4096 bytes)",
+                "data/Amazon 109b.txt:2: Graphics range 0xFED..0x1000 of \"Over\" lies "
+                "outside game/d2client.dll (4096 bytes)",
+                "data/Amazon 109b.txt:2: Descriptions range 0xFF1..0x1000 of \"Over\" lies "
+                "outside game/d2client.dll (4096 bytes)",
+                "data/Amazon 109d.txt:2: Effects range 0x10000..0x1000B of \"Far\" lies "
+                "outside game/d2game.dll (4096 bytes)",
+            }));
 }
 
 TEST_F(RangeCheckTest, AMissingDllIsFoundAndItsRangesAreLeftAlone) {
@@ -83,18 +84,19 @@ TEST_F(RangeCheckTest, OverlappingRangesOfTwoSkillsAreFoundWithBothLines) {
                  "Touch\t1A2BCh\tx\t30024h\tx\t30000h\tx\n|\n");
   WriteFileBytes("data/Amazon 109d.txt", "Jab\t1A2B4h\tx\t0h\tx\t14h\tx\n|\n");
   WriteFileBytes("data/Sorceress 109b.txt", "Bolt\t1A2B4h\tx\t40000h\tx\t40014h\tx\n|\n");
-  EXPECT_EQ(Check(true),
-            (Strings{
-                "data/Sorceress 109b.txt:1: Effects range 1A2B4..1A2BF of \"Bolt\" overlaps "
-                "Effects range 1A2B0..1A2BB of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
-                "one would change the other; correct the offset that is wrong",
-                "data/Amazon 109b.txt:2: Effects range 1A2BC..1A2C7 of \"Touch\" overlaps "
-                "Effects range 1A2B4..1A2BF of \"Bolt\" at data/Sorceress 109b.txt:1: exchanging "
-                "one would change the other; correct the offset that is wrong",
-                "data/Amazon 109b.txt:2: Descriptions range 30000..3000F of \"Touch\" overlaps "
-                "Graphics range 30000..30013 of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
-                "one would change the other; correct the offset that is wrong",
-            }));
+  EXPECT_EQ(
+      Check(true),
+      (Strings{
+          "data/Sorceress 109b.txt:1: Effects range 0x1A2B4..0x1A2BF of \"Bolt\" overlaps "
+          "Effects range 0x1A2B0..0x1A2BB of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
+          "one would change the other; correct the offset that is wrong",
+          "data/Amazon 109b.txt:2: Effects range 0x1A2BC..0x1A2C7 of \"Touch\" overlaps "
+          "Effects range 0x1A2B4..0x1A2BF of \"Bolt\" at data/Sorceress 109b.txt:1: exchanging "
+          "one would change the other; correct the offset that is wrong",
+          "data/Amazon 109b.txt:2: Descriptions range 0x30000..0x3000F of \"Touch\" overlaps "
+          "Graphics range 0x30000..0x30013 of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
+          "one would change the other; correct the offset that is wrong",
+      }));
 }
 
 }  // namespace
@@ -114,11 +116,11 @@ TEST_F(RangeCheckTest, AspectsOfAOneFileVersionMayNotOverlap) {
                  "Bolt\t2000h\tx\t4000h\tx\t2004h\tx\n|\n");
   EXPECT_EQ(Check(true),
             (Strings{
-                "data/Amazon 109b.txt:1: Graphics range 100A..101D of \"Jab\" overlaps "
-                "Effects range 1000..100B of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
+                "data/Amazon 109b.txt:1: Graphics range 0x100A..0x101D of \"Jab\" overlaps "
+                "Effects range 0x1000..0x100B of \"Jab\" at data/Amazon 109b.txt:1: exchanging "
                 "one would change the other; correct the offset that is wrong",
-                "data/Amazon 109b.txt:2: Descriptions range 2004..2013 of \"Bolt\" overlaps "
-                "Effects range 2000..200B of \"Bolt\" at data/Amazon 109b.txt:2: exchanging "
+                "data/Amazon 109b.txt:2: Descriptions range 0x2004..0x2013 of \"Bolt\" overlaps "
+                "Effects range 0x2000..0x200B of \"Bolt\" at data/Amazon 109b.txt:2: exchanging "
                 "one would change the other; correct the offset that is wrong",
             }));
 }
