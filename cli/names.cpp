@@ -4,6 +4,7 @@
 
 #include "io/file_paths.h"
 #include "tables/data_files.h"
+#include "tables/swap_set.h"
 
 namespace {
 
@@ -51,14 +52,14 @@ int32_t FindVersion(RecordList versions, const std::string& text, std::string* e
 
 bool FindSkill(RecordList versions, RecordList classes, const std::string& text,
                int32_t* classPosition, int32_t* skillPosition, std::string* error) {
-  size_t colon = text.find(':');
-  if (colon == std::string::npos) {
+  std::string className;
+  std::string skillName;
+  if (!SplitClassSkill(text, &className, &skillName)) {
     *error = "expected CLASS:SKILL, found \"" + text + "\"";
     return false;
   }
-  std::string className = text.substr(0, colon);
-  std::string skillName = text.substr(colon + 1);
-  auto* record = static_cast<ClassRecord*>(Find(classes, className, false));
+  // Names as a swap set names them: an underscore stands for a blank.
+  auto* record = static_cast<ClassRecord*>(Find(classes, className, true));
   *classPosition = record != nullptr ? record->position : -1;
   if (*classPosition < 0) {
     *error = "unknown class \"" + className + "\"; classes: " + NamesOf(classes);

@@ -30,12 +30,9 @@ std::string Quoted(const std::string& text) {
 
 // "CLASS:SKILL"; "" when it is one, else what is wrong.
 std::string ReadSkill(const std::string& text, const char* side, SetSkill* skill) {
-  size_t colon = text.find(':');
-  if (colon == std::string::npos) {
+  if (!SplitClassSkill(text, &skill->className, &skill->skillName)) {
     return std::string("expected CLASS:SKILL as the ") + side + " skill, found " + Quoted(text);
   }
-  skill->className = Trimmed(text.substr(0, colon));
-  skill->skillName = Trimmed(text.substr(colon + 1));
   if (skill->className.empty() || skill->skillName.empty()) {
     return std::string("the ") + side + " skill " + Quoted(text) + " lacks its class or its name";
   }
@@ -141,6 +138,14 @@ bool IsVersionLine(const std::string& line) {
 }
 
 }  // namespace
+
+bool SplitClassSkill(const std::string& text, std::string* className, std::string* skillName) {
+  size_t colon = text.find(':');
+  if (colon == std::string::npos) return false;
+  *className = Trimmed(text.substr(0, colon));
+  *skillName = Trimmed(text.substr(colon + 1));
+  return true;
+}
 
 bool ReadSwapSetFile(const char* windowsPath, std::string* bytes, std::string* why) {
   namespace fs = std::filesystem;

@@ -55,4 +55,8 @@ std::string SetExchangeLine(const SetExchange& exchange);
 // per exchange, each ended by a line feed.
 std::string SwapSetText(const SwapSet& set);
 
+// "CLASS:SKILL" as the console and a swap set both name a skill: split at
+// the first colon, each side without blanks around it; false without one.
+bool SplitClassSkill(const std::string& text, std::string* className, std::string* skillName);
+
 #endif  // ORVANEL_TABLES_SWAP_SET_H_
