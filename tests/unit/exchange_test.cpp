@@ -298,9 +298,9 @@ TEST_F(ExchangeTest, ASkillThatCannotBeTrustedRefusesTheWholeExchange) {
                            Select(0, 0, 1, 1, 0, true, true, false), &text),
             0);
   EXPECT_EQ(text, std::string(kErrors) +
-                      "   Effects, Graphics: not exchanged: data/Amazon 109b.txt line 7: line "
-                      "longer than 253 characters: the program reads it in pieces and exchanges "
-                      "none of them: shorten the line: " +
+                      "   Effects, Graphics: not exchanged: " + ShownPath("data\\Amazon 109b.txt") +
+                      " line 7: line longer than 253 characters: the program reads it in pieces "
+                      "and exchanges none of them: shorten the line: " +
                       kCorrect);
   jab->inPieces = false;
   RecordNode* other = AtPosition(static_cast<ClassRecord*>(classes_->next)->skillLists[1], 0);
