@@ -15,7 +15,7 @@
 #include "files/backup.h"
 #include "io/file_error.h"
 #include "tables/data_files.h"
-#include "tables/pe_version.h"
+#include "files/pe_version.h"
 
 struct FileFingerprint {
   bool read = false;  // false: the untouched form is unknown, why says why

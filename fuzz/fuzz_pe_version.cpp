@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "tables/pe_version.h"
+#include "files/pe_version.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The PE reader (tables/pe_version.h) against Debian's python3-pefile on the
+# The PE reader (files/pe_version.h) against Debian's python3-pefile on the
 # Windows programs of the build and the demo's stand-in Game.exe: the same
 # file version and build time stamp, or the same absence. A program that was
 # not built is skipped.

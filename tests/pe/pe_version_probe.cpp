@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tables/pe_version.h"
+#include "files/pe_version.h"
 
 int main(int argc, char** argv) {
   for (int a = 1; a < argc; ++a) {

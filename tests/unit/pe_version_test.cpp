@@ -1,7 +1,7 @@
 // The PE reader on the demo's stand-in Game.exe, whole and damaged: a damaged
 // file has no version, never a wrong one, and no read leaves the bytes (the
 // sanitizer build checks each copy, cut to its exact size).
-#include "tables/pe_version.h"
+#include "files/pe_version.h"
 
 #include <gtest/gtest.h>
 

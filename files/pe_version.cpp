@@ -1,4 +1,4 @@
-#include "tables/pe_version.h"
+#include "files/pe_version.h"
 
 #include <cstdio>
 

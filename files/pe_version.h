@@ -2,8 +2,8 @@
 // (VS_FIXEDFILEINFO) and the build time stamp of its COFF header, read from
 // bytes already in memory. A file that is not PE, or is damaged, simply has
 // neither; nothing outside the bytes given is ever read.
-#ifndef ORVANEL_TABLES_PE_VERSION_H_
-#define ORVANEL_TABLES_PE_VERSION_H_
+#ifndef ORVANEL_FILES_PE_VERSION_H_
+#define ORVANEL_FILES_PE_VERSION_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -26,4 +26,4 @@ std::string PeVersionWords(const char* fileName, const PeVersion& version);
 std::string FileVersionText(const PeVersion& version);
 std::string BuildDateText(uint32_t buildTime);
 
-#endif  // ORVANEL_TABLES_PE_VERSION_H_
+#endif  // ORVANEL_FILES_PE_VERSION_H_
