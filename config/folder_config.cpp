@@ -172,7 +172,7 @@ int DllPatcher::StoreFolder(const char* path, bool* kept) {
   // Whatever happens to the file, the folder holds for this run. The file is
   // replaced the safe way, so a failed write leaves the old setting whole.
   ChangeLock lock(kConfigPath);
-  if (lock.State() == LockState::kBusy) {
+  if (lock.Error(kConfigPath).problem == Problem::kBusy) {
     lastError = lock.Error(kConfigPath);
     logger.Print(
         "* Another Orvanel holds data\\orvanel.lock: %s not changed; the folder holds for this run "

@@ -171,9 +171,8 @@ WindowFacts ReadWindowFacts(const DllPatcher& patcher, RecordList versions, Reco
   // Another Orvanel holding the lock has written there, so only a lock file
   // that cannot be made says the folder is closed to this user.
   ChangeLock probe("data\\config.txt", 0);
-  facts.ownFolderWritable = probe.State() != LockState::kFailed ||
-                            probe.Error("data\\config.txt").problem != Problem::kDenied;
-  facts.folderSet = patcher.folder[0] != '\0';
+  facts.ownFolderWritable = probe.Error("data\\config.txt").problem != Problem::kDenied;
+  facts.folderSet = HasGameFolder(patcher);
   if (facts.folderSet) {
     UntouchedFingerprints(patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll], versions,
                           classes, facts.found);

@@ -77,11 +77,6 @@ const ChangeLock* DllFolderLocks::FirstNotHeld() const {
   return nullptr;
 }
 
-LockState DllFolderLocks::State() const {
-  const ChangeLock* lock = FirstNotHeld();
-  return lock == nullptr ? LockState::kHeld : lock->State();
-}
-
 FileError DllFolderLocks::Error(const char* dllPath) const {
   const ChangeLock* lock = FirstNotHeld();
   return lock == nullptr ? FileError() : lock->Error(dllPath);

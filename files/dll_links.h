@@ -29,9 +29,7 @@ class DllFolderLocks {
  public:
   explicit DllFolderLocks(const std::vector<std::string>& dllPaths);
 
-  // The first lock not held decides: kBusy or kFailed; else kHeld.
-  LockState State() const;
-  bool Held() const { return State() == LockState::kHeld; }
+  bool Held() const { return FirstNotHeld() == nullptr; }
   FileError Error(const char* dllPath) const;
   const std::string& Path() const;
 

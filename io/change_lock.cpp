@@ -36,16 +36,17 @@ ChangeLock::ChangeLock(const char* fileInFolder, int waitMilliseconds)
   if (fileInFolder[0] == '\0') return;  // no folder: nothing to lock, nothing to change
   std::string native = NativePath(path_.c_str());
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
-  while ((state_ = TryLockFile(native.c_str(), &handle_)) == LockState::kBusy &&
+  while (!(held_ = TryLockFile(native.c_str(), &handle_, &busy_)) && busy_ &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
   }
-  if (state_ == LockState::kFailed) error_ = LastSystemError();
-  if (state_ == LockState::kHeld) RemoveLeftovers(path_);
+  if (!held_ && !busy_) error_ = LastSystemError();
+  if (held_) RemoveLeftovers(path_);
 }
 
 FileError ChangeLock::Error(const char* dllPath) const {
-  if (state_ == LockState::kBusy) return {Problem::kBusy, 0, path_, ""};
+  if (held_) return FileError();
+  if (busy_) return {Problem::kBusy, 0, path_, ""};
   // Waiting or trying again never helps there.
   FileError notAFile = NotAFile(path_.c_str());
   if (notAFile.Failed()) return notAFile;
@@ -57,5 +58,5 @@ FileError ChangeLock::Error(const char* dllPath) const {
 }
 
 ChangeLock::~ChangeLock() {
-  if (state_ == LockState::kHeld) UnlockFile(handle_);
+  if (held_) UnlockFile(handle_);
 }

@@ -15,37 +15,36 @@
 // How long a second run waits for the first before it refuses.
 constexpr int kLockWaitMilliseconds = 3000;
 
-enum class LockState { kHeld, kBusy, kFailed };
-
 class ChangeLock {
  public:
   // Takes the lock of the folder that holds fileInFolder (a Windows path),
   // waiting at most waitMilliseconds while another run holds it. An empty
-  // path names no folder: the lock is then kFailed.
+  // path names no folder: the lock is then not held.
   explicit ChangeLock(const char* fileInFolder, int waitMilliseconds = kLockWaitMilliseconds);
   ~ChangeLock();
   ChangeLock(const ChangeLock&) = delete;
   ChangeLock& operator=(const ChangeLock&) = delete;
 
-  // kBusy: another run held it all the time; kFailed: the lock file cannot
-  // be made (a folder that is missing or not writable).
-  LockState State() const { return state_; }
-  bool Held() const { return state_ == LockState::kHeld; }
-  // Why it is not held: kBusy, or the system's reason the lock file could
-  // not be made, naming the DLL for a folder that is not there.
+  bool Held() const { return held_; }
+  // Why it is not held (kNone when it is): kBusy, another run held it all
+  // the time; or the system's reason the lock file could not be made (a
+  // folder that is missing or not writable), naming the DLL for a folder
+  // that is not there.
   FileError Error(const char* dllPath) const;
   // The lock file's Windows path, for messages.
   const std::string& Path() const { return path_; }
 
  private:
   std::string path_;
-  LockState state_ = LockState::kFailed;
+  bool held_ = false;
+  bool busy_ = false;
   intptr_t handle_ = -1;
   int error_ = 0;
 };
 
-// Platform calls, one file per platform: one attempt, no waiting.
-LockState TryLockFile(const char* nativePath, intptr_t* handle);
+// Platform calls, one file per platform: one attempt, no waiting. False when
+// not taken; *busy then says whether another run holds it.
+bool TryLockFile(const char* nativePath, intptr_t* handle, bool* busy);
 void UnlockFile(intptr_t handle);
 
 #endif  // ORVANEL_IO_CHANGE_LOCK_H_

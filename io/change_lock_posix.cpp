@@ -19,23 +19,24 @@ constexpr int kSetLock = F_SETLK;
 
 }  // namespace
 
-LockState TryLockFile(const char* nativePath, intptr_t* handle) {
+bool TryLockFile(const char* nativePath, intptr_t* handle, bool* busy) {
+  *busy = false;
   int descriptor = open(nativePath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (descriptor < 0) return LockState::kFailed;
+  if (descriptor < 0) return false;
   struct flock firstByte = {};
   firstByte.l_type = F_WRLCK;
   firstByte.l_whence = SEEK_SET;
   firstByte.l_start = 0;
   firstByte.l_len = 1;  // the range LockFileEx(…, 0, 1, 0, …) takes
   if (fcntl(descriptor, kSetLock, &firstByte) != 0) {
-    bool busy = errno == EAGAIN || errno == EACCES;
+    *busy = errno == EAGAIN || errno == EACCES;
     int error = errno;
     close(descriptor);
     errno = error;
-    return busy ? LockState::kBusy : LockState::kFailed;
+    return false;
   }
   *handle = descriptor;
-  return LockState::kHeld;
+  return true;
 }
 
 void UnlockFile(intptr_t handle) {

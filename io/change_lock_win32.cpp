@@ -4,21 +4,23 @@
 
 #include "io/change_lock.h"
 
-LockState TryLockFile(const char* nativePath, intptr_t* handle) {
+bool TryLockFile(const char* nativePath, intptr_t* handle, bool* busy) {
   HANDLE file = CreateFileA(nativePath, GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return GetLastError() == ERROR_SHARING_VIOLATION ? LockState::kBusy : LockState::kFailed;
+    *busy = GetLastError() == ERROR_SHARING_VIOLATION;
+    return false;
   }
   OVERLAPPED whole = {};
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
-    bool busy = GetLastError() == ERROR_LOCK_VIOLATION;
+    *busy = GetLastError() == ERROR_LOCK_VIOLATION;
     CloseHandle(file);
-    return busy ? LockState::kBusy : LockState::kFailed;
+    return false;
   }
+  *busy = false;
   *handle = reinterpret_cast<intptr_t>(file);
-  return LockState::kHeld;
+  return true;
 }
 
 void UnlockFile(intptr_t handle) {

@@ -53,10 +53,10 @@ TEST_F(DllLinksTest, TheFolderALinkLeadsToIsLockedAndCleared) {
     ASSERT_TRUE(locks.Held());
     EXPECT_FALSE(fs::exists("shared/~ov0123ABCD.tmp"));
     // A second installation sharing the DLL must wait for this change.
-    EXPECT_EQ(ChangeLock("shared/d2client.dll", 0).State(), LockState::kBusy);
-    EXPECT_EQ(ChangeLock("game/d2game.dll", 0).State(), LockState::kBusy);
+    EXPECT_EQ(ChangeLock("shared/d2client.dll", 0).Error("").problem, Problem::kBusy);
+    EXPECT_EQ(ChangeLock("game/d2game.dll", 0).Error("").problem, Problem::kBusy);
   }
-  EXPECT_EQ(ChangeLock("shared/d2client.dll", 0).State(), LockState::kHeld);
+  EXPECT_TRUE(ChangeLock("shared/d2client.dll", 0).Held());
 #endif
 }
 
