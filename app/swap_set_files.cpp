@@ -76,9 +76,10 @@ void OnApplySwapSet() {
   char path[MAX_PATH] = "";
   if (!PickFile(false, path)) return;
   std::string text;
-  std::string why;
-  if (!ReadSwapSetFile(path, &text, &why)) {
-    ShowBox(std::string("The swap set ") + path + " cannot be read: nothing was changed.\n" + why,
+  FileError unread = ReadSwapSetFile(path, &text);
+  if (unread.Failed()) {
+    ShowBox(std::string("The swap set ") + path + " cannot be read: nothing was changed.\n" +
+                unread.detail,
             "Apply Swap Set", false);
     return;
   }

@@ -10,10 +10,10 @@
 
 int RunApply(DllPatcher& patcher, const std::string& setFile, bool dryRun) {
   std::string text;
-  std::string why;
-  if (!ReadSwapSetFile(setFile.c_str(), &text, &why)) {
+  FileError unread = ReadSwapSetFile(setFile.c_str(), &text);
+  if (unread.Failed()) {
     std::fprintf(stderr, "orvanel-cli apply: the swap set %s cannot be read: %s\n", setFile.c_str(),
-                 why.c_str());
+                 unread.detail.c_str());
     return kExitFailed;
   }
   if (!FolderIsSet(patcher)) return kExitFailed;

@@ -18,16 +18,16 @@ bool SameSkill(const SetSkill& a, const SetSkill& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   SwapSet set;
-  std::string error;
-  if (!ReadSwapSet(text, &set, &error)) {
-    FUZZ_CHECK(error.rfind("line ", 0) == 0);
-    long line = std::stol(error.substr(5));
+  FileError error = ReadSwapSet(text, &set);
+  if (error.Failed()) {
+    FUZZ_CHECK(error.detail.rfind("line " + std::to_string(error.line) + ": ", 0) == 0);
+    long line = error.line;
     long lines = static_cast<long>(std::count(text.begin(), text.end(), '\n')) + 1;
     FUZZ_CHECK(line >= 1 && line <= lines + 1);
     return 0;
   }
   SwapSet again;
-  FUZZ_CHECK(ReadSwapSet(SwapSetText(set), &again, &error));
+  FUZZ_CHECK(!ReadSwapSet(SwapSetText(set), &again).Failed());
   FUZZ_CHECK(again.version == set.version);
   FUZZ_CHECK(again.exchanges.size() == set.exchanges.size());
   for (size_t i = 0; i < set.exchanges.size(); ++i) {

@@ -233,8 +233,8 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
                              const std::string& setText, bool writeNothing) {
   SetApplyOutcome outcome;
   SwapSet set;
-  std::string error;
-  if (!ReadSwapSet(setText, &set, &error)) return Refuse(outcome, {Refused(error)});
+  FileError unread = ReadSwapSet(setText, &set);
+  if (unread.Failed()) return Refuse(outcome, {unread});
   RecordNode* version = FindByName(versions, set.version, true);
   if (version == nullptr) {
     return Refuse(outcome, {LineError(set.versionLine, "unknown version \"" + set.version + "\"")});

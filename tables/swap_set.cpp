@@ -147,34 +147,46 @@ bool SplitClassSkill(const std::string& text, std::string* className, std::strin
   return true;
 }
 
-bool ReadSwapSetFile(const char* windowsPath, std::string* bytes, std::string* why) {
+FileError ReadSwapSetFile(const char* windowsPath, std::string* bytes) {
   namespace fs = std::filesystem;
   std::error_code error;
   fs::path path = NativePath(windowsPath);
   fs::file_type type = fs::status(path, error).type();
+  FileError refused{Problem::kRefused, 0, windowsPath, ""};
   if (type == fs::file_type::not_found) {
-    *why = "it was not found";
+    refused.detail = "it was not found";
   } else if (type == fs::file_type::directory) {
-    *why = "it is a folder, not a swap set file";
+    refused.detail = "it is a folder, not a swap set file";
   } else if (type != fs::file_type::regular) {
-    *why = "it is not a file (a device or a pipe): give a swap set file";
+    refused.detail = "it is not a file (a device or a pipe): give a swap set file";
   } else if (fs::file_size(path, error) > kMaxSwapSetFileSize) {
-    *why = "it is larger than " + std::to_string(kMaxSwapSetFileSize / 1024 / 1024) +
-           " MiB, which no swap set is";
+    refused.detail = "it is larger than " + std::to_string(kMaxSwapSetFileSize / 1024 / 1024) +
+                     " MiB, which no swap set is";
   } else {
     ByteBuffer read;
     // Read in full only while it stays within the bound.
     if (ReadWholeFile(windowsPath, &read) &&
         static_cast<size_t>(read.size) <= kMaxSwapSetFileSize) {
       bytes->assign(reinterpret_cast<const char*>(read.data.get()), static_cast<size_t>(read.size));
-      return true;
+      return FileError();
     }
-    *why = "it could not be read whole";
+    refused.detail = "it could not be read whole";
   }
-  return false;
+  return refused;
 }
 
-bool ReadSwapSet(const std::string& setBytes, SwapSet* set, std::string* error) {
+namespace {
+
+// Why the set cannot be read: "line 3: what is wrong", the line kept.
+FileError LineProblem(int line, const std::string& problem) {
+  FileError error{Problem::kRefused, 0, "", "line " + std::to_string(line) + ": " + problem};
+  error.line = line;
+  return error;
+}
+
+}  // namespace
+
+FileError ReadSwapSet(const std::string& setBytes, SwapSet* set) {
   *set = SwapSet();
   std::string text = DecodedText(setBytes);
   int number = 0;
@@ -205,16 +217,10 @@ bool ReadSwapSet(const std::string& setBytes, SwapSet* set, std::string* error) 
       }
       set->exchanges.push_back(exchange);
     }
-    if (!problem.empty()) {
-      *error = "line " + std::to_string(number) + ": " + problem;
-      return false;
-    }
+    if (!problem.empty()) return LineProblem(number, problem);
   }
-  if (set->versionLine == 0) {
-    *error = "line " + std::to_string(number + 1) + ": no version line \"version NAME\"";
-    return false;
-  }
-  return true;
+  if (set->versionLine == 0) return LineProblem(number + 1, "no version line \"version NAME\"");
+  return FileError();
 }
 
 std::string SetExchangeLine(const SetExchange& exchange) {

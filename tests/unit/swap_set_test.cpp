@@ -10,13 +10,12 @@ namespace {
 
 TEST(SwapSet, ReadsCommentsVersionAndExchangesInOrder) {
   SwapSet set;
-  std::string error;
-  ASSERT_TRUE(
-      ReadSwapSet("# saved by hand\r\n\r\nversion 1.13c beta\r\n"
-                  "Amazon:Magic Arrow <-> Sorceress:Fire Bolt: Effects, descriptions\r\n"
-                  "  Amazon:Jab<->Amazon:Magic Arrow:Graphics  \n# the end",
-                  &set, &error))
-      << error;
+  FileError error = ReadSwapSet(
+      "# saved by hand\r\n\r\nversion 1.13c beta\r\n"
+      "Amazon:Magic Arrow <-> Sorceress:Fire Bolt: Effects, descriptions\r\n"
+      "  Amazon:Jab<->Amazon:Magic Arrow:Graphics  \n# the end",
+      &set);
+  ASSERT_FALSE(error.Failed()) << error.detail;
   EXPECT_EQ(set.version, "1.13c beta");
   EXPECT_EQ(set.versionLine, 3);
   ASSERT_EQ(set.exchanges.size(), 2u);
@@ -29,7 +28,7 @@ TEST(SwapSet, ReadsCommentsVersionAndExchangesInOrder) {
   EXPECT_EQ(SetExchangeLine(set.exchanges[1]), "Amazon:Jab <-> Amazon:Magic Arrow: Graphics");
 
   SwapSet again;
-  ASSERT_TRUE(ReadSwapSet(SwapSetText(set), &again, &error)) << error;
+  ASSERT_FALSE(ReadSwapSet(SwapSetText(set), &again).Failed());
   EXPECT_EQ(SwapSetText(again), SwapSetText(set));
   EXPECT_EQ(SwapSetText(set),
             "version 1.13c beta\n"
@@ -59,8 +58,8 @@ TEST(SwapSet, ReadsTheEncodingsWindowsSaves) {
   for (const std::string& bytes :
        {utf8, "\xEF\xBB\xBF" + utf8, Utf16(utf16, false), Utf16(utf16, true)}) {
     SwapSet set;
-    std::string error;
-    ASSERT_TRUE(ReadSwapSet(bytes, &set, &error)) << error;
+    FileError error = ReadSwapSet(bytes, &set);
+    ASSERT_FALSE(error.Failed()) << error.detail;
     EXPECT_EQ(SwapSetText(set),
               "version 1.09b\nAmazon:Jab <-> Paladin:Z\xC3\xA9"
               "al \xF0\x9F\x98\x80: Effects\n");
@@ -95,9 +94,14 @@ TEST(SwapSet, AWrongLineIsNamedWithWhatIsWrong) {
   };
   for (const Case& c : cases) {
     SwapSet set;
-    std::string error;
-    EXPECT_FALSE(ReadSwapSet(c.text, &set, &error)) << c.text;
-    EXPECT_EQ(error, c.error) << c.text;
+    FileError error = ReadSwapSet(c.text, &set);
+    EXPECT_TRUE(error.Failed()) << c.text;
+    EXPECT_EQ(error.detail, c.error) << c.text;
+    // The line it names is the line it keeps.
+    const std::string expected = c.error;
+    EXPECT_EQ("line " + std::to_string(error.line) + ":",
+              expected.substr(0, expected.find(':') + 1))
+        << c.text;
   }
 }
 
