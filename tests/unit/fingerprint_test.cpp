@@ -140,6 +140,22 @@ TEST_F(FingerprintTest, TheWrongFileIsRefusedBeforeAnyByteMoves) {
   EXPECT_EQ(text.substr(text.size() - next.size()), next);
 }
 
+// The chosen version declares no fingerprints, but the DLLs are another's.
+TEST_F(FingerprintTest, DllsOfAnotherVersionAreRefusedForOneWithoutFingerprints) {
+  auto* undeclared = new VersionRecord;
+  std::snprintf(undeclared->name, sizeof undeclared->name, "1.09d");
+  undeclared->AddToList(&versionList);
+  Declare("1.09b", CrcOf(game_), CrcOf(client_));
+  char result[kResultSize];
+  EXPECT_EQ(Swap(result), 0);
+  EXPECT_EQ(std::string(result),
+            std::string(kErrors) +
+                "   Effects, Graphics: not exchanged: version 1.09d declares no fingerprints, but "
+                "the DLLs are the 1.09b files: choose 1.09b\n");
+  EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+  EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
+}
+
 // A DLL that is a PE file with a version resource: the refusal names what it
 // says it is, and so does what fingerprint prints.
 TEST_F(FingerprintTest, TheRefusalNamesThePeFilesOwnVersion) {
