@@ -12,6 +12,7 @@
 #include "exchange/restore.h"
 #include "files/journal.h"
 #include "io/file_paths.h"
+#include "sets/set_apply.h"
 #include "sets/status.h"
 #include "tests/unit/patch_test_support.h"
 
@@ -152,6 +153,13 @@ TEST_F(FingerprintTest, DllsOfAnotherVersionAreRefusedForOneWithoutFingerprints)
             std::string(kErrors) +
                 "   Effects, Graphics: not exchanged: version 1.09d declares no fingerprints, but "
                 "the DLLs are the 1.09b files: choose 1.09b\n");
+  // A set for that version (empty: the originals) is refused the same way.
+  SetApplyOutcome applied = ApplySwapSet(patcher_, versionList, classList, "version 1.09d\n");
+  EXPECT_FALSE(applied.done);
+  EXPECT_NE(applied.text.find("version 1.09d declares no fingerprints, but the DLLs are the "
+                              "1.09b files: choose 1.09b"),
+            std::string::npos)
+      << applied.text;
   EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
   EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
 }
