@@ -495,8 +495,9 @@ TEST_F(OrvanelTest, SwapWithMissingGameDllReportsErrorsYetChangesTheClientDll) {
   // Told what was done, a second "Swap" cannot undo it unnoticed.
   ExpectBox("Swapped!",
             std::string(kErrors) + "   Effects: not exchanged: " + work_.GameDir() +
-                "\\d2game.dll was not found: check the game folder (File > Set .dll Location)\n"
-                "   Graphics: exchanged\n   Descriptions: exchanged\n",
+                "\\d2game.dll was not found: check the game folder (File > Set .dll Location); "
+                "Swap again as ticked would exchange Graphics, Descriptions back: tick only "
+                "Effects\n   Graphics: exchanged\n   Descriptions: exchanged\n",
             IDI_INFORMATION);
 
   Bytes client = ClientDllBytes();
