@@ -85,6 +85,19 @@ std::string ComposeSuccess(const ExchangePlan& plan) {
          std::string(plan.secondSkill->name, second) + "\n" + aspects;
 }
 
+// When some aspects were exchanged and others not, what the same Swap would
+// do next: exchange the done ones back, since an exchange undoes itself.
+std::string RetryWords(const std::vector<AspectOutcome>& outcomes) {
+  std::string done;
+  std::string rest;
+  for (const AspectOutcome& outcome : outcomes) {
+    std::string& names = outcome.done ? done : rest;
+    names += (names.empty() ? "" : ", ") + std::string(outcome.aspectName);
+  }
+  if (done.empty() || rest.empty()) return "";
+  return "; Swap again as ticked would exchange " + done + " back: tick only " + rest;
+}
+
 // The error text: the first line, one line per ticked aspect (one for all
 // when one reason stops every aspect), and the lock's line when another run
 // holds it.
@@ -102,10 +115,11 @@ std::string ComposeErrors(const std::vector<AspectOutcome>& outcomes) {
   if (oneReason && outcomes.size() > 1) {
     text += "   " + names + ": not exchanged: " + UserReason(outcomes.front().error) + "\n";
   } else {
+    std::string retry = RetryWords(outcomes);
     for (const AspectOutcome& outcome : outcomes) {
       text += std::string("   ") + outcome.aspectName;
-      text +=
-          outcome.done ? ": exchanged\n" : ": not exchanged: " + UserReason(outcome.error) + "\n";
+      text += outcome.done ? ": exchanged\n"
+                           : ": not exchanged: " + UserReason(outcome.error) + retry + "\n";
     }
   }
   if (busy) text += kBusyLine;
@@ -287,6 +301,31 @@ bool ReadFiles(Exchange& work) {
   return true;
 }
 
+// A ticked aspect's DLL that is there but cannot be opened for writing (the
+// game holds it, or it is read-only) stops the whole swap: exchanging the
+// other DLL alone would leave the retry to exchange that one back. A DLL
+// that is missing stops only its own aspects. False when the swap stops.
+bool AllWritable(Exchange& work) {
+  bool needed[2] = {false, false};
+  NeededBy(*work.plan, needed);
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    const DllAndBackup& files = work.read.files[fileNumber];
+    if (!needed[fileNumber] || files.DllRead() || files.dllError.problem == Problem::kNotFound) {
+      continue;
+    }
+    FileError reason = files.dllError;
+    if (reason.problem == Problem::kInUse) {
+      reason = {Problem::kRefused, reason.code, reason.file,
+                ShownPath(reason.file) +
+                    " is in use by another program: nothing was exchanged: close the game, then "
+                    "press Swap again"};
+    }
+    RefuseRest(&work.outcome->aspects, reason);
+    return false;
+  }
+  return true;
+}
+
 // The wrong DLL for these tables, a skill the tables cannot give safely, or
 // a range outside its DLL: nothing is written. False then.
 bool Judge(Exchange& work) {
@@ -454,7 +493,9 @@ bool RunSteps(Exchange& work) {
       return false;
     }
   }
-  if (!ReadFiles(work) || !Judge(work) || !SwapInMemory(work)) return false;
+  if (!ReadFiles(work) || !AllWritable(work) || !Judge(work) || !SwapInMemory(work)) {
+    return false;
+  }
   if (work.options.writeNothing) {
     for (int fileNumber : {kGameDll, kClientDll}) {
       const DllAndBackup* files = work.read.loaded[fileNumber];

@@ -86,6 +86,21 @@ const VersionRecord* MatchingVersion(RecordList versions, const VersionRecord* s
 
 }  // namespace
 
+FileError UndeclaredVersionRefusal(RecordList versions, const VersionRecord& selected,
+                                   const DllAndBackup* const files[2]) {
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    if (files[fileNumber] != nullptr &&
+        selected.fingerprints[fileNumber].state != DllFingerprint::kAbsent) {
+      return FileError();
+    }
+  }
+  const VersionRecord* other = MatchingVersion(versions, &selected, files);
+  if (other == nullptr) return FileError();
+  return Refused(std::string("version ") + selected.name +
+                 " declares no fingerprints, but the DLLs are the " + other->name +
+                 " files: choose " + other->name);
+}
+
 std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                                         const SkillSelection& selection, const ExchangePlan& plan,
                                         const DllAndBackup* const files[2]) {
@@ -129,6 +144,8 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
     if (refusal.problem == Problem::kRefused) mismatch = reasons.size();
     reasons.push_back(refusal);
   }
+  FileError undeclared = UndeclaredVersionRefusal(versions, *version, files);
+  if (undeclared.Failed()) reasons.push_back(undeclared);
   const VersionRecord* other =
       mismatch != kNoMismatch ? MatchingVersion(versions, version, files) : nullptr;
   if (other != nullptr) {

@@ -12,6 +12,7 @@
 
 #include "files/backup.h"
 #include "io/file_error.h"
+#include "tables/data_files.h"
 #include "tables/exchange_plan.h"
 #include "tables/record_list.h"
 
@@ -20,6 +21,12 @@
 // not be read; fingerprints are checked for the others. Returns one error
 // per reason, empty when the exchange may go ahead; a DLL that is another
 // declared version's file ends its reason with that version to choose.
+// The DLLs in files (null: not read) match another version's declared
+// fingerprints while selected declares none for them: the refusal naming
+// that version; kNone otherwise.
+FileError UndeclaredVersionRefusal(RecordList versions, const VersionRecord& selected,
+                                   const DllAndBackup* const files[2]);
+
 std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                                         const SkillSelection& selection, const ExchangePlan& plan,
                                         const DllAndBackup* const files[2]);

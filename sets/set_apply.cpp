@@ -164,6 +164,10 @@ Reasons ReadOriginals(DllPatcher& patcher, RecordList versions, RecordList class
     const ByteBuffer& original = *read->original[n];
     read->target[n].assign(original.data.get(), original.data.get() + original.size);
   }
+  const DllAndBackup* const both[2] = {read->files[0].DllRead() ? &read->files[0] : nullptr,
+                                       read->files[1].DllRead() ? &read->files[1] : nullptr};
+  FileError undeclared = UndeclaredVersionRefusal(versions, version, both);
+  if (undeclared.Failed()) reasons.push_back(undeclared);
   return reasons;
 }
 

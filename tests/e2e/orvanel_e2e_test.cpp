@@ -496,8 +496,9 @@ TEST_F(OrvanelTest, SwapWithMissingGameDllReportsErrorsYetChangesTheClientDll) {
   // Told what was done, a second "Swap" cannot undo it unnoticed.
   ExpectBox("Swapped!",
             std::string(kErrors) + "   Effects: not exchanged: " + work_.GameDir() +
-                "\\d2game.dll was not found: check the game folder (File > Set .dll Location)\n"
-                "   Graphics: exchanged\n   Descriptions: exchanged\n",
+                "\\d2game.dll was not found: check the game folder (File > Set .dll Location); "
+                "Swap again as ticked would exchange Graphics, Descriptions back: tick only "
+                "Effects\n   Graphics: exchanged\n   Descriptions: exchanged\n",
             IDI_INFORMATION);
 
   Bytes client = ClientDllBytes();
@@ -632,20 +633,23 @@ TEST_F(OrvanelTest, AKeyPressWhileQIsDownEndsTheProgramWithCodeOne) {
   EXPECT_EQ(code, 1u);
 }
 
-// The game holds d2game.dll (opened without sharing): the box says so and
-// what to do, and no byte changes.
+// The game holds d2client.dll (opened without sharing): the box says so and
+// what to do, and no byte of either DLL changes, so that the retry after the
+// game is closed does not exchange d2game.dll's Effects back.
 TEST_F(OrvanelTest, ALockedDllGivesTheInUseReasonAndChangesNothing) {
   work_.WriteAll();
-  HANDLE held = CreateFileA(work_.Path("game files\\d2game.dll").c_str(), GENERIC_READ, 0, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE held = CreateFileA(work_.Path("game files\\d2client.dll").c_str(), GENERIC_READ, 0,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   ASSERT_TRUE(Start());
   PickEntry((*this)[kSecondClassCombo], 1);
   Tick(kEffectsCheckBox);
+  Tick(kGraphicsCheckBox);
   Swap();
   ExpectBox("Swapped!",
-            std::string(kErrors) + "   Effects: not exchanged: " + work_.GameDir() +
-                "\\d2game.dll is in use by another program: close the game and try again\n",
+            std::string(kErrors) + "   Effects, Graphics: not exchanged: " + work_.GameDir() +
+                "\\d2client.dll is in use by another program: nothing was exchanged: close the "
+                "game, then press Swap again\n",
             IDI_INFORMATION);
   CloseHandle(held);
   ExpectDllsUnchanged();

@@ -12,6 +12,7 @@
 #include "exchange/restore.h"
 #include "files/journal.h"
 #include "io/file_paths.h"
+#include "sets/set_apply.h"
 #include "sets/status.h"
 #include "tests/unit/patch_test_support.h"
 
@@ -138,6 +139,29 @@ TEST_F(FingerprintTest, TheWrongFileIsRefusedBeforeAnyByteMoves) {
   const std::string next = ": the DLLs are the 1.09b files: choose 1.09b\n";
   ASSERT_GT(text.size(), next.size());
   EXPECT_EQ(text.substr(text.size() - next.size()), next);
+}
+
+// The chosen version declares no fingerprints, but the DLLs are another's.
+TEST_F(FingerprintTest, DllsOfAnotherVersionAreRefusedForOneWithoutFingerprints) {
+  auto* undeclared = new VersionRecord;
+  std::snprintf(undeclared->name, sizeof undeclared->name, "1.09d");
+  undeclared->AddToList(&versionList);
+  Declare("1.09b", CrcOf(game_), CrcOf(client_));
+  char result[kResultSize];
+  EXPECT_EQ(Swap(result), 0);
+  EXPECT_EQ(std::string(result),
+            std::string(kErrors) +
+                "   Effects, Graphics: not exchanged: version 1.09d declares no fingerprints, but "
+                "the DLLs are the 1.09b files: choose 1.09b\n");
+  // A set for that version (empty: the originals) is refused the same way.
+  SetApplyOutcome applied = ApplySwapSet(patcher_, versionList, classList, "version 1.09d\n");
+  EXPECT_FALSE(applied.done);
+  EXPECT_NE(applied.text.find("version 1.09d declares no fingerprints, but the DLLs are the "
+                              "1.09b files: choose 1.09b"),
+            std::string::npos)
+      << applied.text;
+  EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+  EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
 }
 
 // A DLL that is a PE file with a version resource: the refusal names what it

@@ -50,7 +50,7 @@ class FaultySteps : public SaveSteps {
   }
   FILE* OpenForUpdate(const char* path) override {
     ++reads[FileName(path)];
-    return SaveSteps::OpenForUpdate(path);
+    return refuseOpen == path ? Fail<FILE*>(nullptr) : SaveSteps::OpenForUpdate(path);
   }
   FILE* Open(const char* path) override {
     opened.push_back(path);
@@ -99,6 +99,7 @@ class FaultySteps : public SaveSteps {
   std::map<std::string, int> reads;
   int writes = 0;
   std::string refuse;       // a path whose replacement fails
+  std::string refuseOpen;   // a path that cannot be opened for update (in use)
   std::string refuseAgain;  // a path whose replacements after the first fail
   int code = 0;
   size_t spared = 0;  // the first saves (by their opens), which meet no fault
