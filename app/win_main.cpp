@@ -16,7 +16,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!CreateMainWindow(instance)) return 0;
   // A change that a crash stopped half way is undone before anything else.
   std::string recovery;
-  int recovered = RecoverGameFolder(dllPatcher, &recovery);
+  int recovered = RecoverGameFolder(dllPatcher, classList, &recovery);
   if (!recovery.empty()) {
     MessageBoxA(MainWindow, recovery.c_str(), "Orvanel",
                 MB_OK | (recovered ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));

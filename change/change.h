@@ -28,10 +28,10 @@ class GameChange {
   GameChange& operator=(const GameChange&) = delete;
 
   // kNone when the locks are held and a journal left behind (if any) is
-  // undone now; Undone() then says what was undone. Else why no DLL may be
-  // written. With journalMayStay a journal that cannot be undone does not
-  // stop the change (a restore puts the originals back whatever it says);
-  // Undone() then says that it was left.
+  // undone now, inside the patcher's changeable ranges (set them first); Undone() then says what
+  // was undone. Else why no DLL may be written. With journalMayStay a journal that cannot be undone
+  // does not stop the change (a restore puts the originals back whatever it says); Undone() then
+  // says that it was left.
   FileError Begin(bool journalMayStay = false);
   // "An interrupted change was undone: <change>\n", or "" when nothing was.
   const std::string& Undone() const { return undone_; }

@@ -9,6 +9,7 @@
 #include "io/file_paths.h"
 #include "io/whole_file.h"
 #include "patch/logger.h"
+#include "tables/exchange_plan.h"
 
 namespace {
 
@@ -35,8 +36,16 @@ bool JournalIsThere(const DllPatcher& patcher) {
                  .type() != std::filesystem::file_type::not_found;
 }
 
-// The journal there; false with why it cannot be read.
-bool ReadJournal(const DllPatcher& patcher, Journal* journal, std::string* why) {
+// The journal there, no longer than a change inside changeable can make (a
+// longer file is refused unread); false with why it cannot be read.
+bool ReadJournal(const DllPatcher& patcher, const ByteRanges changeable[2], Journal* journal,
+                 std::string* why) {
+  std::error_code error;
+  uintmax_t size = std::filesystem::file_size(NativePath(JournalPathOf(patcher).c_str()), error);
+  if (!error && size > LongestJournal(changeable)) {
+    *why = "is larger than any change of the tables could write";
+    return false;
+  }
   ByteBuffer bytes;
   if (!patcher.saveSteps->ReadWhole(JournalPathOf(patcher).c_str(), &bytes)) {
     *why = "cannot be read";
@@ -55,15 +64,25 @@ FileError Refusal(const std::string& what) {
   return error;
 }
 
-// What undoing one DLL of a journal takes: nothing, its old bytes written
-// back, or (when the change brought it back) its removal.
+// What undoing one DLL of a journal takes: nothing or its old bytes written
+// back. A DLL the change brought back (a restore) would have to be removed,
+// which recovery never does: that undo is refused unless the whole change is
+// kept.
 struct DllUndo {
   int fileNumber = -1;
   bool write = false;
-  bool remove = false;
-  bool asAfter = false;  // the DLL is as the change leaves it
+  bool broughtBack = false;  // there, and the change found it missing
+  bool asAfter = false;      // the DLL is as the change leaves it
   ByteBuffer bytes;
 };
+
+// Whether bytes hold every range's after bytes.
+bool HoldsAfter(const uint8_t* bytes, const JournalFile& file) {
+  for (const JournalRange& range : file.ranges) {
+    if (!std::equal(range.after.begin(), range.after.end(), bytes + range.start)) return false;
+  }
+  return true;
+}
 
 // Finds what undoing file takes; "" when it can be undone, else what is wrong.
 std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo* undo) {
@@ -71,6 +90,8 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
     if (DllFileName(patcher, fileNumber) == file.name) undo->fileNumber = fileNumber;
   }
   if (undo->fileNumber < 0) return "it names " + file.name + ", which is no game DLL";
+  std::string outside = RangesOutside(file, patcher.changeable[undo->fileNumber]);
+  if (!outside.empty()) return outside;
   const char* path = patcher.dllPaths[undo->fileNumber];
   std::string shown = NativePath(path);
   std::error_code error;
@@ -82,13 +103,12 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
   uint8_t* bytes = undo->bytes.data.get();
   uint32_t size = static_cast<uint32_t>(undo->bytes.size);
   uint32_t crc = ImageCrc(bytes, size);
-  bool after = size == file.sizeAfter && crc == file.crcAfter;
+  // The ranges lie inside sizeAfter (ReadJournalText checks).
+  bool after = size == file.sizeAfter && crc == file.crcAfter && HoldsAfter(bytes, file);
   undo->asAfter = after;
+  undo->broughtBack = file.absentBefore;
   if (!file.absentBefore && size == file.sizeBefore && crc == file.crcBefore) return "";
-  if (after && file.absentBefore) {
-    undo->remove = true;
-    return "";
-  }
+  if (after && file.absentBefore) return "";
   if (after) {
     // Last to first, so that ranges a change wrote twice get their first old bytes.
     for (auto range = file.ranges.rbegin(); range != file.ranges.rend(); ++range) {
@@ -100,6 +120,22 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
   return shown + " was changed by something else since a change was stopped half way";
 }
 
+// "" when undos may be written, else why not: a DLL named twice, or one the
+// change brought back while the change is not kept whole.
+std::string UndoProblem(const DllPatcher& patcher, const std::vector<DllUndo>& undos,
+                        bool complete) {
+  for (size_t i = 0; i < undos.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      if (undos[i].fileNumber == undos[j].fileNumber) return "it names a DLL twice";
+    }
+    if (undos[i].broughtBack && !complete) {
+      return "undoing it would remove " + NativePath(patcher.dllPaths[undos[i].fileNumber]) +
+             ", which the change brought back";
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 namespace {
@@ -108,10 +144,7 @@ namespace {
 FileError WriteUndos(DllPatcher& patcher, std::vector<DllUndo>& undos, bool* changed) {
   for (DllUndo& undo : undos) {
     const char* path = patcher.dllPaths[undo.fileNumber];
-    if (undo.remove && !patcher.saveSteps->Remove(path)) {
-      return SystemFileError(path, "could not be removed");
-    }
-    *changed = *changed || undo.remove || undo.write;
+    *changed = *changed || undo.write;
     if (!undo.write) continue;
     FileError refused = LinkRefusal(path);
     if (refused.Failed()) return refused;
@@ -144,7 +177,7 @@ FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note) {
   }
   Journal journal;
   std::string why;
-  if (!ReadJournal(patcher, &journal, &why)) {
+  if (!ReadJournal(patcher, patcher.changeable, &journal, &why)) {
     return Refusal("a change was stopped half way, and " + journalShown + " " + why);
   }
   std::vector<DllUndo> undos(journal.files.size());
@@ -156,6 +189,8 @@ FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note) {
   // the finished change is kept.
   bool complete = !undos.empty();
   for (const DllUndo& undo : undos) complete = complete && undo.asAfter;
+  std::string wrong = UndoProblem(patcher, undos, complete);
+  if (!wrong.empty()) return Refusal(wrong + " (" + journal.change + ")");
   bool changed = false;
   FileError error = complete ? FileError() : WriteUndos(patcher, undos, &changed);
   if (!error.Failed()) error = RemoveJournal(*patcher.saveSteps, JournalPathOf(patcher));
@@ -178,8 +213,11 @@ FileError RemoveJournal(SaveSteps& steps, const std::string& path) {
   return error;
 }
 
-int RecoverGameFolder(DllPatcher& patcher, std::string* text) {
+int RecoverGameFolder(DllPatcher& patcher, RecordList classes, std::string* text) {
   text->clear();
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    patcher.changeable[fileNumber] = ChangeableRanges(classes, fileNumber);
+  }
   if (!JournalIsThere(patcher)) return 1;
   // Another run holding the lock undoes the journal itself.
   DllFolderLocks locks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]});
@@ -190,14 +228,16 @@ int RecoverGameFolder(DllPatcher& patcher, std::string* text) {
   return 0;
 }
 
-std::string PendingChangeLine(const DllPatcher& patcher) {
+std::string PendingChangeLine(const DllPatcher& patcher, RecordList classes) {
   if (!JournalIsThere(patcher)) return "";
+  ByteRanges changeable[2] = {ChangeableRanges(classes, kGameDll),
+                              ChangeableRanges(classes, kClientDll)};
   Journal journal;
   std::string why;
   std::string shown = NativePath(JournalPathOf(patcher).c_str());
   FileError notAFile = NotAFile(JournalPathOf(patcher).c_str());
   if (notAFile.Failed()) return notAFile.detail;
-  if (!ReadJournal(patcher, &journal, &why))
+  if (!ReadJournal(patcher, changeable, &journal, &why))
     return "a change was stopped half way: " + shown + " " + why;
   return "a change was stopped half way (" + journal.change +
          "): the next change undoes it, or File > Restore Original DLLs brings back the originals";

@@ -15,6 +15,7 @@
 #include "io/file_error.h"
 #include "io/whole_file.h"
 #include "patch/dll_patcher.h"
+#include "tables/record_list.h"
 
 // The name a journal gives the DLL of fileNumber: "d2game.dll", "d2client.dll".
 std::string DllFileName(const DllPatcher& patcher, int fileNumber);
@@ -28,12 +29,18 @@ std::string DllFileName(const DllPatcher& patcher, int fileNumber);
 // nor as it would have left it (something else changed it), or a save
 // failed; nothing more is written then, the journal stays, and the error says
 // which DLL and that restoring the originals is the way out.
+// Recovery only undoes: a journal is refused, unread when it is longer than
+// any change could make, when a range changes a byte outside the patcher's
+// changeable ranges (those the tables name) or they hold more than a change
+// writes; a DLL is written only when it holds every range's after bytes and
+// its size and CRC are those after; no DLL is ever removed or made.
 FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note);
 
 // The same with the locks taken here, for a program that starts: 1 with the
 // note ("" when there was nothing to undo, or another run holds the lock), 0
-// with the reason in words.
-int RecoverGameFolder(DllPatcher& patcher, std::string* text);
+// with the reason in words. The patcher's changeable ranges are set from
+// classes.
+int RecoverGameFolder(DllPatcher& patcher, RecordList classes, std::string* text);
 
 // Removes the journal at path, the folder flushed before (so that the DLLs'
 // new names are on the disk first) and after (so that its removal is before
@@ -42,6 +49,6 @@ int RecoverGameFolder(DllPatcher& patcher, std::string* text);
 FileError RemoveJournal(SaveSteps& steps, const std::string& path);
 
 // A line for status about a journal there ("" when none); changes nothing.
-std::string PendingChangeLine(const DllPatcher& patcher);
+std::string PendingChangeLine(const DllPatcher& patcher, RecordList classes);
 
 #endif  // ORVANEL_CHANGE_TRANSACTION_H_

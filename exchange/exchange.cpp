@@ -267,9 +267,6 @@ void SetOutcome(Exchange& work, int fileNumber, const FileError& error, bool don
 // tells the version from their fingerprints; false when the exchange stops.
 bool ReadFiles(Exchange& work) {
   std::vector<AspectOutcome>& aspects = work.outcome->aspects;
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    work.patcher.changeable[fileNumber] = ChangeableRanges(work.classes, fileNumber);
-  }
   if (!work.options.detectVersion) {
     NeededBy(*work.plan, work.read.needed);
     ReadNeeded(work.patcher, work.versions, &work.read);
@@ -479,10 +476,14 @@ bool RunSteps(Exchange& work) {
     RefuseRest(&aspects, kNoSkill);
     return false;
   }
+  // What a journal left behind may undo, and where a backup may differ.
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    work.patcher.changeable[fileNumber] = ChangeableRanges(work.classes, fileNumber);
+  }
   std::unique_ptr<GameChange> change;
   if (work.options.writeNothing) {
     // A dry run shows the DLLs as they are; the exchange would undo first.
-    std::string pending = PendingChangeLine(work.patcher);
+    std::string pending = PendingChangeLine(work.patcher, work.classes);
     if (!pending.empty()) work.outcome->undone = pending + "\n";
   } else {
     change.reset(new GameChange(work.patcher));

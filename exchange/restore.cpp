@@ -127,6 +127,8 @@ void Restore(DllPatcher& patcher, RecordList versions, const ByteRanges changeab
     anyBacked = anyBacked || dll.backed;
   }
   if (!anyBacked) return;
+  // A journal left behind is undone only inside the ranges the tables name.
+  for (DllRestore& dll : dlls) patcher.changeable[dll.fileNumber] = changeable[dll.fileNumber];
   GameChange change(patcher);
   // A journal that cannot be undone is what a restore is for: the backups
   // replace both DLLs, and this restore's own journal replaces that one.

@@ -176,7 +176,7 @@ WindowFacts ReadWindowFacts(const DllPatcher& patcher, RecordList versions, Reco
   if (facts.folderSet) {
     UntouchedFingerprints(patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll], versions,
                           classes, facts.found);
-    facts.journalLeft = !PendingChangeLine(patcher).empty();
+    facts.journalLeft = !PendingChangeLine(patcher, classes).empty();
   }
   CheckTables(versions, classes, &facts.findings, nullptr);
   return facts;

@@ -14,10 +14,7 @@
 #include "patch/logger.h"
 #include "tables/aspects.h"
 
-namespace {
-
-// The changeable ranges as sorted, disjoint [start, end) intervals.
-std::vector<std::pair<size_t, size_t>> Merged(const ByteRanges& ranges) {
+std::vector<std::pair<size_t, size_t>> MergedRanges(const ByteRanges& ranges) {
   std::vector<std::pair<size_t, size_t>> merged;
   for (const ByteRange& range : ranges) {
     merged.emplace_back(range.start, static_cast<size_t>(range.start) + range.length);
@@ -35,11 +32,13 @@ std::vector<std::pair<size_t, size_t>> Merged(const ByteRanges& ranges) {
   return merged;
 }
 
+namespace {
+
 // The first offset outside every range where a and b differ; size if none.
 size_t FirstDifferenceOutside(const uint8_t* a, const uint8_t* b, size_t size,
                               const ByteRanges& ranges) {
   size_t at = 0;
-  std::vector<std::pair<size_t, size_t>> skip = Merged(ranges);
+  std::vector<std::pair<size_t, size_t>> skip = MergedRanges(ranges);
   skip.emplace_back(size, size);
   for (const auto& interval : skip) {
     size_t gapEnd = std::min(size, interval.first);

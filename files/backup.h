@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "io/file_error.h"
 #include "io/save_steps.h"
@@ -46,6 +48,9 @@ struct DllAndBackup {
   // Marks the backup as not the original, for why (e.g. "is not a file").
   void RefuseBackup(const std::string& why);
 };
+
+// The ranges as sorted, disjoint [start, end) intervals, overlapping ones joined.
+std::vector<std::pair<size_t, size_t>> MergedRanges(const ByteRanges& ranges);
 
 // Reads the DLL at path for reading only, then its backup (ReadBackupOf).
 DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable,

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <utility>
 
+#include "files/backup.h"
 #include "io/file_paths.h"
 
 namespace {
@@ -22,6 +23,13 @@ namespace {
 const char kFirstLine[] = "Orvanel journal 1";
 // Equal bytes between two differences up to which one range takes both.
 constexpr size_t kJoinGap = 16;
+// A range line is "range: " (7), its start (8), two blanks, the newline and two
+// hex digits per byte for before and for after: at most 22 characters a byte,
+// as every range holds at least one byte.
+constexpr uint64_t kTextPerByte = 7 + 8 + 3 + 4;
+// The lines besides the ranges: the first, the change (a set's many exchanges
+// named), the checksum, and per DLL its name, before and after.
+constexpr uint64_t kOtherText = 64 * 1024;
 
 std::string Hex8(uint32_t value) {
   char text[9];
@@ -260,6 +268,58 @@ bool ReadJournalText(const std::string& text, Journal* journal, std::string* why
     return false;
   }
   return true;
+}
+
+namespace {
+
+using Spans = std::vector<std::pair<size_t, size_t>>;
+
+// The range bytes a change inside spans can journal: DifferingRanges starts
+// and ends a range at a changed byte and joins only changes at most kJoinGap
+// equal bytes apart, so its ranges hold the changeable bytes and at most
+// kJoinGap bytes past each changeable interval.
+uint64_t MostRangeBytes(const Spans& spans) {
+  uint64_t bytes = 0;
+  for (const auto& span : spans) bytes += span.second - span.first + kJoinGap;
+  return bytes;
+}
+
+bool Inside(const Spans& spans, size_t at) {
+  auto after = std::upper_bound(spans.begin(), spans.end(), std::make_pair(at, SIZE_MAX));
+  return after != spans.begin() && at < (after - 1)->second;
+}
+
+}  // namespace
+
+std::string RangesOutside(const JournalFile& file, const ByteRanges& changeable) {
+  Spans spans = MergedRanges(changeable);
+  Spans taken;
+  uint64_t bytes = 0;
+  for (const JournalRange& range : file.ranges) {
+    taken.emplace_back(range.start, range.start + range.before.size());
+    bytes += range.before.size();
+    for (size_t i = 0; i < range.before.size(); ++i) {
+      if (range.before[i] != range.after[i] && !Inside(spans, range.start + i)) {
+        return "it changes byte " + Hex8(static_cast<uint32_t>(range.start + i)) + " of " +
+               file.name + ", which no table names";
+      }
+    }
+  }
+  std::sort(taken.begin(), taken.end());
+  for (size_t i = 1; i < taken.size(); ++i) {
+    if (taken[i].first < taken[i - 1].second)
+      return "two of its ranges of " + file.name + " overlap";
+  }
+  if (bytes > MostRangeBytes(spans)) {
+    return "its ranges of " + file.name + " hold more bytes than a change of the tables writes";
+  }
+  return "";
+}
+
+uint64_t LongestJournal(const ByteRanges changeable[2]) {
+  uint64_t bytes =
+      MostRangeBytes(MergedRanges(changeable[0])) + MostRangeBytes(MergedRanges(changeable[1]));
+  return kOtherText + kTextPerByte * bytes;
 }
 
 std::string JournalPath(const char* dllPath) {

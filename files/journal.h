@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "io/save_steps.h"
+#include "tables/exchange_plan.h"
 
 struct JournalRange {
   uint32_t start = 0;
@@ -59,6 +60,14 @@ std::string JournalText(const Journal& journal);
 // False, with why ("line 4: expected ..."), for any text JournalText does
 // not make: cut short, edited, or its checksum wrong.
 bool ReadJournalText(const std::string& text, Journal* journal, std::string* why);
+
+// "" when file's ranges are what a change inside changeable can journal:
+// apart from each other, every byte they change inside changeable, and no more
+// of them than such a change writes; else what is wrong.
+std::string RangesOutside(const JournalFile& file, const ByteRanges& changeable);
+// The longest journal text a change inside changeable[kGameDll] and
+// changeable[kClientDll] can make; a longer file is no journal of Orvanel's.
+uint64_t LongestJournal(const ByteRanges changeable[2]);
 
 // "orvanel.journal" in the folder of a DLL path.
 std::string JournalPath(const char* dllPath);

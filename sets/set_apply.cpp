@@ -137,12 +137,11 @@ struct SetFiles {
 };
 
 // Reads both DLLs into read; the reasons why either cannot take version's set.
-Reasons ReadOriginals(DllPatcher& patcher, RecordList versions, RecordList classes,
-                      const VersionRecord& version, SetFiles* read) {
+Reasons ReadOriginals(DllPatcher& patcher, RecordList versions, const VersionRecord& version,
+                      SetFiles* read) {
   Reasons reasons;
   for (int n : {kGameDll, kClientDll}) {
     DllAndBackup& files = read->files[n];
-    patcher.changeable[n] = ChangeableRanges(classes, n);
     files.path = patcher.dllPaths[n];
     // Opened as a save needs it, as swap and restore open it: one that is
     // read-only or in use stops the set before anything is written.
@@ -252,8 +251,10 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   }
 
   // A dry run reads the DLLs as they are; the set would undo a stopped change first.
-  std::string pending = writeNothing ? PendingChangeLine(patcher) : "";
+  std::string pending = writeNothing ? PendingChangeLine(patcher, classes) : "";
   if (!pending.empty()) outcome.undone = pending + "\n";
+  // What a journal left behind may undo, and where a backup may differ.
+  for (int n : {kGameDll, kClientDll}) patcher.changeable[n] = ChangeableRanges(classes, n);
   std::unique_ptr<GameChange> change;
   if (!writeNothing) {
     change.reset(new GameChange(patcher));
@@ -262,7 +263,7 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
     if (error.Failed()) return Refuse(outcome, {error});
   }
   SetFiles read;
-  reasons = ReadOriginals(patcher, versions, classes, *static_cast<VersionRecord*>(version), &read);
+  reasons = ReadOriginals(patcher, versions, *static_cast<VersionRecord*>(version), &read);
   if (!reasons.empty()) return Refuse(outcome, reasons);
   // Bytes no exchange made would be lost without a word.
   for (const std::string& foreign :

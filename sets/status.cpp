@@ -30,7 +30,7 @@ int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList c
                     int32_t version, std::vector<std::string>* lines, int32_t* used,
                     bool* fingerprinted) {
   // A change stopped half way is told first; status changes nothing.
-  std::string pending = PendingChangeLine(patcher);
+  std::string pending = PendingChangeLine(patcher, classes);
   if (!pending.empty()) lines->push_back("# " + pending);
   DllAndBackup files[2];
   FileFingerprint found[2];

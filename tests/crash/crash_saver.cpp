@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     done = RestoreOnce(patcher, classes);
   } else {
     std::string text;
-    done = RecoverGameFolder(patcher, &text);
+    done = RecoverGameFolder(patcher, classes, &text);
     std::fputs(text.c_str(), stdout);
   }
   FreeList<ClassRecord>(&classes);

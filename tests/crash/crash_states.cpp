@@ -148,7 +148,8 @@ std::string Check(const fs::path& folder, const Operation& operation, const Fold
   QuickSteps quick;
   patcher.saveSteps = &quick;
   std::string note;
-  if (!RecoverGameFolder(patcher, &note)) return "the recovery failed: " + note;
+  static RecordList classes = BuildClasses();  // the tables the changes used
+  if (!RecoverGameFolder(patcher, classes, &note)) return "the recovery failed: " + note;
   FolderFiles after = ReadFolder(folder);
   std::string dlls = Dlls(after);
   bool old = operation.oldIsWhole && dlls == Dlls(operation.initial);
@@ -290,7 +291,7 @@ int main(int argc, char** argv) {
                   }};
   Operation recovery{"recovery", [&](DllPatcher& patcher) {
                        std::string note;
-                       return RecoverGameFolder(patcher, &note) == 1 &&
+                       return RecoverGameFolder(patcher, classes, &note) == 1 &&
                               note.find(kUndone) != std::string::npos;
                      }};
   swap.initial = original;

@@ -354,7 +354,7 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
   EXPECT_TRUE(fs::exists("game/orvanel.journal"));
   steps_.refuse = steps_.refuseAgain = "";
   std::string recovered;
-  EXPECT_EQ(RecoverGameFolder(patcher_, &recovered), 1);
+  EXPECT_EQ(RecoverGameFolder(patcher_, classes_, &recovered), 1);
   EXPECT_EQ(recovered.rfind("An interrupted change was undone", 0), 0u) << recovered;
   EXPECT_TRUE(Game() == gameBytes_);
 }
@@ -644,7 +644,7 @@ TEST_F(ExchangeTest, EveryChangeFlushesTheFolderBetweenItsSteps) {
          std::string before = Game();
          std::string client = Client();
          std::string clientAfter = client;
-         clientAfter[9] ^= 0x40;
+         clientAfter[0x200] ^= 0x40;  // where the graphics lie
          auto bytes = [](const std::string& text) {
            return reinterpret_cast<const uint8_t*>(text.data());
          };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -124,6 +126,8 @@ TEST_F(TransactionTest, AStoppedChangeIsUndoneAndAForeignChangeStopsTheUndo) {
   changedGame[40] ^= 0x11;
   std::string changedClient = client_;
   changedClient[70] ^= 0x22;
+  patcher_.changeable[kGameDll] = {{40, 12}};
+  patcher_.changeable[kClientDll] = {{70, 12}};
   std::vector<JournalFile> files(2);
   DescribeWrite("d2game.dll", Bytes(game_), game_.size(), Bytes(changedGame), changedGame.size(),
                 &files[0]);
@@ -158,6 +162,91 @@ TEST_F(TransactionTest, AStoppedChangeIsUndoneAndAForeignChangeStopsTheUndo) {
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
   EXPECT_TRUE(ReadFileBytes("game/d2client.dll") == client_);
   EXPECT_FALSE(std::filesystem::exists("game/orvanel.journal"));
+}
+
+// Journals no change of the tables could have written, each beside DLLs it
+// would otherwise rewrite or remove: refused, the DLLs and journal untouched.
+TEST_F(TransactionTest, AJournalNoChangeCouldWriteIsRefused) {
+  patcher_.changeable[kGameDll] = {{40, 12}};
+  patcher_.changeable[kClientDll] = {{70, 12}};
+  std::string changedGame = game_;
+  changedGame[44] ^= 0x11;
+  auto stopped = [&](const std::string& gameNow) {
+    Journal journal{"Jab <-> Nova (Effects)", std::vector<JournalFile>(1)};
+    DescribeWrite("d2game.dll", Bytes(game_), game_.size(), Bytes(changedGame), changedGame.size(),
+                  &journal.files[0]);
+    WriteFileBytes("game/d2game.dll", gameNow);
+    return journal;
+  };
+  auto ranges = [&](size_t count, size_t length, uint32_t start) {
+    Journal journal = stopped(changedGame);
+    journal.files[0].sizeBefore = journal.files[0].sizeAfter = 600000;
+    journal.files[0].ranges.assign(
+        count, {start, std::vector<uint8_t>(length, 1), std::vector<uint8_t>(length, 2)});
+    for (size_t i = 0; i < count; ++i) journal.files[0].ranges[i].start += uint32_t(i * length);
+    return JournalText(journal);
+  };
+  struct Row {
+    const char* what;
+    std::function<std::string()> text;  // the journal, with the DLLs set
+    const char* why;
+  };
+  const Row rows[] = {
+      {"before: absent",
+       [&] {
+         Journal journal = stopped(game_);  // d2game.dll not yet written
+         journal.files.emplace_back();
+         DescribeWrite("d2client.dll", nullptr, 0, Bytes(client_), client_.size(),
+                       &journal.files[1]);
+         return JournalText(journal);
+       },
+       "undoing it would remove"},
+      {"512 KiB", [&] { return ranges(1, 512 * 1024, 0); }, "is larger than any change"},
+      {"20,000 ranges", [&] { return ranges(20000, 1, 0); }, "is larger than any change"},
+      {"outside every table",
+       [&] {
+         Journal journal = stopped(changedGame);
+         journal.files[0].ranges[0].start = 100;
+         return JournalText(journal);
+       },
+       "it changes byte 00000064"},
+      {"past the joins",
+       [&] {
+         Journal journal = stopped(changedGame);
+         JournalRange& range = journal.files[0].ranges[0];
+         range = {20,
+                  {changedGame.begin() + 20, changedGame.begin() + 60},
+                  {changedGame.begin() + 20, changedGame.begin() + 60}};
+         range.before[44 - 20] = static_cast<uint8_t>(game_[44]);
+         return JournalText(journal);
+       },
+       "hold more bytes"},
+      {"new bytes not the DLL's",
+       [&] {
+         Journal journal = stopped(changedGame);
+         journal.files[0].ranges[0].after[0] ^= 1;  // its size and CRC after still fit
+         return JournalText(journal);
+       },
+       "was changed by something else"},
+      {"100 MB", [&] { return std::string(); }, "is larger than any change"},
+  };
+  for (const Row& row : rows) {
+    WriteFileBytes("game/d2client.dll", client_);
+    std::string text = row.text();
+    WriteFileBytes("game/orvanel.journal", text);
+    if (text.empty()) std::filesystem::resize_file("game/orvanel.journal", 100u << 20);
+    std::string game = ReadFileBytes("game/d2game.dll");
+    std::string note;
+    FileError error = UndoInterruptedChange(patcher_, &note);
+    EXPECT_EQ(error.problem, Problem::kRefused) << row.what;
+    EXPECT_NE(UserReason(error).find(row.why), std::string::npos) << row.what << UserReason(error);
+    EXPECT_NE(UserReason(error).find("Restore Original DLLs"), std::string::npos) << row.what;
+    EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game) << row.what;
+    EXPECT_TRUE(ReadFileBytes("game/d2client.dll") == client_) << row.what;
+    if (!text.empty()) EXPECT_EQ(ReadFileBytes("game/orvanel.journal"), text) << row.what;
+    EXPECT_EQ(std::filesystem::file_size("game/orvanel.journal"),
+              text.empty() ? 100u << 20 : text.size());
+  }
 }
 
 }  // namespace
