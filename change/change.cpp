@@ -63,7 +63,7 @@ FileError GameChange::WriteJournal(const std::string& change,
 }
 
 FileError GameChange::Save(const DllAndBackup& files, const uint8_t* bytes, size_t size) {
-  FileError error = SaveDll(*patcher_.saveSteps, files, bytes, size);
+  FileError error = SaveDll(*patcher_.saveSteps, files, locks_.TargetOf(files.path), bytes, size);
   if (!error.Failed()) changed_.push_back(files.path);
   return error;
 }
@@ -71,7 +71,7 @@ FileError GameChange::Save(const DllAndBackup& files, const uint8_t* bytes, size
 FileError GameChange::Commit() {
   // A DLL that is a link was replaced in its target's folder.
   for (const std::string& path : changed_) {
-    std::string target = SaveTarget(path.c_str());
+    std::string target = locks_.TargetOf(path);
     if (FolderPartOf(target) != FolderPartOf(path) &&
         !patcher_.saveSteps->FlushFolder(target.c_str())) {
       FileError error = SystemFileError(target, "could not be replaced");

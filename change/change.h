@@ -52,6 +52,8 @@ class GameChange {
   // is kept for the next change to finish, and Changed() lists the DLLs
   // left changed.
   FileError RollBack();
+  // The file a save of dllPath replaces, found once for the change.
+  std::string TargetOf(const std::string& dllPath) const { return locks_.TargetOf(dllPath); }
   // The DLLs (Windows paths) this change saved and did not put back.
   const std::vector<std::string>& Changed() const { return changed_; }
 

@@ -146,9 +146,9 @@ FileError WriteUndos(DllPatcher& patcher, std::vector<DllUndo>& undos, bool* cha
     const char* path = patcher.dllPaths[undo.fileNumber];
     *changed = *changed || undo.write;
     if (!undo.write) continue;
-    FileError refused = LinkRefusal(path);
-    if (refused.Failed()) return refused;
     std::string target = SaveTarget(path);
+    FileError refused = LinkRefusal(path, target);
+    if (refused.Failed()) return refused;
     FileError error = SaveBytes(*patcher.saveSteps, undo.bytes.data.get(),
                                 static_cast<size_t>(undo.bytes.size), target.c_str(), false);
     if (error.Failed()) {

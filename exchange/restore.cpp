@@ -39,8 +39,8 @@ bool Refuse(DllRestore* dll, const FileError& error) {
 // stops the restore before anything is written; a missing one is simply
 // brought back) and its backup, and checks that the backup can be its
 // original; false with the outcome's error when it cannot be restored.
-bool Check(const DllPatcher& patcher, RecordList versions, const ByteRanges& changeable,
-           DllRestore* dll) {
+bool Check(const DllPatcher& patcher, const GameChange& change, RecordList versions,
+           const ByteRanges& changeable, DllRestore* dll) {
   const char* path = patcher.dllPaths[dll->fileNumber];
   DllAndBackup& files = dll->files;
   files.path = path;
@@ -52,7 +52,7 @@ bool Check(const DllPatcher& patcher, RecordList versions, const ByteRanges& cha
   } else {
     files.dllError = {Problem::kNotFound, 0, path, ""};
   }
-  FileError refused = LinkRefusal(path);
+  FileError refused = LinkRefusal(path, change.TargetOf(path));
   if (refused.Failed()) return Refuse(dll, refused);
   ReadBackupOf(&files, changeable, *patcher.saveSteps);
   JudgeBackup(versions, dll->fileNumber, &files);
@@ -141,7 +141,7 @@ void Restore(DllPatcher& patcher, RecordList versions, const ByteRanges changeab
     return;
   }
   for (DllRestore& dll : dlls) {
-    if (dll.backed && !Check(patcher, versions, changeable[dll.fileNumber], &dll)) {
+    if (dll.backed && !Check(patcher, change, versions, changeable[dll.fileNumber], &dll)) {
       HoldBack(dlls);
       return;
     }

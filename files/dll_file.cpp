@@ -32,10 +32,11 @@ FileError ReadDllForUpdate(SaveSteps& steps, const char* path, ByteBuffer* bytes
   return error;
 }
 
-FileError SaveDll(SaveSteps& steps, const DllAndBackup& files, const uint8_t* bytes, size_t size) {
+FileError SaveDll(SaveSteps& steps, const DllAndBackup& files, const std::string& target,
+                  const uint8_t* bytes, size_t size) {
   const char* path = files.path.c_str();
   // A link into a backup would turn the backup into the changed file.
-  FileError refused = LinkRefusal(path);
+  FileError refused = LinkRefusal(path, target);
   if (refused.Failed()) {
     logger.Print("* %s: nothing was written", refused.detail.c_str());
     return refused;
@@ -43,7 +44,6 @@ FileError SaveDll(SaveSteps& steps, const DllAndBackup& files, const uint8_t* by
   // No backup, no change.
   FileError error = EnsureBackup(steps, files);
   if (error.Failed()) return error;
-  std::string target = SaveTarget(path);
   error = SaveBytes(steps, bytes, size, target.c_str(), false);
   if (!error.Failed()) return error;
   // The file the log names is the one that stood in the way.

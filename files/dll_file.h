@@ -20,8 +20,9 @@
 FileError ReadDllForUpdate(SaveSteps& steps, const char* path, ByteBuffer* bytes);
 
 // Saves size bytes as the DLL of files (read by the operation under way, so
-// nothing is read again). Logs the failed step's line ("* Couldn't replace
-// file ..."); the error names the DLL. kNone when saved.
-FileError SaveDll(SaveSteps& steps, const DllAndBackup& files, const uint8_t* bytes, size_t size);
+// nothing is read again) over target, SaveTarget of its path, found once. Logs the failed step's
+// line ("* Couldn't replace file ..."); the error names the DLL. kNone when saved.
+FileError SaveDll(SaveSteps& steps, const DllAndBackup& files, const std::string& target,
+                  const uint8_t* bytes, size_t size);
 
 #endif  // ORVANEL_FILES_DLL_FILE_H_

@@ -40,7 +40,10 @@ std::string SaveTarget(const char* dllPath) {
 }
 
 FileError LinkRefusal(const char* dllPath) {
-  std::string target = SaveTarget(dllPath);
+  return LinkRefusal(dllPath, SaveTarget(dllPath));
+}
+
+FileError LinkRefusal(const char* dllPath, const std::string& target) {
   if (target == dllPath || !EndsWithBak(fs::path(target).filename().string())) return {};
   return {Problem::kRefused, 0, dllPath,
           std::string(dllPath) + " is a link to " + target +
@@ -56,6 +59,7 @@ DllFolderLocks::DllFolderLocks(const std::vector<std::string>& dllPaths) {
     if (dllPaths[i].empty()) continue;
     if (i == 0) folders.emplace_back(FolderOf(dllPaths[0]), dllPaths[0]);
     std::string target = SaveTarget(dllPaths[i].c_str());
+    targets_.emplace_back(dllPaths[i], target);
     folders.emplace_back(FolderOf(target), target);
   }
   std::stable_sort(folders.begin(), folders.end(),
@@ -68,6 +72,13 @@ DllFolderLocks::DllFolderLocks(const std::vector<std::string>& dllPaths) {
     locks_.push_back(std::make_unique<ChangeLock>(folder.second.c_str()));
     if (!locks_.back()->Held()) break;  // the rest would only be let go again
   }
+}
+
+std::string DllFolderLocks::TargetOf(const std::string& dllPath) const {
+  for (const auto& known : targets_) {
+    if (known.first == dllPath) return known.second;
+  }
+  return SaveTarget(dllPath.c_str());
 }
 
 const ChangeLock* DllFolderLocks::FirstNotHeld() const {

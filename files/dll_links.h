@@ -19,6 +19,8 @@ std::string SaveTarget(const char* dllPath);
 // Why a save of dllPath must not go ahead: a link whose file is a backup
 // (its own "<dll>.bak" or any ".bak"). Problem::kNone when it may.
 FileError LinkRefusal(const char* dllPath);
+// The same with target, SaveTarget(dllPath), already found.
+FileError LinkRefusal(const char* dllPath, const std::string& target);
 
 // The locks of every folder a change of the DLLs at dllPaths writes in: the
 // folder of the first path, and the folder of each DLL's save target. Each
@@ -31,11 +33,16 @@ class DllFolderLocks {
 
   bool Held() const { return FirstNotHeld() == nullptr; }
   FileError Error(const char* dllPath) const;
+  // The save target of dllPath, found once when the locks were taken (it
+  // decides which folders are locked); SaveTarget(dllPath) for a path the
+  // locks were not taken for.
+  std::string TargetOf(const std::string& dllPath) const;
   const std::string& Path() const;
 
  private:
   const ChangeLock* FirstNotHeld() const;
   std::vector<std::unique_ptr<ChangeLock>> locks_;
+  std::vector<std::pair<std::string, std::string>> targets_;  // DLL path, save target
 };
 
 #endif  // ORVANEL_FILES_DLL_LINKS_H_

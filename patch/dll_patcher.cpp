@@ -8,6 +8,7 @@
 
 #include "files/backup.h"
 #include "files/dll_file.h"
+#include "files/dll_links.h"
 #include "io/file_paths.h"
 #include "io/whole_file.h"
 #include "patch/logger.h"
@@ -107,6 +108,7 @@ int DllPatcher::SaveFile(int fileNumber) {
     return 0;
   }
   DllAndBackup files = ReadDllAndBackup(path, changeable[fileNumber], *saveSteps);
-  lastError = SaveDll(*saveSteps, files, image.get(), static_cast<size_t>(imageSize));
+  lastError =
+      SaveDll(*saveSteps, files, SaveTarget(path), image.get(), static_cast<size_t>(imageSize));
   return lastError.Failed() ? 0 : 1;
 }
