@@ -286,11 +286,11 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   }
   std::string summary = "version " + set.version + ", " + std::to_string(set.exchanges.size()) +
                         (set.exchanges.size() == 1 ? " exchange" : " exchanges");
+  FileError apart;  // a rollback or a commit that failed
   if (!writeNothing && (changes[kGameDll] || changes[kClientDll])) {
-    FileError apart;
     reasons =
         Write(*change, read.files, read.target, changes, "the swap set (" + summary + ")", &apart);
-    if (apart.Failed()) {
+    if (apart.problem == Problem::kApart) {
       outcome.text = "The swap set was not applied whole:\n";
       for (const FileError& reason : reasons) outcome.text += UserReason(reason) + "\n";
       outcome.text += UserReason(apart) + "\n";
@@ -299,7 +299,8 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
     }
     if (!reasons.empty()) return Refuse(outcome, reasons);
   }
-  outcome.done = true;
+  // Written whole, but a commit that failed keeps the journal: said last.
+  outcome.done = !apart.Failed();
   outcome.text =
       std::string(writeNothing ? "Dry run: the swap set would give " : "Swap set applied: ") +
       summary + (set.exchanges.empty() ? " (the original DLLs)" : "") + "\n";
@@ -308,5 +309,6 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   }
   outcome.text += what;
   if (writeNothing) outcome.text += "Dry run: no file was changed.\n";
+  if (apart.Failed()) outcome.text += UserReason(apart) + "\n";
   return outcome;
 }

@@ -753,3 +753,31 @@ TEST_F(ExchangeWordingTest, TableFaultsAreToldAsTheCheckTellsThem) {
 }
 
 }  // namespace
+
+// A commit that fails (the journal cannot be removed) is no success: the
+// swap and the set are written whole, and the result says the journal stays.
+TEST_F(ExchangeTest, ACommitThatFailsIsReported) {
+  RecordList versions = nullptr;
+  auto* version = new VersionRecord;
+  std::snprintf(version->name, sizeof version->name, "1.09b");
+  version->AddToList(&versions);
+  steps_.refuseRemove = "game\\orvanel.journal";
+  ExchangeOutcome swap =
+      RunExchange(patcher_, versionList, classes_, Select(0, 0, 0, 1, 0, true, false, false));
+  EXPECT_FALSE(swap.done);
+  EXPECT_TRUE(swap.aspects[0].done);
+  EXPECT_NE(swap.text.find("orvanel.journal could not be removed"), std::string::npos) << swap.text;
+  // The journal left names a finished change: the next start keeps it.
+  steps_.refuseRemove = "";
+  std::string recovered;
+  EXPECT_EQ(RecoverGameFolder(patcher_, classes_, &recovered), 1);
+  EXPECT_EQ(recovered.rfind("An interrupted change was complete and is kept", 0), 0u) << recovered;
+  EXPECT_FALSE(Game() == gameBytes_);
+  steps_.refuseRemove = "game\\orvanel.journal";
+  SetApplyOutcome applied = ApplySwapSet(patcher_, versions, classes_, "version 1.09b\n");
+  EXPECT_FALSE(applied.done);
+  EXPECT_EQ(applied.text.rfind("Swap set applied: ", 0), 0u) << applied.text;
+  EXPECT_NE(applied.text.find("orvanel.journal could not be removed"), std::string::npos);
+  EXPECT_TRUE(Game() == gameBytes_);
+  FreeList<VersionRecord>(&versions);
+}

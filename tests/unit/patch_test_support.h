@@ -80,6 +80,7 @@ class FaultySteps : public SaveSteps {
   }
   bool Remove(const char* path) override {
     order += std::string(order.empty() ? "" : " ") + "-" + FileName(path);
+    if (refuseRemove == path) return Fail(false);
     return SaveSteps::Remove(path);
   }
   bool FlushFolder(const char* path) override {
@@ -98,9 +99,10 @@ class FaultySteps : public SaveSteps {
   std::string order;
   std::map<std::string, int> reads;
   int writes = 0;
-  std::string refuse;       // a path whose replacement fails
-  std::string refuseOpen;   // a path that cannot be opened for update (in use)
-  std::string refuseAgain;  // a path whose replacements after the first fail
+  std::string refuse;        // a path whose replacement fails
+  std::string refuseOpen;    // a path that cannot be opened for update (in use)
+  std::string refuseAgain;   // a path whose replacements after the first fail
+  std::string refuseRemove;  // a path whose removal fails
   int code = 0;
   size_t spared = 0;  // the first saves (by their opens), which meet no fault
 
