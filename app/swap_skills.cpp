@@ -27,9 +27,9 @@ SkillSelection ReadSelection() {
   selection.secondClass = SelectedIndex(SecondClassCombo);
   selection.firstSkill = SelectedIndex(FirstSkillCombo);
   selection.secondSkill = SelectedIndex(SecondSkillCombo);
-  selection.effects = IsTicked(EffectsCheckBox);
-  selection.graphics = IsTicked(GraphicsCheckBox);
-  selection.descriptions = IsTicked(DescsCheckBox);
+  // The check boxes in the order of the aspects.
+  HWND boxes[kAspectCount] = {EffectsCheckBox, GraphicsCheckBox, DescsCheckBox};
+  for (int a = 0; a < kAspectCount; ++a) selection.ticked[a] = IsTicked(boxes[a]);
   return selection;
 }
 

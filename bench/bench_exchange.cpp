@@ -83,7 +83,7 @@ bool Prepare(const char* dataFolder, const char* dllFolder, SkillSelection* sele
   selection->secondClass = classList->next != nullptr ? 1 : 0;
   selection->firstSkill = 0;
   selection->secondSkill = 1;
-  selection->effects = selection->graphics = selection->descriptions = true;
+  for (bool& ticked : selection->ticked) ticked = true;
   return true;
 }
 

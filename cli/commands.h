@@ -7,6 +7,7 @@
 #include <string>
 
 #include "patch/dll_patcher.h"
+#include "tables/aspects.h"
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailed = 1;
@@ -16,9 +17,7 @@ struct SwapRequest {
   std::string version;  // name or position; empty: the one the fingerprints match
   std::string first;    // CLASS:SKILL
   std::string second;
-  bool effects = false;
-  bool graphics = false;
-  bool descriptions = false;
+  bool aspects[kAspectCount] = {};  // --effects, --graphics, --descs, by index of kAspects
   bool dryRun = false;
 };
 

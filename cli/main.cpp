@@ -61,9 +61,9 @@ void AddCommands(CLI::App& app, Options& options) {
   swap->add_option("--second", request.second, "second skill, e.g. Sorceress:Fire_Bolt")
       ->required()
       ->type_name("CLASS:SKILL");
-  swap->add_flag("--effects", request.effects, "exchange the effects (d2game.dll)");
-  swap->add_flag("--graphics", request.graphics, "exchange the graphics (d2client.dll)");
-  swap->add_flag("--descs", request.descriptions, "exchange the descriptions (d2client.dll)");
+  swap->add_flag("--effects", request.aspects[0], "exchange the effects (d2game.dll)");
+  swap->add_flag("--graphics", request.aspects[1], "exchange the graphics (d2client.dll)");
+  swap->add_flag("--descs", request.aspects[2], "exchange the descriptions (d2client.dll)");
   swap->add_flag("--dry-run", request.dryRun,
                  "show the bytes that would change, before and after; write nothing");
 

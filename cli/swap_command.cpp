@@ -1,6 +1,7 @@
 // swap: the "Swap" button's exchange with the selection given by names (the
 // version may be left to the fingerprints), or with --dry-run the ranges it
 // would change, before and after, unwritten, as the exchange itself tells.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -83,9 +84,7 @@ int RunSwap(DllPatcher& patcher, const SwapRequest& request) {
     std::fprintf(stderr, "orvanel-cli swap: %s\n", error.c_str());
     return kExitUsage;
   }
-  selection.effects = request.effects;
-  selection.graphics = request.graphics;
-  selection.descriptions = request.descriptions;
+  std::copy(request.aspects, request.aspects + kAspectCount, selection.ticked);
   if (!FolderIsSet(patcher)) return kExitFailed;
   return Report(patcher, request, selection,
                 RunExchange(patcher, versionList, classList, selection, options));

@@ -1,5 +1,6 @@
 #include "sets/set_apply.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -42,9 +43,7 @@ FileError LineError(int line, const std::string& why) {
 bool Select(RecordList classes, int32_t version, const SetExchange& exchange,
             SkillSelection* selection, std::string* why) {
   selection->version = version;
-  selection->effects = exchange.aspects[0];
-  selection->graphics = exchange.aspects[1];
-  selection->descriptions = exchange.aspects[2];
+  std::copy(exchange.aspects, exchange.aspects + kAspectCount, selection->ticked);
   const SetSkill* sides[2] = {&exchange.first, &exchange.second};
   int32_t* classes_[2] = {&selection->firstClass, &selection->secondClass};
   int32_t* skills[2] = {&selection->firstSkill, &selection->secondSkill};

@@ -12,8 +12,14 @@ const SkillRecord* FindSkill(RecordList classes, int32_t classPosition, int32_t 
 }  // namespace
 
 bool SkillSelection::Ticked(int aspect) const {
-  const bool ticked[kAspectCount] = {effects, graphics, descriptions};
   return aspect >= 0 && aspect < kAspectCount && ticked[aspect];
+}
+
+bool SkillSelection::AnyTicked() const {
+  for (bool one : ticked) {
+    if (one) return true;
+  }
+  return false;
 }
 
 int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan) {

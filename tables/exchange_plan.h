@@ -18,12 +18,10 @@ struct SkillSelection {
   int32_t secondClass = -1;
   int32_t firstSkill = -1;
   int32_t secondSkill = -1;
-  bool effects = false;
-  bool graphics = false;
-  bool descriptions = false;
+  bool ticked[kAspectCount] = {};  // by index of kAspects
 
   bool Ticked(int aspect) const;
-  bool AnyTicked() const { return effects || graphics || descriptions; }
+  bool AnyTicked() const;
 };
 
 // One range exchange of a ticked aspect, in processing order.

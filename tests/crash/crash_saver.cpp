@@ -57,7 +57,7 @@ bool ExchangeOnce(DllPatcher& patcher, RecordList classes, int pair) {
   selection.firstSkill = pair;
   selection.secondClass = 1;
   selection.secondSkill = pair;
-  selection.effects = selection.graphics = selection.descriptions = true;
+  for (bool& ticked : selection.ticked) ticked = true;
   std::string result;
   bool done = ExchangeSkills(patcher, versionList, classes, selection, &result);
   std::fputs(result.c_str(), stdout);

@@ -267,7 +267,7 @@ int main(int argc, char** argv) {
   pair0.firstClass = 0;
   pair0.secondClass = 1;
   pair0.firstSkill = pair0.secondSkill = 0;
-  pair0.effects = pair0.graphics = pair0.descriptions = true;
+  for (bool& ticked : pair0.ticked) ticked = true;
 
   Operation swap{"swap", [&](DllPatcher& patcher) {
                    std::string text;

@@ -81,9 +81,9 @@ SkillSelection Select(int32_t version, int32_t firstClass, int32_t firstSkill, i
   s.firstSkill = firstSkill;
   s.secondClass = secondClass;
   s.secondSkill = secondSkill;
-  s.effects = effects;
-  s.graphics = graphics;
-  s.descriptions = descriptions;
+  s.ticked[0] = effects;
+  s.ticked[1] = graphics;
+  s.ticked[2] = descriptions;
   return s;
 }
 

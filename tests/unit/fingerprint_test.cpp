@@ -111,7 +111,7 @@ class FingerprintTest : public GameFolderTest {
     selection.firstClass = selection.secondClass = 0;
     selection.firstSkill = 0;
     selection.secondSkill = 1;
-    selection.effects = selection.graphics = true;
+    selection.ticked[0] = selection.ticked[1] = true;  // Effects, Graphics
     return ExchangeSkills(patcher_, versionList, classList, selection, result);
   }
 };
@@ -222,7 +222,7 @@ TEST_F(FingerprintTest, AModdedBackupBesideAnUntouchedDllIsBlamed) {
   SkillSelection selection;
   selection.version = selection.firstClass = selection.secondClass = selection.firstSkill = 0;
   selection.secondSkill = 1;
-  selection.effects = true;
+  selection.ticked[0] = true;  // Effects
   ExchangeOutcome outcome = RunExchange(patcher_, versionList, classList, selection);
   ASSERT_EQ(outcome.aspects.size(), 1u);
   EXPECT_EQ(UserReason(outcome.aspects[0].error)
