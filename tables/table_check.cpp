@@ -112,18 +112,17 @@ class FileReport {
   explicit FileReport(std::string path) : path_(std::move(path)) {}
   // about: kWholeLine, kNotOfSkill or the index of the offset's aspect.
   void Add(int line, const std::string& problem, int about = kWholeLine) {
-    lines_.push_back({path_, line, about, problem});
+    lines_.push_back({path_, line, about, problem, problem});
   }
   // A finding about the end of the file, shown after all others.
   void AddAtEnd(int line, const std::string& problem) {
-    atEnd_.push_back({path_, line, kNotOfSkill, problem});
+    atEnd_.push_back({path_, line, kNotOfSkill, problem, problem});
   }
   int MoveTo(std::vector<TableFinding>* findings) {
     std::stable_sort(lines_.begin(), lines_.end(),
                      [](const auto& a, const auto& b) { return a.line < b.line; });
     lines_.insert(lines_.end(), atEnd_.begin(), atEnd_.end());
     for (TableFinding& finding : lines_) {
-      finding.problem = finding.text;
       finding.text = path_ + ":" + std::to_string(finding.line) + ": " + finding.text;
       findings->push_back(finding);
     }
@@ -132,7 +131,7 @@ class FileReport {
 
  private:
   std::string path_;
-  std::vector<TableFinding> lines_;  // text: the problem alone until moved
+  std::vector<TableFinding> lines_;  // text: the problem alone until moved, then with its place
   std::vector<TableFinding> atEnd_;
 };
 

@@ -243,7 +243,9 @@ TEST_F(TransactionTest, AJournalNoChangeCouldWriteIsRefused) {
     EXPECT_NE(UserReason(error).find("Restore Original DLLs"), std::string::npos) << row.what;
     EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game) << row.what;
     EXPECT_TRUE(ReadFileBytes("game/d2client.dll") == client_) << row.what;
-    if (!text.empty()) EXPECT_EQ(ReadFileBytes("game/orvanel.journal"), text) << row.what;
+    if (!text.empty()) {
+      EXPECT_EQ(ReadFileBytes("game/orvanel.journal"), text) << row.what;
+    }
     EXPECT_EQ(std::filesystem::file_size("game/orvanel.journal"),
               text.empty() ? 100u << 20 : text.size());
   }
