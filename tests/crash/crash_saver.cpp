@@ -23,32 +23,12 @@
 #include "exchange/restore.h"
 #include "patch/dll_patcher.h"
 #include "patch/logger.h"
+#include "tests/crash/crash_classes.h"
 #include "tests/crash/crash_pairs.h"
 
 Logger logger;
 
 namespace {
-
-// Class 0 holds the first skill of each pair, class 1 the second, at the
-// pair's position; only version position 0 has skills.
-RecordList BuildClasses() {
-  RecordList classes = nullptr;
-  for (int side = 0; side < 2; ++side) {
-    auto* record = new ClassRecord;
-    std::snprintf(record->name, sizeof record->name, "Class %d", side);
-    record->AddToList(&classes);
-    for (int pair = 0; pair < kCrashPairCount; ++pair) {
-      const CrashPair& offsets = kCrashPairs[pair];
-      auto* skill = new SkillRecord;
-      std::snprintf(skill->name, sizeof skill->name, "Skill %d.%d", side, pair);
-      std::snprintf(skill->effectsOffset, 6, "%s", offsets.effects[side]);
-      std::snprintf(skill->graphicsOffset, 6, "%s", offsets.graphics[side]);
-      std::snprintf(skill->descriptionsOffset, 6, "%s", offsets.descriptions[side]);
-      skill->AddToList(&record->skillLists[0]);
-    }
-  }
-  return classes;
-}
 
 bool ExchangeOnce(DllPatcher& patcher, RecordList classes, int pair) {
   SkillSelection selection;
@@ -124,7 +104,7 @@ int main(int argc, char** argv) {
   }
   StoppingSteps stopping(stopAfter);
   if (stops) patcher.saveSteps = &stopping;
-  RecordList classes = BuildClasses();
+  RecordList classes = BuildCrashClasses(kCrashPairs, kCrashPairCount);
   bool done = false;
   if (exchange || mode == "stop-swap") {
     done = ExchangeOnce(patcher, classes, pair);

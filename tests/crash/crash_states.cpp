@@ -24,6 +24,8 @@
 #include "patch/dll_patcher.h"
 #include "patch/logger.h"
 #include "sets/set_apply.h"
+#include "tests/crash/crash_classes.h"
+#include "tests/crash/crash_classes.h"
 #include "tests/crash/crash_model.h"
 #include "tests/crash/recording_steps.h"
 
@@ -40,35 +42,12 @@ const char* const kDlls[2] = {"d2game.dll", "d2client.dll"};
 const char kUndone[] = "An interrupted change was undone";
 
 // Per pair, the offsets of the first and of the second skill (effects in
-// d2game.dll, graphics and descriptions in d2client.dll), in three blocks.
-struct PairOffsets {
-  const char* effects[2];
-  const char* graphics[2];
-  const char* descriptions[2];
-};
-constexpr PairOffsets kPairs[2] = {
+// d2game.dll, graphics and descriptions in d2client.dll), inside DLLs of four
+// blocks.
+constexpr CrashPair kPairs[2] = {
     {{"1000", "2000"}, {"1000", "2000"}, {"3000", "3100"}},
     {{"1100", "2100"}, {"1100", "2100"}, {"3200", "3300"}},
 };
-
-// Class 0 holds the first skill of each pair, class 1 the second.
-RecordList BuildClasses() {
-  RecordList classes = nullptr;
-  for (int side = 0; side < 2; ++side) {
-    auto* record = new ClassRecord;
-    std::snprintf(record->name, sizeof record->name, "Class %d", side);
-    record->AddToList(&classes);
-    for (int pair = 0; pair < 2; ++pair) {
-      auto* skill = new SkillRecord;
-      std::snprintf(skill->name, sizeof skill->name, "Skill %d.%d", side, pair);
-      std::snprintf(skill->effectsOffset, 6, "%s", kPairs[pair].effects[side]);
-      std::snprintf(skill->graphicsOffset, 6, "%s", kPairs[pair].graphics[side]);
-      std::snprintf(skill->descriptionsOffset, 6, "%s", kPairs[pair].descriptions[side]);
-      skill->AddToList(&record->skillLists[0]);
-    }
-  }
-  return classes;
-}
 
 // The real file system without waiting for the disk: the recovery that
 // checks a state is not itself cut.
@@ -148,7 +127,7 @@ std::string Check(const fs::path& folder, const Operation& operation, const Fold
   QuickSteps quick;
   patcher.saveSteps = &quick;
   std::string note;
-  static RecordList classes = BuildClasses();  // the tables the changes used
+  static RecordList classes = BuildCrashClasses(kPairs, 2);  // the tables the changes used
   if (!RecoverGameFolder(patcher, classes, &note)) return "the recovery failed: " + note;
   FolderFiles after = ReadFolder(folder);
   std::string dlls = Dlls(after);
@@ -249,7 +228,7 @@ int main(int argc, char** argv) {
   fs::remove_all(work);
   fs::create_directories(work);
   fs::current_path(work);  // log.txt lands here
-  RecordList classes = BuildClasses();
+  RecordList classes = BuildCrashClasses(kPairs, 2);
   RecordList versions = nullptr;
   auto* version = new VersionRecord;
   std::snprintf(version->name, sizeof version->name, "1.09b");
