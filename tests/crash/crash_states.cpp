@@ -25,7 +25,6 @@
 #include "patch/logger.h"
 #include "sets/set_apply.h"
 #include "tests/crash/crash_classes.h"
-#include "tests/crash/crash_classes.h"
 #include "tests/crash/crash_model.h"
 #include "tests/crash/recording_steps.h"
 
