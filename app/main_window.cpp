@@ -8,6 +8,7 @@
 #include "app/globals.h"
 #include "app/status_line.h"
 #include "app/window_proc.h"
+#include "config/game_files.h"
 #include "files/fingerprint.h"
 #include "resources/resource.h"
 #include "tables/data_files.h"
@@ -85,10 +86,9 @@ void CreateVersionRow() {
   VersionCombo = CreateCombo(90, 80, 100, 100);
   FillComboFromList(VersionCombo, versionList);
   // The version the DLLs' fingerprints name, when exactly one does.
-  FileFingerprint found[2];
-  UntouchedFingerprints(dllPatcher.dllPaths[kGameDll], dllPatcher.dllPaths[kClientDll], versionList,
-                        classList, found);
-  int32_t detected = DetectVersion(versionList, found);
+  int32_t detected = DetectVersion(
+      versionList,
+      UntouchedFingerprints(NamedFilePaths(dllPatcher, versionList), versionList, classList));
   SendMessageA(VersionCombo, CB_SETCURSEL, detected > 0 ? detected : 0, 0);
 }
 

@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "app/status_line.h"
 #include "change/transaction.h"
+#include "config/game_files.h"
 #include "tables/data_files.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -16,7 +17,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!CreateMainWindow(instance)) return 0;
   // A change that a crash stopped half way is undone before anything else.
   std::string recovery;
-  int recovered = RecoverGameFolder(dllPatcher, classList, &recovery);
+  // Over the folder's own files: a journal names only files of a change of two.
+  UseFilesOf(dllPatcher, versionList, -1);
+  int recovered = RecoverGameFolder(dllPatcher, versionList, classList, &recovery);
   if (!recovery.empty()) {
     MessageBoxA(MainWindow, recovery.c_str(), "Orvanel",
                 MB_OK | (recovered ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));

@@ -52,6 +52,13 @@ FileError GameChange::KeepBackup(DllAndBackup& files) {
 
 FileError GameChange::WriteJournal(const std::string& change,
                                    const std::vector<JournalFile>& files) {
+  // One file's safe save is whole or nothing already: there is no pair to
+  // keep together, and so no journal.
+  journaled_ = files.size() > 1;
+  if (!journaled_) {
+    journal_ = files;
+    return FileError();
+  }
   std::string path = JournalPath(patcher_.dllPaths[kGameDll]);
   FileError error = ::WriteJournal(*patcher_.saveSteps, path, {change, files});
   if (!error.Failed()) {
@@ -79,7 +86,17 @@ FileError GameChange::Commit() {
       return error;
     }
   }
-  return RemoveJournal(*patcher_.saveSteps, JournalPath(patcher_.dllPaths[kGameDll]));
+  if (journaled_)
+    return RemoveJournal(*patcher_.saveSteps, JournalPath(patcher_.dllPaths[kGameDll]));
+  // The file's new name reaches the disk before the change is said done.
+  for (const std::string& path : changed_) {
+    if (!patcher_.saveSteps->FlushFolder(path.c_str())) {
+      FileError error = SystemFileError(path, "could not be replaced");
+      error.step = SaveStep::kReplace;
+      return error;
+    }
+  }
+  return FileError();
 }
 
 FileError GameChange::RollBack() {

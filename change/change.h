@@ -41,7 +41,8 @@ class GameChange {
   // be the original is there now.
   FileError KeepBackup(DllAndBackup& files);
   // Writes the journal of the DLLs this change will write; when it fails no
-  // DLL may be written.
+  // DLL may be written. A change of one file writes none: its save is whole
+  // or nothing.
   FileError WriteJournal(const std::string& change, const std::vector<JournalFile>& files);
   // Saves size bytes as the DLL of files within the journal written.
   FileError Save(const DllAndBackup& files, const uint8_t* bytes, size_t size);
@@ -61,6 +62,7 @@ class GameChange {
   DllPatcher& patcher_;
   DllFolderLocks locks_;
   std::vector<JournalFile> journal_;  // this change's journal, once written
+  bool journaled_ = false;            // written to disk (a change of two files)
   std::vector<std::string> changed_;
   std::string undone_;
 };

@@ -213,11 +213,19 @@ FileError RemoveJournal(SaveSteps& steps, const std::string& path) {
   return error;
 }
 
-int RecoverGameFolder(DllPatcher& patcher, RecordList classes, std::string* text) {
-  text->clear();
+void SetChangeable(DllPatcher& patcher, RecordList versions, RecordList classes) {
   for (int fileNumber : {kGameDll, kClientDll}) {
-    patcher.changeable[fileNumber] = ChangeableRanges(classes, fileNumber);
+    patcher.changeable[fileNumber] =
+        patcher.dllPaths[fileNumber][0] == '\0'
+            ? ByteRanges()
+            : ChangeableRanges(versions, classes, FileNameOf(patcher.dllPaths[fileNumber]));
   }
+}
+
+int RecoverGameFolder(DllPatcher& patcher, RecordList versions, RecordList classes,
+                      std::string* text) {
+  text->clear();
+  SetChangeable(patcher, versions, classes);
   if (!JournalIsThere(patcher)) return 1;
   // Another run holding the lock undoes the journal itself.
   DllFolderLocks locks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]});
@@ -228,10 +236,14 @@ int RecoverGameFolder(DllPatcher& patcher, RecordList classes, std::string* text
   return 0;
 }
 
-std::string PendingChangeLine(const DllPatcher& patcher, RecordList classes) {
+std::string PendingChangeLine(const DllPatcher& patcher, RecordList versions, RecordList classes) {
   if (!JournalIsThere(patcher)) return "";
-  ByteRanges changeable[2] = {ChangeableRanges(classes, kGameDll),
-                              ChangeableRanges(classes, kClientDll)};
+  ByteRanges changeable[2];
+  for (int fileNumber : {kGameDll, kClientDll}) {
+    if (patcher.dllPaths[fileNumber][0] == '\0') continue;
+    changeable[fileNumber] =
+        ChangeableRanges(versions, classes, FileNameOf(patcher.dllPaths[fileNumber]));
+  }
   Journal journal;
   std::string why;
   std::string shown = NativePath(JournalPathOf(patcher).c_str());

@@ -39,8 +39,9 @@ FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note);
 // The same with the locks taken here, for a program that starts: 1 with the
 // note ("" when there was nothing to undo, or another run holds the lock), 0
 // with the reason in words. The patcher's changeable ranges are set from
-// classes.
-int RecoverGameFolder(DllPatcher& patcher, RecordList classes, std::string* text);
+// the tables.
+int RecoverGameFolder(DllPatcher& patcher, RecordList versions, RecordList classes,
+                      std::string* text);
 
 // Removes the journal at path, the folder flushed before (so that the DLLs'
 // new names are on the disk first) and after (so that its removal is before
@@ -49,6 +50,9 @@ int RecoverGameFolder(DllPatcher& patcher, RecordList classes, std::string* text
 FileError RemoveJournal(SaveSteps& steps, const std::string& path);
 
 // A line for status about a journal there ("" when none); changes nothing.
-std::string PendingChangeLine(const DllPatcher& patcher, RecordList classes);
+std::string PendingChangeLine(const DllPatcher& patcher, RecordList versions, RecordList classes);
+// Sets the patcher's changeable ranges: for each of its paths, every range
+// the tables name in that file.
+void SetChangeable(DllPatcher& patcher, RecordList versions, RecordList classes);
 
 #endif  // ORVANEL_CHANGE_TRANSACTION_H_

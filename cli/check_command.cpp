@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "config/config_check.h"
+#include "config/game_files.h"
 #include "exchange/range_check.h"
 #include "files/fingerprint.h"
 #include "io/virtual_store.h"
@@ -22,16 +23,12 @@ int RunCheck(const DllPatcher& patcher) {
   bool folderSet = HasGameFolder(patcher);
   std::string versionNote;
   if (folderSet) {
-    CheckRanges(classList, lines, patcher, &findings);
-    FileFingerprint found[2];
-    UntouchedFingerprints(patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll], versionList,
-                          classList, found);
-    versionNote = DllVersionNote(versionList, found);
-    for (int fileNumber : {kGameDll, kClientDll}) {
-      std::string copy = ShadowCopyOf(patcher.dllPaths[fileNumber]);
-      if (!copy.empty()) {
-        findings.push_back(copy + ":0: " + ShadowCopyWarning(copy, patcher.dllPaths[fileNumber]));
-      }
+    CheckRanges(versionList, classList, lines, patcher, &findings);
+    std::vector<std::string> paths = NamedFilePaths(patcher, versionList);
+    versionNote = DllVersionNote(versionList, UntouchedFingerprints(paths, versionList, classList));
+    for (const std::string& path : paths) {
+      std::string copy = ShadowCopyOf(path.c_str());
+      if (!copy.empty()) findings.push_back(copy + ":0: " + ShadowCopyWarning(copy, path.c_str()));
     }
   }
   for (const std::string& finding : findings) std::printf("%s\n", finding.c_str());

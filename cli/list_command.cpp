@@ -5,15 +5,15 @@
 
 #include "cli/commands.h"
 #include "cli/names.h"
+#include "config/game_files.h"
 #include "files/fingerprint.h"
 #include "tables/data_files.h"
 #include "tables/record_list.h"
 
 int RunList(const DllPatcher& patcher) {
-  FileFingerprint found[2];
-  UntouchedFingerprints(patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll], versionList,
-                        classList, found);
-  int32_t detected = DetectVersion(versionList, found);
+  int32_t detected = DetectVersion(
+      versionList,
+      UntouchedFingerprints(NamedFilePaths(patcher, versionList), versionList, classList));
   std::printf("Versions:\n");
   for (RecordNode* version = versionList; version != nullptr; version = version->next) {
     std::printf("  %d  %s%s\n", version->position, version->name,

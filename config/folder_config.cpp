@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/folder_line.h"
+#include "config/game_files.h"
 #include "io/change_lock.h"
 #include "io/file_case.h"
 #include "io/file_paths.h"
@@ -47,18 +48,7 @@ bool IsFolder(const char* windowsPath) {
 // The folder is at most kMaxFolderLength characters, so both paths fit a
 // name as long as the one asked for.
 void BuildDllPaths(const char* folder, char dllPaths[kPathSlots][kTextSize]) {
-  bool fit = true;
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    // Two names that differ only in case are refused where the DLL is read.
-    FileError ambiguous;
-    std::string name = FindFileName(folder, kFingerprintDllNames[fileNumber], &ambiguous);
-    fit = fit && std::snprintf(dllPaths[fileNumber], kTextSize, "%s\\%s", folder, name.c_str()) <
-                     kTextSize;
-  }
-  if (!fit) {
-    dllPaths[kGameDll][0] = '\0';
-    dllPaths[kClientDll][0] = '\0';
-  }
+  BuildFilePaths(folder, VersionFiles(), dllPaths);
 }
 
 // The blank-or-underscore readings of a path tried at most, so that a

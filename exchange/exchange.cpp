@@ -7,6 +7,7 @@
 
 #include "change/change.h"
 #include "change/transaction.h"
+#include "config/game_files.h"
 #include "exchange/exchange_guard.h"
 #include "files/backup.h"
 #include "files/dll_file.h"
@@ -166,7 +167,7 @@ void ReadNeeded(const DllPatcher& patcher, RecordList versions, ExchangeFiles* r
     files.dllError = ReadDllForUpdate(*patcher.saveSteps, files.path.c_str(), &files.dll);
     if (files.path.empty()) continue;
     ReadBackupOf(&files, patcher.changeable[fileNumber], *patcher.saveSteps);
-    JudgeBackup(versions, fileNumber, &files);
+    JudgeBackup(versions, &files);
   }
 }
 
@@ -263,35 +264,29 @@ void SetOutcome(Exchange& work, int fileNumber, const FileError& error, bool don
   }
 }
 
-// Reads the DLLs the ticked aspects need, and with options.detectVersion
-// tells the version from their fingerprints; false when the exchange stops.
+// With options.detectVersion, the version is the one whose fingerprints the
+// folder's files match (measured before the change: the untouched forms do
+// not change under it, and the guard checks them again on the change's own
+// reads); false when there is none.
+bool DetectFilesVersion(Exchange& work) {
+  if (!work.options.detectVersion) return true;
+  std::vector<FileFingerprint> found = UntouchedFingerprints(
+      NamedFilePaths(work.patcher, work.versions), work.versions, work.classes);
+  work.selection.version = work.outcome->version = DetectVersion(work.versions, found);
+  if (work.selection.version >= 0) return true;
+  work.outcome->versionUnknown = true;
+  RefuseRest(&work.outcome->aspects,
+             {Problem::kRefused, 0, "",
+              "no single version's fingerprints match the DLLs: choose the version"});
+  return false;
+}
+
+// Reads the files the ticked aspects need; false when the exchange stops.
 bool ReadFiles(Exchange& work) {
-  std::vector<AspectOutcome>& aspects = work.outcome->aspects;
-  if (!work.options.detectVersion) {
-    NeededBy(*work.plan, work.read.needed);
-    ReadNeeded(work.patcher, work.versions, &work.read);
-  } else {
-    // The version is the one both DLLs' fingerprints match, from the same reads.
-    work.read.needed[kGameDll] = work.read.needed[kClientDll] = true;
-    ReadNeeded(work.patcher, work.versions, &work.read);
-    FileFingerprint found[2] = {UntouchedFingerprint(work.read.files[kGameDll]),
-                                UntouchedFingerprint(work.read.files[kClientDll])};
-    work.selection.version = work.outcome->version = DetectVersion(work.versions, found);
-    if (work.selection.version < 0) {
-      work.outcome->versionUnknown = true;
-      RefuseRest(&aspects, {Problem::kRefused, 0, "",
-                            "no single version's fingerprints match the DLLs: choose the version"});
-      return false;
-    }
-    if (!PlanExchange(work.classes, work.selection, work.plan)) {
-      RefuseRest(&aspects, kNoSkill);
-      return false;
-    }
-  }
-  bool needed[2] = {false, false};
-  NeededBy(*work.plan, needed);
+  NeededBy(*work.plan, work.read.needed);
+  ReadNeeded(work.patcher, work.versions, &work.read);
   for (int fileNumber : {kGameDll, kClientDll}) {
-    if (needed[fileNumber] && work.read.files[fileNumber].DllRead()) {
+    if (work.read.needed[fileNumber] && work.read.files[fileNumber].DllRead()) {
       work.read.loaded[fileNumber] = &work.read.files[fileNumber];
     }
   }
@@ -471,19 +466,20 @@ void WriteChange(Exchange& work, GameChange& change) {
 // The exchange itself; returns true when every aspect was done.
 bool RunSteps(Exchange& work) {
   std::vector<AspectOutcome>& aspects = work.outcome->aspects;
+  if (!DetectFilesVersion(work)) return false;
   // A selection that finds no skill touches no file.
-  if (!work.options.detectVersion && !PlanExchange(work.classes, work.selection, work.plan)) {
+  if (!PlanExchange(work.versions, work.classes, work.selection, work.plan)) {
     RefuseRest(&aspects, kNoSkill);
     return false;
   }
-  // What a journal left behind may undo, and where a backup may differ.
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    work.patcher.changeable[fileNumber] = ChangeableRanges(work.classes, fileNumber);
-  }
+  // The version's files; what a journal left behind may undo in them, and
+  // where a backup may differ.
+  UseFilesOf(work.patcher, work.versions, work.selection.version);
+  SetChangeable(work.patcher, work.versions, work.classes);
   std::unique_ptr<GameChange> change;
   if (work.options.writeNothing) {
     // A dry run shows the DLLs as they are; the exchange would undo first.
-    std::string pending = PendingChangeLine(work.patcher, work.classes);
+    std::string pending = PendingChangeLine(work.patcher, work.versions, work.classes);
     if (!pending.empty()) work.outcome->undone = pending + "\n";
   } else {
     change.reset(new GameChange(work.patcher));

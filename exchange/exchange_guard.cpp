@@ -75,9 +75,11 @@ const VersionRecord* MatchingVersion(RecordList versions, const VersionRecord* s
     bool all = true;
     for (int fileNumber : {kGameDll, kClientDll}) {
       if (files[fileNumber] == nullptr) continue;
-      declared = declared || version->fingerprints[fileNumber].state == DllFingerprint::kDeclared;
-      all = all && version->fingerprints[fileNumber].state == DllFingerprint::kDeclared &&
-            FingerprintRefusal(*version, fileNumber, *files[fileNumber]).problem == Problem::kNone;
+      bool declares = DeclaredFor(*version, FileNameOf(files[fileNumber]->path)).state ==
+                      DllFingerprint::kDeclared;
+      declared = declared || declares;
+      all = all && declares &&
+            FingerprintRefusal(*version, *files[fileNumber]).problem == Problem::kNone;
     }
     if (declared && all) return version;
   }
@@ -90,7 +92,8 @@ FileError UndeclaredVersionRefusal(RecordList versions, const VersionRecord& sel
                                    const DllAndBackup* const files[2]) {
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (files[fileNumber] != nullptr &&
-        selected.fingerprints[fileNumber].state != DllFingerprint::kAbsent) {
+        DeclaredFor(selected, FileNameOf(files[fileNumber]->path)).state !=
+            DllFingerprint::kAbsent) {
       return FileError();
     }
   }
@@ -126,20 +129,11 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
                               "): this version exchanges nothing"));
     return reasons;
   }
-  // The exchange, backups and journal work over d2game.dll and d2client.dll
-  // only; tables of other files must never be applied to those.
-  if (!version->files.AreDefault()) {
-    std::string names = version->files.names[0];
-    if (version->files.count == 2) names += " and " + version->files.names[1];
-    reasons.push_back(Refused(std::string("version ") + version->name + " keeps its skills in " +
-                              names + ": this version exchanges nothing yet"));
-    return reasons;
-  }
   const size_t kNoMismatch = static_cast<size_t>(-1);
   size_t mismatch = kNoMismatch;  // the last fingerprint mismatch
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (files[fileNumber] == nullptr) continue;
-    FileError refusal = FingerprintRefusal(*version, fileNumber, *files[fileNumber]);
+    FileError refusal = FingerprintRefusal(*version, *files[fileNumber]);
     if (refusal.problem == Problem::kNone) continue;
     if (refusal.problem == Problem::kRefused) mismatch = reasons.size();
     reasons.push_back(refusal);

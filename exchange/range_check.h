@@ -12,9 +12,11 @@
 #include "tables/record_list.h"
 #include "tables/table_check.h"
 
-// classes and lines as CheckTables saw them; the DLLs are the patcher's
-// paths, which must be set. Appends findings; returns their number.
-int CheckRanges(RecordList classes, const TableLines& lines, const DllPatcher& patcher,
-                std::vector<std::string>* findings);
+// classes and lines as CheckTables saw them; each version's ranges are
+// checked in the files it names (tables/version_files.h) in the patcher's
+// game folder, which must be set. A file that a range needs and cannot be
+// opened is one finding. Appends findings; returns their number.
+int CheckRanges(RecordList versions, RecordList classes, const TableLines& lines,
+                const DllPatcher& patcher, std::vector<std::string>* findings);
 
 #endif  // ORVANEL_EXCHANGE_RANGE_CHECK_H_

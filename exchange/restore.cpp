@@ -9,6 +9,7 @@
 
 #include "change/change.h"
 #include "change/transaction.h"
+#include "config/game_files.h"
 #include "files/dll_file.h"
 #include "files/dll_links.h"
 #include "files/fingerprint.h"
@@ -55,11 +56,10 @@ bool Check(const DllPatcher& patcher, const GameChange& change, RecordList versi
   FileError refused = LinkRefusal(path, change.TargetOf(path));
   if (refused.Failed()) return Refuse(dll, refused);
   ReadBackupOf(&files, changeable, *patcher.saveSteps);
-  JudgeBackup(versions, dll->fileNumber, &files);
+  JudgeBackup(versions, &files);
   if (!files.BackupUsable()) return Refuse(dll, files.BackupError());
-  FileError unknown =
-      UnknownOriginal(versions, dll->fileNumber, BackupPath(path), files.backup.data.get(),
-                      static_cast<size_t>(files.backup.size));
+  FileError unknown = UnknownOriginal(versions, path, files.backup.data.get(),
+                                      static_cast<size_t>(files.backup.size));
   if (unknown.Failed()) return Refuse(dll, unknown);
   return true;
 }
@@ -189,9 +189,12 @@ FileOutcome RestoreBackup(DllPatcher& patcher, RecordList versions, int fileNumb
 
 RestoreReport RestoreBoth(DllPatcher& patcher, RecordList versions, RecordList classes) {
   RestoreReport report;
-  ByteRanges ranges[2] = {ChangeableRanges(classes, kGameDll),
-                          ChangeableRanges(classes, kClientDll)};
-  std::vector<DllRestore> dlls = DllsOf({kGameDll, kClientDll});
+  // The folder's own files: d2game.dll and d2client.dll, or Game.exe alone.
+  UseFilesOf(patcher, versions, -1);
+  SetChangeable(patcher, versions, classes);
+  ByteRanges ranges[2] = {patcher.changeable[kGameDll], patcher.changeable[kClientDll]};
+  bool oneFile = HasGameFolder(patcher) && patcher.dllPaths[kClientDll][0] == '\0';
+  std::vector<DllRestore> dlls = oneFile ? DllsOf({kGameDll}) : DllsOf({kGameDll, kClientDll});
   FileError apart;
   if (HasGameFolder(patcher)) {
     Restore(patcher, versions, ranges, dlls, &report.undone, &apart);

@@ -5,10 +5,12 @@
 #include <cstring>
 
 #include "change/transaction.h"
+#include "config/game_files.h"
 #include "io/change_lock.h"
 #include "io/file_paths.h"
 #include "io/whole_file.h"
 #include "tables/data_files.h"
+#include "tables/exchange_plan.h"
 #include "tables/table_check.h"
 
 namespace {
@@ -18,7 +20,6 @@ const char kUnpackSection[] = " (README.txt, section 3)";
 const char kTablesSection[] = " (README.txt, section 2)";
 const char kFolderSection[] = " (README.txt, section 5)";
 const char kUndoSection[] = " (README.txt, section 6)";
-const char kDllNames[2][16] = {"d2game.dll", "d2client.dll"};
 
 std::string TableOf(RecordList versions, const RecordNode* classRecord, int32_t version) {
   char path[kLineSize] = "";
@@ -28,14 +29,37 @@ std::string TableOf(RecordList versions, const RecordNode* classRecord, int32_t 
   return ShownPath(path);
 }
 
-// Which DLLs the folder lacks: "d2game.dll", "d2game.dll or d2client.dll", "".
-std::string MissingDlls(const FileFingerprint found[2]) {
+// Which of files the folder lacks: "d2game.dll", "d2game.dll or
+// d2client.dll", "".
+std::string MissingFiles(const VersionFiles& files, const std::vector<FileFingerprint>& found) {
   std::string missing;
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    if (found[fileNumber].read || found[fileNumber].why.problem != Problem::kNotFound) continue;
-    missing += (missing.empty() ? "" : " or ") + std::string(kDllNames[fileNumber]);
+  for (int n = 0; n < files.count; ++n) {
+    for (const FileFingerprint& file : found) {
+      if (!SameFileName(file.name, files.names[n]) || file.read ||
+          file.why.problem != Problem::kNotFound) {
+        continue;
+      }
+      missing += (missing.empty() ? "" : " or ") + files.names[n];
+    }
   }
   return missing;
+}
+
+// The files' names for the player: "d2game.dll and d2client.dll", "Game.exe".
+std::string FileNames(const VersionFiles& files) {
+  return files.count == 1 ? files.names[0] : files.names[0] + " and " + files.names[1];
+}
+
+// What the files the version names say they are: " (d2game.dll is file
+// version 1.0.13.60, built 2010-03-11)", or "" when they say nothing.
+std::string SaidByFiles(const VersionFiles& files, const std::vector<FileFingerprint>& found) {
+  std::string said;
+  for (const FileFingerprint& file : found) {
+    if (files.IndexOf(file.name) < 0) continue;
+    std::string words = FoundVersionWords(file);
+    if (!words.empty()) said += (said.empty() ? "" : "; ") + words;
+  }
+  return said.empty() ? "" : " (" + said + ")";
 }
 
 bool DeclaresAny(const VersionRecord& version) {
@@ -46,14 +70,16 @@ bool DeclaresAny(const VersionRecord& version) {
 }
 
 // "1.09d is not ...: the DLLs are the 1.09b files: choose 1.09b", or "".
-std::string OtherVersion(RecordList versions, int32_t selected, const FileFingerprint found[2]) {
+std::string OtherVersion(RecordList versions, int32_t selected,
+                         const std::vector<FileFingerprint>& found) {
   auto* version = static_cast<const VersionRecord*>(AtPosition(versions, selected));
-  if (version == nullptr || !DeclaresAny(*version) || MatchesBoth(*version, found)) return "";
+  if (version == nullptr || !DeclaresAny(*version) || MatchesAll(*version, found)) return "";
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
     auto* other = static_cast<const VersionRecord*>(node);
-    if (other == version || !MatchesBoth(*other, found)) continue;
-    return std::string(version->name) + " is not the version of these DLLs: the DLLs are the " +
-           other->name + " files: choose " + other->name;
+    if (other == version || !MatchesAll(*other, found)) continue;
+    return std::string(version->name) + " is not the version of these DLLs" +
+           SaidByFiles(other->files, found) + ": the DLLs are the " + other->name +
+           " files: choose " + other->name;
   }
   return "";
 }
@@ -136,11 +162,17 @@ std::string GameFolderLine(RecordList versions, int32_t version, const WindowFac
     return std::string("The game folder is not set: choose File > Set .dll Location") +
            kFolderSection;
   }
-  std::string missing = MissingDlls(facts.found);
+  const VersionFiles& files = FilesOfVersion(versions, version);
+  for (const FileFingerprint& file : facts.found) {
+    // A folder of a later version, whose Game.exe keeps the skills.
+    if (files.IndexOf(file.name) >= 0 && file.why.problem == Problem::kElsewhere) {
+      return UserReason(file.why) + kTablesSection;
+    }
+  }
+  std::string missing = MissingFiles(files, facts.found);
   if (!missing.empty()) {
     return "The game folder holds no " + missing +
-           ": choose File > Set .dll Location and pick the folder with d2game.dll and "
-           "d2client.dll" +
+           ": choose File > Set .dll Location and pick the folder with " + FileNames(files) +
            kFolderSection;
   }
   if (facts.journalLeft) {
@@ -174,9 +206,8 @@ WindowFacts ReadWindowFacts(const DllPatcher& patcher, RecordList versions, Reco
   facts.ownFolderWritable = probe.Error("data\\config.txt").problem != Problem::kDenied;
   facts.folderSet = HasGameFolder(patcher);
   if (facts.folderSet) {
-    UntouchedFingerprints(patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll], versions,
-                          classes, facts.found);
-    facts.journalLeft = !PendingChangeLine(patcher, classes).empty();
+    facts.found = UntouchedFingerprints(NamedFilePaths(patcher, versions), versions, classes);
+    facts.journalLeft = !PendingChangeLine(patcher, versions, classes).empty();
   }
   CheckTables(versions, classes, &facts.findings, nullptr);
   return facts;

@@ -22,10 +22,11 @@ struct WindowSelection {
 
 // What was read from disk for the status line.
 struct WindowFacts {
-  bool tablesChanged = false;         // the tables differ from those loaded
-  bool ownFolderWritable = true;      // data\ takes new files
-  bool folderSet = false;             // a game folder is chosen
-  FileFingerprint found[2];           // each DLL's untouched form, or why not
+  bool tablesChanged = false;     // the tables differ from those loaded
+  bool ownFolderWritable = true;  // data\ takes new files
+  bool folderSet = false;         // a game folder is chosen
+  // The untouched form of each file a version names, or why not.
+  std::vector<FileFingerprint> found;
   bool journalLeft = false;           // a stopped change could not be undone
   std::vector<std::string> findings;  // the table check's, "file:line: problem"
 };

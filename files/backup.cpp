@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "files/pe_version.h"
 #include "io/file_case.h"
 #include "io/file_paths.h"
 #include "patch/logger.h"
@@ -116,6 +117,9 @@ DllAndBackup ReadDllAndBackup(const char* path, const ByteRanges& changeable, Sa
   } else if ((files.dllError = AmbiguousName(path)).Failed()) {
   } else if (!steps.ReadWhole(path, &files.dll)) {
     files.dllError = SystemFileError(path, "could not be read");
+    FileError elsewhere =
+        files.dllError.problem == Problem::kNotFound ? KeptInGameExe(steps, path) : FileError();
+    if (elsewhere.Failed()) files.dllError = elsewhere;
   }
   if (path[0] != '\0') ReadBackupOf(&files, changeable, steps);
   return files;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "files/dll_links.h"
+#include "files/pe_version.h"
 #include "io/file_paths.h"
 #include "patch/logger.h"
 
@@ -22,7 +23,9 @@ FileError ReadDllForUpdate(SaveSteps& steps, const char* path, ByteBuffer* bytes
   if (file == nullptr) {
     FileError error = SystemFileError(path, "could not be opened");
     logger.Print("* Couldn't open file %s%s", path, LogReason(error).c_str());
-    return error;
+    FileError elsewhere =
+        error.problem == Problem::kNotFound ? KeptInGameExe(steps, path) : FileError();
+    return elsewhere.Failed() ? elsewhere : error;
   }
   SetSystemError(0);
   bool read = ReadWholeStream(file, bytes);

@@ -15,6 +15,7 @@ FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes
   *taken = true;
   FileFingerprint found;
   found.read = true;
+  found.name = FileNameOf(windowsPath);
   found.source = NativePath(windowsPath.c_str());
   found.size = static_cast<uint64_t>(bytes.size);
   found.crc = *crc;
@@ -37,25 +38,25 @@ bool Matches(const DllFingerprint& declared, const FileFingerprint& found) {
          found.crc == declared.crc;
 }
 
-// The first version that declares found for the DLL of fileNumber.
-const VersionRecord* DeclaringVersion(RecordList versions, int fileNumber,
-                                      const FileFingerprint& found) {
+const DllFingerprint kUndeclared;
+
+// The first version that declares found for the file of its name.
+const VersionRecord* DeclaringVersion(RecordList versions, const FileFingerprint& found) {
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
     auto* version = static_cast<const VersionRecord*>(node);
-    if (Matches(version->fingerprints[fileNumber], found)) return version;
+    if (Matches(DeclaredFor(*version, found.name), found)) return version;
   }
   return nullptr;
 }
 
 // The mismatch in words, "" when found matches.
-std::string Mismatch(const VersionRecord& version, int fileNumber, const FileFingerprint& found) {
-  const DllFingerprint& declared = version.fingerprints[fileNumber];
+std::string Mismatch(const VersionRecord& version, const FileFingerprint& found) {
+  const DllFingerprint& declared = DeclaredFor(version, found.name);
   if (declared.state != DllFingerprint::kDeclared || Matches(declared, found)) return "";
-  std::string words = FoundVersionWords(fileNumber, found);
-  return std::string(kFingerprintDllNames[fileNumber]) + " is not the " + version.name +
-         " file these tables are for: found " + FingerprintText(found.size, found.crc) +
-         ", expected " + FingerprintText(declared.size, declared.crc) +
-         (words.empty() ? "" : " (" + words + ")");
+  std::string words = FoundVersionWords(found);
+  return found.name + " is not the " + version.name + " file these tables are for: found " +
+         FingerprintText(found.size, found.crc) + ", expected " +
+         FingerprintText(declared.size, declared.crc) + (words.empty() ? "" : " (" + words + ")");
 }
 
 }  // namespace
@@ -78,32 +79,40 @@ uint32_t DllCrc(const DllAndBackup& files) {
   return files.dllCrc;
 }
 
-void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files) {
+const DllFingerprint& DeclaredFor(const VersionRecord& version, const std::string& fileName) {
+  int index = version.files.IndexOf(fileName);
+  return index < 0 ? kUndeclared : version.fingerprints[index];
+}
+
+void JudgeBackup(RecordList versions, DllAndBackup* files) {
   if (!files->BackupUsable() || !files->DllRead()) return;
+  std::string name = FileNameOf(files->path);
   bool declared = false;
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
-    declared =
-        declared || static_cast<const VersionRecord*>(node)->fingerprints[fileNumber].state ==
-                        DllFingerprint::kDeclared;
+    declared = declared || DeclaredFor(*static_cast<const VersionRecord*>(node), name).state ==
+                               DllFingerprint::kDeclared;
   }
   // A backup that is a declared original is one; else the DLL may be, and
   // then a backup that differs from it is not its original.
-  if (!declared || DeclaringVersion(versions, fileNumber, OfBackup(*files)) != nullptr ||
+  FileFingerprint backup = OfBackup(*files);
+  backup.name = name;
+  if (!declared || DeclaringVersion(versions, backup) != nullptr ||
       std::memcmp(files->dll.data.get(), files->backup.data.get(),
                   static_cast<size_t>(files->dll.size)) == 0) {
     return;
   }
   FileFingerprint dll = OfDll(*files);
-  const VersionRecord* version = DeclaringVersion(versions, fileNumber, dll);
+  const VersionRecord* version = DeclaringVersion(versions, dll);
   if (version == nullptr) return;
   files->RefuseBackup(std::string("differs from the DLL, which is the untouched ") + version->name +
                       " file (" + FingerprintText(dll.size, dll.crc) + ")");
 }
 
 DllAndBackup ReadDllFiles(const char* dllPath, RecordList versions, RecordList classes,
-                          int fileNumber, SaveSteps& steps) {
-  DllAndBackup files = ReadDllAndBackup(dllPath, ChangeableRanges(classes, fileNumber), steps);
-  JudgeBackup(versions, fileNumber, &files);
+                          SaveSteps& steps) {
+  DllAndBackup files =
+      ReadDllAndBackup(dllPath, ChangeableRanges(versions, classes, FileNameOf(dllPath)), steps);
+  JudgeBackup(versions, &files);
   return files;
 }
 
@@ -114,18 +123,23 @@ FileFingerprint UntouchedFingerprint(const DllAndBackup& files) {
     unknown.why = files.BackupError();
     return unknown;
   }
-  if (files.BackupUsable()) return OfBackup(files);
+  if (files.BackupUsable()) {
+    // Told by the DLL's name: the backup is its untouched form.
+    FileFingerprint found = OfBackup(files);
+    found.name = FileNameOf(files.path);
+    return found;
+  }
   if (files.DllRead()) return OfDll(files);
   FileFingerprint unknown;
+  unknown.name = FileNameOf(files.path);
   unknown.source = NativePath(files.path.c_str());
   unknown.why = files.dllError;
   return unknown;
 }
 
-FileError FingerprintRefusal(const VersionRecord& version, int fileNumber,
-                             const DllAndBackup& files) {
-  const DllFingerprint& declared = version.fingerprints[fileNumber];
-  std::string dll = kFingerprintDllNames[fileNumber];
+FileError FingerprintRefusal(const VersionRecord& version, const DllAndBackup& files) {
+  std::string dll = FileNameOf(files.path);
+  const DllFingerprint& declared = DeclaredFor(version, dll);
   switch (declared.state) {
     case DllFingerprint::kAbsent:
       return FileError();
@@ -139,45 +153,60 @@ FileError FingerprintRefusal(const VersionRecord& version, int fileNumber,
   }
   FileFingerprint found = UntouchedFingerprint(files);
   if (!found.read) return found.why;
-  std::string mismatch = Mismatch(version, fileNumber, found);
+  std::string mismatch = Mismatch(version, found);
   if (mismatch.empty()) return FileError();
   return {Problem::kRefused, 0, files.path, mismatch};
 }
 
-bool MatchesBoth(const VersionRecord& version, const FileFingerprint found[2]) {
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    if (!Matches(version.fingerprints[fileNumber], found[fileNumber])) return false;
+namespace {
+
+const FileFingerprint* FoundFor(const std::vector<FileFingerprint>& found,
+                                const std::string& name) {
+  for (const FileFingerprint& one : found) {
+    if (SameFileName(one.name, name)) return &one;
   }
-  return true;
+  return nullptr;
 }
 
-void UntouchedFingerprints(const char* gameDll, const char* clientDll, RecordList versions,
-                           RecordList classes, FileFingerprint found[2]) {
-  const char* paths[2] = {gameDll, clientDll};
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    found[fileNumber] = FileFingerprint();
-    if (paths[fileNumber][0] == '\0') continue;
-    found[fileNumber] =
-        UntouchedFingerprint(ReadDllFiles(paths[fileNumber], versions, classes, fileNumber));
+}  // namespace
+
+bool MatchesAll(const VersionRecord& version, const std::vector<FileFingerprint>& found) {
+  for (int n = 0; n < version.files.count; ++n) {
+    const FileFingerprint* file = FoundFor(found, version.files.names[n]);
+    if (file == nullptr || !Matches(version.fingerprints[n], *file)) return false;
   }
+  return !version.files.Malformed();
 }
 
-std::string FoundVersionWords(int fileNumber, const FileFingerprint& found) {
-  return found.read ? PeVersionWords(kFingerprintDllNames[fileNumber], found.pe) : "";
+std::vector<FileFingerprint> UntouchedFingerprints(const std::vector<std::string>& paths,
+                                                   RecordList versions, RecordList classes) {
+  std::vector<FileFingerprint> found;
+  for (const std::string& path : paths) {
+    found.push_back(path.empty()
+                        ? FileFingerprint()
+                        : UntouchedFingerprint(ReadDllFiles(path.c_str(), versions, classes)));
+  }
+  return found;
 }
 
-int32_t DetectVersion(RecordList versions, const FileFingerprint found[2]) {
+std::string FoundVersionWords(const FileFingerprint& found) {
+  return found.read ? PeVersionWords(found.name.c_str(), found.pe) : "";
+}
+
+int32_t DetectVersion(RecordList versions, const std::vector<FileFingerprint>& found) {
   int32_t detected = -1;
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
-    if (!MatchesBoth(*static_cast<VersionRecord*>(node), found)) continue;
+    if (!MatchesAll(*static_cast<VersionRecord*>(node), found)) continue;
     if (detected >= 0) return -1;
     detected = node->position;
   }
   return detected;
 }
 
-FileError UnknownOriginal(RecordList versions, int fileNumber, const std::string& backupPath,
-                          const uint8_t* bytes, size_t size) {
+FileError UnknownOriginal(RecordList versions, const std::string& dllPath, const uint8_t* bytes,
+                          size_t size) {
+  std::string name = FileNameOf(dllPath);
+  std::string backupPath = BackupPath(dllPath.c_str());
   FileFingerprint found;
   found.read = true;
   found.size = size;
@@ -185,7 +214,7 @@ FileError UnknownOriginal(RecordList versions, int fileNumber, const std::string
   std::string expected;
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
     auto* version = static_cast<VersionRecord*>(node);
-    const DllFingerprint& declared = version->fingerprints[fileNumber];
+    const DllFingerprint& declared = DeclaredFor(*version, name);
     if (declared.state != DllFingerprint::kDeclared) continue;
     if (Matches(declared, found)) return FileError();
     expected += (expected.empty() ? "" : ", ") + FingerprintText(declared.size, declared.crc) +
@@ -194,14 +223,36 @@ FileError UnknownOriginal(RecordList versions, int fileNumber, const std::string
   if (expected.empty()) return FileError();
   FileError error{Problem::kRefused, 0, backupPath,
                   NativePath(backupPath.c_str()) + " matches no version these tables declare for " +
-                      kFingerprintDllNames[fileNumber] + ": found " +
-                      FingerprintText(found.size, found.crc) + ", expected " + expected};
+                      name + ": found " + FingerprintText(found.size, found.crc) + ", expected " +
+                      expected};
   error.expected = expected;
   error.found = FingerprintText(found.size, found.crc);
   return error;
 }
 
-std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]) {
+namespace {
+
+// "d2game.dll=1048576:1A2B3C4D (d2game.dll is file version ...)" or
+// "d2game.dll cannot be read", for each file there (every one when none is).
+std::string MeasuredWords(const std::vector<FileFingerprint>& found) {
+  bool anyThere = false;
+  for (const FileFingerprint& file : found) {
+    anyThere = anyThere || file.read || file.why.problem != Problem::kNotFound;
+  }
+  std::string measured;
+  for (const FileFingerprint& file : found) {
+    if (anyThere && !file.read && file.why.problem == Problem::kNotFound) continue;
+    std::string words = FoundVersionWords(file);
+    measured += std::string(measured.empty() ? "" : ", ") + file.name +
+                (file.read ? "=" + FingerprintText(file.size, file.crc) : " cannot be read") +
+                (words.empty() ? "" : " (" + words + ")");
+  }
+  return measured;
+}
+
+}  // namespace
+
+std::string DllVersionNote(RecordList versions, const std::vector<FileFingerprint>& found) {
   bool declared = false;
   std::string matched;
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
@@ -209,21 +260,12 @@ std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]) 
     for (const DllFingerprint& fingerprint : version->fingerprints) {
       declared = declared || fingerprint.state == DllFingerprint::kDeclared;
     }
-    if (MatchesBoth(*version, found)) {
+    if (MatchesAll(*version, found)) {
       matched += (matched.empty() ? "" : ", ") + std::string(version->name);
     }
   }
   if (!declared) return "";
   if (!matched.empty()) return "the DLLs match the fingerprints of version: " + matched;
-  std::string measured;
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    std::string words = FoundVersionWords(fileNumber, found[fileNumber]);
-    measured += std::string(fileNumber == kGameDll ? "" : ", ") + kFingerprintDllNames[fileNumber] +
-                (found[fileNumber].read
-                     ? "=" + FingerprintText(found[fileNumber].size, found[fileNumber].crc)
-                     : " cannot be read") +
-                (words.empty() ? "" : " (" + words + ")");
-  }
-  return "the DLLs match the fingerprints of no version (found " + measured +
+  return "the DLLs match the fingerprints of no version (found " + MeasuredWords(found) +
          "): swap refuses every version that declares fingerprints";
 }

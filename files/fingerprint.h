@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "files/backup.h"
+#include "files/pe_version.h"
 #include "io/file_error.h"
 #include "tables/data_files.h"
-#include "files/pe_version.h"
 
 struct FileFingerprint {
+  std::string name;   // the file's name as found in the folder
   bool read = false;  // false: the untouched form is unknown, why says why
   uint64_t size = 0;
   uint32_t crc = 0;
@@ -30,60 +31,63 @@ struct FileFingerprint {
 // was taken and the backup is usable).
 uint32_t DllCrc(const DllAndBackup& files);
 
+// The fingerprint version declares for the file named fileName (letter case
+// aside); an absent one when that is none of its files.
+const DllFingerprint& DeclaredFor(const VersionRecord& version, const std::string& fileName);
+
 // The one test that a backup there can be the DLL's original, beyond what
 // ReadBackupOf found: when the DLL is the untouched file of a version that
 // versions declare, a backup that differs from it is not its original. Marks
 // files' backup unusable then.
-void JudgeBackup(RecordList versions, int fileNumber, DllAndBackup* files);
+void JudgeBackup(RecordList versions, DllAndBackup* files);
 
-// Reads the DLL of fileNumber and its backup once, with the ranges of classes'
-// tables, and judges the backup (JudgeBackup).
+// Reads the DLL at dllPath and its backup once, with the ranges the tables
+// name in that file, and judges the backup (JudgeBackup).
 DllAndBackup ReadDllFiles(const char* dllPath, RecordList versions, RecordList classes,
-                          int fileNumber, SaveSteps& steps = SaveSteps::System());
+                          SaveSteps& steps = SaveSteps::System());
 
 // The untouched form's fingerprint: a backup that cannot be the original, or
 // a DLL that was not read, leaves it unknown with the reason.
 FileFingerprint UntouchedFingerprint(const DllAndBackup& files);
 
-// kNone when version declares nothing for the DLL of fileNumber, or the
-// untouched form of files matches what it declares; else why that DLL must
-// not change: a malformed declaration, an unknown untouched form (the
-// backup's or the DLL's error), or a mismatch, e.g. "d2game.dll is not the
-// 1.09d file these tables are for: found 1048576:1A2B3C4D, expected
-// 1060864:0F1E2D3C", followed by what a PE file found says it is
-// (" (d2game.dll is file version 1.0.13.60, built 2010-03-11)").
-FileError FingerprintRefusal(const VersionRecord& version, int fileNumber,
-                             const DllAndBackup& files);
+// kNone when version declares nothing for the DLL of files, or its untouched
+// form matches what it declares; else why that DLL must not change: a
+// malformed declaration, an unknown untouched form (the backup's or the
+// DLL's error), or a mismatch, e.g. "d2game.dll is not the 1.09d file these
+// tables are for: found 1048576:1A2B3C4D, expected 1060864:0F1E2D3C",
+// followed by what a PE file found says it is (" (d2game.dll is file version
+// 1.0.13.60, built 2010-03-11)").
+FileError FingerprintRefusal(const VersionRecord& version, const DllAndBackup& files);
 
-// True when version declares fingerprints for both DLLs and both match.
-bool MatchesBoth(const VersionRecord& version, const FileFingerprint found[2]);
+// True when version declares a fingerprint for each of its files and found
+// (fingerprints of the folder's files, told apart by name) matches every one.
+bool MatchesAll(const VersionRecord& version, const std::vector<FileFingerprint>& found);
 
-// Both DLLs' untouched fingerprints for the patcher's folder (each DLL and
-// backup read once).
-// An empty path (no game folder) leaves its fingerprint unknown.
-void UntouchedFingerprints(const char* gameDll, const char* clientDll, RecordList versions,
-                           RecordList classes, FileFingerprint found[2]);
+// The untouched fingerprints of the files at paths (each file and backup
+// read once); an empty path (no game folder) leaves its fingerprint unknown.
+std::vector<FileFingerprint> UntouchedFingerprints(const std::vector<std::string>& paths,
+                                                   RecordList versions, RecordList classes);
 
-// What the untouched form of the DLL of fileNumber says it is, in words:
-// "d2game.dll is file version 1.0.13.60, built 2010-03-11"; "" when it is no
-// PE file, or says nothing.
-std::string FoundVersionWords(int fileNumber, const FileFingerprint& found);
+// What the untouched form of a file says it is, in words: "d2game.dll is
+// file version 1.0.13.60, built 2010-03-11"; "" when it is no PE file, or
+// says nothing.
+std::string FoundVersionWords(const FileFingerprint& found);
 
-// The position of the one version that MatchesBoth; -1 when no game folder
-// is set, or no version or more than one matches.
-int32_t DetectVersion(RecordList versions, const FileFingerprint found[2]);
+// The position of the one version that MatchesAll; -1 when no game folder is
+// set, or no version or more than one matches.
+int32_t DetectVersion(RecordList versions, const std::vector<FileFingerprint>& found);
 
 // For restore, which has no selected version: kNone when no version declares
-// a fingerprint for the DLL of fileNumber or one matches the backup's bytes;
-// else why the backup at backupPath is the original of no version.
-FileError UnknownOriginal(RecordList versions, int fileNumber, const std::string& backupPath,
-                          const uint8_t* bytes, size_t size);
+// a fingerprint for the DLL at dllPath or one matches its backup's bytes;
+// else why the backup is the original of no version.
+FileError UnknownOriginal(RecordList versions, const std::string& dllPath, const uint8_t* bytes,
+                          size_t size);
 
-// What check tells about the DLLs (found as UntouchedFingerprints gives
+// What check tells about the files (found as UntouchedFingerprints gives
 // them): "" when no version declares a fingerprint; else the versions whose
 // fingerprints they match, or that they match none and what they are (with
-// what a PE file says it is). The
-// DLLs the player has are information, not a problem of the tables.
-std::string DllVersionNote(RecordList versions, const FileFingerprint found[2]);
+// what a PE file says it is). The files the player has are information, not
+// a problem of the tables.
+std::string DllVersionNote(RecordList versions, const std::vector<FileFingerprint>& found);
 
 #endif  // ORVANEL_FILES_FINGERPRINT_H_

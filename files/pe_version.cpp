@@ -1,6 +1,12 @@
 #include "files/pe_version.h"
 
 #include <cstdio>
+#include <string>
+
+#include "io/file_case.h"
+#include "io/file_paths.h"
+#include "io/whole_file.h"
+#include "tables/version_files.h"
 
 namespace {
 
@@ -223,4 +229,20 @@ std::string PeVersionWords(const char* fileName, const PeVersion& version) {
            (built.empty() ? "" : ", " + built);
   }
   return built.empty() ? "" : std::string(fileName) + " was " + built;
+}
+
+FileError KeptInGameExe(SaveSteps& steps, const char* dllPath) {
+  std::string folder = FolderPartOf(dllPath);
+  if (!SameFileName(FileNameOf(dllPath), "d2game.dll") || folder.empty()) return FileError();
+  FileError ambiguous;
+  std::string exe =
+      FindFileName(folder.substr(0, folder.size() - 1).c_str(), "Game.exe", &ambiguous);
+  ByteBuffer bytes;
+  if (ambiguous.Failed() || !steps.ReadWhole((folder + exe).c_str(), &bytes)) return FileError();
+  PeVersion pe = ReadPeVersion(bytes.data.get(), static_cast<size_t>(bytes.size));
+  std::string said = pe.hasFileVersion ? exe + ", file version " + FileVersionText(pe) + "," : exe;
+  return {Problem::kElsewhere, 0, dllPath,
+          ShownPath(folder.substr(0, folder.size() - 1).c_str()) + " holds " + said + " and no " +
+              FileNameOf(dllPath) + ": a version that keeps its skills in " + exe +
+              " needs files=" + exe + " in versions.txt"};
 }

@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <string>
 
+#include "io/file_error.h"
+#include "io/save_steps.h"
+
 struct PeVersion {
   bool hasFileVersion = false;
   uint16_t fileVersion[4] = {};  // A.B.C.D
@@ -25,5 +28,10 @@ std::string PeVersionWords(const char* fileName, const PeVersion& version);
 // "1.0.13.60" and "2010-03-11" (UTC).
 std::string FileVersionText(const PeVersion& version);
 std::string BuildDateText(uint32_t buildTime);
+
+// From 1.14 on the game has no d2game.dll: Game.exe holds its skills. For a
+// missing d2game.dll in a folder that holds Game.exe, that, with what
+// Game.exe says it is (kElsewhere); kNone for any other missing file.
+FileError KeptInGameExe(SaveSteps& steps, const char* dllPath);
 
 #endif  // ORVANEL_FILES_PE_VERSION_H_

@@ -40,6 +40,7 @@ const Wording kWordings[] = {
     {Problem::kApart, Severity::kFailed, "left apart",
      "%d: orvanel.journal is kept, and the next change, or File > Restore Original DLLs "
      "(orvanel-cli restore), puts them together"},
+    {Problem::kElsewhere, Severity::kRefused, "kept in another file", "%d"},
     {Problem::kOther, Severity::kFailed, "failed", "%f %d"},
 };
 

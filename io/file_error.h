@@ -15,13 +15,14 @@ enum class Problem {
   kDenied,    // the folder or file needs rights the program does not have
   kNotFound,  // the file or its folder is not there
   kDiskFull,
-  kTable,     // a table entry is wrong; detail names the file and line
-  kBusy,      // another Orvanel holds the folder's lock
-  kBackup,    // the backup there cannot be the original; detail says why
-  kRefused,   // the tables or the DLLs do not fit this exchange; detail says how
-  kHeldBack,  // not tried, so that an exchange is not left half done
-  kApart,     // a rollback failed: detail says which DLL is changed and which not
-  kOther,     // detail says what failed; code may tell more
+  kTable,      // a table entry is wrong; detail names the file and line
+  kBusy,       // another Orvanel holds the folder's lock
+  kBackup,     // the backup there cannot be the original; detail says why
+  kRefused,    // the tables or the DLLs do not fit this exchange; detail says how
+  kHeldBack,   // not tried, so that an exchange is not left half done
+  kApart,      // a rollback failed: detail says which DLL is changed and which not
+  kElsewhere,  // the file is missing, and the folder holds the files of a later version
+  kOther,      // detail says what failed; code may tell more
 };
 
 // The step of a safe save that failed, for the log's words.

@@ -8,6 +8,7 @@
 
 #include "change/change.h"
 #include "change/transaction.h"
+#include "config/game_files.h"
 #include "exchange/exchange_guard.h"
 #include "files/backup.h"
 #include "files/dll_file.h"
@@ -84,7 +85,7 @@ Reasons PlanLines(RecordList versions, RecordList classes, const SwapSet& set, i
       reasons.push_back(LineError(exchange.line, why));
       continue;
     }
-    if (!PlanExchange(classes, selection, &line.plan)) {
+    if (!PlanExchange(versions, classes, selection, &line.plan)) {
       reasons.push_back(LineError(
           exchange.line, "version " + set.version + " has no table that lists these skills"));
       continue;
@@ -100,7 +101,8 @@ Reasons PlanLines(RecordList versions, RecordList classes, const SwapSet& set, i
 
 // The bytes the set gives from the originals; reasons name the line of a
 // range outside its DLL.
-Reasons SwapFromOriginals(const std::vector<SetLine>& lines, std::vector<uint8_t> target[2]) {
+Reasons SwapFromOriginals(const std::vector<SetLine>& lines, const DllAndBackup files[2],
+                          std::vector<uint8_t> target[2]) {
   Reasons reasons;
   for (const SetLine& line : lines) {
     for (int i = 0; i < line.plan.swapCount; ++i) {
@@ -114,7 +116,7 @@ Reasons SwapFromOriginals(const std::vector<SetLine>& lines, std::vector<uint8_t
         reasons.push_back(LineError(
             line.number, swap.aspectName + std::string(" offsets \"") + swap.firstOffset +
                              "\" and \"" + swap.secondOffset + "\" do not both lie inside " +
-                             kFingerprintDllNames[swap.fileNumber] + " (" +
+                             FileNameOf(files[swap.fileNumber].path) + " (" +
                              std::to_string(bytes.size()) + " bytes)"));
         continue;
       }
@@ -140,6 +142,8 @@ Reasons ReadOriginals(DllPatcher& patcher, RecordList versions, const VersionRec
                       SetFiles* read) {
   Reasons reasons;
   for (int n : {kGameDll, kClientDll}) {
+    // A version that keeps its skills in one file has no second.
+    if (n != kGameDll && patcher.dllPaths[n][0] == '\0') continue;
     DllAndBackup& files = read->files[n];
     files.path = patcher.dllPaths[n];
     // Opened as a save needs it, as swap and restore open it: one that is
@@ -150,12 +154,12 @@ Reasons ReadOriginals(DllPatcher& patcher, RecordList versions, const VersionRec
       continue;
     }
     ReadBackupOf(&files, patcher.changeable[n], *patcher.saveSteps);
-    JudgeBackup(versions, n, &files);
+    JudgeBackup(versions, &files);
     if (files.backupThere && !files.BackupUsable()) {
       reasons.push_back(files.BackupError());
       continue;
     }
-    FileError refusal = FingerprintRefusal(version, n, files);
+    FileError refusal = FingerprintRefusal(version, files);
     if (refusal.Failed()) reasons.push_back(refusal);
     read->now[n] = &files.dll;
     read->original[n] = files.backupThere ? &files.backup : &files.dll;
@@ -250,10 +254,12 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   }
 
   // A dry run reads the DLLs as they are; the set would undo a stopped change first.
-  std::string pending = writeNothing ? PendingChangeLine(patcher, classes) : "";
+  // The version's files; what a journal left behind may undo in them, and
+  // where a backup may differ.
+  UseFilesOf(patcher, versions, version->position);
+  SetChangeable(patcher, versions, classes);
+  std::string pending = writeNothing ? PendingChangeLine(patcher, versions, classes) : "";
   if (!pending.empty()) outcome.undone = pending + "\n";
-  // What a journal left behind may undo, and where a backup may differ.
-  for (int n : {kGameDll, kClientDll}) patcher.changeable[n] = ChangeableRanges(classes, n);
   std::unique_ptr<GameChange> change;
   if (!writeNothing) {
     change.reset(new GameChange(patcher));
@@ -266,10 +272,10 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   if (!reasons.empty()) return Refuse(outcome, reasons);
   // Bytes no exchange made would be lost without a word.
   for (const std::string& foreign :
-       StateAsExchanges(classes, version->position, read.now, read.original).foreign) {
+       StateAsExchanges(versions, classes, version->position, read.now, read.original).foreign) {
     reasons.push_back(Refused(foreign + ": restore the original DLLs to apply the set over it"));
   }
-  Reasons outside = SwapFromOriginals(lines, read.target);
+  Reasons outside = SwapFromOriginals(lines, read.files, read.target);
   reasons.insert(reasons.end(), outside.begin(), outside.end());
   if (!reasons.empty()) return Refuse(outcome, reasons);
 
@@ -278,7 +284,8 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   for (int n : {kGameDll, kClientDll}) {
     std::string differences = Differences(read.files[n].dll, read.target[n]);
     changes[n] = !differences.empty();
-    what += std::string("   ") + kFingerprintDllNames[n] +
+    if (read.files[n].path.empty()) continue;
+    what += "   " + FileNameOf(read.files[n].path) +
             (changes[n] ? (writeNothing ? ": would change at " : ": changed at ") + differences
                         : ": already so") +
             "\n";

@@ -66,8 +66,8 @@ size_t AddExchange(const Slot& a, const Slot& b, int aspect, size_t after,
 
 // The exchanges of one aspect, added in an order that keeps each chain's
 // own order, and the ranges they do not explain.
-void DescribeAspect(const std::vector<Slot>& slots, int aspect, const ByteBuffer& now,
-                    const ByteBuffer& was, SetState* state) {
+void DescribeAspect(const std::vector<Slot>& slots, int aspect, const std::string& fileName,
+                    const ByteBuffer& now, const ByteBuffer& was, SetState* state) {
   const Aspect& info = kAspects[aspect];
   size_t length = static_cast<size_t>(info.length);
   auto same = [&](const ByteBuffer& a, uint32_t atA, const ByteBuffer& b, uint32_t atB) {
@@ -116,21 +116,21 @@ void DescribeAspect(const std::vector<Slot>& slots, int aspect, const ByteBuffer
     for (size_t k : chain) {
       uint32_t start = slots[k].start;
       state->foreign.push_back(
-          SkillText(slots[k].skill) + ": " + info.name + " changed by something else (" +
-          kFingerprintDllNames[info.dll] + " bytes " +
-          HexRange(start, start + static_cast<uint32_t>(info.length) - 1) + ")");
+          SkillText(slots[k].skill) + ": " + info.name + " changed by something else (" + fileName +
+          " bytes " + HexRange(start, start + static_cast<uint32_t>(info.length) - 1) + ")");
     }
   }
 }
 
 }  // namespace
 
-SetState StateAsExchanges(RecordList classes, int32_t version, const ByteBuffer* const now[2],
-                          const ByteBuffer* const original[2]) {
+SetState StateAsExchanges(RecordList versions, RecordList classes, int32_t version,
+                          const ByteBuffer* const now[2], const ByteBuffer* const original[2]) {
   SetState state;
+  const VersionFiles& files = FilesOfVersion(versions, version);
   std::vector<bool> inRange[2];  // by byte: inside a range of these tables
   for (int aspect = 0; aspect < kAspectCount; ++aspect) {
-    int dll = kAspects[aspect].dll;
+    int dll = files.FileOf(kAspects[aspect].dll);
     if (now[dll] == nullptr || original[dll] == nullptr) continue;
     uint64_t size = static_cast<uint64_t>(
         now[dll]->size < original[dll]->size ? now[dll]->size : original[dll]->size);
@@ -139,7 +139,7 @@ SetState StateAsExchanges(RecordList classes, int32_t version, const ByteBuffer*
     for (const Slot& slot : slots) {
       std::fill_n(inRange[dll].begin() + slot.start, kAspects[aspect].length, true);
     }
-    DescribeAspect(slots, aspect, *now[dll], *original[dll], &state);
+    DescribeAspect(slots, aspect, files.names[dll], *now[dll], *original[dll], &state);
   }
   for (int dll = 0; dll < 2; ++dll) {
     if (now[dll] == nullptr || original[dll] == nullptr) continue;

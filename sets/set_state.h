@@ -26,12 +26,12 @@ struct SetState {
   bool changedOutside = false;
 };
 
-// now[n] and original[n] are the DLL of file number n and its original (the
-// backup, or the DLL itself when it has none); null when it is not known,
-// which leaves that DLL's aspects out. Skills are named as the skill boxes
-// show them (the first version's tables).
-SetState StateAsExchanges(RecordList classes, int32_t version, const ByteBuffer* const now[2],
-                          const ByteBuffer* const original[2]);
+// now[n] and original[n] are file n of the version's files and its original
+// (the backup, or the file itself when it has none); null when it is not
+// known, which leaves that file's aspects out. Skills are named as the skill
+// boxes show them (the first version's tables).
+SetState StateAsExchanges(RecordList versions, RecordList classes, int32_t version,
+                          const ByteBuffer* const now[2], const ByteBuffer* const original[2]);
 
 // The name of the version at position for a set: its name, or the position
 // when versions has none there.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "change/transaction.h"
+#include "config/game_files.h"
 #include "files/backup.h"
 #include "files/fingerprint.h"
 #include "sets/set_state.h"
@@ -15,10 +16,13 @@ namespace {
 // The first version whose tables explain every difference from the backups
 // (each changed byte inside a range, each changed range an exchange's); -1
 // when none does.
-int32_t ExplainingVersion(RecordList versions, RecordList classes, const ByteBuffer* const now[2],
-                          const ByteBuffer* const original[2]) {
+int32_t ExplainingVersion(RecordList versions, RecordList classes, const VersionFiles& read,
+                          const ByteBuffer* const now[2], const ByteBuffer* const original[2]) {
   for (int32_t version = 0; version == 0 || version < VersionPositions(versions); ++version) {
-    SetState state = StateAsExchanges(classes, version, now, original);
+    // Only the tables of the files read can explain them.
+    const VersionFiles& files = FilesOfVersion(versions, version);
+    if (files.count != read.count || files.IndexOf(read.names[0]) != 0) continue;
+    SetState state = StateAsExchanges(versions, classes, version, now, original);
     if (state.foreign.empty() && !state.changedOutside) return version;
   }
   return -1;
@@ -30,14 +34,17 @@ int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList c
                     int32_t version, std::vector<std::string>* lines, int32_t* used,
                     bool* fingerprinted) {
   // A change stopped half way is told first; status changes nothing.
-  std::string pending = PendingChangeLine(patcher, classes);
+  std::string pending = PendingChangeLine(patcher, versions, classes);
   if (!pending.empty()) lines->push_back("# " + pending);
+  // The files of the version asked for, else the folder's own.
+  const VersionFiles& read = FilesFor(patcher, versions, version);
+  char paths[kPathSlots][kTextSize] = {};
+  if (HasGameFolder(patcher)) BuildFilePaths(patcher.folder, read, paths);
   DllAndBackup files[2];
-  FileFingerprint found[2];
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    files[fileNumber] = ReadDllFiles(patcher.dllPaths[fileNumber], versions, classes, fileNumber,
-                                     *patcher.saveSteps);
-    if (version < 0) found[fileNumber] = UntouchedFingerprint(files[fileNumber]);
+  std::vector<FileFingerprint> found;
+  for (int fileNumber = 0; fileNumber < read.count; ++fileNumber) {
+    files[fileNumber] = ReadDllFiles(paths[fileNumber], versions, classes, *patcher.saveSteps);
+    if (version < 0) found.push_back(UntouchedFingerprint(files[fileNumber]));
   }
   bool asked = version >= 0;
   if (!asked) version = DetectVersion(versions, found);
@@ -46,7 +53,7 @@ int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList c
   bool unknown = version < 0;  // no version asked for, none fingerprinted
   if (version < 0 || version >= VersionPositions(versions)) version = 0;
   std::string versionLine = "version " + SetVersionName(versions, version);
-  for (int fileNumber : {kGameDll, kClientDll}) {
+  for (int fileNumber = 0; fileNumber < read.count; ++fileNumber) {
     if (!files[fileNumber].DllRead()) {
       lines->push_back("# " + UserReason(files[fileNumber].dllError));
       return 0;
@@ -64,17 +71,18 @@ int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList c
 
   const ByteBuffer* now[2] = {nullptr, nullptr};
   const ByteBuffer* original[2] = {nullptr, nullptr};
-  for (int fileNumber : {kGameDll, kClientDll}) {
+  for (int fileNumber = 0; fileNumber < read.count; ++fileNumber) {
     if (!files[fileNumber].backupThere) continue;
     now[fileNumber] = &files[fileNumber].dll;
     original[fileNumber] = &files[fileNumber].backup;
   }
   // Without fingerprints the differences themselves tell the version.
-  int32_t explaining = unknown ? ExplainingVersion(versions, classes, now, original) : version;
+  int32_t explaining =
+      unknown ? ExplainingVersion(versions, classes, read, now, original) : version;
   if (explaining >= 0) version = explaining;
   if (used != nullptr && unknown) *used = explaining;
   versionLine = "version " + SetVersionName(versions, version);
-  SetState state = StateAsExchanges(classes, version, now, original);
+  SetState state = StateAsExchanges(versions, classes, version, now, original);
   if (explaining < 0) {
     lines->push_back(
         "# the DLLs differ from their backups, and no version's tables explain how: which "

@@ -5,6 +5,7 @@
 #define ORVANEL_TABLES_EXCHANGE_PLAN_H_
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "tables/aspects.h"
@@ -41,13 +42,19 @@ struct ExchangePlan {
   int swapCount = 0;
 };
 
-// Looks the two skills up in classes and lists the ticked aspects' swaps.
-// Returns 0 when a lookup finds no record or the version has no skill data.
-int PlanExchange(RecordList classes, const SkillSelection& selection, ExchangePlan* plan);
-// The swaps of the aspects selection ticks, at its version, between two skills
+// The files the version at position keeps its skills in: its files= (the
+// default ones for a position without a version line).
+const VersionFiles& FilesOfVersion(RecordList versions, int32_t position);
+
+// Looks the two skills up in classes and lists the ticked aspects' swaps,
+// each in the file of the version's files that keeps its aspect. Returns 0
+// when a lookup finds no record or the version has no skill data.
+int PlanExchange(RecordList versions, RecordList classes, const SkillSelection& selection,
+                 ExchangePlan* plan);
+// The swaps of the aspects selection ticks, in files, between two skills
 // already found (selection's positions are not looked at).
 void PlanSwaps(const SkillRecord* first, const SkillRecord* second, const SkillSelection& selection,
-               ExchangePlan* plan);
+               const VersionFiles& files, ExchangePlan* plan);
 
 // The bytes [start, start + length) of a DLL.
 struct ByteRange {
@@ -58,7 +65,8 @@ struct ByteRange {
 // DLL may differ from its original.
 using ByteRanges = std::vector<ByteRange>;
 
-// Every range the tables name in the DLL of fileNumber, for either version.
-ByteRanges ChangeableRanges(RecordList classes, int fileNumber);
+// Every range the tables of any version name in the file fileName (letter
+// case aside): the aspects each version keeps in a file of that name.
+ByteRanges ChangeableRanges(RecordList versions, RecordList classes, const std::string& fileName);
 
 #endif  // ORVANEL_TABLES_EXCHANGE_PLAN_H_

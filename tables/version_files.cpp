@@ -28,6 +28,17 @@ bool IsDeviceName(const std::string& name) {
 
 }  // namespace
 
+bool SameFileName(const std::string& a, const std::string& b) {
+  return Folded(a) == Folded(b);
+}
+
+int VersionFiles::IndexOf(const std::string& name) const {
+  for (int n = 0; n < count; ++n) {
+    if (SameFileName(names[n], name)) return n;
+  }
+  return -1;
+}
+
 bool VersionFiles::AreDefault() const {
   return count == 2 && Folded(names[0]) == "d2game.dll" && Folded(names[1]) == "d2client.dll";
 }

@@ -28,7 +28,14 @@ struct VersionFiles {
   bool AreDefault() const;
   // The file number of an aspect that the default files keep in file dll.
   int FileOf(int dll) const { return count == 1 ? 0 : dll; }
+  // The index of the file named name (letter case aside); -1 when it is none
+  // of these.
+  int IndexOf(const std::string& name) const;
 };
+
+// Whether two names are one file name, letter case aside (as Windows finds
+// files).
+bool SameFileName(const std::string& a, const std::string& b);
 
 // True when word is a files= declaration (its "files=" in any letter case);
 // *files then holds what it declares, or is malformed with why.

@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     done = RestoreOnce(patcher, classes);
   } else {
     std::string text;
-    done = RecoverGameFolder(patcher, classes, &text);
+    done = RecoverGameFolder(patcher, nullptr, classes, &text);
     std::fputs(text.c_str(), stdout);
   }
   FreeList<ClassRecord>(&classes);

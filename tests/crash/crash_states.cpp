@@ -127,7 +127,7 @@ std::string Check(const fs::path& folder, const Operation& operation, const Fold
   patcher.saveSteps = &quick;
   std::string note;
   static RecordList classes = BuildCrashClasses(kPairs, 2);  // the tables the changes used
-  if (!RecoverGameFolder(patcher, classes, &note)) return "the recovery failed: " + note;
+  if (!RecoverGameFolder(patcher, nullptr, classes, &note)) return "the recovery failed: " + note;
   FolderFiles after = ReadFolder(folder);
   std::string dlls = Dlls(after);
   bool old = operation.oldIsWhole && dlls == Dlls(operation.initial);
@@ -269,7 +269,7 @@ int main(int argc, char** argv) {
                   }};
   Operation recovery{"recovery", [&](DllPatcher& patcher) {
                        std::string note;
-                       return RecoverGameFolder(patcher, classes, &note) == 1 &&
+                       return RecoverGameFolder(patcher, nullptr, classes, &note) == 1 &&
                               note.find(kUndone) != std::string::npos;
                      }};
   swap.initial = original;

@@ -141,11 +141,10 @@ TEST_F(DemoData, GeneratedDllsHoldEachSkillsLabelsAtItsOffsets) {
   versionList = LoadVersions("data\\versions.txt");
   DllPatcher patcher;
   patcher.UseFolder(".");
-  FileFingerprint found[2];
-  UntouchedFingerprints(patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll], versionList,
-                        classList, found);
+  std::vector<FileFingerprint> found = UntouchedFingerprints(
+      {patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]}, versionList, classList);
   EXPECT_EQ(DetectVersion(versionList, found), 0);
-  EXPECT_FALSE(MatchesBoth(*static_cast<VersionRecord*>(versionList->next), found));
+  EXPECT_FALSE(MatchesAll(*static_cast<VersionRecord*>(versionList->next), found));
   std::string game = ReadFileBytes("d2game.dll");
   std::string client = ReadFileBytes("d2client.dll");
   ASSERT_EQ(game.size(), kDemoDllSize);

@@ -354,7 +354,7 @@ TEST_F(ExchangeTest, AFailedSaveIsReportedAsAnError) {
   EXPECT_TRUE(fs::exists("game/orvanel.journal"));
   steps_.refuse = steps_.refuseAgain = "";
   std::string recovered;
-  EXPECT_EQ(RecoverGameFolder(patcher_, classes_, &recovered), 1);
+  EXPECT_EQ(RecoverGameFolder(patcher_, nullptr, classes_, &recovered), 1);
   EXPECT_EQ(recovered.rfind("An interrupted change was undone", 0), 0u) << recovered;
   EXPECT_TRUE(Game() == gameBytes_);
 }
@@ -633,10 +633,14 @@ TEST_F(ExchangeTest, EveryChangeFlushesTheFolderBetweenItsSteps) {
       {"apply",
        [&] {
          return ApplySwapSet(patcher_, versions, classes_,
-                             "version 1.09b\nAmazon:Jab <-> Sorceress:Fire Bolt: Effects\n")
+                             "version 1.09b\nAmazon:Jab <-> Sorceress:Fire Bolt: Effects, "
+                             "Graphics\n")
              .done;
        },
-       "orvanel.journal | d2game.dll | -orvanel.journal |"},
+       dlls},
+      // One file's save is whole or nothing: no journal, its new name flushed.
+      {"one file", [&] { return Run(Select(0, 0, 0, 1, 0, true, false, false), 1) != ""; },
+       "d2game.dll |"},
       {"recovery",
        [&] {
          // Stopped after d2game.dll, before d2client.dll.
@@ -763,14 +767,14 @@ TEST_F(ExchangeTest, ACommitThatFailsIsReported) {
   version->AddToList(&versions);
   steps_.refuseRemove = "game\\orvanel.journal";
   ExchangeOutcome swap =
-      RunExchange(patcher_, versionList, classes_, Select(0, 0, 0, 1, 0, true, false, false));
+      RunExchange(patcher_, versionList, classes_, Select(0, 0, 0, 1, 0, true, true, false));
   EXPECT_FALSE(swap.done);
   EXPECT_TRUE(swap.aspects[0].done);
   EXPECT_NE(swap.text.find("orvanel.journal could not be removed"), std::string::npos) << swap.text;
   // The journal left names a finished change: the next start keeps it.
   steps_.refuseRemove = "";
   std::string recovered;
-  EXPECT_EQ(RecoverGameFolder(patcher_, classes_, &recovered), 1);
+  EXPECT_EQ(RecoverGameFolder(patcher_, nullptr, classes_, &recovered), 1);
   EXPECT_EQ(recovered.rfind("An interrupted change was complete and is kept", 0), 0u) << recovered;
   EXPECT_FALSE(Game() == gameBytes_);
   steps_.refuseRemove = "game\\orvanel.journal";

@@ -105,6 +105,10 @@ class FingerprintTest : public GameFolderTest {
     version->AddToList(&versionList);
     return version;
   }
+  std::vector<FileFingerprint> Found() {
+    return UntouchedFingerprints({patcher_.dllPaths[kGameDll], patcher_.dllPaths[kClientDll]},
+                                 versionList, classList);
+  }
   int Swap(char result[kResultSize]) {
     SkillSelection selection;
     selection.version = 0;
@@ -178,38 +182,59 @@ TEST_F(FingerprintTest, TheRefusalNamesThePeFilesOwnVersion) {
   ASSERT_GT(text.size(), words.size());
   EXPECT_EQ(text.substr(text.size() - words.size()), words) << text;
   EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
-  FileFingerprint found[2];
-  UntouchedFingerprints(patcher_.dllPaths[kGameDll], patcher_.dllPaths[kClientDll], versionList,
-                        classList, found);
-  EXPECT_EQ(FoundVersionWords(kGameDll, found[kGameDll]),
+  std::vector<FileFingerprint> found = Found();
+  EXPECT_EQ(FoundVersionWords(found[kGameDll]),
             "d2game.dll is file version 1.14.3.71, built 2016-03-18");
-  EXPECT_EQ(FoundVersionWords(kClientDll, found[kClientDll]), "");
+  EXPECT_EQ(FoundVersionWords(found[kClientDll]), "");
   EXPECT_NE(DllVersionNote(versionList, found)
                 .find("(found d2game.dll=" + FingerprintText(5000, CrcOf(game_)) +
                       " (d2game.dll is file version 1.14.3.71, built 2016-03-18), d2client.dll="),
             std::string::npos);
 }
 
-// Until the exchange works over a version's own files, a version of other
-// files, or of files= gone wrong, changes nothing.
-TEST_F(FingerprintTest, AVersionOfOtherFilesExchangesNothing) {
-  VersionRecord* version = Declare("1.14d", CrcOf(game_), CrcOf(client_));
-  for (const char* word : {"files=Game.exe", "files=../Game.exe"}) {
-    SCOPED_TRACE(word);
-    version->files = VersionFiles();
-    ASSERT_TRUE(ReadFilesWord(word, &version->files));
-    char result[kResultSize];
-    EXPECT_EQ(Swap(result), 0);
-    EXPECT_NE(std::string(result).find(version->files.Malformed()
-                                           ? "cannot be read (\"../Game.exe\" names a path, not "
-                                             "a file): this version exchanges nothing"
-                                           : "keeps its skills in Game.exe: this version "
-                                             "exchanges nothing yet"),
-              std::string::npos)
-        << result;
-    EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
-    EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
+// A version that keeps its skills in one file (from 1.14 on, Game.exe)
+// exchanges, backs up, tells its status and restores in that file alone,
+// with no journal; files= gone wrong exchanges nothing.
+TEST_F(FingerprintTest, AVersionKeptInOneFileChangesThatFileAlone) {
+  const std::string exe = DllBytes(6000, 9);
+  WriteFileBytes("game/Game.exe", exe);
+  auto* amazon = static_cast<ClassRecord*>(classList);
+  const char* graphics[] = {"300", "400"};  // apart from the effects, in the one file
+  int n = 0;
+  for (RecordNode* skill = amazon->skillLists[0]; skill != nullptr; skill = skill->next) {
+    std::snprintf(static_cast<SkillRecord*>(skill)->graphicsOffset, 6, "%s", graphics[n++]);
   }
+  VersionRecord* version = Declare("1.14d", 0, 0);
+  version->fingerprints[kClientDll] = DllFingerprint();
+  version->fingerprints[kGameDll] = {DllFingerprint::kDeclared, 6000, CrcOf(exe)};
+  ASSERT_TRUE(ReadFilesWord("files=../Game.exe", &version->files));
+  char result[kResultSize];
+  EXPECT_EQ(Swap(result), 0);
+  EXPECT_NE(std::string(result).find("cannot be read (\"../Game.exe\" names a path, not a file): "
+                                     "this version exchanges nothing"),
+            std::string::npos)
+      << result;
+  ASSERT_TRUE(ReadFilesWord("files=GAME.EXE", &version->files));
+  ASSERT_EQ(Swap(result), 1) << result;
+  std::string swapped = ReadFileBytes("game/Game.exe");
+  EXPECT_EQ(swapped.substr(0x100, 12), exe.substr(0x200, 12));
+  EXPECT_EQ(swapped.substr(0x400, 20), exe.substr(0x300, 20));
+  EXPECT_EQ(ReadFileBytes("game/Game.exe.bak"), exe);
+  EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
+  EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client_);
+  EXPECT_EQ(ListFolder("game"),
+            (std::vector<std::string>{"Game.exe", "Game.exe.bak", "d2client.dll", "d2game.dll",
+                                      "orvanel.lock"}));
+  std::vector<std::string> lines;
+  ASSERT_EQ(DescribeChanges(patcher_, versionList, classList, 0, &lines), 1);
+  EXPECT_EQ(lines.back(), ":Skill 100 <-> :Skill 200: Effects, Graphics");
+  // With no d2game.dll the folder is a one-file version's: restore puts
+  // Game.exe back.
+  std::remove("game/d2game.dll");
+  RestoreReport report = RestoreBoth(patcher_, versionList, classList);
+  EXPECT_EQ(report.restored, 1) << report.text;
+  EXPECT_EQ(report.failed, 0) << report.text;
+  EXPECT_EQ(ReadFileBytes("game/Game.exe"), exe);
 }
 
 // An old modded backup beside an untouched DLL: the backup is blamed, never
@@ -230,9 +255,7 @@ TEST_F(FingerprintTest, AModdedBackupBesideAnUntouchedDllIsBlamed) {
                       " differs from the DLL, which is the untouched 1.09b file"),
             0u);
   EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
-  FileFingerprint found[2];
-  UntouchedFingerprints(patcher_.dllPaths[kGameDll], patcher_.dllPaths[kClientDll], versionList,
-                        classList, found);
+  std::vector<FileFingerprint> found = Found();
   EXPECT_FALSE(found[kGameDll].read);
   EXPECT_EQ(found[kGameDll].why.problem, Problem::kBackup);
   std::vector<std::string> lines;
@@ -254,9 +277,7 @@ TEST_F(FingerprintTest, TheRightFileWorksBeforeAndAfterTheFirstChange) {
 TEST_F(FingerprintTest, OneMatchingVersionIsDetectedAndABackupOfNoneIsNotRestored) {
   Declare("1.09b", CrcOf(game_) ^ 1, CrcOf(client_));
   Declare("1.09d", CrcOf(game_), CrcOf(client_));
-  FileFingerprint found[2];
-  UntouchedFingerprints(patcher_.dllPaths[kGameDll], patcher_.dllPaths[kClientDll], versionList,
-                        classList, found);
+  std::vector<FileFingerprint> found = Found();
   EXPECT_EQ(DetectVersion(versionList, found), 1);
   Declare("again", CrcOf(game_), CrcOf(client_));
   EXPECT_EQ(DetectVersion(versionList, found), -1);

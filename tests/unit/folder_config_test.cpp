@@ -233,7 +233,7 @@ TEST_F(FolderConfigTest, TwoNamesThatDifferOnlyInCaseAreRefused) {
   EXPECT_NE(reason.find("holds both"), std::string::npos) << reason;
   EXPECT_NE(reason.find("D2Game.dll"), std::string::npos) << reason;
   EXPECT_NE(reason.find(" d2game.dll"), std::string::npos) << reason;
-  EXPECT_FALSE(ReadDllFiles(patcher.dllPaths[kGameDll], nullptr, nullptr, kGameDll).DllRead());
+  EXPECT_FALSE(ReadDllFiles(patcher.dllPaths[kGameDll], nullptr, nullptr).DllRead());
   EXPECT_EQ(patcher.LoadFile(kClientDll), 1);
 }
 

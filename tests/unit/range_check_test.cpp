@@ -34,7 +34,7 @@ class RangeCheckTest : public InTempDir {
     CheckTables(versionList, classList, &findings, &lines);
     findings.clear();  // only the ranges are looked at here
     int count = overlaps ? CheckOverlaps(classList, lines, &findings, versionList)
-                         : CheckRanges(classList, lines, patcher_, &findings);
+                         : CheckRanges(versionList, classList, lines, patcher_, &findings);
     FreeDataTables();
     EXPECT_EQ(count, static_cast<int>(findings.size()));
     return findings;

@@ -44,7 +44,9 @@ class WindowStatusTest : public InTempDir {
     EXPECT_EQ(LoadClasses(versionList), 1);
     WindowFacts facts;
     facts.folderSet = true;
+    facts.found.resize(2);
     for (int n : {0, 1}) {
+      facts.found[n].name = n == 0 ? "d2game.dll" : "d2client.dll";
       facts.found[n].read = true;
       facts.found[n].size = n == 0 ? 100 : 200;
       facts.found[n].crc = n == 0 ? 0xA : 0xB;
@@ -58,6 +60,7 @@ class WindowStatusTest : public InTempDir {
 
 void Missing(WindowFacts* facts) {
   facts->found[0] = FileFingerprint();
+  facts->found[0].name = "d2game.dll";
   facts->found[0].why.problem = Problem::kNotFound;
 }
 

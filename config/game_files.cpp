@@ -1,0 +1,79 @@
+#include "config/game_files.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "io/file_case.h"
+#include "io/file_paths.h"
+#include "tables/data_files.h"
+#include "tables/exchange_plan.h"
+
+namespace {
+
+const VersionFiles kDefaultFiles;
+
+bool HoldsAll(const char* folder, const VersionFiles& files) {
+  char paths[kPathSlots][kTextSize] = {};
+  BuildFilePaths(folder, files, paths);
+  for (int n = 0; n < files.count; ++n) {
+    std::error_code error;
+    if (paths[n][0] == '\0' || !std::filesystem::exists(NativePath(paths[n]), error)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void BuildFilePaths(const char* folder, const VersionFiles& files,
+                    char paths[kPathSlots][kTextSize]) {
+  bool fit = true;
+  for (int n = 0; n < kPathSlots; ++n) paths[n][0] = '\0';
+  for (int n = 0; n < files.count; ++n) {
+    // Two names that differ only in case are refused where the file is read.
+    FileError ambiguous;
+    std::string name = FindFileName(folder, files.names[n].c_str(), &ambiguous);
+    fit = fit && std::snprintf(paths[n], kTextSize, "%s\\%s", folder, name.c_str()) < kTextSize;
+  }
+  if (!fit) {
+    for (int n = 0; n < kPathSlots; ++n) paths[n][0] = '\0';
+  }
+}
+
+const VersionFiles& FilesFor(const DllPatcher& patcher, RecordList versions, int32_t position) {
+  if (position >= 0) return FilesOfVersion(versions, position);
+  VersionFiles gameDll;
+  gameDll.count = 1;
+  if (!HasGameFolder(patcher) || HoldsAll(patcher.folder, gameDll)) return kDefaultFiles;
+  for (RecordNode* node = versions; node != nullptr; node = node->next) {
+    const VersionFiles& files = static_cast<const VersionRecord*>(node)->files;
+    if (!files.Malformed() && !files.AreDefault() && HoldsAll(patcher.folder, files)) return files;
+  }
+  return kDefaultFiles;
+}
+
+void UseFilesOf(DllPatcher& patcher, RecordList versions, int32_t position) {
+  if (!HasGameFolder(patcher)) return;
+  BuildFilePaths(patcher.folder, FilesFor(patcher, versions, position), patcher.dllPaths);
+}
+
+std::vector<std::string> NamedFilePaths(const DllPatcher& patcher, RecordList versions) {
+  std::vector<std::string> paths;
+  if (!HasGameFolder(patcher)) return paths;
+  std::vector<std::string> names(kDefaultFiles.names, kDefaultFiles.names + kDefaultFiles.count);
+  for (RecordNode* node = versions; node != nullptr; node = node->next) {
+    const VersionFiles& files = static_cast<const VersionRecord*>(node)->files;
+    for (int n = 0; n < files.count && !files.Malformed(); ++n) {
+      bool known = false;
+      for (const std::string& name : names) known = known || SameFileName(name, files.names[n]);
+      if (!known) names.push_back(files.names[n]);
+    }
+  }
+  for (const std::string& name : names) {
+    FileError ambiguous;
+    std::string found = FindFileName(patcher.folder, name.c_str(), &ambiguous);
+    paths.push_back(std::string(patcher.folder) + "\\" + found);
+  }
+  return paths;
+}
