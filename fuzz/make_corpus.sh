@@ -68,7 +68,7 @@ printf 'version 1.09b\nA:B <-> C:D: Effects, Effects\n' >"$out/swap_set/twice"
 make_demo_dlls="${MAKE_DEMO_DLLS:-../build/native/demo/make_demo_dlls}"
 if [ -x "$make_demo_dlls" ]; then
   exe=$(mktemp -d)
-  "$make_demo_dlls" --game-exe "$exe" >/dev/null
+  "$make_demo_dlls" --game-exe "$exe" ../demo >/dev/null
   head -c 1024 "$exe/Game.exe" >"$out/pe_version/stand-in-game-exe"
   rm -rf "$exe"
 else

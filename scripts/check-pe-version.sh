@@ -8,7 +8,7 @@ set -euo pipefail
 native="$BUILD_ROOT/native"
 cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$native" -j"$(nproc)" --target pe_version_probe make_demo_dlls >/dev/null
-"$native/demo/make_demo_dlls" --game-exe "$BUILD_ROOT/pe-check" >/dev/null
+"$native/demo/make_demo_dlls" --game-exe "$BUILD_ROOT/pe-check" demo >/dev/null
 files=("$BUILD_ROOT/pe-check/Game.exe")
 for dir in $(printf '%s\n' "$@" | sort -u); do
   for program in app/Orvanel.exe cli/orvanel-cli.exe tests/unit_tests.exe; do

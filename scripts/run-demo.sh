@@ -9,7 +9,9 @@
 # changed, and saves pictures of the window (window.png, result.png) in the
 # working folder. Either way it then saves the exchange made as a swap set
 # (demo.set), restores the original DLLs, applies the set, and says whether
-# the DLLs match again.
+# the DLLs match again. Last, in the one-file version 1.14d, it exchanges the
+# same skills in a stand-in Game.exe alone (a second game folder), prints the
+# bytes that changed, restores, and says whether Game.exe is back.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export BUILD_ROOT="${BUILD_ROOT:-build}"
@@ -69,5 +71,35 @@ if cmp -s "$run/game-exchanged/d2game.dll" "$run/Diablo II/d2game.dll" &&
   echo "run-demo: the DLLs match again: the set gave back the exchanged DLLs byte for byte"
 else
   echo "run-demo: the DLLs differ from the exchanged ones after applying the set"
+  exit 1
+fi
+
+echo "run-demo: the one-file version 1.14d: the same skills exchanged in Game.exe alone"
+one="Diablo II 1.14d"
+(cd "$run" && wine "$OLDPWD/$dir/demo/make_demo_dlls.exe" --game-exe "$one" . </dev/null)
+cp -r "$run/$one" "$run/game-1.14d-before"
+# one_cli ARGS...: orvanel-cli.exe on that folder, its output indented.
+one_cli() { (cd "$run" && wine "$cli" --folder "D:\\$one" "$@" </dev/null | tr -d '\r' | sed 's/^/  /'); }
+one_cli swap -g 1.14d --first Amazon:Magic_Arrow --second Sorceress:Fire_Bolt --effects --graphics \
+  --descs
+echo "run-demo: bytes that changed (offset, before, after; octal):"
+cmp -l "$run/game-1.14d-before/Game.exe" "$run/$one/Game.exe" | sed 's/^/  Game.exe /' || true
+if cmp -s "$run/game-1.14d-before/Game.exe" "$run/$one/Game.exe"; then
+  echo "run-demo: the swap changed nothing in Game.exe"
+  exit 1
+fi
+if ! cmp -s "$run/game-1.14d-before/Game.exe" "$run/$one/Game.exe.bak"; then
+  echo "run-demo: the swap left no Game.exe.bak of the original"
+  exit 1
+fi
+if compgen -G "$run/$one/*.[dD][lL][lL]*" >/dev/null; then
+  echo "run-demo: the one-file version wrote beside Game.exe: $(ls "$run/$one")"
+  exit 1
+fi
+one_cli restore
+if cmp -s "$run/game-1.14d-before/Game.exe" "$run/$one/Game.exe"; then
+  echo "run-demo: Game.exe is back: the backup gave back the original byte for byte"
+else
+  echo "run-demo: Game.exe differs from the original after restore"
   exit 1
 fi

@@ -340,7 +340,7 @@ Amazon:Jab <-> Sorceress:Fire Bolt: Effects, Graphics" "status of the second ver
   expect_rc 0 "fingerprint"
   expect_out "$(sed -n 's/^1\.09b //p' "$root/demo/data/versions.txt" | tr -d '\r')" "fingerprint"
   # A DLL that is a PE file with a version resource: fingerprint says what it is.
-  rm -rf pe && cp -r original pe && "$root/$native/demo/make_demo_dlls" --game-exe pe >/dev/null
+  rm -rf pe && cp -r original pe && "$root/$native/demo/make_demo_dlls" --game-exe pe "$root/demo" >/dev/null
   mv pe/Game.exe pe/d2game.dll
   run --data fp/data --folder pe fingerprint
   expect_rc 0 "fingerprint of a PE file"

@@ -36,11 +36,16 @@ same() {
   [ "$2" == "$3" ] || fail "$1:"$'\n'"$(diff <(echo "$2") <(echo "$3") || true)"
 }
 classes=(Amazon Sorceress Necromancer Paladin Barbarian Druid Assassin)
-# The tables of a data folder, as find prints them under PREFIX.
+# The tables of a data folder, as find prints them under PREFIX, with the
+# skill tables of the given suffixes (default: 109b 109d).
 tables() {
-  echo "$1"
-  printf "$1/%s\n" classes.txt versions.txt
-  for class in "${classes[@]}"; do printf "$1/$class %s.txt\n" 109b 109d; done
+  local prefix=$1
+  shift
+  local suffixes=("$@")
+  [ "$#" -gt 0 ] || suffixes=(109b 109d)
+  echo "$prefix"
+  printf "$prefix/%s\n" classes.txt versions.txt
+  for class in "${classes[@]}"; do printf "$prefix/$class %s.txt\n" "${suffixes[@]}"; done
 }
 contents() { (cd "$1" && find . -mindepth 1 | sed 's#^\./##' | LC_ALL=C sort); }
 sorted() { LC_ALL=C sort; }
@@ -59,7 +64,7 @@ same "the zip holds" "$({
   printf "$top/%s\n" Orvanel.exe orvanel-cli.exe README.txt TABLES.txt LICENSE.txt demo demo/demo.bat \
     demo/game demo/game/d2game.dll demo/game/d2client.dll
   tables "$top/data"
-  tables "$top/demo/data"
+  tables "$top/demo/data" 109b 109d 114d
 } | sorted)" "$(contents "$unpacked/win32")"
 lf=$(cd "$win" && grep -lv $'\r$' README.txt TABLES.txt LICENSE.txt demo/demo.bat data/*.txt demo/data/*.txt ||
   true)
@@ -87,7 +92,7 @@ same "the tarball holds" "$({
   printf '%s\n' "${tarball%.tar.gz}" "${tarball%.tar.gz}/"{orvanel-cli,README.txt,TABLES.txt,LICENSE.txt}
   printf "${tarball%.tar.gz}/%s\n" demo demo/game demo/game/d2game.dll demo/game/d2client.dll
   tables "${tarball%.tar.gz}/data"
-  tables "${tarball%.tar.gz}/demo/data"
+  tables "${tarball%.tar.gz}/demo/data" 109b 109d 114d
 } | sorted)" "$(contents "$unpacked/linux")"
 if readelf -l "$linux/orvanel-cli" | grep -q 'program interpreter'; then
   fail "the tarball's orvanel-cli is linked dynamically"
@@ -167,7 +172,7 @@ rm "$win/demo/game/"*.bak "$win/demo/game/orvanel.lock" "$win/demo/data/config.t
 smoke=$(cd "$win" && wine_run "$root/$windows_dir/tests/e2e/package_smoke.exe" 'demo\demo.bat') ||
   fail "package_smoke could not finish"
 same "demo.bat's window" "folder: $(winepath -w "$win/demo/game" | tr -d '\r')
-versions: 1.09b, 1.09d
+versions: 1.09b, 1.09d, 1.14d
 classes: $(IFS=,; echo "${classes[*]}" | sed 's/,/, /g')
 result: Magic Arrow <-> Fire Bolt
 result:    Effects" "$smoke"

@@ -1,7 +1,9 @@
 // The bundled demo: its tables load whole, with nothing skipped or
-// malformed, and the generated stand-in DLLs hold every skill's labelled
-// ranges at the tables' offsets, inside the files and never overlapping.
+// malformed, and the generated stand-in DLLs and Game.exe hold every skill's
+// labelled ranges at the tables' offsets, inside the files and never
+// overlapping.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "demo/demo_dlls.h"
+#include "demo/demo_exe.h"
 #include "files/fingerprint.h"
 #include "patch/dll_patcher.h"
 #include "tables/data_files.h"
@@ -23,7 +26,7 @@ using Strings = std::vector<std::string>;
 
 const Strings kClasses = {"Amazon",    "Sorceress", "Necromancer", "Paladin",
                           "Barbarian", "Druid",     "Assassin"};
-const char* const kSuffixes[2] = {" 109b.txt", " 109d.txt"};
+const char* const kSuffixes[kDemoVersions] = {" 109b.txt", " 109d.txt", " 114d.txt"};
 
 // The data lines of a table read without the program's loader: comment and
 // empty lines left out, up to the end marker, each split into its columns.
@@ -69,9 +72,10 @@ class DemoData : public InTempDir {
 TEST_F(DemoData, EveryTableIsWellFormedAndLoadsWhole) {
   bool marker = false;
   std::vector<Strings> versionLines = RawDataLines("data/versions.txt", &marker);
-  ASSERT_EQ(versionLines.size(), 2u);
+  ASSERT_EQ(versionLines.size(), 3u);
   EXPECT_EQ(versionLines[0][0], "1.09b");
   EXPECT_EQ(versionLines[1][0], "1.09d");
+  EXPECT_EQ(versionLines[2][0], "1.14d");
   EXPECT_TRUE(marker);
   std::vector<Strings> classLines = RawDataLines("data/classes.txt", &marker);
   EXPECT_TRUE(marker);
@@ -99,19 +103,19 @@ TEST_F(DemoData, EveryTableIsWellFormedAndLoadsWhole) {
     }
   }
 
-  RecordList versions = LoadVersions("data\\versions.txt");
-  EXPECT_EQ(Names(versions), (Strings{"1.09b", "1.09d"}));
-  FreeList<VersionRecord>(&versions);
+  versionList = LoadVersions("data\\versions.txt");
+  EXPECT_EQ(Names(versionList), (Strings{"1.09b", "1.09d", "1.14d"}));
 
-  ASSERT_EQ(LoadClasses(), 1);
+  ASSERT_EQ(LoadClasses(versionList), 1);
   ASSERT_EQ(Names(classList), kClasses);
   for (RecordNode* node = classList; node != nullptr; node = node->next) {
     ClassRecord* record = static_cast<ClassRecord*>(node);
     SCOPED_TRACE(record->name);
-    // The window shows the 109b names and takes the 109d record at the same
-    // position, so both tables list the same skills in the same order.
-    EXPECT_EQ(Names(record->skillLists[0]), Names(record->skillLists[1]));
-    for (int v = 0; v < kFixedTableVersions; ++v) {
+    // The window shows the 109b names and takes the other versions' records
+    // at the same position, so all tables list the same skills in one order.
+    ASSERT_EQ(record->skillLists.size(), static_cast<size_t>(kDemoVersions));
+    for (int v = 0; v < kDemoVersions; ++v) {
+      EXPECT_EQ(Names(record->skillLists[v]), Names(record->skillLists[0]));
       EXPECT_EQ(Names(record->skillLists[v]).size(),
                 RawDataLines("data/" + std::string(record->name) + kSuffixes[v], &marker).size());
       for (RecordNode* s = record->skillLists[v]; s != nullptr; s = s->next) {
@@ -133,65 +137,83 @@ struct Range {
   std::string label;
 };
 
-TEST_F(DemoData, GeneratedDllsHoldEachSkillsLabelsAtItsOffsets) {
-  ASSERT_EQ(LoadClasses(), 1);
+// A generated file, where its ranges may start, and the ranges it holds.
+struct DemoFile {
+  std::string bytes;
+  uint32_t headerSize;
+  std::vector<Range> ranges;
+};
+
+TEST_F(DemoData, GeneratedFilesHoldEachSkillsLabelsAtItsOffsets) {
+  // 1.09b declares exactly these DLLs, 1.09d other ones, 1.14d this Game.exe.
+  versionList = LoadVersions("data\\versions.txt");
+  ASSERT_EQ(LoadClasses(versionList), 1);
   std::string error;
   ASSERT_EQ(WriteDemoDlls(classList, ".", &error), 1) << error;
-  // 1.09b declares exactly these files, 1.09d other ones.
-  versionList = LoadVersions("data\\versions.txt");
+  ASSERT_EQ(WriteDemoExe(classList, ".", &error), 1) << error;
   DllPatcher patcher;
   patcher.UseFolder(".");
   std::vector<FileFingerprint> found = UntouchedFingerprints(
       {patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]}, versionList, classList);
   EXPECT_EQ(DetectVersion(versionList, found), 0);
   EXPECT_FALSE(MatchesAll(*static_cast<VersionRecord*>(versionList->next), found));
-  std::string game = ReadFileBytes("d2game.dll");
-  std::string client = ReadFileBytes("d2client.dll");
-  ASSERT_EQ(game.size(), kDemoDllSize);
-  ASSERT_EQ(client.size(), kDemoDllSize);
+  DemoFile game{ReadFileBytes("d2game.dll"), kDemoHeaderSize, {}};
+  DemoFile client{ReadFileBytes("d2client.dll"), kDemoHeaderSize, {}};
+  DemoFile exe{ReadFileBytes("Game.exe"), kDemoExeHeaderSize, {}};
+  ASSERT_EQ(game.bytes.size(), kDemoDllSize);
+  ASSERT_EQ(client.bytes.size(), kDemoDllSize);
+  ASSERT_EQ(exe.bytes.size(), kDemoExeSize);
+  const VersionRecord& oneFile = *static_cast<VersionRecord*>(versionList->next->next);
+  ASSERT_EQ(oneFile.files.count, 1);
+  EXPECT_EQ(oneFile.files.names[0], "Game.exe");
+  EXPECT_EQ(oneFile.fingerprints[0].size, exe.bytes.size());
+  EXPECT_EQ(oneFile.fingerprints[0].crc, crc32(0, reinterpret_cast<const Bytef*>(exe.bytes.data()),
+                                               static_cast<uInt>(exe.bytes.size())));
   // One known range in full, as a hex viewer shows it.
-  EXPECT_EQ(game.substr(0x21000, 12), "Eb:Magic Arr");
-  EXPECT_EQ(client.substr(0x74800 + 0x40, 20), "Gd:Fire Arrow.......");
+  EXPECT_EQ(game.bytes.substr(0x21000, 12), "Eb:Magic Arr");
+  EXPECT_EQ(client.bytes.substr(0x74800 + 0x40, 20), "Gd:Fire Arrow.......");
+  EXPECT_EQ(exe.bytes.substr(0xC0000, 16), "Dx:Magic Arrow..");
 
-  std::vector<Range> gameRanges;
-  std::vector<Range> clientRanges;
   size_t skills = 0;
   for (RecordNode* node = classList; node != nullptr; node = node->next) {
     ClassRecord* record = static_cast<ClassRecord*>(node);
-    for (int v = 0; v < kFixedTableVersions; ++v) {
+    for (int v = 0; v < kDemoVersions; ++v) {
+      // The one-file version keeps all three aspects in Game.exe.
+      DemoFile* effects = v == kDemoExeVersionPosition ? &exe : &game;
+      DemoFile* others = v == kDemoExeVersionPosition ? &exe : &client;
       for (RecordNode* s = record->skillLists[v]; s != nullptr; s = s->next) {
         SkillRecord* skill = static_cast<SkillRecord*>(s);
         uint32_t at = 0;
         HexToNumber(&at, skill->effectsOffset);
-        gameRanges.push_back({at, DemoLabel('E', v, skill->name, 12)});
+        effects->ranges.push_back({at, DemoLabel('E', v, skill->name, 12)});
         HexToNumber(&at, skill->graphicsOffset);
-        clientRanges.push_back({at, DemoLabel('G', v, skill->name, 20)});
+        others->ranges.push_back({at, DemoLabel('G', v, skill->name, 20)});
         HexToNumber(&at, skill->descriptionsOffset);
-        clientRanges.push_back({at, DemoLabel('D', v, skill->name, 16)});
+        others->ranges.push_back({at, DemoLabel('D', v, skill->name, 16)});
         ++skills;
       }
     }
   }
-  EXPECT_GE(skills, 2 * 7 * 4u);
+  EXPECT_GE(skills, 3 * 7 * 4u);
 
   // Every range holds its label, and every byte outside the header and the
   // ranges is background: so no two ranges overlap and none leaves the file.
-  for (auto [bytes, ranges] :
-       {std::make_pair(&game, &gameRanges), std::make_pair(&client, &clientRanges)}) {
-    std::vector<bool> inRange(kDemoDllSize, false);
-    for (const Range& range : *ranges) {
-      ASSERT_GE(range.offset, kDemoHeaderSize);
-      ASSERT_LE(range.offset + range.label.size(), kDemoDllSize);
-      EXPECT_EQ(bytes->substr(range.offset, range.label.size()), range.label);
+  for (const DemoFile* file : {&game, &client, &exe}) {
+    const std::string& bytes = file->bytes;
+    std::vector<bool> inRange(bytes.size(), false);
+    for (const Range& range : file->ranges) {
+      ASSERT_GE(range.offset, file->headerSize);
+      ASSERT_LE(range.offset + range.label.size(), bytes.size());
+      EXPECT_EQ(bytes.substr(range.offset, range.label.size()), range.label);
       for (size_t i = 0; i < range.label.size(); ++i) {
         EXPECT_FALSE(inRange[range.offset + i]) << range.label << " overlaps another range";
         inRange[range.offset + i] = true;
       }
     }
-    EXPECT_EQ(bytes->compare(0, 2, "MZ"), 0);
+    EXPECT_EQ(bytes.compare(0, 2, "MZ"), 0);
     size_t strayBytes = 0;
-    for (uint32_t i = kDemoHeaderSize; i < kDemoDllSize; ++i) {
-      if (!inRange[i] && static_cast<uint8_t>((*bytes)[i]) != kDemoBackground) ++strayBytes;
+    for (size_t i = file->headerSize; i < bytes.size(); ++i) {
+      if (!inRange[i] && static_cast<uint8_t>(bytes[i]) != kDemoBackground) ++strayBytes;
     }
     EXPECT_EQ(strayBytes, 0u);
   }
