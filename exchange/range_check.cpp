@@ -19,16 +19,18 @@ namespace {
 // The files' sizes, each found once by its path: -1 when it cannot be found.
 class FileSizes {
  public:
-  // The size of the file at windowsPath; a file first found missing or too
-  // large adds its finding.
-  int64_t Of(const std::string& windowsPath, std::vector<std::string>* findings, int* found) {
+  // The size of the file at windowsPath; a file first found too large, or
+  // missing while it is one of the folder's own (own), adds its finding: a
+  // folder holds the files of its version only.
+  int64_t Of(const std::string& windowsPath, bool own, std::vector<std::string>* findings,
+             int* found) {
     for (const auto& known : sizes_) {
       if (known.first == windowsPath) return known.second;
     }
     std::error_code error;
     uintmax_t size = std::filesystem::file_size(NativePath(windowsPath.c_str()), error);
     int64_t result = error ? -1 : static_cast<int64_t>(size);
-    if (result < 0) {
+    if (result < 0 && own) {
       findings->push_back(NativePath(windowsPath.c_str()) +
                           ":0: cannot be opened: its ranges were not checked");
       ++*found;
@@ -52,6 +54,7 @@ int CheckRanges(RecordList versions, RecordList classes, const TableLines& lines
                 const DllPatcher& patcher, std::vector<std::string>* findings) {
   int found = 0;
   FileSizes sizes;
+  const VersionFiles& own = FilesFor(patcher, versions, -1);
   // The lists are walked alongside the lines, never searched by position.
   size_t c = 0;
   for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
@@ -68,8 +71,9 @@ int CheckRanges(RecordList versions, RecordList classes, const TableLines& lines
           const char* text = static_cast<const SkillRecord*>(skill)->*aspect.offsets;
           // Offsets that are no offsets at all are the table check's findings.
           if (!IsOffsetText(text)) continue;
-          const char* path = paths[files.FileOf(aspect.dll)];
-          int64_t size = sizes.Of(path, findings, &found);
+          int n = files.FileOf(aspect.dll);
+          const char* path = paths[n];
+          int64_t size = sizes.Of(path, own.IndexOf(files.names[n]) >= 0, findings, &found);
           if (size < 0 || RangeInside(text, aspect.length, static_cast<uint64_t>(size))) continue;
           uint32_t start = 0;
           HexToNumber(&start, text);
