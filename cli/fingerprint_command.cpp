@@ -15,7 +15,7 @@ int RunFingerprint(const DllPatcher& patcher) {
   // version that names others (Game.exe) when it has no d2game.dll.
   const VersionFiles& files = FilesFor(patcher, versionList, -1);
   char paths[kPathSlots][kTextSize] = {};
-  BuildFilePaths(patcher.folder, files, paths);
+  BuildFilePaths(patcher, files, paths);
   std::string line;
   std::string words;
   for (int n = 0; n < files.count; ++n) {

@@ -48,7 +48,7 @@ bool IsFolder(const char* windowsPath) {
 // The folder is at most kMaxFolderLength characters, so both paths fit a
 // name as long as the one asked for.
 void BuildDllPaths(const char* folder, char dllPaths[kPathSlots][kTextSize]) {
-  BuildFilePaths(folder, VersionFiles(), dllPaths);
+  BuildFilePathsIn(folder, VersionFiles(), dllPaths);
 }
 
 // The blank-or-underscore readings of a path tried at most, so that a

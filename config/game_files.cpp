@@ -1,6 +1,7 @@
 #include "config/game_files.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -14,9 +15,9 @@ namespace {
 
 const VersionFiles kDefaultFiles;
 
-bool HoldsAll(const char* folder, const VersionFiles& files) {
+bool HoldsAll(const DllPatcher& patcher, const VersionFiles& files) {
   char paths[kPathSlots][kTextSize] = {};
-  BuildFilePaths(folder, files, paths);
+  BuildFilePaths(patcher, files, paths);
   for (int n = 0; n < files.count; ++n) {
     std::error_code error;
     if (paths[n][0] == '\0' || !std::filesystem::exists(NativePath(paths[n]), error)) return false;
@@ -26,8 +27,8 @@ bool HoldsAll(const char* folder, const VersionFiles& files) {
 
 }  // namespace
 
-void BuildFilePaths(const char* folder, const VersionFiles& files,
-                    char paths[kPathSlots][kTextSize]) {
+void BuildFilePathsIn(const char* folder, const VersionFiles& files,
+                      char paths[kPathSlots][kTextSize]) {
   bool fit = true;
   for (int n = 0; n < kPathSlots; ++n) paths[n][0] = '\0';
   for (int n = 0; n < files.count; ++n) {
@@ -41,21 +42,39 @@ void BuildFilePaths(const char* folder, const VersionFiles& files,
   }
 }
 
+std::string GameFolderPath(const DllPatcher& patcher) {
+  std::string folder = FolderPartOf(patcher.dllPaths[kGameDll]);
+  return folder.empty() ? folder : folder.substr(0, folder.size() - 1);
+}
+
+void BuildFilePaths(const DllPatcher& patcher, const VersionFiles& files,
+                    char paths[kPathSlots][kTextSize]) {
+  std::string folder = GameFolderPath(patcher);
+  if (folder.empty()) {
+    for (int n = 0; n < kPathSlots; ++n) paths[n][0] = '\0';
+    return;
+  }
+  BuildFilePathsIn(folder.c_str(), files, paths);
+}
+
 const VersionFiles& FilesFor(const DllPatcher& patcher, RecordList versions, int32_t position) {
   if (position >= 0) return FilesOfVersion(versions, position);
   VersionFiles gameDll;
   gameDll.count = 1;
-  if (!HasGameFolder(patcher) || HoldsAll(patcher.folder, gameDll)) return kDefaultFiles;
+  if (!HasGameFolder(patcher) || HoldsAll(patcher, gameDll)) return kDefaultFiles;
   for (RecordNode* node = versions; node != nullptr; node = node->next) {
     const VersionFiles& files = static_cast<const VersionRecord*>(node)->files;
-    if (!files.Malformed() && !files.AreDefault() && HoldsAll(patcher.folder, files)) return files;
+    if (!files.Malformed() && !files.AreDefault() && HoldsAll(patcher, files)) return files;
   }
   return kDefaultFiles;
 }
 
 void UseFilesOf(DllPatcher& patcher, RecordList versions, int32_t position) {
   if (!HasGameFolder(patcher)) return;
-  BuildFilePaths(patcher.folder, FilesFor(patcher, versions, position), patcher.dllPaths);
+  char paths[kPathSlots][kTextSize] = {};
+  BuildFilePaths(patcher, FilesFor(patcher, versions, position), paths);
+  if (paths[kGameDll][0] == '\0') return;
+  std::memcpy(patcher.dllPaths, paths, sizeof paths);
 }
 
 std::vector<std::string> NamedFilePaths(const DllPatcher& patcher, RecordList versions) {
@@ -70,10 +89,11 @@ std::vector<std::string> NamedFilePaths(const DllPatcher& patcher, RecordList ve
       if (!known) names.push_back(files.names[n]);
     }
   }
+  std::string folder = GameFolderPath(patcher);
   for (const std::string& name : names) {
     FileError ambiguous;
-    std::string found = FindFileName(patcher.folder, name.c_str(), &ambiguous);
-    paths.push_back(std::string(patcher.folder) + "\\" + found);
+    std::string found = FindFileName(folder.c_str(), name.c_str(), &ambiguous);
+    paths.push_back(folder + "\\" + found);
   }
   return paths;
 }

@@ -14,7 +14,15 @@
 #include "tables/version_files.h"
 
 // Builds the paths of files in folder; all empty when one would not fit.
-void BuildFilePaths(const char* folder, const VersionFiles& files,
+void BuildFilePathsIn(const char* folder, const VersionFiles& files,
+                      char paths[kPathSlots][kTextSize]);
+
+// The folder the patcher's paths are in, as the system names it (the
+// patcher's folder text keeps blanks as underscores); "" when none is set.
+std::string GameFolderPath(const DllPatcher& patcher);
+
+// The same in the patcher's game folder; all empty when none is set.
+void BuildFilePaths(const DllPatcher& patcher, const VersionFiles& files,
                     char paths[kPathSlots][kTextSize]);
 
 // The files of the version at position; with no version chosen (position

@@ -62,7 +62,7 @@ int CheckRanges(RecordList versions, RecordList classes, const TableLines& lines
       const SkillTableLines& table = lines[c][version];
       const VersionFiles& files = FilesOfVersion(versions, static_cast<int32_t>(version));
       char paths[kPathSlots][kTextSize] = {};
-      BuildFilePaths(patcher.folder, files, paths);
+      BuildFilePaths(patcher, files, paths);
       size_t k = 0;
       for (RecordNode* skill =
                static_cast<ClassRecord*>(node)->SkillsOf(static_cast<int32_t>(version));

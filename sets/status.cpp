@@ -39,7 +39,7 @@ int DescribeChanges(const DllPatcher& patcher, RecordList versions, RecordList c
   // The files of the version asked for, else the folder's own.
   const VersionFiles& read = FilesFor(patcher, versions, version);
   char paths[kPathSlots][kTextSize] = {};
-  if (HasGameFolder(patcher)) BuildFilePaths(patcher.folder, read, paths);
+  BuildFilePaths(patcher, read, paths);
   DllAndBackup files[2];
   std::vector<FileFingerprint> found;
   for (int fileNumber = 0; fileNumber < read.count; ++fileNumber) {
