@@ -357,10 +357,16 @@ bool Judge(Exchange& work) {
 // Each DLL that can change is exchanged in memory first, so that the
 // journal can name both before either is written. False when out of memory.
 bool SwapInMemory(Exchange& work) {
+  int swapping = 0;
+  for (const DllAndBackup* files : work.read.loaded) {
+    swapping += files != nullptr && !files->BackupError().Failed() ? 1 : 0;
+  }
+  // A change of one file needs no journal (GameChange), so no CRCs for one.
+  bool journaled = !work.options.writeNothing && swapping > 1;
   for (int fileNumber : {kGameDll, kClientDll}) {
     DllAndBackup* files = work.read.loaded[fileNumber];
     if (files == nullptr || files->BackupError().Failed()) continue;
-    uint32_t crcBefore = work.options.writeNothing ? 0 : DllCrc(*files);
+    uint32_t crcBefore = journaled ? DllCrc(*files) : 0;
     int32_t sizeBefore = files->dll.size;
     size_t first = work.outcome->ranges.size();
     if (!SwapInImage(work.patcher, fileNumber, files, *work.plan, &work.outcome->ranges)) {
@@ -368,7 +374,7 @@ bool SwapInMemory(Exchange& work) {
                  {Problem::kOther, 0, files->path, "could not be changed: out of memory"});
       return false;
     }
-    if (!work.options.writeNothing) {
+    if (journaled) {
       work.journal[fileNumber] =
           Described(work.patcher, fileNumber, crcBefore, sizeBefore, work.outcome->ranges, first);
     }

@@ -11,7 +11,7 @@
 namespace {
 
 // Saves are written in pieces of this size, each write checked.
-constexpr size_t kWriteChunk = 64 * 1024;
+constexpr size_t kWriteChunk = 1024 * 1024;
 // Fresh names tried before a save gives up on making its temporary file.
 constexpr int kNameAttempts = 32;
 

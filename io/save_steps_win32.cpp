@@ -67,6 +67,8 @@ FILE* CreateNewFile(const char* nativePath) {
   }
   FILE* file = _fdopen(descriptor, "wb");
   if (file == nullptr) _close(descriptor);
+  // Saves write whole pieces: a stream buffer would only split them.
+  if (file != nullptr) setvbuf(file, nullptr, _IONBF, 0);
   return file;
 }
 

@@ -2,7 +2,7 @@
 # Runs the benchmarks and prints their figures (docs/performance.md quotes
 # them). Everything lives under $BUILD_ROOT/bench*; the files are on the
 # build's disk, so flushes to disk are real.
-#   scripts/bench.sh [tools|growth|exchange|startup|memory|idle|all]
+#   scripts/bench.sh [tools|one_file|growth|exchange|startup|memory|idle|all]
 #     (default: all but idle)
 # tools installs Debian's xdelta3 and bsdiff when they are missing (the
 # benchmarks alone need them). idle needs the Windows build of Orvanel.exe
@@ -143,6 +143,32 @@ side_by_side() {
   cd - >/dev/null
 }
 
+# A version that keeps its skills in one file, as 1.14d does in its
+# 3,614,696-byte Game.exe: the three-aspect swap there (all in that file)
+# beside a copy of it flushed to disk (dd conv=fsync) and a durable replace
+# of it.
+one_file() {
+  local folder="$work/one-file" tab=$'\t'
+  make_stand_ins
+  rm -rf "$folder"
+  mkdir -p "$folder/game" "$folder/out-dd" "$folder/out-durable"
+  cp -r "$work/stand-in/data" "$folder/data"
+  printf '1.14d files=Game.exe\r\n|\r\n' >"$folder/data/versions.txt"
+  head -c 3614696 /dev/urandom >"$folder/game/Game.exe"
+  cd "$folder"
+  local swap=(swap --version 0 --first Left:0 --second Right:1 --effects --graphics --descs)
+  "$cli" --data data --folder game "${swap[@]}" >/dev/null
+  [ -f game/Game.exe.bak ] && [ ! -e game/d2game.dll ] ||
+    { echo "bench: the one-file swap did not change Game.exe alone" >&2; exit 1; }
+  {
+    echo "dd fsync Game.exe${tab}0${tab}dd${tab}if=game/Game.exe${tab}of=out-dd/Game.exe${tab}bs=4M${tab}conv=fsync${tab}status=none"
+    echo "durable replace Game.exe${tab}0${tab}$durable${tab}out-durable${tab}game/Game.exe"
+    echo "orvanel-cli swap Game.exe${tab}0${tab}$cli${tab}--data${tab}data${tab}--folder${tab}game$(printf "${tab}%s" "${swap[@]}")"
+  } >plan.tsv
+  "$paired" "$runs" "dd fsync Game.exe,durable replace Game.exe" plan.tsv
+  cd - >/dev/null
+}
+
 tools() {
   patch_tools
   echo "xdelta3 $(xdelta3 -V 2>&1 | head -1 | sed 's/^Xdelta version //' | cut -d, -f1), bsdiff $(dpkg-query -W -f '${Version}' bsdiff)"
@@ -156,6 +182,8 @@ tools() {
   make_stand_ins
   echo "## side by side, 4 MiB stand-in DLLs, Left:0 with Right:1"
   side_by_side "$work/stand-in" Left:0 Right:1
+  echo "## side by side, a one-file version: Game.exe of 3.6 MB, Left:0 with Right:1"
+  one_file
 }
 
 # Whole orvanel-cli processes on generated tables of 1,000, 10,000 and
@@ -211,7 +239,7 @@ idle() {
 
 echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 case "$what" in
-  tools | growth | exchange | memory | startup | idle)
+  tools | growth | exchange | memory | startup | idle | one_file)
     [ "$what" = idle ] || build
     "$what"
     ;;

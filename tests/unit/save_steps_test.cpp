@@ -28,8 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// 200000 bytes: four pieces to write.
-constexpr size_t kDllSize = 200000;
+// 3,200,000 bytes: four pieces of 1 MiB to write.
+constexpr size_t kDllSize = 3200000;
 constexpr int kPieces = 4;
 const std::vector<std::string> kFiles = {"d2game.dll", "d2game.dll.bak"};
 
