@@ -11,11 +11,14 @@
 # some with one of them killed: each DLL must hold exactly the changes of the
 # runs that reported success, and a run that finds the lock held must refuse
 # and change nothing. The DLLs live on the build's disk, not in memory, so the
-# flushes are real. Pass CRASH_SEED to repeat a run. Last, every state a power
-# cut may leave during a swap, a restore, an apply and a recovery (the model
-# is in docs/reliability.md) is built and recovered: all old or all new, the
-# backups untouched, the player told of an undo; it prints how many states
-# each change gave.
+# flushes are real. Then a third as many kills in a folder of Game.exe alone
+# (a version kept in one file): after the next change Game.exe is whole, old
+# or new, no journal is left and its backup is untouched. Pass CRASH_SEED to
+# repeat a run. Last, every state a power cut may leave during a swap, a
+# restore, an apply and a recovery (the model is in docs/reliability.md), and
+# during a swap in Game.exe alone, is built and recovered: all old or all
+# new, the backups untouched, the player told of an undo; it prints how many
+# states each change gave.
 set -euo pipefail
 dir="$BUILD_ROOT/native"
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -21,6 +21,10 @@
 //   report truly, and each DLL be whole;
 // - holds the folder's lock itself while a saver runs: it must refuse (exit
 //   1, saying another run is changing the files) and change nothing.
+// Then a folder that holds Game.exe alone, a version's that keeps its skills
+// in that one file, takes kills of its own: after each, and after the next
+// change, Game.exe must be whole, old or new; no journal is left and
+// Game.exe.bak stays the untouched file.
 // Prints a summary of what the kills and races found.
 #include <fcntl.h>
 #include <signal.h>
@@ -37,6 +41,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/crash/crash_pairs.h"
 
@@ -49,6 +54,7 @@ constexpr size_t kDllSize = 1u << 20;
 constexpr int kGame = 0;
 constexpr int kClient = 1;
 const char* const kDllNames[2] = {"d2game.dll", "d2client.dll"};
+const char kOneFile[] = "Game.exe";
 // Two racing savers per round; every fifth round one of them is killed, and
 // a plain round follows it to see its leftovers cleared.
 constexpr int kRaceRounds = 50;
@@ -77,46 +83,65 @@ void SwapRange(std::string* bytes, size_t length, const char* first, const char*
   std::swap_ranges(at(first), at(first) + static_cast<long>(length), at(second));
 }
 
-// The exchange of one pair as the game stores it: 12 bytes of effects in
-// d2game.dll, 20 of graphics and 16 of descriptions in d2client.dll.
-void ApplyPair(std::string* bytes, int dll, int pair) {
+// The exchange of one pair in the file named name, as the game stores it:
+// 12 bytes of effects in d2game.dll, 20 of graphics and 16 of descriptions
+// in d2client.dll; all three in Game.exe.
+void ApplyPair(std::string* bytes, const std::string& name, int pair) {
   const CrashPair& offsets = kCrashPairs[pair];
-  if (dll == kGame) {
-    SwapRange(bytes, 12, offsets.effects[0], offsets.effects[1]);
-  } else {
+  if (name != kDllNames[kClient]) SwapRange(bytes, 12, offsets.effects[0], offsets.effects[1]);
+  if (name != kDllNames[kGame]) {
     SwapRange(bytes, 20, offsets.graphics[0], offsets.graphics[1]);
     SwapRange(bytes, 16, offsets.descriptions[0], offsets.descriptions[1]);
   }
 }
 
 struct Folder {
-  fs::path work;  // where the savers run
-  fs::path game;  // the DLLs
+  fs::path work;                   // where the savers run
+  fs::path game;                   // the version's files
+  std::vector<std::string> names;  // d2game.dll and d2client.dll, or Game.exe alone
   std::string states[2][kStateCount];
 
-  // The state the DLL is in; -1 when it is none of them (torn, or wrong).
-  State Identify(int dll) const {
-    std::string now = ReadAll(game / kDllNames[dll]);
+  // The state file number file is in; -1 when it is none of them (torn, or
+  // wrong).
+  State Identify(int file) const {
+    std::string now = ReadAll(game / names[file]);
     for (State state = 0; state < kStateCount; ++state) {
-      if (now == states[dll][state]) return state;
+      if (now == states[file][state]) return state;
     }
     return -1;
   }
 
-  // Files other than the DLLs, their backups and the lock file: what a save
-  // in progress leaves behind (its temporary file, whatever its name).
+  // Files other than the version's, their backups and the lock file: what a
+  // save in progress leaves behind (its temporary file or the journal).
   int Leftovers() const {
     int count = 0;
     for (const auto& entry : fs::directory_iterator(game)) {
       std::string name = entry.path().filename().string();
-      if (name != "orvanel.lock" && name != "d2game.dll" && name != "d2game.dll.bak" &&
-          name != "d2client.dll" && name != "d2client.dll.bak") {
-        ++count;
-      }
+      bool known = name == "orvanel.lock";
+      for (const std::string& file : names) known = known || name == file || name == file + ".bak";
+      count += !known;
     }
     return count;
   }
 };
+
+// Fills folder.game with random files of its names and predicts each
+// state of each.
+void MakeFiles(Folder* folder, std::mt19937& random) {
+  fs::create_directories(folder->game);
+  for (size_t file = 0; file < folder->names.size(); ++file) {
+    std::string& original = folder->states[file][0];
+    original.resize(kDllSize);
+    for (char& byte : original) byte = static_cast<char>(random());
+    WriteAll(folder->game / folder->names[file], original);
+    for (State state = 1; state < kStateCount; ++state) {
+      int pair = 0;
+      while ((state >> pair & 1) == 0) ++pair;
+      folder->states[file][state] = folder->states[file][state & ~(1 << pair)];
+      ApplyPair(&folder->states[file][state], folder->names[file], pair);
+    }
+  }
+}
 
 // The exit code, or 128 + signal.
 int Wait(pid_t pid) {
@@ -173,6 +198,129 @@ int Fail(const char* phase, int number, const std::string& what) {
   return 1;
 }
 
+// The first exchange, which also makes the backups, and a second that puts
+// the files back; *saveTime is how long the second took from process start.
+int FirstSaves(const std::string& saver, const Folder& folder, Clock::duration* saveTime) {
+  if (Wait(Start(saver, folder, "once", 0)) != 0) return Fail("start", 0, "the first save failed");
+  for (size_t file = 0; file < folder.names.size(); ++file) {
+    if (folder.Identify(static_cast<int>(file)) != 1) {
+      return Fail(
+          "start", 0,
+          "the first save left " + folder.names[file] + " other than one exchange predicts");
+    }
+  }
+  Clock::time_point started = Clock::now();
+  bool back = Wait(Start(saver, folder, "once", 0)) == 0;
+  *saveTime = Clock::now() - started;
+  for (size_t file = 0; file < folder.names.size(); ++file) {
+    back = back && folder.Identify(static_cast<int>(file)) == 0;
+  }
+  if (!back) return Fail("start", 0, "a second save did not restore the files");
+  if (folder.Leftovers() > 0) {
+    return Fail("start", 0, "a completed save left a file beside the version's files");
+  }
+  return 0;
+}
+
+struct KillTally {
+  int before = 0, exchanged = 0, apart = 0, temporary = 0, restores = 0;
+};
+
+// Kills times starts "SAVER GAME loop PAIR" (a random pair), or every third
+// time a restore, kills it after a random delay up to two saves' time and
+// checks each file whole and as before or after, then runs the next change
+// and checks that all files are together, nothing is left beside them, and
+// a kill that left them apart is said to be undone. *state is the files'
+// state, before and after.
+int KillAndChange(const std::string& saver, const Folder& folder, const char* phase, int kills,
+                  Clock::duration saveTime, std::mt19937& random, State* state, KillTally* tally) {
+  // Delays from nothing to two changes' time: kills land in start-up,
+  // locking, undoing, loading, writing the journal and the temporary files,
+  // flushing, replacing and removing the journal. A third of the kills hit
+  // a restore, which starts from files that hold an exchange.
+  auto longest = std::chrono::duration_cast<std::chrono::microseconds>(saveTime * 2);
+  std::uniform_int_distribution<long> delay(0, longest.count());
+  std::uniform_int_distribution<int> anyPair(0, kCrashPairCount - 1);
+  size_t files = folder.names.size();
+  std::string output;
+  for (int kill = 1; kill <= kills; ++kill) {
+    bool restore = kill % 3 == 0;
+    int pair = anyPair(random);
+    if (restore && *state == 0) {
+      if (Wait(Start(saver, folder, "once", pair)) != 0) {
+        return Fail(phase, kill, "the exchange before a restore failed");
+      }
+      *state = 1 << pair;
+    }
+    State was = *state;
+    pid_t pid = restore ? Start(saver, folder, "restore", "") : Start(saver, folder, "loop", pair);
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    ::kill(pid, SIGKILL);
+    int code = Wait(pid);
+    if (code != 128 + SIGKILL && !(restore && code == 0)) {
+      return Fail(phase, kill, "the saver ended before the kill with code " + std::to_string(code));
+    }
+    tally->restores += restore;
+
+    // Each file as the change found it or as it leaves it; two may differ.
+    State seen[2];
+    bool apart = false;
+    for (size_t file = 0; file < files; ++file) {
+      seen[file] = folder.Identify(static_cast<int>(file));
+      if (seen[file] < 0)
+        return Fail(phase, kill, folder.names[file] + " is in none of its states");
+      if (seen[file] != was && seen[file] != (restore ? 0 : was ^ 1 << pair)) {
+        return Fail(phase, kill, folder.names[file] + " holds another pair's change");
+      }
+      apart = apart || seen[file] != seen[0];
+    }
+    if (apart) {
+      ++tally->apart;
+    } else {
+      seen[0] != was ? ++tally->exchanged : ++tally->before;
+    }
+    if (folder.Leftovers() > 0) ++tally->temporary;
+
+    // The next change undoes what the kill left half way, then makes its own.
+    int next = anyPair(random);
+    if (Run(saver, folder, "once", std::to_string(next), &output) != 0) {
+      return Fail(phase, kill, "the change after the kill failed: " + output);
+    }
+    State now = folder.Identify(0);
+    for (size_t file = 1; file < files; ++file) {
+      if (folder.Identify(static_cast<int>(file)) != now) {
+        return Fail(phase, kill, "the change after the kill left the DLLs apart");
+      }
+    }
+    if (now < 0) return Fail(phase, kill, "the change after the kill left a torn file");
+    // Undone to where the killed change began: any file's state, or (the
+    // loop's last exchange saved whole but not yet committed) the other one.
+    State undone = now ^ 1 << next;
+    bool foreseen = undone == was || (!restore && undone == (was ^ 1 << pair));
+    for (size_t file = 0; file < files; ++file) foreseen = foreseen || undone == seen[file];
+    if (!foreseen) return Fail(phase, kill, "the change after the kill left an unforeseen state");
+    if (apart && output.find("An interrupted change was undone") == std::string::npos) {
+      return Fail(phase, kill, "the change after a kill that left the DLLs apart did not say so");
+    }
+    *state = now;
+    if (folder.Leftovers() > 0) {
+      return Fail(phase, kill, "a completed change left a file beside the version's files");
+    }
+  }
+  return 0;
+}
+
+// Each backup holds the untouched file.
+int BackupsUntouched(const Folder& folder) {
+  for (size_t file = 0; file < folder.names.size(); ++file) {
+    fs::path backup = folder.game / (folder.names[file] + ".bak");
+    if (ReadAll(backup) != folder.states[file][0]) {
+      return Fail("end", 0, backup.filename().string() + " does not hold the untouched file");
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,6 +332,8 @@ int main(int argc, char** argv) {
   Folder folder;
   folder.work = fs::absolute(argv[2]);
   folder.game = folder.work / "game";
+  folder.names = {kDllNames[kGame], kDllNames[kClient]};
+  Folder oneFile{folder.work, folder.work / "one-file", {kOneFile}, {}};
   int kills = std::atoi(argv[3]);
   unsigned seed = argc == 5 ? static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10))
                             : static_cast<unsigned>(std::random_device{}());
@@ -192,118 +342,25 @@ int main(int argc, char** argv) {
   std::fflush(stdout);  // before any failure on stderr
 
   fs::remove_all(folder.work);
-  fs::create_directories(folder.game);
-  for (int dll : {kGame, kClient}) {
-    std::string& original = folder.states[dll][0];
-    original.resize(kDllSize);
-    for (char& byte : original) byte = static_cast<char>(random());
-    WriteAll(folder.game / kDllNames[dll], original);
-    for (State state = 1; state < kStateCount; ++state) {
-      int pair = 0;
-      while ((state >> pair & 1) == 0) ++pair;
-      folder.states[dll][state] = folder.states[dll][state & ~(1 << pair)];
-      ApplyPair(&folder.states[dll][state], dll, pair);
-    }
-  }
+  MakeFiles(&folder, random);
+  MakeFiles(&oneFile, random);
   State state[2] = {0, 0};
   auto identify = [&](int dll, std::string* why) {
     State now = folder.Identify(dll);
     if (now < 0) *why = std::string(kDllNames[dll]) + " is in none of its states";
     return now;
   };
-
-  // The first exchange also makes the backups; the second shows how long a
-  // plain one takes from process start.
-  if (Wait(Start(saver, folder, "once", 0)) != 0) return Fail("start", 0, "the first save failed");
-  for (int dll : {kGame, kClient}) {
-    if (folder.Identify(dll) != 1) {
-      return Fail("start", 0,
-                  std::string("the first save left ") + kDllNames[dll] +
-                      " other than one exchange predicts");
-    }
-  }
-  Clock::time_point started = Clock::now();
-  if (Wait(Start(saver, folder, "once", 0)) != 0 || folder.Identify(kGame) != 0 ||
-      folder.Identify(kClient) != 0) {
-    return Fail("start", 0, "a second save did not restore the files");
-  }
-  auto saveTime = Clock::now() - started;
-  if (folder.Leftovers() > 0) {
-    return Fail("start", 0, "a completed save left a file beside the DLLs");
-  }
-
-  // Delays from nothing to two changes' time: kills land in start-up,
-  // locking, undoing, loading, writing the journal and the temporary files,
-  // flushing, replacing and removing the journal. A third of the kills hit
-  // a restore, which starts from DLLs that hold an exchange.
-  auto longest = std::chrono::duration_cast<std::chrono::microseconds>(saveTime * 2);
-  std::uniform_int_distribution<long> delay(0, longest.count());
-  std::uniform_int_distribution<int> anyPair(0, kCrashPairCount - 1);
-  int foundBefore = 0, foundExchanged = 0, foundApart = 0, foundTemporary = 0, restores = 0;
   std::string why;
   std::string output;
-  for (int kill = 1; kill <= kills; ++kill) {
-    bool restore = kill % 3 == 0;
-    int pair = anyPair(random);
-    if (restore && state[kGame] == 0) {
-      if (Wait(Start(saver, folder, "once", pair)) != 0) {
-        return Fail("kill", kill, "the exchange before a restore failed");
-      }
-      state[kGame] = state[kClient] = 1 << pair;
-    }
-    State was = state[kGame];
-    pid_t pid = restore ? Start(saver, folder, "restore", "") : Start(saver, folder, "loop", pair);
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-    ::kill(pid, SIGKILL);
-    int code = Wait(pid);
-    if (code != 128 + SIGKILL && !(restore && code == 0)) {
-      return Fail("kill", kill,
-                  "the saver ended before the kill with code " + std::to_string(code));
-    }
-    restores += restore;
 
-    // Each DLL as the change found it or as it leaves it; the two may differ.
-    State seen[2];
-    for (int dll : {kGame, kClient}) {
-      seen[dll] = identify(dll, &why);
-      if (seen[dll] < 0) return Fail("kill", kill, why);
-      if (seen[dll] != was && seen[dll] != (restore ? 0 : was ^ 1 << pair)) {
-        return Fail("kill", kill, std::string(kDllNames[dll]) + " holds another pair's change");
-      }
-    }
-    if (seen[kGame] != seen[kClient]) {
-      ++foundApart;
-    } else {
-      seen[kGame] != was ? ++foundExchanged : ++foundBefore;
-    }
-    if (folder.Leftovers() > 0) ++foundTemporary;
-
-    // The next change undoes what the kill left half way, then makes its own.
-    int next = anyPair(random);
-    if (Run(saver, folder, "once", std::to_string(next), &output) != 0) {
-      return Fail("kill", kill, "the change after the kill failed: " + output);
-    }
-    State now[2] = {folder.Identify(kGame), folder.Identify(kClient)};
-    if (now[kGame] != now[kClient]) {
-      return Fail("kill", kill, "the change after the kill left the DLLs apart");
-    }
-    // Undone to where the killed change began: either DLL's state, or (the
-    // loop's last exchange saved whole but not yet committed) the other one.
-    State undone = now[kGame] ^ 1 << next;
-    if (undone != seen[kGame] && undone != seen[kClient] && undone != was &&
-        (restore || undone != (was ^ 1 << pair))) {
-      return Fail("kill", kill, "the change after the kill left an unforeseen state");
-    }
-    if (seen[kGame] != seen[kClient] &&
-        output.find("An interrupted change was undone") == std::string::npos) {
-      return Fail("kill", kill, "the change after a kill that left the DLLs apart did not say so");
-    }
-    state[kGame] = state[kClient] = now[kGame];
-    if (folder.Leftovers() > 0) {
-      return Fail("kill", kill, "a completed change left a file beside the DLLs");
-    }
+  Clock::duration saveTime;
+  KillTally tally;
+  if (FirstSaves(saver, folder, &saveTime) != 0 ||
+      KillAndChange(saver, folder, "kill", kills, saveTime, random, &state[kGame], &tally) != 0) {
+    return 1;
   }
-  if (kills > 0 && foundApart == 0) {
+  state[kClient] = state[kGame];
+  if (kills > 0 && tally.apart == 0) {
     return Fail("kill", kills, "no kill fell between the two saves of a change: widen the delays");
   }
 
@@ -371,6 +428,7 @@ int main(int argc, char** argv) {
   }
   state[kGame] = state[kClient] = 0;
 
+  std::uniform_int_distribution<int> anyPair(0, kCrashPairCount - 1);
   int bothChanged = 0, oneRefused = 0, victimLanded = 0, victimMissing = 0, victimApart = 0;
   int victimDone = 0;
   // A kill lands within the time the last plain round took, so that it can
@@ -463,20 +521,26 @@ int main(int argc, char** argv) {
     return Fail("busy", 0, "a run that could not take the lock changed the files");
   }
 
-  for (int dll : {kGame, kClient}) {
-    fs::path backup = folder.game / (std::string(kDllNames[dll]) + ".bak");
-    if (ReadAll(backup) != folder.states[dll][0]) {
-      return Fail("end", 0, backup.filename().string() + " does not hold the untouched file");
-    }
+  if (BackupsUntouched(folder) != 0) return 1;
+
+  // The one-file version: as many kills as a third of the DLLs' take.
+  Clock::duration oneSaveTime;
+  KillTally one;
+  State oneState = 0;
+  if (FirstSaves(saver, oneFile, &oneSaveTime) != 0 ||
+      KillAndChange(saver, oneFile, "one-file kill", kills / 3, oneSaveTime, random, &oneState,
+                    &one) != 0 ||
+      BackupsUntouched(oneFile) != 0) {
+    return 1;
   }
   long long saveMs = std::chrono::duration_cast<std::chrono::milliseconds>(saveTime).count();
   std::printf("crash test: passed (one exchange takes %lld ms from process start)\n", saveMs);
   std::printf("  after a kill both DLLs were as before %d times, both exchanged %d times,\n",
-              foundBefore, foundExchanged);
+              tally.before, tally.exchanged);
   std::printf("  one changed and one not (killed between the two saves) %d times, each undone\n",
-              foundApart);
+              tally.apart);
   std::printf("  by the next change; %d of the kills hit a restore; %d kills left a temporary\n",
-              restores, foundTemporary);
+              tally.restores, tally.temporary);
   std::printf("  file or the journal behind;\n");
   std::printf("  stopped after each step in turn: %d steps of an exchange, %d of a restore;\n",
               stopPoints[0], stopPoints[1]);
@@ -488,6 +552,11 @@ int main(int argc, char** argv) {
       "  a killed racer's change was in both DLLs %d times, in neither %d, in one %d\n"
       "  (until the undo that followed);\n",
       victimLanded, victimMissing, victimApart);
-  std::printf("  %d racers meant to be killed had ended before the kill\n", victimDone);
+  std::printf("  %d racers meant to be killed had ended before the kill;\n", victimDone);
+  std::printf(
+      "  Game.exe alone, killed %d times: whole and as before %d times, exchanged %d\n"
+      "  times, %d kills left a temporary file behind; each time whole after the\n"
+      "  next change, no journal, Game.exe.bak untouched\n",
+      kills / 3, one.before, one.exchanged, one.temporary);
   return 0;
 }

@@ -1,7 +1,9 @@
 // The process the crash test kills and races: it exchanges one skill pair of
 // tests/crash/crash_pairs.h (all three aspects) in FOLDER/d2game.dll and
 // FOLDER/d2client.dll through the program's own exchange, lock, backups and
-// journal, or restores both DLLs, or undoes what a stopped change left.
+// journal, or restores both DLLs, or undoes what a stopped change left. A
+// folder that holds Game.exe is a version's that keeps its skills in that
+// one file (files=Game.exe), changed the same ways.
 //   crash_saver FOLDER once|loop [PAIR]   exchange once, or until killed
 //   crash_saver FOLDER restore            restore both DLLs from their backups
 //   crash_saver FOLDER recover            undo a stopped change, as at start
@@ -23,6 +25,7 @@
 #include "exchange/restore.h"
 #include "patch/dll_patcher.h"
 #include "patch/logger.h"
+#include "tables/version_files.h"
 #include "tests/crash/crash_classes.h"
 #include "tests/crash/crash_pairs.h"
 
@@ -30,7 +33,20 @@ Logger logger;
 
 namespace {
 
-bool ExchangeOnce(DllPatcher& patcher, RecordList classes, int pair) {
+// The one version of the tables, at position 0: kept in Game.exe alone when
+// folder holds it, else in the two DLLs.
+RecordList BuildVersions(const char* folder) {
+  RecordList versions = nullptr;
+  auto* version = new VersionRecord;
+  std::snprintf(version->name, sizeof version->name, "crash");
+  if (access((std::string(folder) + "/Game.exe").c_str(), F_OK) == 0) {
+    ReadFilesWord("files=Game.exe", &version->files);
+  }
+  version->AddToList(&versions);
+  return versions;
+}
+
+bool ExchangeOnce(DllPatcher& patcher, RecordList versions, RecordList classes, int pair) {
   SkillSelection selection;
   selection.version = 0;
   selection.firstClass = 0;
@@ -39,14 +55,14 @@ bool ExchangeOnce(DllPatcher& patcher, RecordList classes, int pair) {
   selection.secondSkill = pair;
   for (bool& ticked : selection.ticked) ticked = true;
   std::string result;
-  bool done = ExchangeSkills(patcher, versionList, classes, selection, &result);
+  bool done = ExchangeSkills(patcher, versions, classes, selection, &result);
   std::fputs(result.c_str(), stdout);
   std::fflush(stdout);
   return done;
 }
 
-bool RestoreOnce(DllPatcher& patcher, RecordList classes) {
-  RestoreReport report = RestoreBoth(patcher, versionList, classes);
+bool RestoreOnce(DllPatcher& patcher, RecordList versions, RecordList classes) {
+  RestoreReport report = RestoreBoth(patcher, versions, classes);
   std::fputs((report.undone + report.text).c_str(), stdout);
   return report.failed == 0 && report.restored > 0;
 }
@@ -105,17 +121,19 @@ int main(int argc, char** argv) {
   StoppingSteps stopping(stopAfter);
   if (stops) patcher.saveSteps = &stopping;
   RecordList classes = BuildCrashClasses(kCrashPairs, kCrashPairCount);
+  RecordList versions = BuildVersions(argv[1]);
   bool done = false;
   if (exchange || mode == "stop-swap") {
-    done = ExchangeOnce(patcher, classes, pair);
-    while (done && mode == "loop") done = ExchangeOnce(patcher, classes, pair);
+    done = ExchangeOnce(patcher, versions, classes, pair);
+    while (done && mode == "loop") done = ExchangeOnce(patcher, versions, classes, pair);
   } else if (mode == "restore" || mode == "stop-restore") {
-    done = RestoreOnce(patcher, classes);
+    done = RestoreOnce(patcher, versions, classes);
   } else {
     std::string text;
-    done = RecoverGameFolder(patcher, nullptr, classes, &text);
+    done = RecoverGameFolder(patcher, versions, classes, &text);
     std::fputs(text.c_str(), stdout);
   }
   FreeList<ClassRecord>(&classes);
+  FreeList<VersionRecord>(&versions);
   return done ? 0 : 1;
 }

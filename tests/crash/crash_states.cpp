@@ -2,16 +2,16 @@
 // tests/crash/crash_model.h, handed to the next change's recovery.
 //   crash_states FOLDER
 // Records the file steps of a first exchange (which also makes the
-// backups), a later one, a restore, the apply of a swap set and the
-// recovery of an exchange stopped between its two DLLs, each in a game
-// folder of its own.
+// backups), a later one, a restore, the apply of a swap set, the recovery
+// of an exchange stopped between its two DLLs and a first exchange in a
+// version kept in Game.exe alone, each in a game folder of its own.
 // For every point of each record it builds each state the model allows,
 // writes it to a fresh game folder and runs the recovery a change starts
 // with. Each must end with both DLLs all old or all new, byte for byte, the
 // backups untouched (and there before any DLL differs from its original),
 // no journal left, and "An interrupted change was undone" said whenever a
-// DLL had to be put back; the state after the last step must be the change
-// done. Past kMaxStates states an operation is checked on a sample.
+// DLL had to be put back (Game.exe, whole or not at all, is never put back); the state after the
+// last step must be the change done. Past kMaxStates states an operation is checked on a sample.
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,6 +24,7 @@
 #include "patch/dll_patcher.h"
 #include "patch/logger.h"
 #include "sets/set_apply.h"
+#include "tables/version_files.h"
 #include "tests/crash/crash_classes.h"
 #include "tests/crash/crash_model.h"
 #include "tests/crash/recording_steps.h"
@@ -38,14 +39,16 @@ namespace {
 constexpr size_t kDllSize = 4 * 4096;
 constexpr size_t kMaxStates = 4000;
 const char* const kDlls[2] = {"d2game.dll", "d2client.dll"};
+const char kOneFile[] = "Game.exe";
 const char kUndone[] = "An interrupted change was undone";
 
 // Per pair, the offsets of the first and of the second skill (effects in
-// d2game.dll, graphics and descriptions in d2client.dll), inside DLLs of four
-// blocks.
+// d2game.dll, graphics and descriptions in d2client.dll, or all in
+// Game.exe), inside files of four blocks; apart, so that they also fit one
+// file.
 constexpr CrashPair kPairs[2] = {
-    {{"1000", "2000"}, {"1000", "2000"}, {"3000", "3100"}},
-    {{"1100", "2100"}, {"1100", "2100"}, {"3200", "3300"}},
+    {{"1000", "2000"}, {"1200", "2200"}, {"3000", "3100"}},
+    {{"1100", "2100"}, {"1300", "2300"}, {"3200", "3300"}},
 };
 
 // The real file system without waiting for the disk: the recovery that
@@ -78,12 +81,13 @@ void WriteFolder(const fs::path& folder, const FolderFiles& files) {
   }
 }
 
+// The files a change may make: the DLLs and Game.exe.
 std::string Dlls(const FolderFiles& files) {
   auto bytes = [&](const char* name) {
     auto found = files.find(name);
     return found == files.end() ? std::string("(none)") : found->second;
   };
-  return bytes(kDlls[0]) + '\0' + bytes(kDlls[1]);
+  return bytes(kDlls[0]) + '\0' + bytes(kDlls[1]) + '\0' + bytes(kOneFile);
 }
 
 // One change as recorded, and what may come of it.
@@ -94,6 +98,7 @@ struct Operation {
   FolderFiles initial;
   std::function<bool(DllPatcher&)> run;  // true when it reports the change done
   bool oldIsWhole = true;                // false: the change starts from a half exchange
+  RecordList versions = nullptr;         // the tables' versions, for the change and its recovery
   FolderFiles done;                      // the folder it leaves
   std::vector<FileOperation> record;
 };
@@ -127,16 +132,18 @@ std::string Check(const fs::path& folder, const Operation& operation, const Fold
   patcher.saveSteps = &quick;
   std::string note;
   static RecordList classes = BuildCrashClasses(kPairs, 2);  // the tables the changes used
-  if (!RecoverGameFolder(patcher, nullptr, classes, &note)) return "the recovery failed: " + note;
+  if (!RecoverGameFolder(patcher, operation.versions, classes, &note)) {
+    return "the recovery failed: " + note;
+  }
   FolderFiles after = ReadFolder(folder);
   std::string dlls = Dlls(after);
   bool old = operation.oldIsWhole && dlls == Dlls(operation.initial);
   if (!old && dlls != Dlls(operation.done)) return "the DLLs are neither all old nor all new";
   if (after.count("orvanel.journal")) return "the journal is still there";
-  for (const char* dll : kDlls) {
-    std::string backup = std::string(dll) + ".bak";
-    if (after.count(backup) && after[backup] != original.at(dll)) return backup + " was changed";
-    if (!after.count(backup) && after[dll] != original.at(dll)) return "no " + backup;
+  for (const auto& [file, bytes] : original) {
+    std::string backup = file + ".bak";
+    if (after.count(backup) && after[backup] != bytes) return backup + " was changed";
+    if (!after.count(backup) && after[file] != bytes) return "no " + backup;
   }
   if (dlls != Dlls(state) && note.find(kUndone) == std::string::npos) {
     return "a DLL was put back without a word";
@@ -208,7 +215,7 @@ bool RecordAndEnumerate(const fs::path& work, Operation* operation, const Folder
       operation->name, tally.points, tally.built, tally.distinct, tally.checked,
       tally.checked < tally.distinct ? " (a sample)" : "");
   if (operation->oldIsWhole) {
-    std::printf(" %zu all old, %zu all new; %zu undone though both DLLs were new\n", tally.old,
+    std::printf(" %zu all old, %zu all new; %zu undone though every file was new\n", tally.old,
                 tally.changed, tally.wholeUndone);
   } else {
     std::printf(" all %zu as before the stopped change\n", tally.changed);
@@ -232,6 +239,11 @@ int main(int argc, char** argv) {
   auto* version = new VersionRecord;
   std::snprintf(version->name, sizeof version->name, "1.09b");
   version->AddToList(&versions);
+  RecordList oneFileVersions = nullptr;
+  auto* oneFileVersion = new VersionRecord;
+  std::snprintf(oneFileVersion->name, sizeof oneFileVersion->name, "1.14d");
+  ReadFilesWord("files=Game.exe", &oneFileVersion->files);
+  oneFileVersion->AddToList(&oneFileVersions);
 
   std::mt19937 random(29);
   FolderFiles original;
@@ -240,6 +252,7 @@ int main(int argc, char** argv) {
     bytes.resize(kDllSize);
     for (char& byte : bytes) byte = static_cast<char>(random());
   }
+  FolderFiles oneFileOriginal = {{kOneFile, original[kDlls[0]]}};
   SkillSelection pair0;
   pair0.version = 0;
   pair0.firstClass = 0;
@@ -272,19 +285,27 @@ int main(int argc, char** argv) {
                        return RecoverGameFolder(patcher, nullptr, classes, &note) == 1 &&
                               note.find(kUndone) != std::string::npos;
                      }};
+  Operation oneFile{"one file", [&](DllPatcher& patcher) {
+                      std::string text;
+                      return ExchangeSkills(patcher, oneFileVersions, classes, pair0, &text) == 1;
+                    }};
   swap.initial = original;
   recovery.oldIsWhole = false;
+  oneFile.initial = oneFileOriginal;
+  oneFile.versions = oneFileVersions;
 
   int failed = 0;
-  std::vector<Operation*> operations = {&swap, &swapAgain, &restore, &apply, &recovery};
+  std::vector<Operation*> operations = {&swap, &swapAgain, &restore, &apply, &recovery, &oneFile};
   for (Operation* operation : operations) {
     if (operation == &swapAgain || operation == &restore || operation == &apply) {
       operation->initial = swap.done;
     }
     if (operation == &recovery) recovery.initial = StoppedBetweenTheDlls(swap);
-    failed += !RecordAndEnumerate(work, operation, original);
+    failed +=
+        !RecordAndEnumerate(work, operation, operation == &oneFile ? oneFileOriginal : original);
   }
   FreeList<ClassRecord>(&classes);
   FreeList<VersionRecord>(&versions);
+  FreeList<VersionRecord>(&oneFileVersions);
   return failed == 0 ? 0 : 1;
 }
