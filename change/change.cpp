@@ -34,7 +34,7 @@ FileError GameChange::Begin(bool journalMayStay) {
     Log(error);
     return error;
   }
-  FileError error = UndoInterruptedChange(patcher_, &undone_);
+  FileError error = UndoInterruptedChange(patcher_, &undone_, &locks_);
   if (!error.Failed() || !journalMayStay) return error;
   undone_ =
       "A change stopped half way could not be undone; the original DLLs are put back "
@@ -101,7 +101,7 @@ FileError GameChange::Commit() {
 
 FileError GameChange::RollBack() {
   std::string note;
-  FileError error = UndoInterruptedChange(patcher_, &note);
+  FileError error = UndoInterruptedChange(patcher_, &note, &locks_);
   if (!error.Failed()) {
     changed_.clear();
     return FileError();

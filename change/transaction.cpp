@@ -37,25 +37,28 @@ bool JournalIsThere(const DllPatcher& patcher) {
 }
 
 // The journal there, no longer than a change inside changeable can make (a
-// longer file is refused unread); false with why it cannot be read.
-bool ReadJournal(const DllPatcher& patcher, const ByteRanges changeable[2], Journal* journal,
-                 std::string* why) {
+// longer file is refused unread); else a refusal whose detail says what is
+// wrong with it ("cannot be read", "is damaged: ...").
+FileError ReadJournal(const DllPatcher& patcher, const ByteRanges changeable[2], Journal* journal) {
+  std::string path = JournalPathOf(patcher);
+  FileError refused{Problem::kRefused, 0, path, ""};
   std::error_code error;
-  uintmax_t size = std::filesystem::file_size(NativePath(JournalPathOf(patcher).c_str()), error);
+  uintmax_t size = std::filesystem::file_size(NativePath(path.c_str()), error);
   if (!error && size > LongestJournal(changeable)) {
-    *why = "is larger than any change of the tables could write";
-    return false;
+    refused.detail = "is larger than any change of the tables could write";
+    return refused;
   }
   ByteBuffer bytes;
-  if (!patcher.saveSteps->ReadWhole(JournalPathOf(patcher).c_str(), &bytes)) {
-    *why = "cannot be read";
-    return false;
+  if (!patcher.saveSteps->ReadWhole(path.c_str(), &bytes)) {
+    refused.detail = "cannot be read";
+    return refused;
   }
   std::string text(reinterpret_cast<const char*>(bytes.data.get()),
                    static_cast<size_t>(bytes.size));
-  if (ReadJournalText(text, journal, why)) return true;
-  *why = "is damaged: " + *why;
-  return false;
+  FileError damaged = ReadJournalText(text, journal);
+  if (!damaged.Failed()) return damaged;
+  refused.detail = "is damaged: " + damaged.detail;
+  return refused;
 }
 
 FileError Refusal(const std::string& what) {
@@ -141,12 +144,13 @@ std::string UndoProblem(const DllPatcher& patcher, const std::vector<DllUndo>& u
 namespace {
 
 // Puts each DLL back as undos plan it; changed says whether any was.
-FileError WriteUndos(DllPatcher& patcher, std::vector<DllUndo>& undos, bool* changed) {
+FileError WriteUndos(DllPatcher& patcher, std::vector<DllUndo>& undos, const DllFolderLocks* locks,
+                     bool* changed) {
   for (DllUndo& undo : undos) {
     const char* path = patcher.dllPaths[undo.fileNumber];
     *changed = *changed || undo.write;
     if (!undo.write) continue;
-    std::string target = SaveTarget(path);
+    std::string target = locks != nullptr ? locks->TargetOf(path) : SaveTarget(path);
     FileError refused = LinkRefusal(path, target);
     if (refused.Failed()) return refused;
     FileError error = SaveBytes(*patcher.saveSteps, undo.bytes.data.get(),
@@ -166,7 +170,8 @@ std::string Noted(const std::string& words) {
 
 }  // namespace
 
-FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note) {
+FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note,
+                                const DllFolderLocks* locks) {
   if (!JournalIsThere(patcher)) return FileError();
   std::string journalShown = NativePath(JournalPathOf(patcher).c_str());
   // Orvanel never makes a journal that is a link or a folder: no change stopped there.
@@ -176,9 +181,9 @@ FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note) {
     return notAFile;
   }
   Journal journal;
-  std::string why;
-  if (!ReadJournal(patcher, patcher.changeable, &journal, &why)) {
-    return Refusal("a change was stopped half way, and " + journalShown + " " + why);
+  FileError unread = ReadJournal(patcher, patcher.changeable, &journal);
+  if (unread.Failed()) {
+    return Refusal("a change was stopped half way, and " + journalShown + " " + unread.detail);
   }
   std::vector<DllUndo> undos(journal.files.size());
   for (size_t i = 0; i < journal.files.size(); ++i) {
@@ -192,7 +197,7 @@ FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note) {
   std::string wrong = UndoProblem(patcher, undos, complete);
   if (!wrong.empty()) return Refusal(wrong + " (" + journal.change + ")");
   bool changed = false;
-  FileError error = complete ? FileError() : WriteUndos(patcher, undos, &changed);
+  FileError error = complete ? FileError() : WriteUndos(patcher, undos, locks, &changed);
   if (!error.Failed()) error = RemoveJournal(*patcher.saveSteps, JournalPathOf(patcher));
   if (error.Failed()) return error;
   if (complete) *note = Noted("An interrupted change was complete and is kept: " + journal.change);
@@ -230,7 +235,7 @@ int RecoverGameFolder(DllPatcher& patcher, RecordList versions, RecordList class
   // Another run holding the lock undoes the journal itself.
   DllFolderLocks locks({patcher.dllPaths[kGameDll], patcher.dllPaths[kClientDll]});
   if (!locks.Held()) return 1;
-  FileError error = UndoInterruptedChange(patcher, text);
+  FileError error = UndoInterruptedChange(patcher, text, &locks);
   if (!error.Failed()) return 1;
   *text = UserReason(error) + "\n";
   return 0;
@@ -245,12 +250,11 @@ std::string PendingChangeLine(const DllPatcher& patcher, RecordList versions, Re
         ChangeableRanges(versions, classes, FileNameOf(patcher.dllPaths[fileNumber]));
   }
   Journal journal;
-  std::string why;
   std::string shown = NativePath(JournalPathOf(patcher).c_str());
   FileError notAFile = NotAFile(JournalPathOf(patcher).c_str());
   if (notAFile.Failed()) return notAFile.detail;
-  if (!ReadJournal(patcher, changeable, &journal, &why))
-    return "a change was stopped half way: " + shown + " " + why;
+  FileError unread = ReadJournal(patcher, changeable, &journal);
+  if (unread.Failed()) return "a change was stopped half way: " + shown + " " + unread.detail;
   return "a change was stopped half way (" + journal.change +
          "): the next change undoes it, or File > Restore Original DLLs brings back the originals";
 }

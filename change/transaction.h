@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "files/dll_links.h"
 #include "files/journal.h"
 #include "io/file_error.h"
 #include "io/whole_file.h"
@@ -34,7 +35,9 @@ std::string DllFileName(const DllPatcher& patcher, int fileNumber);
 // changeable ranges (those the tables name) or they hold more than a change
 // writes; a DLL is written only when it holds every range's after bytes and
 // its size and CRC are those after; no DLL is ever removed or made.
-FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note);
+// locks, when given, are the change's: each DLL's link target as they found it.
+FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note,
+                                const DllFolderLocks* locks = nullptr);
 
 // The same with the locks taken here, for a program that starts: 1 with the
 // note ("" when there was nothing to undo, or another run holds the lock), 0

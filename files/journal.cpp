@@ -237,37 +237,36 @@ std::string JournalText(const Journal& journal) {
   return text + "checksum: " + Hex8(ImageCrc(bytes, text.size())) + "\n";
 }
 
-bool ReadJournalText(const std::string& text, Journal* journal, std::string* why) {
-  *journal = Journal();
+namespace {
+
+// Why text is no journal JournalText made; "" when it is one.
+std::string JournalTextProblem(const std::string& text, Journal* journal) {
   std::vector<std::string> lines;
-  if (!SplitLines(text, &lines) || lines.size() < 2) {
-    *why = "it is cut short";
-    return false;
-  }
-  if (lines[0] != kFirstLine) {
-    *why = std::string("line 1: expected \"") + kFirstLine + "\"";
-    return false;
-  }
+  if (!SplitLines(text, &lines) || lines.size() < 2) return "it is cut short";
+  if (lines[0] != kFirstLine) return std::string("line 1: expected \"") + kFirstLine + "\"";
   std::string stated;
   uint32_t checksum = 0;
   size_t body = text.size() - lines.back().size() - 1;
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text.data());
   if (!StartsWith(lines.back(), "checksum: ", &stated) || !ParseHex8(stated, &checksum)) {
-    *why = "line " + std::to_string(lines.size()) + ": expected its checksum";
-    return false;
+    return "line " + std::to_string(lines.size()) + ": expected its checksum";
   }
   if (checksum != ImageCrc(bytes, body)) {
-    *why =
-        "its checksum " + stated + " does not match its text (" + Hex8(ImageCrc(bytes, body)) + ")";
-    return false;
+    return "its checksum " + stated + " does not match its text (" + Hex8(ImageCrc(bytes, body)) +
+           ")";
   }
   size_t bad = ReadBody(lines, journal);
-  if (bad != 0) {
-    *why = "line " + std::to_string(bad + 1) + " is not a journal line";
-    *journal = Journal();
-    return false;
-  }
-  return true;
+  return bad != 0 ? "line " + std::to_string(bad + 1) + " is not a journal line" : "";
+}
+
+}  // namespace
+
+FileError ReadJournalText(const std::string& text, Journal* journal) {
+  *journal = Journal();
+  std::string problem = JournalTextProblem(text, journal);
+  if (problem.empty()) return FileError();
+  *journal = Journal();
+  return {Problem::kRefused, 0, "", problem};
 }
 
 namespace {

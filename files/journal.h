@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "io/file_error.h"
 #include "io/save_steps.h"
 #include "tables/exchange_plan.h"
 
@@ -57,9 +58,9 @@ bool DescribeWrite(const std::string& name, const uint8_t* before, size_t before
                    const uint8_t* after, size_t afterSize, JournalFile* file);
 
 std::string JournalText(const Journal& journal);
-// False, with why ("line 4: expected ..."), for any text JournalText does
-// not make: cut short, edited, or its checksum wrong.
-bool ReadJournalText(const std::string& text, Journal* journal, std::string* why);
+// kNone when text is one JournalText made; else a refusal whose detail says
+// why ("line 4: expected ..."): cut short, edited, or its checksum wrong.
+FileError ReadJournalText(const std::string& text, Journal* journal);
 
 // "" when file's ranges are what a change inside changeable can journal:
 // apart from each other, every byte they change inside changeable, and no more

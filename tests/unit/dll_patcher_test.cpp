@@ -56,8 +56,6 @@ TEST_F(DllPatcherTest, EmptyFileLoadsAndSavesEmpty) {
 TEST_F(DllPatcherTest, FailedLoadLogsThePathAndKeepsThePreviousImage) {
   std::string bytes = DllBytes(64);
   Load(bytes);
-  patcher_.offset = 5;
-  patcher_.windowLength = 3;
 
   EXPECT_EQ(patcher_.LoadFile(kClientDll), 0);  // d2client.dll does not exist
   EXPECT_EQ(patcher_.LoadFile(2), 0);           // the third slot is always empty
@@ -66,8 +64,6 @@ TEST_F(DllPatcherTest, FailedLoadLogsThePathAndKeepsThePreviousImage) {
 
   EXPECT_EQ(Image(), bytes);
   EXPECT_EQ(patcher_.loadedFile, kGameDll);
-  EXPECT_EQ(patcher_.offset, 5);
-  EXPECT_EQ(patcher_.windowLength, 3);
   EXPECT_EQ(LogLines(), (std::vector<std::string>{
                             "* Couldn't open file game\\d2client.dll: not found (system error 2)",
                             "* Couldn't open file "}));
@@ -135,12 +131,6 @@ TEST_F(DllPatcherTest, OverlappingSwapLetsTheRangeAtAWin) {
   EXPECT_EQ(after.substr(0x1C, 4), before.substr(0x18, 4));
   EXPECT_EQ(after.substr(0, 0x10), before.substr(0, 0x10));
   EXPECT_EQ(after.substr(0x20), before.substr(0x20));
-
-  // The state the exchange leaves: offset at A, the window holding B's bytes.
-  EXPECT_EQ(patcher_.offset, 0x10);
-  EXPECT_EQ(patcher_.windowLength, 12);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(patcher_.window), 12), before.substr(0x14, 12));
-  for (int i = 12; i < kWindowSize; ++i) ASSERT_EQ(patcher_.window[i], 0) << i;
 }
 
 TEST_F(DllPatcherTest, SwapExchangesDistantRangesAndEqualOffsetsChangeNothing) {

@@ -52,8 +52,8 @@ TEST(JournalTest, TheTextReadsBackAsWritten) {
   EXPECT_FALSE(DescribeWrite("d2game.dll", Bytes(before), 8999, Bytes(after), 9000, &resized));
 
   Journal read;
-  std::string why;
-  ASSERT_TRUE(ReadJournalText(JournalText(written), &read, &why)) << why;
+  FileError unread = ReadJournalText(JournalText(written), &read);
+  ASSERT_FALSE(unread.Failed()) << unread.detail;
   EXPECT_EQ(read.change, written.change);
   ASSERT_EQ(read.files.size(), 2u);
   for (size_t f = 0; f < 2; ++f) {
@@ -86,10 +86,9 @@ TEST(JournalTest, ADamagedJournalIsRefused) {
   after[100] ^= 0xFF;
   std::string text = JournalText(TwoDlls(before, after));
   Journal read;
-  std::string why;
   // Cut short anywhere: never read.
   for (size_t length = 0; length < text.size(); ++length) {
-    EXPECT_FALSE(ReadJournalText(text.substr(0, length), &read, &why)) << length;
+    EXPECT_TRUE(ReadJournalText(text.substr(0, length), &read).Failed()) << length;
   }
   struct Case {
     std::string from, to;  // a change to the text
@@ -104,16 +103,16 @@ TEST(JournalTest, ADamagedJournalIsRefused) {
   for (const Case& c : cases) {
     std::string damaged = text;
     damaged.replace(damaged.find(c.from), c.from.size(), c.to);
-    EXPECT_FALSE(ReadJournalText(damaged, &read, &why)) << c.to;
-    EXPECT_EQ(why.rfind(c.why, 0), 0u) << why;
+    std::string why = ReadJournalText(damaged, &read).detail;
+    EXPECT_EQ(why.rfind(c.why, 0), 0u) << c.to << ": " << why;
     EXPECT_TRUE(read.files.empty());
   }
   // A line no journal has, under a checksum that fits it: still refused.
   std::string body = text.substr(0, checksum) + "range: 00000000 AB\n";
   char sum[9];
   std::snprintf(sum, sizeof sum, "%08X", ImageCrc(Bytes(body), body.size()));
-  EXPECT_FALSE(ReadJournalText(body + "checksum: " + sum + "\n", &read, &why));
-  EXPECT_EQ(why, "line 10 is not a journal line");
+  EXPECT_EQ(ReadJournalText(body + "checksum: " + sum + "\n", &read).detail,
+            "line 10 is not a journal line");
 }
 
 using TransactionTest = GameFolderTest;
