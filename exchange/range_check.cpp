@@ -55,37 +55,34 @@ int CheckRanges(RecordList versions, RecordList classes, const TableLines& lines
   int found = 0;
   FileSizes sizes;
   const VersionFiles& own = FilesFor(patcher, versions, -1);
-  // The lists are walked alongside the lines, never searched by position.
-  size_t c = 0;
-  for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
-    for (size_t version = 0; version < lines[c].size(); ++version) {
-      const SkillTableLines& table = lines[c][version];
-      const VersionFiles& files = FilesOfVersion(versions, static_cast<int32_t>(version));
-      char paths[kPathSlots][kTextSize] = {};
-      BuildFilePaths(patcher, files, paths);
-      size_t k = 0;
-      for (RecordNode* skill =
-               static_cast<ClassRecord*>(node)->SkillsOf(static_cast<int32_t>(version));
-           skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
-        for (const Aspect& aspect : kAspects) {
-          const char* text = static_cast<const SkillRecord*>(skill)->*aspect.offsets;
-          // Offsets that are no offsets at all are the table check's findings.
-          if (!IsOffsetText(text)) continue;
-          int n = files.FileOf(aspect.dll);
-          const char* path = paths[n];
-          int64_t size = sizes.Of(path, own.IndexOf(files.names[n]) >= 0, findings, &found);
-          if (size < 0 || RangeInside(text, aspect.length, static_cast<uint64_t>(size))) continue;
-          uint32_t start = 0;
-          HexToNumber(&start, text);
-          uint64_t end = static_cast<uint64_t>(start) + static_cast<uint64_t>(aspect.length);
-          findings->push_back(table.path + ":" + std::to_string(table.skillLines[k]) + ": " +
-                              aspect.name + " range " + HexRange(start, end - 1) + " of \"" +
-                              skill->name + "\" lies outside " + NativePath(path) + " (" +
-                              std::to_string(size) + " bytes)");
-          ++found;
-        }
-      }
+  std::vector<std::vector<std::string>> paths;  // by version position
+  ForEachSkillRange(versions, classes, [&](const SkillRange& range) {
+    // Only the lines the check saw: the lists are never searched by position.
+    if (range.classIndex >= lines.size() ||
+        static_cast<size_t>(range.version) >= lines[range.classIndex].size()) {
+      return;
     }
-  }
+    const SkillTableLines& table = lines[range.classIndex][static_cast<size_t>(range.version)];
+    if (range.skillIndex >= table.skillLines.size()) return;
+    const VersionFiles& files = FilesOfVersion(versions, range.version);
+    // Each version's paths found once: finding a name reads the folder.
+    if (paths.size() <= static_cast<size_t>(range.version)) paths.resize(range.version + 1);
+    std::vector<std::string>& ofVersion = paths[static_cast<size_t>(range.version)];
+    if (ofVersion.empty()) {
+      char built[kPathSlots][kTextSize] = {};
+      BuildFilePaths(patcher, files, built);
+      ofVersion.assign(built, built + kPathSlots);
+    }
+    const std::string& path = ofVersion[static_cast<size_t>(range.fileNumber)];
+    bool ownFile = own.IndexOf(files.names[range.fileNumber]) >= 0;
+    int64_t size = sizes.Of(path, ownFile, findings, &found);
+    uint64_t end = static_cast<uint64_t>(range.start) + static_cast<uint64_t>(range.aspect->length);
+    if (size < 0 || end <= static_cast<uint64_t>(size)) return;
+    findings->push_back(table.path + ":" + std::to_string(table.skillLines[range.skillIndex]) +
+                        ": " + range.aspect->name + " range " + HexRange(range.start, end - 1) +
+                        " of \"" + range.skill->name + "\" lies outside " +
+                        NativePath(path.c_str()) + " (" + std::to_string(size) + " bytes)");
+    ++found;
+  });
   return found;
 }

@@ -17,25 +17,25 @@ struct Slot {
   uint32_t start;
 };
 
-std::vector<Slot> SlotsOf(RecordList classes, int32_t version, const Aspect& aspect,
-                          uint64_t size) {
+std::vector<Slot> SlotsOf(RecordList versions, RecordList classes, int32_t version,
+                          const Aspect& aspect, uint64_t size) {
   std::vector<Slot> slots;
-  for (RecordNode* c = classes; c != nullptr; c = c->next) {
-    auto* record = static_cast<ClassRecord*>(c);
-    RecordNode* shown = record->SkillsOf(0);
-    for (RecordNode* k = record->SkillsOf(version); k != nullptr; k = k->next) {
-      while (shown != nullptr && shown->position < k->position) shown = shown->next;
-      uint32_t start = 0;
-      if (!RangeInside(static_cast<SkillRecord*>(k)->*aspect.offsets, aspect.length, size,
-                       &start)) {
-        continue;
-      }
-      bool seen = false;
-      for (const Slot& slot : slots) seen = seen || slot.start == start;
-      const char* name = shown != nullptr && shown->position == k->position ? shown->name : k->name;
-      if (!seen) slots.push_back({{record->name, name}, start});
+  const ClassRecord* record = nullptr;
+  const RecordNode* shown = nullptr;  // the skill box's entry, walked alongside
+  ForEachSkillRange(versions, classes, [&](const SkillRange& range) {
+    if (range.version != version || range.aspect != &aspect) return;
+    if (range.classRecord != record) {
+      record = range.classRecord;
+      shown = record->SkillsOf(0);
     }
-  }
+    const SkillRecord* k = range.skill;
+    while (shown != nullptr && shown->position < k->position) shown = shown->next;
+    if (static_cast<uint64_t>(range.start) + static_cast<uint64_t>(aspect.length) > size) return;
+    bool seen = false;
+    for (const Slot& slot : slots) seen = seen || slot.start == range.start;
+    const char* name = shown != nullptr && shown->position == k->position ? shown->name : k->name;
+    if (!seen) slots.push_back({{record->name, name}, range.start});
+  });
   return slots;
 }
 
@@ -134,7 +134,7 @@ SetState StateAsExchanges(RecordList versions, RecordList classes, int32_t versi
     if (now[dll] == nullptr || original[dll] == nullptr) continue;
     uint64_t size = static_cast<uint64_t>(
         now[dll]->size < original[dll]->size ? now[dll]->size : original[dll]->size);
-    std::vector<Slot> slots = SlotsOf(classes, version, kAspects[aspect], size);
+    std::vector<Slot> slots = SlotsOf(versions, classes, version, kAspects[aspect], size);
     inRange[dll].resize(static_cast<size_t>(size));
     for (const Slot& slot : slots) {
       std::fill_n(inRange[dll].begin() + slot.start, kAspects[aspect].length, true);

@@ -55,24 +55,35 @@ void PlanSwaps(const SkillRecord* first, const SkillRecord* second, const SkillS
   }
 }
 
-ByteRanges ChangeableRanges(RecordList versions, RecordList classes, const std::string& fileName) {
-  ByteRanges ranges;
-  for (RecordNode* c = classes; c != nullptr; c = c->next) {
-    const std::vector<RecordList>& lists = static_cast<ClassRecord*>(c)->skillLists;
-    for (size_t position = 0; position < lists.size(); ++position) {
+void ForEachSkillRange(RecordList versions, RecordList classes,
+                       const std::function<void(const SkillRange&)>& visit) {
+  size_t classIndex = 0;
+  for (RecordNode* c = classes; c != nullptr; c = c->next, ++classIndex) {
+    const auto* record = static_cast<const ClassRecord*>(c);
+    for (size_t position = 0; position < record->skillLists.size(); ++position) {
       const VersionFiles& files = FilesOfVersion(versions, static_cast<int32_t>(position));
-      int fileNumber = files.IndexOf(fileName);
-      if (fileNumber < 0) continue;
-      for (RecordNode* k = lists[position]; k != nullptr; k = k->next) {
+      size_t skillIndex = 0;
+      for (RecordNode* k = record->skillLists[position]; k != nullptr; k = k->next, ++skillIndex) {
+        const auto* skill = static_cast<const SkillRecord*>(k);
         for (const Aspect& aspect : kAspects) {
-          const char* text = static_cast<SkillRecord*>(k)->*aspect.offsets;
-          if (files.FileOf(aspect.dll) != fileNumber || !IsOffsetText(text)) continue;
+          const char* text = skill->*aspect.offsets;
+          if (!IsOffsetText(text)) continue;
           uint32_t start = 0;
           HexToNumber(&start, text);
-          ranges.push_back({start, static_cast<uint32_t>(aspect.length)});
+          visit({record, classIndex, static_cast<int32_t>(position), skill, skillIndex, &aspect,
+                 files.FileOf(aspect.dll), start});
         }
       }
     }
   }
+}
+
+ByteRanges ChangeableRanges(RecordList versions, RecordList classes, const std::string& fileName) {
+  ByteRanges ranges;
+  ForEachSkillRange(versions, classes, [&](const SkillRange& range) {
+    const VersionFiles& files = FilesOfVersion(versions, range.version);
+    if (!SameFileName(files.names[range.fileNumber], fileName)) return;
+    ranges.push_back({range.start, static_cast<uint32_t>(range.aspect->length)});
+  });
   return ranges;
 }

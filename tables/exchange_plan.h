@@ -4,7 +4,9 @@
 #ifndef ORVANEL_TABLES_EXCHANGE_PLAN_H_
 #define ORVANEL_TABLES_EXCHANGE_PLAN_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,26 @@ struct ByteRange {
 // The ranges of one DLL that the tables name: the only bytes in which the
 // DLL may differ from its original.
 using ByteRanges = std::vector<ByteRange>;
+
+// One range the tables name: a skill's offset for an aspect in the table of
+// a version position, in file fileNumber of that version's files.
+struct SkillRange {
+  const ClassRecord* classRecord;
+  size_t classIndex;  // the class's place in the classes list
+  int32_t version;    // the version position
+  const SkillRecord* skill;
+  size_t skillIndex;  // the skill's place in its table
+  const Aspect* aspect;
+  int fileNumber;
+  uint32_t start;
+};
+
+// Calls visit for every range whose offset is an offset text (IsOffsetText),
+// in table order: class, version position, skill, aspect. The one walk over
+// the tables' ranges: the range checks, the changeable ranges and the status
+// all take theirs from it.
+void ForEachSkillRange(RecordList versions, RecordList classes,
+                       const std::function<void(const SkillRange&)>& visit);
 
 // Every range the tables of any version name in the file fileName (letter
 // case aside): the aspects each version keeps in a file of that name.

@@ -7,6 +7,7 @@
 
 #include "tables/aspects.h"
 #include "tables/data_files.h"
+#include "tables/exchange_plan.h"
 
 namespace {
 
@@ -23,41 +24,23 @@ struct TableRange {
   uint64_t end;  // one past the last byte
 };
 
-// The files of the version at position; the default ones when there is none.
-VersionFiles FilesOf(RecordList versions, size_t position) {
-  auto* version =
-      static_cast<const VersionRecord*>(AtPosition(versions, static_cast<int32_t>(position)));
-  return version != nullptr ? version->files : VersionFiles();
-}
-
-// Every range of every skill, in table order. Offsets that are no offsets at
-// all are findings of their own. The lists are walked alongside the lines,
-// never searched.
+// Every range of every skill the check saw, in table order. Offsets that
+// are no offsets at all are findings of their own.
 std::vector<TableRange> RangesOf(RecordList versions, RecordList classes, const TableLines& lines) {
   std::vector<TableRange> ranges;
-  size_t c = 0;
-  for (RecordNode* node = classes; node != nullptr && c < lines.size(); node = node->next, ++c) {
-    const auto* classRecord = static_cast<const ClassRecord*>(node);
-    for (size_t version = 0; version < lines[c].size(); ++version) {
-      const SkillTableLines& table = lines[c][version];
-      VersionFiles files = FilesOf(versions, version);
-      size_t k = 0;
-      for (RecordNode* skill = classRecord->SkillsOf(static_cast<int32_t>(version));
-           skill != nullptr && k < table.skillLines.size(); skill = skill->next, ++k) {
-        const auto* record = static_cast<const SkillRecord*>(skill);
-        for (const Aspect& aspect : kAspects) {
-          uint32_t start = 0;
-          // Any offset fits a file of the largest size: only its value is wanted.
-          if (!RangeInside(record->*aspect.offsets, aspect.length, UINT64_MAX, &start)) {
-            continue;
-          }
-          ranges.push_back({&table.path, table.skillLines[k], classRecord, record,
-                            static_cast<int>(version), files.FileOf(aspect.dll), aspect.name, start,
-                            static_cast<uint64_t>(start) + static_cast<uint64_t>(aspect.length)});
-        }
-      }
+  ForEachSkillRange(versions, classes, [&](const SkillRange& range) {
+    // The lines are walked alongside the lists, never searched by position.
+    if (range.classIndex >= lines.size() ||
+        static_cast<size_t>(range.version) >= lines[range.classIndex].size()) {
+      return;
     }
-  }
+    const SkillTableLines& table = lines[range.classIndex][static_cast<size_t>(range.version)];
+    if (range.skillIndex >= table.skillLines.size()) return;
+    ranges.push_back(
+        {&table.path, table.skillLines[range.skillIndex], range.classRecord, range.skill,
+         range.version, range.fileNumber, range.aspect->name, range.start,
+         static_cast<uint64_t>(range.start) + static_cast<uint64_t>(range.aspect->length)});
+  });
   return ranges;
 }
 
