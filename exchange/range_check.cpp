@@ -57,13 +57,10 @@ int CheckRanges(RecordList versions, RecordList classes, const TableLines& lines
   const VersionFiles& own = FilesFor(patcher, versions, -1);
   std::vector<std::vector<std::string>> paths;  // by version position
   ForEachSkillRange(versions, classes, [&](const SkillRange& range) {
-    // Only the lines the check saw: the lists are never searched by position.
-    if (range.classIndex >= lines.size() ||
-        static_cast<size_t>(range.version) >= lines[range.classIndex].size()) {
-      return;
-    }
-    const SkillTableLines& table = lines[range.classIndex][static_cast<size_t>(range.version)];
-    if (range.skillIndex >= table.skillLines.size()) return;
+    const SkillTableLines* seen =
+        SeenTable(lines, range.classIndex, range.version, range.skillIndex);
+    if (seen == nullptr) return;
+    const SkillTableLines& table = *seen;
     const VersionFiles& files = FilesOfVersion(versions, range.version);
     // Each version's paths found once: finding a name reads the folder.
     if (paths.size() <= static_cast<size_t>(range.version)) paths.resize(range.version + 1);

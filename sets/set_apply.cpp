@@ -233,6 +233,22 @@ Reasons Write(GameChange& change, DllAndBackup files[2], std::vector<uint8_t> ta
   return {};
 }
 
+// Which file of read the set changes (changes[n]), and the lines that say
+// where: "   d2game.dll: changed at 0x140..0x14B", "...: already so".
+std::string FileChanges(const SetFiles& read, bool writeNothing, bool changes[2]) {
+  std::string what;
+  for (int n : {kGameDll, kClientDll}) {
+    std::string differences = Differences(read.files[n].dll, read.target[n]);
+    changes[n] = !differences.empty();
+    if (read.files[n].path.empty()) continue;
+    what += "   " + FileNameOf(read.files[n].path) +
+            (changes[n] ? (writeNothing ? ": would change at " : ": changed at ") + differences
+                        : ": already so") +
+            "\n";
+  }
+  return what;
+}
+
 }  // namespace
 
 SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordList classes,
@@ -253,11 +269,11 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
     return Refuse(outcome, {Refused(kFolderNotSet)});
   }
 
-  // A dry run reads the DLLs as they are; the set would undo a stopped change first.
   // The version's files; what a journal left behind may undo in them, and
   // where a backup may differ.
   UseFilesOf(patcher, versions, version->position);
   SetChangeable(patcher, versions, classes);
+  // A dry run reads the DLLs as they are; the set would undo a stopped change first.
   std::string pending = writeNothing ? PendingChangeLine(patcher, versions, classes) : "";
   if (!pending.empty()) outcome.undone = pending + "\n";
   std::unique_ptr<GameChange> change;
@@ -280,16 +296,7 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   if (!reasons.empty()) return Refuse(outcome, reasons);
 
   bool changes[2];
-  std::string what;
-  for (int n : {kGameDll, kClientDll}) {
-    std::string differences = Differences(read.files[n].dll, read.target[n]);
-    changes[n] = !differences.empty();
-    if (read.files[n].path.empty()) continue;
-    what += "   " + FileNameOf(read.files[n].path) +
-            (changes[n] ? (writeNothing ? ": would change at " : ": changed at ") + differences
-                        : ": already so") +
-            "\n";
-  }
+  std::string what = FileChanges(read, writeNothing, changes);
   std::string summary = "version " + set.version + ", " + std::to_string(set.exchanges.size()) +
                         (set.exchanges.size() == 1 ? " exchange" : " exchanges");
   FileError apart;  // a rollback or a commit that failed

@@ -29,13 +29,10 @@ struct TableRange {
 std::vector<TableRange> RangesOf(RecordList versions, RecordList classes, const TableLines& lines) {
   std::vector<TableRange> ranges;
   ForEachSkillRange(versions, classes, [&](const SkillRange& range) {
-    // The lines are walked alongside the lists, never searched by position.
-    if (range.classIndex >= lines.size() ||
-        static_cast<size_t>(range.version) >= lines[range.classIndex].size()) {
-      return;
-    }
-    const SkillTableLines& table = lines[range.classIndex][static_cast<size_t>(range.version)];
-    if (range.skillIndex >= table.skillLines.size()) return;
+    const SkillTableLines* seen =
+        SeenTable(lines, range.classIndex, range.version, range.skillIndex);
+    if (seen == nullptr) return;
+    const SkillTableLines& table = *seen;
     ranges.push_back(
         {&table.path, table.skillLines[range.skillIndex], range.classRecord, range.skill,
          range.version, range.fileNumber, range.aspect->name, range.start,

@@ -510,3 +510,13 @@ const TableFinding* FindingAbout(const std::vector<TableFinding>& findings, cons
   }
   return nullptr;
 }
+
+const SkillTableLines* SeenTable(const TableLines& lines, size_t classIndex, int32_t version,
+                                 size_t skillIndex) {
+  if (classIndex >= lines.size() || version < 0 ||
+      static_cast<size_t>(version) >= lines[classIndex].size()) {
+    return nullptr;
+  }
+  const SkillTableLines& table = lines[classIndex][static_cast<size_t>(version)];
+  return skillIndex < table.skillLines.size() ? &table : nullptr;
+}

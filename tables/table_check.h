@@ -5,6 +5,8 @@
 #ifndef ORVANEL_TABLES_TABLE_CHECK_H_
 #define ORVANEL_TABLES_TABLE_CHECK_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,12 @@ struct SkillTableLines {
   std::vector<int> skillLines;
 };
 using TableLines = std::vector<std::vector<SkillTableLines>>;
+
+// The table of class classIndex at version position whose skill line
+// skillIndex the check saw; null when it saw none, so that the lists are
+// walked alongside the lines, never searched by position.
+const SkillTableLines* SeenTable(const TableLines& lines, size_t classIndex, int32_t version,
+                                 size_t skillIndex);
 
 // A finding with its place, so that a change can refuse what the check
 // finds in the lines it uses: about is the index (in kAspects) of the offset
