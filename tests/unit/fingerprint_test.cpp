@@ -199,6 +199,7 @@ TEST_F(FingerprintTest, AVersionKeptInOneFileChangesThatFileAlone) {
   const std::string exe = DllBytes(6000, 9);
   WriteFileBytes("game/Game.exe", exe);
   auto* amazon = static_cast<ClassRecord*>(classList);
+  std::snprintf(amazon->name, sizeof amazon->name, "Amazon");
   const char* graphics[] = {"300", "400"};  // apart from the effects, in the one file
   int n = 0;
   for (RecordNode* skill = amazon->skillLists[0]; skill != nullptr; skill = skill->next) {
@@ -227,14 +228,26 @@ TEST_F(FingerprintTest, AVersionKeptInOneFileChangesThatFileAlone) {
                                       "orvanel.lock"}));
   std::vector<std::string> lines;
   ASSERT_EQ(DescribeChanges(patcher_, versionList, classList, 0, &lines), 1);
-  EXPECT_EQ(lines.back(), ":Skill 100 <-> :Skill 200: Effects, Graphics");
+  EXPECT_EQ(lines.back(), "Amazon:Skill 100 <-> Amazon:Skill 200: Effects, Graphics");
   // With no d2game.dll the folder is a one-file version's: restore puts
-  // Game.exe back.
+  // Game.exe back, and the status as a set gives the exchange again.
   std::remove("game/d2game.dll");
   RestoreReport report = RestoreBoth(patcher_, versionList, classList);
   EXPECT_EQ(report.restored, 1) << report.text;
   EXPECT_EQ(report.failed, 0) << report.text;
   EXPECT_EQ(ReadFileBytes("game/Game.exe"), exe);
+  SetApplyOutcome applied =
+      ApplySwapSet(patcher_, versionList, classList, "version 1.14d\n" + lines.back() + "\n");
+  EXPECT_TRUE(applied.done) << applied.text;
+  EXPECT_EQ(ReadFileBytes("game/Game.exe"), swapped);
+  // A version of d2game.dll on such a folder is told what the folder holds.
+  version->files = VersionFiles();
+  EXPECT_EQ(Swap(result), 0);
+  EXPECT_NE(std::string(result).find(" holds Game.exe and no d2game.dll: a version that keeps its "
+                                     "skills in Game.exe needs files=Game.exe in versions.txt"),
+            std::string::npos)
+      << result;
+  EXPECT_EQ(ReadFileBytes("game/Game.exe"), swapped);
 }
 
 // An old modded backup beside an untouched DLL: the backup is blamed, never
