@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/commands.h"
+#include "files/pe_version.h"
 #include "io/file_paths.h"
 
 bool FolderIsSet(const DllPatcher& patcher) {
@@ -65,6 +66,12 @@ int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
     return kExitFailed;
   }
   std::printf("Game folder: %s (kept in data\\config.txt)\n", path.c_str());
+  // A folder of 1.14 on keeps its skills in Game.exe: said as such.
+  FileError elsewhere = KeptInGameExe(SaveSteps::System(), patcher.dllPaths[kGameDll]);
+  if (elsewhere.Failed()) {
+    std::printf("note: %s\n", elsewhere.detail.c_str());
+    return kExitSuccess;
+  }
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (!fs::exists(NativePath(patcher.dllPaths[fileNumber]), error)) {
       std::printf("note: %s does not exist\n", NativePath(patcher.dllPaths[fileNumber]).c_str());
