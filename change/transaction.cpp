@@ -218,13 +218,23 @@ FileError RemoveJournal(SaveSteps& steps, const std::string& path) {
   return error;
 }
 
-void SetChangeable(DllPatcher& patcher, RecordList versions, RecordList classes) {
+namespace {
+
+// For each of the patcher's paths, every range the tables name in that file.
+void ChangeableOf(const DllPatcher& patcher, RecordList versions, RecordList classes,
+                  ByteRanges changeable[2]) {
   for (int fileNumber : {kGameDll, kClientDll}) {
-    patcher.changeable[fileNumber] =
+    changeable[fileNumber] =
         patcher.dllPaths[fileNumber][0] == '\0'
             ? ByteRanges()
             : ChangeableRanges(versions, classes, FileNameOf(patcher.dllPaths[fileNumber]));
   }
+}
+
+}  // namespace
+
+void SetChangeable(DllPatcher& patcher, RecordList versions, RecordList classes) {
+  ChangeableOf(patcher, versions, classes, patcher.changeable);
 }
 
 int RecoverGameFolder(DllPatcher& patcher, RecordList versions, RecordList classes,
@@ -244,11 +254,7 @@ int RecoverGameFolder(DllPatcher& patcher, RecordList versions, RecordList class
 std::string PendingChangeLine(const DllPatcher& patcher, RecordList versions, RecordList classes) {
   if (!JournalIsThere(patcher)) return "";
   ByteRanges changeable[2];
-  for (int fileNumber : {kGameDll, kClientDll}) {
-    if (patcher.dllPaths[fileNumber][0] == '\0') continue;
-    changeable[fileNumber] =
-        ChangeableRanges(versions, classes, FileNameOf(patcher.dllPaths[fileNumber]));
-  }
+  ChangeableOf(patcher, versions, classes, changeable);
   Journal journal;
   std::string shown = NativePath(JournalPathOf(patcher).c_str());
   FileError notAFile = NotAFile(JournalPathOf(patcher).c_str());

@@ -15,6 +15,10 @@ namespace {
 
 const VersionFiles kDefaultFiles;
 
+void ClearPaths(char paths[kPathSlots][kTextSize]) {
+  for (int n = 0; n < kPathSlots; ++n) paths[n][0] = '\0';
+}
+
 bool HoldsAll(const DllPatcher& patcher, const VersionFiles& files) {
   char paths[kPathSlots][kTextSize] = {};
   BuildFilePaths(patcher, files, paths);
@@ -30,16 +34,14 @@ bool HoldsAll(const DllPatcher& patcher, const VersionFiles& files) {
 void BuildFilePathsIn(const char* folder, const VersionFiles& files,
                       char paths[kPathSlots][kTextSize]) {
   bool fit = true;
-  for (int n = 0; n < kPathSlots; ++n) paths[n][0] = '\0';
+  ClearPaths(paths);
   for (int n = 0; n < files.count; ++n) {
     // Two names that differ only in case are refused where the file is read.
     FileError ambiguous;
     std::string name = FindFileName(folder, files.names[n].c_str(), &ambiguous);
     fit = fit && std::snprintf(paths[n], kTextSize, "%s\\%s", folder, name.c_str()) < kTextSize;
   }
-  if (!fit) {
-    for (int n = 0; n < kPathSlots; ++n) paths[n][0] = '\0';
-  }
+  if (!fit) ClearPaths(paths);
 }
 
 std::string GameFolderPath(const DllPatcher& patcher) {
@@ -51,7 +53,7 @@ void BuildFilePaths(const DllPatcher& patcher, const VersionFiles& files,
                     char paths[kPathSlots][kTextSize]) {
   std::string folder = GameFolderPath(patcher);
   if (folder.empty()) {
-    for (int n = 0; n < kPathSlots; ++n) paths[n][0] = '\0';
+    ClearPaths(paths);
     return;
   }
   BuildFilePathsIn(folder.c_str(), files, paths);

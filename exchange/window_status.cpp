@@ -33,14 +33,10 @@ std::string TableOf(RecordList versions, const RecordNode* classRecord, int32_t 
 // d2client.dll", "".
 std::string MissingFiles(const VersionFiles& files, const std::vector<FileFingerprint>& found) {
   std::string missing;
-  for (int n = 0; n < files.count; ++n) {
-    for (const FileFingerprint& file : found) {
-      if (!SameFileName(file.name, files.names[n]) || file.read ||
-          file.why.problem != Problem::kNotFound) {
-        continue;
-      }
-      missing += (missing.empty() ? "" : " or ") + files.names[n];
-    }
+  for (const FileFingerprint& file : found) {
+    int n = files.IndexOf(file.name);
+    if (n < 0 || file.read || file.why.problem != Problem::kNotFound) continue;
+    missing += (missing.empty() ? "" : " or ") + files.names[n];
   }
   return missing;
 }

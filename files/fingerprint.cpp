@@ -9,13 +9,15 @@
 
 namespace {
 
-FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes, bool* taken,
-                         uint32_t* crc) {
+// The fingerprint of bytes read from windowsPath, named after the DLL name
+// (a backup is the untouched form of its DLL).
+FileFingerprint Measured(const std::string& windowsPath, const std::string& name,
+                         const ByteBuffer& bytes, bool* taken, uint32_t* crc) {
   if (!*taken) *crc = ImageCrc(bytes.data.get(), static_cast<size_t>(bytes.size));
   *taken = true;
   FileFingerprint found;
   found.read = true;
-  found.name = FileNameOf(windowsPath);
+  found.name = name;
   found.source = NativePath(windowsPath.c_str());
   found.size = static_cast<uint64_t>(bytes.size);
   found.crc = *crc;
@@ -25,12 +27,12 @@ FileFingerprint Measured(const std::string& windowsPath, const ByteBuffer& bytes
 
 FileFingerprint OfDll(const DllAndBackup& files) {
   DllCrc(files);
-  return Measured(files.path, files.dll, &files.dllCrcTaken, &files.dllCrc);
+  return Measured(files.path, FileNameOf(files.path), files.dll, &files.dllCrcTaken, &files.dllCrc);
 }
 
 FileFingerprint OfBackup(const DllAndBackup& files) {
-  return Measured(BackupPath(files.path.c_str()), files.backup, &files.backupCrcTaken,
-                  &files.backupCrc);
+  return Measured(BackupPath(files.path.c_str()), FileNameOf(files.path), files.backup,
+                  &files.backupCrcTaken, &files.backupCrc);
 }
 
 bool Matches(const DllFingerprint& declared, const FileFingerprint& found) {
@@ -94,9 +96,7 @@ void JudgeBackup(RecordList versions, DllAndBackup* files) {
   }
   // A backup that is a declared original is one; else the DLL may be, and
   // then a backup that differs from it is not its original.
-  FileFingerprint backup = OfBackup(*files);
-  backup.name = name;
-  if (!declared || DeclaringVersion(versions, backup) != nullptr ||
+  if (!declared || DeclaringVersion(versions, OfBackup(*files)) != nullptr ||
       std::memcmp(files->dll.data.get(), files->backup.data.get(),
                   static_cast<size_t>(files->dll.size)) == 0) {
     return;
@@ -123,12 +123,7 @@ FileFingerprint UntouchedFingerprint(const DllAndBackup& files) {
     unknown.why = files.BackupError();
     return unknown;
   }
-  if (files.BackupUsable()) {
-    // Told by the DLL's name: the backup is its untouched form.
-    FileFingerprint found = OfBackup(files);
-    found.name = FileNameOf(files.path);
-    return found;
-  }
+  if (files.BackupUsable()) return OfBackup(files);
   if (files.DllRead()) return OfDll(files);
   FileFingerprint unknown;
   unknown.name = FileNameOf(files.path);

@@ -232,17 +232,17 @@ std::string PeVersionWords(const char* fileName, const PeVersion& version) {
 }
 
 FileError KeptInGameExe(SaveSteps& steps, const char* dllPath) {
-  std::string folder = FolderPartOf(dllPath);
+  std::string folder = FolderPartOf(dllPath);  // with its separator
   if (!SameFileName(FileNameOf(dllPath), "d2game.dll") || folder.empty()) return FileError();
+  std::string folderOnly = folder.substr(0, folder.size() - 1);
   FileError ambiguous;
-  std::string exe =
-      FindFileName(folder.substr(0, folder.size() - 1).c_str(), "Game.exe", &ambiguous);
+  std::string exe = FindFileName(folderOnly.c_str(), "Game.exe", &ambiguous);
   ByteBuffer bytes;
   if (ambiguous.Failed() || !steps.ReadWhole((folder + exe).c_str(), &bytes)) return FileError();
   PeVersion pe = ReadPeVersion(bytes.data.get(), static_cast<size_t>(bytes.size));
   std::string said = pe.hasFileVersion ? exe + ", file version " + FileVersionText(pe) + "," : exe;
   return {Problem::kElsewhere, 0, dllPath,
-          ShownPath(folder.substr(0, folder.size() - 1).c_str()) + " holds " + said + " and no " +
-              FileNameOf(dllPath) + ": a version that keeps its skills in " + exe +
-              " needs files=" + exe + " in versions.txt"};
+          ShownPath(folderOnly) + " holds " + said + " and no " + FileNameOf(dllPath) +
+              ": a version that keeps its skills in " + exe + " needs files=" + exe +
+              " in versions.txt"};
 }
