@@ -3,7 +3,12 @@
 // to a temporary file beside its namesake in FOLDER, flushed to the disk and
 // renamed over it; then the folder is flushed once, so that every new name
 // is on the disk too. Linked statically, as orvanel-cli is in the bench.
-//   durable_replace FOLDER SOURCE...
+//   durable_replace [--journaled] FOLDER SOURCE...
+// --journaled keeps several files together the least a change of them can:
+// a small journal flushed into place (file, then folder) before the first
+// rename, the folder flushed after the last, the journal removed and the
+// folder flushed again. What it costs beyond the plain run is the floor of
+// any such change, whatever program makes it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,16 +36,41 @@ bool WriteFlushed(const std::string& path, const std::vector<char>& bytes) {
   return close(file) == 0 && written;
 }
 
+bool FlushFolder(const std::string& folder) {
+  int directory = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory < 0) return false;
+  bool flushed = fsync(directory) == 0;
+  return close(directory) == 0 && flushed;
+}
+
+// About the size of a journal of an exchange of three aspects in two DLLs.
+bool PutJournal(const std::string& folder) {
+  std::vector<char> text(720, 'j');
+  std::string journal = folder + "/journal";
+  return WriteFlushed(journal + ".tmp", text) &&
+         std::rename((journal + ".tmp").c_str(), journal.c_str()) == 0 && FlushFolder(folder);
+}
+
+bool RemoveJournal(const std::string& folder) {
+  return std::remove((folder + "/journal").c_str()) == 0 && FlushFolder(folder);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: durable_replace FOLDER SOURCE...\n");
+  bool journaled = argc > 1 && std::string(argv[1]) == "--journaled";
+  int first = journaled ? 3 : 2;
+  if (argc <= first) {
+    std::fprintf(stderr, "usage: durable_replace [--journaled] FOLDER SOURCE...\n");
     return 2;
   }
-  std::string folder = argv[1];
+  std::string folder = argv[first - 1];
+  if (journaled && !PutJournal(folder)) {
+    std::perror(folder.c_str());
+    return 1;
+  }
   std::vector<char> bytes;
-  for (int i = 2; i < argc; ++i) {
+  for (int i = first; i < argc; ++i) {
     std::string source = argv[i];
     std::string target = folder + "/" + source.substr(source.find_last_of('/') + 1);
     std::string temporary = target + ".tmp";
@@ -50,11 +80,9 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  int directory = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (directory < 0 || fsync(directory) != 0) {
+  if (!FlushFolder(folder) || (journaled && !RemoveJournal(folder))) {
     std::perror(folder.c_str());
     return 1;
   }
-  close(directory);
   return 0;
 }

@@ -91,8 +91,9 @@ patch_tools() {
 # orvanel-cli and by a binary patch that makes the same bytes, applied with
 # xdelta3 -d and with bspatch; as yardsticks a durable replace of the same
 # files (bench/durable_replace: each written to a temporary file, flushed,
-# renamed, the folder flushed once), cp and a copy flushed to disk (dd bs=4M
-# conv=fsync); the one-file version (Effects alone: d2game.dll) beside the
+# renamed, the folder flushed once) and the same kept together by a journal
+# (--journaled: the flushes any change of two files needs), cp and a copy
+# flushed to disk (dd bs=4M conv=fsync); the one-file version (Effects alone: d2game.dll) beside the
 # durable replace of that file; orvanel-cli list and swap --dry-run for what
 # start-up, the tables and reading the DLLs cost by themselves.
 side_by_side() {
@@ -116,6 +117,7 @@ side_by_side() {
       echo "dd fsync${tab}0${tab}dd${tab}if=dlls/$dll.dll${tab}of=out-dd/$dll.dll${tab}bs=4M${tab}conv=fsync${tab}status=none"
     done
     echo "durable replace${tab}0${tab}$durable${tab}out-durable${tab}made/d2game.dll${tab}made/d2client.dll"
+    echo "durable replace journaled${tab}0${tab}$durable${tab}--journaled${tab}out-durable${tab}made/d2game.dll${tab}made/d2client.dll"
     echo "orvanel-cli swap${tab}0${tab}$cli${tab}--data${tab}data${tab}--folder${tab}target$(printf "${tab}%s" "${swap[@]}")"
     echo "durable replace one${tab}0${tab}$durable${tab}out-durable-one${tab}made-one/d2game.dll"
     echo "orvanel-cli swap one${tab}0${tab}$cli${tab}--data${tab}data${tab}--folder${tab}target$(printf "${tab}%s" "${one[@]}")"
@@ -133,7 +135,7 @@ side_by_side() {
     echo "cli swap --dry-run${tab}0${tab}$cli${tab}--data${tab}data${tab}--folder${tab}target$(printf "${tab}%s" "${swap[@]}")${tab}--dry-run"
   } >"$plan"
   echo "patches: $(stat -c '%n %s bytes' ./*.vcdiff ./*.bsdiff | tr '\n' ';' | sed 's/;$//; s/;/, /g')"
-  "$paired" "$runs" "durable replace,durable replace one,dd fsync,cp" "$plan"
+  "$paired" "$runs" "durable replace,durable replace journaled,durable replace one,dd fsync" "$plan"
   # Every tool made the bytes of the exchange.
   for out in out-xdelta3 out-bspatch; do
     for dll in d2game d2client; do

@@ -1,5 +1,6 @@
 #include "tables/version_files.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -29,7 +30,11 @@ bool IsDeviceName(const std::string& name) {
 }  // namespace
 
 bool SameFileName(const std::string& a, const std::string& b) {
-  return Folded(a) == Folded(b);
+  // Asked for every skill range of the tables: no copies.
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 int VersionFiles::IndexOf(const std::string& name) const {
