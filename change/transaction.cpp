@@ -177,7 +177,7 @@ FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note,
   // Orvanel never makes a journal that is a link or a folder: no change stopped there.
   FileError notAFile = NotAFile(JournalPathOf(patcher).c_str());
   if (notAFile.Failed()) {
-    logger.Print("* %s", notAFile.detail.c_str());
+    logger.Print("* %s", UserReason(notAFile).c_str());
     return notAFile;
   }
   Journal journal;
@@ -258,7 +258,7 @@ std::string PendingChangeLine(const DllPatcher& patcher, RecordList versions, Re
   Journal journal;
   std::string shown = NativePath(JournalPathOf(patcher).c_str());
   FileError notAFile = NotAFile(JournalPathOf(patcher).c_str());
-  if (notAFile.Failed()) return notAFile.detail;
+  if (notAFile.Failed()) return UserReason(notAFile);
   FileError unread = ReadJournal(patcher, changeable, &journal);
   if (unread.Failed()) return "a change was stopped half way: " + shown + " " + unread.detail;
   return "a change was stopped half way (" + journal.change +

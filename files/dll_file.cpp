@@ -41,7 +41,7 @@ FileError SaveDll(SaveSteps& steps, const DllAndBackup& files, const std::string
   // A link into a backup would turn the backup into the changed file.
   FileError refused = LinkRefusal(path, target);
   if (refused.Failed()) {
-    logger.Print("* %s: nothing was written", refused.detail.c_str());
+    logger.Print("* %s: nothing was written", UserReason(refused).c_str());
     return refused;
   }
   // No backup, no change.

@@ -45,10 +45,9 @@ FileError LinkRefusal(const char* dllPath) {
 
 FileError LinkRefusal(const char* dllPath, const std::string& target) {
   if (target == dllPath || !EndsWithBak(fs::path(target).filename().string())) return {};
-  return {Problem::kRefused, 0, dllPath,
-          std::string(dllPath) + " is a link to " + target +
-              ", a backup: the backup is never written through a link. Make " + dllPath +
-              " a copy of the DLL (or a link to it), not a link to its backup"};
+  FileError error{Problem::kLinkToBackup, 0, dllPath, target};
+  error.found = target;
+  return error;
 }
 
 DllFolderLocks::DllFolderLocks(const std::vector<std::string>& dllPaths) {

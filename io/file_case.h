@@ -12,7 +12,7 @@
 // The name of the file in folder (a Windows path) that name means: the one
 // entry whose name equals name but for the letter case of A-Z, as found; name
 // itself when there is none, and on Windows, where the system does this.
-// Two or more such entries are ambiguous: *error (kRefused) names two of
+// Two or more such entries are ambiguous: *error (kNameClash) names two of
 // them, and name itself is returned.
 std::string FindFileName(const char* folder, const char* name, FileError* error);
 

@@ -31,10 +31,8 @@ std::string FindFileName(const char* folder, const char* name, FileError* error)
     std::string entry = entries->path().filename().string();
     if (!EqualButCase(entry, name)) continue;
     if (!found.empty()) {
-      *error = {Problem::kRefused, 0, std::string(folder) + "\\" + name,
-                "the game folder holds both " + found + " and " + entry +
-                    ", whose names differ only in letter case, which Windows cannot tell "
-                    "apart: move the one that is not the game's out of the folder"};
+      *error = {Problem::kNameClash, 0, std::string(folder) + "\\" + name, found + " and " + entry};
+      error->found = error->detail;
       return name;
     }
     found = entry;

@@ -41,6 +41,14 @@ const Wording kWordings[] = {
      "%d: orvanel.journal is kept, and the next change, or File > Restore Original DLLs "
      "(orvanel-cli restore), puts them together"},
     {Problem::kElsewhere, Severity::kRefused, "kept in another file", "%d"},
+    {Problem::kNotAFile, Severity::kRefused, "not a file",
+     "%f is %d, not a file of Orvanel's: remove it, and Orvanel makes its own file there"},
+    {Problem::kNameClash, Severity::kRefused, "names differ only in letter case",
+     "the game folder holds both %d, whose names differ only in letter case, which Windows "
+     "cannot tell apart: move the one that is not the game's out of the folder"},
+    {Problem::kLinkToBackup, Severity::kRefused, "a link to a backup",
+     "%f is a link to %d, a backup: the backup is never written through a link. Make %f a copy "
+     "of the DLL (or a link to it), not a link to its backup"},
     {Problem::kOther, Severity::kFailed, "failed", "%f %d"},
 };
 
@@ -146,7 +154,7 @@ FileError NotAFile(const char* windowsPath) {
                          ? nullptr
                          : "something other than a file";
   if (kind == nullptr) return FileError();
-  return {Problem::kRefused, 0, windowsPath,
-          ShownPath(windowsPath) + " is " + kind +
-              ", not a file of Orvanel's: remove it, and Orvanel makes its own file there"};
+  FileError notAFile{Problem::kNotAFile, 0, windowsPath, kind};
+  notAFile.found = kind;
+  return notAFile;
 }

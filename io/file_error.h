@@ -15,14 +15,17 @@ enum class Problem {
   kDenied,    // the folder or file needs rights the program does not have
   kNotFound,  // the file or its folder is not there
   kDiskFull,
-  kTable,      // a table entry is wrong; detail names the file and line
-  kBusy,       // another Orvanel holds the folder's lock
-  kBackup,     // the backup there cannot be the original; detail says why
-  kRefused,    // the tables or the DLLs do not fit this exchange; detail says how
-  kHeldBack,   // not tried, so that an exchange is not left half done
-  kApart,      // a rollback failed: detail says which DLL is changed and which not
-  kElsewhere,  // the file is missing, and the folder holds the files of a later version
-  kOther,      // detail says what failed; code may tell more
+  kTable,         // a table entry is wrong; detail names the file and line
+  kBusy,          // another Orvanel holds the folder's lock
+  kBackup,        // the backup there cannot be the original; detail says why
+  kRefused,       // the tables or the DLLs do not fit this exchange; detail says how
+  kHeldBack,      // not tried, so that an exchange is not left half done
+  kApart,         // a rollback failed: detail says which DLL is changed and which not
+  kElsewhere,     // the file is missing, and the folder holds the files of a later version
+  kNotAFile,      // a link, folder or device where a file of the program's own goes; detail: which
+  kNameClash,     // two names in the folder differ only in letter case; detail: "A and B"
+  kLinkToBackup,  // the DLL is a link to a backup; detail: the backup it leads to
+  kOther,         // detail says what failed; code may tell more
 };
 
 // The step of a safe save that failed, for the log's words.
