@@ -11,14 +11,6 @@
 #include "patch/logger.h"
 #include "tables/exchange_plan.h"
 
-namespace {
-
-const char kWayOut[] =
-    "nothing was written and orvanel.journal is kept: File > Restore Original DLLs (or "
-    "orvanel-cli restore) brings back the original DLLs";
-
-}  // namespace
-
 std::string DllFileName(const DllPatcher& patcher, int fileNumber) {
   return FileNameOf(patcher.dllPaths[fileNumber]);
 }
@@ -62,8 +54,8 @@ FileError ReadJournal(const DllPatcher& patcher, const ByteRanges changeable[2],
 }
 
 FileError Refusal(const std::string& what) {
-  FileError error{Problem::kRefused, 0, "", what + ": " + kWayOut};
-  logger.Print("* %s", error.detail.c_str());
+  FileError error{Problem::kJournalKept, 0, "", what};
+  logger.Print("* %s", UserReason(error).c_str());
   return error;
 }
 

@@ -49,6 +49,9 @@ const Wording kWordings[] = {
     {Problem::kLinkToBackup, Severity::kRefused, "a link to a backup",
      "%f is a link to %d, a backup: the backup is never written through a link. Make %f a copy "
      "of the DLL (or a link to it), not a link to its backup"},
+    {Problem::kJournalKept, Severity::kRefused, "a stopped change cannot be undone",
+     "%d: nothing was written and orvanel.journal is kept: File > Restore Original DLLs (or "
+     "orvanel-cli restore) brings back the original DLLs"},
     {Problem::kOther, Severity::kFailed, "failed", "%f %d"},
 };
 

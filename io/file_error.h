@@ -25,6 +25,7 @@ enum class Problem {
   kNotAFile,      // a link, folder or device where a file of the program's own goes; detail: which
   kNameClash,     // two names in the folder differ only in letter case; detail: "A and B"
   kLinkToBackup,  // the DLL is a link to a backup; detail: the backup it leads to
+  kJournalKept,   // a stopped change cannot be undone, so its journal stays; detail: why not
   kOther,         // detail says what failed; code may tell more
 };
 

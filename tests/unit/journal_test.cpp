@@ -237,7 +237,7 @@ TEST_F(TransactionTest, AJournalNoChangeCouldWriteIsRefused) {
     std::string game = ReadFileBytes("game/d2game.dll");
     std::string note;
     FileError error = UndoInterruptedChange(patcher_, &note);
-    EXPECT_EQ(error.problem, Problem::kRefused) << row.what;
+    EXPECT_EQ(error.problem, Problem::kJournalKept) << row.what;
     EXPECT_NE(UserReason(error).find(row.why), std::string::npos) << row.what << UserReason(error);
     EXPECT_NE(UserReason(error).find("Restore Original DLLs"), std::string::npos) << row.what;
     EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game) << row.what;
