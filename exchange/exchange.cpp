@@ -102,6 +102,13 @@ std::string RetryWords(const std::vector<AspectOutcome>& outcomes) {
 // The error text: the first line, one line per ticked aspect (one for all
 // when one reason stops every aspect), and the lock's line when another run
 // holds it.
+// Every reason that stopped the aspect, each in words, joined by "; ".
+std::string ReasonWords(const AspectOutcome& outcome) {
+  std::string words = UserReason(outcome.error);
+  for (const FileError& reason : outcome.alsoBecause) words += "; " + UserReason(reason);
+  return words;
+}
+
 std::string ComposeErrors(const std::vector<AspectOutcome>& outcomes) {
   std::string text = kErrors;
   bool busy = false;
@@ -109,39 +116,34 @@ std::string ComposeErrors(const std::vector<AspectOutcome>& outcomes) {
   std::string names;
   for (const AspectOutcome& outcome : outcomes) {
     busy = busy || outcome.error.problem == Problem::kBusy;
-    oneReason = oneReason && !outcome.done &&
-                UserReason(outcome.error) == UserReason(outcomes.front().error);
+    oneReason = oneReason && !outcome.done && ReasonWords(outcome) == ReasonWords(outcomes.front());
     names += (names.empty() ? "" : ", ") + std::string(outcome.aspectName);
   }
   if (oneReason && outcomes.size() > 1) {
-    text += "   " + names + ": not exchanged: " + UserReason(outcomes.front().error) + "\n";
+    text += "   " + names + ": not exchanged: " + ReasonWords(outcomes.front()) + "\n";
   } else {
     std::string retry = RetryWords(outcomes);
     for (const AspectOutcome& outcome : outcomes) {
       text += std::string("   ") + outcome.aspectName;
       text += outcome.done ? ": exchanged\n"
-                           : ": not exchanged: " + UserReason(outcome.error) + retry + "\n";
+                           : ": not exchanged: " + ReasonWords(outcome) + retry + "\n";
     }
   }
   if (busy) text += kBusyLine;
   return text;
 }
 
-// Every aspect not done and not yet given a reason gets this one.
-void RefuseRest(std::vector<AspectOutcome>* outcomes, const FileError& error) {
+// Every aspect not done and not yet given a reason gets all of these.
+void RefuseRest(std::vector<AspectOutcome>* outcomes, const std::vector<FileError>& reasons) {
   for (AspectOutcome& outcome : *outcomes) {
-    if (!outcome.done && outcome.error.problem == Problem::kNone) outcome.error = error;
+    if (outcome.done || outcome.error.Failed()) continue;
+    outcome.error = reasons.front();
+    outcome.alsoBecause.assign(reasons.begin() + 1, reasons.end());
   }
 }
 
-// Several reasons as one: each in words, joined by "; ".
-FileError Joined(const std::vector<FileError>& reasons) {
-  if (reasons.size() == 1) return reasons.front();
-  std::string words;
-  for (const FileError& reason : reasons) {
-    words += (words.empty() ? "" : "; ") + UserReason(reason);
-  }
-  return {Problem::kRefused, 0, "", words};
+void RefuseRest(std::vector<AspectOutcome>* outcomes, const FileError& reason) {
+  RefuseRest(outcomes, std::vector<FileError>{reason});
 }
 
 // The DLLs one exchange works on, each with its backup read once.
@@ -327,7 +329,7 @@ bool Judge(Exchange& work) {
       ExchangeRefusals(work.versions, work.classes, work.selection, *work.plan, judged);
   if (!refusals.empty()) {
     for (const FileError& refusal : refusals) Log(refusal);
-    RefuseRest(&aspects, Joined(refusals));
+    RefuseRest(&aspects, refusals);
     return false;
   }
   bool refused = false;

@@ -20,6 +20,9 @@ struct AspectOutcome {
   const char* aspectName = "";  // "Effects", "Graphics" or "Descriptions"
   bool done = false;            // exchanged and saved (a dry run: would be)
   FileError error;              // why not, when not done
+  // The reasons after error when several stopped it together (a wrong DLL
+  // and a table line, say): the text says them all.
+  std::vector<FileError> alsoBecause;
 };
 
 // One range of a ticked aspect's swap, before and after the exchange.
