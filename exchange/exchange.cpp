@@ -308,12 +308,8 @@ bool AllWritable(Exchange& work) {
       continue;
     }
     FileError reason = files.dllError;
-    if (reason.problem == Problem::kInUse) {
-      reason = {Problem::kRefused, reason.code, reason.file,
-                ShownPath(reason.file) +
-                    " is in use by another program: nothing was exchanged: close the game, then "
-                    "press Swap again"};
-    }
+    // Found before anything was written: nothing was exchanged.
+    if (reason.problem == Problem::kInUse) reason.problem = Problem::kInUseUnread;
     RefuseRest(&work.outcome->aspects, reason);
     return false;
   }

@@ -20,6 +20,9 @@ struct Wording {
 const Wording kWordings[] = {
     {Problem::kInUse, Severity::kFailed, "in use by another program",
      "%f is in use by another program: close the game and try again"},
+    {Problem::kInUseUnread, Severity::kRefused, "in use by another program",
+     "%f is in use by another program: nothing was exchanged: close the game, then press Swap "
+     "again"},
     {Problem::kDenied, Severity::kFailed, "access denied",
      "access to %f was denied: the folder needs administrator rights: run Orvanel as "
      "administrator, or move the game out of Program Files"},

@@ -11,9 +11,10 @@
 
 enum class Problem {
   kNone,
-  kInUse,     // another program holds the file (the game is running)
-  kDenied,    // the folder or file needs rights the program does not have
-  kNotFound,  // the file or its folder is not there
+  kInUse,        // another program holds the file (the game is running)
+  kInUseUnread,  // the same, found while reading, before anything was written
+  kDenied,       // the folder or file needs rights the program does not have
+  kNotFound,     // the file or its folder is not there
   kDiskFull,
   kTable,         // a table entry is wrong; detail names the file and line
   kBusy,          // another Orvanel holds the folder's lock
