@@ -40,9 +40,9 @@ FileError LineError(int line, const std::string& why) {
   return error;
 }
 
-// The selection an exchange line names at version; false with why.
-bool Select(RecordList classes, int32_t version, const SetExchange& exchange,
-            SkillSelection* selection, std::string* why) {
+// The selection an exchange line names at version, or why there is none.
+FileError Select(RecordList classes, int32_t version, const SetExchange& exchange,
+                 SkillSelection* selection) {
   selection->version = version;
   std::copy(exchange.aspects, exchange.aspects + kAspectCount, selection->ticked);
   const SetSkill* sides[2] = {&exchange.first, &exchange.second};
@@ -51,19 +51,18 @@ bool Select(RecordList classes, int32_t version, const SetExchange& exchange,
   for (int side = 0; side < 2; ++side) {
     auto* record = static_cast<ClassRecord*>(FindByName(classes, sides[side]->className, true));
     if (record == nullptr) {
-      *why = "unknown class \"" + sides[side]->className + "\"";
-      return false;
+      return LineError(exchange.line, "unknown class \"" + sides[side]->className + "\"");
     }
     // The skill boxes show the names of the first version's tables.
     RecordNode* skill = FindByName(record->SkillsOf(0), sides[side]->skillName, true);
     if (skill == nullptr) {
-      *why = "unknown skill \"" + sides[side]->skillName + "\" of " + record->name;
-      return false;
+      return LineError(exchange.line,
+                       "unknown skill \"" + sides[side]->skillName + "\" of " + record->name);
     }
     *classes_[side] = record->position;
     *skills[side] = skill->position;
   }
-  return true;
+  return FileError();
 }
 
 // One exchange line with what it moves.
@@ -79,10 +78,10 @@ Reasons PlanLines(RecordList versions, RecordList classes, const SwapSet& set, i
   const DllAndBackup* const unread[2] = {nullptr, nullptr};
   for (const SetExchange& exchange : set.exchanges) {
     SkillSelection selection;
-    std::string why;
     SetLine line{exchange.line, ExchangePlan()};
-    if (!Select(classes, version, exchange, &selection, &why)) {
-      reasons.push_back(LineError(exchange.line, why));
+    FileError unknown = Select(classes, version, exchange, &selection);
+    if (unknown.Failed()) {
+      reasons.push_back(unknown);
       continue;
     }
     if (!PlanExchange(versions, classes, selection, &line.plan)) {
