@@ -525,7 +525,9 @@ ExchangeOutcome RunExchange(DllPatcher& patcher, RecordList versions, RecordList
     return outcome;
   }
   for (int a = 0; a < kAspectCount; ++a) {
-    if (selection.Ticked(a)) outcome.aspects.push_back({kAspects[a].name, false, FileError()});
+    if (!selection.Ticked(a)) continue;
+    outcome.aspects.emplace_back();
+    outcome.aspects.back().aspectName = kAspects[a].name;
   }
   ExchangePlan plan;
   Exchange work{patcher, versions, classes, selection, options, &plan, &outcome, {}, {}, {}, {}};
