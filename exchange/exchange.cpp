@@ -99,15 +99,16 @@ std::string RetryWords(const std::vector<AspectOutcome>& outcomes) {
   return "; Swap again as ticked would exchange " + done + " back: tick only " + rest;
 }
 
-// The error text: the first line, one line per ticked aspect (one for all
-// when one reason stops every aspect), and the lock's line when another run
-// holds it.
 // Every reason that stopped the aspect, each in words, joined by "; ".
 std::string ReasonWords(const AspectOutcome& outcome) {
   std::string words = UserReason(outcome.error);
   for (const FileError& reason : outcome.alsoBecause) words += "; " + UserReason(reason);
   return words;
 }
+
+// The error text: the first line, one line per ticked aspect (one for all
+// when one reason stops every aspect), and the lock's line when another run
+// holds it.
 
 std::string ComposeErrors(const std::vector<AspectOutcome>& outcomes) {
   std::string text = kErrors;

@@ -45,9 +45,7 @@ FileError LinkRefusal(const char* dllPath) {
 
 FileError LinkRefusal(const char* dllPath, const std::string& target) {
   if (target == dllPath || !EndsWithBak(fs::path(target).filename().string())) return {};
-  FileError error{Problem::kLinkToBackup, 0, dllPath, target};
-  error.found = target;
-  return error;
+  return {Problem::kLinkToBackup, 0, dllPath, target};
 }
 
 DllFolderLocks::DllFolderLocks(const std::vector<std::string>& dllPaths) {

@@ -32,7 +32,6 @@ std::string FindFileName(const char* folder, const char* name, FileError* error)
     if (!EqualButCase(entry, name)) continue;
     if (!found.empty()) {
       *error = {Problem::kNameClash, 0, std::string(folder) + "\\" + name, found + " and " + entry};
-      error->found = error->detail;
       return name;
     }
     found = entry;

@@ -160,7 +160,5 @@ FileError NotAFile(const char* windowsPath) {
                          ? nullptr
                          : "something other than a file";
   if (kind == nullptr) return FileError();
-  FileError notAFile{Problem::kNotAFile, 0, windowsPath, kind};
-  notAFile.found = kind;
-  return notAFile;
+  return {Problem::kNotAFile, 0, windowsPath, kind};
 }
