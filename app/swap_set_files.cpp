@@ -78,8 +78,7 @@ void OnApplySwapSet() {
   std::string text;
   FileError unread = ReadSwapSetFile(path, &text);
   if (unread.Failed()) {
-    ShowBox(std::string("The swap set ") + path + " cannot be read: nothing was changed.\n" +
-                unread.detail,
+    ShowBox("The swap set was not applied: nothing was changed.\n" + UserReason(unread),
             "Apply Swap Set", false);
     return;
   }

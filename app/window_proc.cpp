@@ -74,8 +74,9 @@ void OnSetFolder() {
                     "D2 .dll folder not changed",
                     static_cast<unsigned>(std::strlen(path)), kMaxFolderLength);
     } else {
-      std::snprintf(text, sizeof text, "The folder %s.\nD2 .dll folder not changed",
-                    FolderProblem(path).detail.c_str());
+      std::string reason = UserReason(FolderProblem(path));
+      reason[0] = 'T';  // "the folder ..." begins the box
+      std::snprintf(text, sizeof text, "%s.\nD2 .dll folder not changed", reason.c_str());
     }
     ShowError(text, "D2 .dll");
     return;

@@ -33,7 +33,7 @@ bool JournalIsThere(const DllPatcher& patcher) {
 // wrong with it ("cannot be read", "is damaged: ...").
 FileError ReadJournal(const DllPatcher& patcher, const ByteRanges changeable[2], Journal* journal) {
   std::string path = JournalPathOf(patcher);
-  FileError refused{Problem::kRefused, 0, path, ""};
+  FileError refused{Problem::kJournalDamaged, 0, path, ""};
   std::error_code error;
   uintmax_t size = std::filesystem::file_size(NativePath(path.c_str()), error);
   if (!error && size > LongestJournal(changeable)) {

@@ -12,8 +12,7 @@ int RunApply(DllPatcher& patcher, const std::string& setFile, bool dryRun) {
   std::string text;
   FileError unread = ReadSwapSetFile(setFile.c_str(), &text);
   if (unread.Failed()) {
-    std::fprintf(stderr, "orvanel-cli apply: the swap set %s cannot be read: %s\n", setFile.c_str(),
-                 unread.detail.c_str());
+    std::fprintf(stderr, "orvanel-cli apply: %s\n", UserReason(unread).c_str());
     return kExitFailed;
   }
   if (!FolderIsSet(patcher)) return kExitFailed;

@@ -97,8 +97,9 @@ int Run(CLI::App& app, const Options& options) {
     std::error_code error;
     std::string folder = std::filesystem::absolute(options.folder, error).string();
     if (error || !patcher->UseFolder(folder.c_str())) {
-      std::fprintf(stderr, "orvanel-cli: --folder: the folder %s\n",
-                   error ? "cannot be found" : FolderProblem(folder.c_str()).detail.c_str());
+      std::fprintf(
+          stderr, "orvanel-cli: --folder: %s\n",
+          error ? "the folder cannot be found" : UserReason(FolderProblem(folder.c_str())).c_str());
       return kExitUsage;
     }
   }

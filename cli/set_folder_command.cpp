@@ -38,8 +38,8 @@ int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
   // refused before the file is touched.
   FileError problem = FolderProblem(path.c_str());
   if (problem.Failed()) {
-    std::fprintf(stderr, "orvanel-cli set-folder: the folder %s; %s was not changed\n",
-                 problem.detail.c_str(), NativePath("data\\config.txt").c_str());
+    std::fprintf(stderr, "orvanel-cli set-folder: %s; %s was not changed\n",
+                 UserReason(problem).c_str(), NativePath("data\\config.txt").c_str());
     return kExitFailed;
   }
   // The file stores blanks as underscores; a folder that would read back as

@@ -125,9 +125,7 @@ DllPatcher::DllPatcher() {
 FileError FolderProblem(const char* path) {
   size_t length = std::strlen(path);
   if (length > static_cast<size_t>(kMaxFolderLength)) {
-    FileError error{Problem::kRefused, 0, path,
-                    "is " + std::to_string(length) + " characters long, at most " +
-                        std::to_string(kMaxFolderLength) + " fit"};
+    FileError error{Problem::kFolderTooLong, 0, path, ""};
     error.found = std::to_string(length);
     error.expected = std::to_string(kMaxFolderLength);
     return error;
@@ -137,9 +135,9 @@ FileError FolderProblem(const char* path) {
     if (c < 0x20 || c == 0x7F) {
       char code[8];
       std::snprintf(code, sizeof code, "0x%02X", c);
-      return {Problem::kRefused, 0, path,
-              "holds a control character (" + std::string(code) + ") at position " +
-                  std::to_string(at + 1) + ", which data\\config.txt cannot keep"};
+      FileError error{Problem::kFolderControl, 0, path, std::to_string(at + 1)};
+      error.found = code;
+      return error;
     }
   }
   return FileError();

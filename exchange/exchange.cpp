@@ -278,9 +278,7 @@ bool DetectFilesVersion(Exchange& work) {
   work.selection.version = work.outcome->version = DetectVersion(work.versions, found);
   if (work.selection.version >= 0) return true;
   work.outcome->versionUnknown = true;
-  RefuseRest(&work.outcome->aspects,
-             {Problem::kRefused, 0, "",
-              "no single version's fingerprints match the DLLs: choose the version"});
+  RefuseRest(&work.outcome->aspects, {Problem::kNoVersionMatches, 0, "", ""});
   return false;
 }
 

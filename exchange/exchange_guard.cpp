@@ -12,12 +12,14 @@ namespace {
 
 std::string TablePath(RecordList versions, const RecordNode* classRecord, int version) {
   char path[kLineSize];
-  return SkillTablePath(versions, classRecord->name, version, path) ? NativePath(path)
-                                                                    : "its table";
+  return SkillTablePath(versions, classRecord->name, version, path) ? path : "its table";
 }
 
-FileError Refused(const std::string& reason) {
-  return {Problem::kRefused, 0, "", reason};
+// What is wrong with version's line of versions.txt.
+FileError VersionsLine(Problem problem, const VersionRecord& version, const std::string& detail) {
+  FileError error{problem, 0, "data\\versions.txt", detail};
+  error.line = version.line;
+  return error;
 }
 
 // What the table check finds in the picked skill's line, for the line as a
@@ -42,10 +44,13 @@ void CheckSkill(RecordList versions, RecordList classes, int32_t classPosition,
   const RecordNode* shown =
       AtPosition(static_cast<const ClassRecord*>(classRecord)->skillLists[0], skillPosition);
   if (shown == nullptr || std::strcmp(shown->name, picked.name) == 0) return;
-  reasons->push_back(Refused(
-      std::string("the box shows \"") + shown->name + "\" (" + TablePath(versions, classRecord, 0) +
-      " line " + std::to_string(shown->line) + ") but " + table + " line " +
-      std::to_string(picked.line) + " is \"" + picked.name + "\": not exchanged"));
+  FileError moved{
+      Problem::kSkillMoved, 0, table,
+      ShownPath(TablePath(versions, classRecord, 0)) + " line " + std::to_string(shown->line)};
+  moved.line = picked.line;
+  moved.expected = shown->name;
+  moved.found = picked.name;
+  reasons->push_back(moved);
 }
 
 // One side of the exchange: the two faults the exchange words itself, else
@@ -99,9 +104,9 @@ FileError UndeclaredVersionRefusal(RecordList versions, const VersionRecord& sel
   }
   const VersionRecord* other = MatchingVersion(versions, &selected, files);
   if (other == nullptr) return FileError();
-  return Refused(std::string("version ") + selected.name +
-                 " declares no fingerprints, but the DLLs are the " + other->name +
-                 " files: choose " + other->name);
+  FileError undeclared{Problem::kUndeclaredVersion, 0, "", selected.name};
+  undeclared.found = other->name;
+  return undeclared;
 }
 
 std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
@@ -116,35 +121,27 @@ std::vector<FileError> ExchangeRefusals(RecordList versions, RecordList classes,
   auto* version = static_cast<const VersionRecord*>(AtPosition(versions, selection.version));
   if (version == nullptr) return reasons;
   if (version->inPieces) {
-    reasons.push_back(Refused(NativePath("data\\versions.txt") + " line " +
-                              std::to_string(version->line) + " is longer than " +
-                              std::to_string(kMaxLineLength) +
-                              " characters and was read in pieces: its fingerprints "
-                              "cannot be trusted"));
+    reasons.push_back(
+        VersionsLine(Problem::kLineInPieces, *version, std::to_string(kMaxLineLength)));
   }
   if (version->files.Malformed()) {
-    reasons.push_back(Refused(NativePath("data\\versions.txt") + " line " +
-                              std::to_string(version->line) + ": \"" + version->files.token +
-                              "\" cannot be read (" + version->files.problem +
-                              "): this version exchanges nothing"));
+    FileError unreadable =
+        VersionsLine(Problem::kFilesUnreadable, *version, version->files.problem);
+    unreadable.found = version->files.token;
+    reasons.push_back(unreadable);
     return reasons;
   }
-  const size_t kNoMismatch = static_cast<size_t>(-1);
-  size_t mismatch = kNoMismatch;  // the last fingerprint mismatch
+  bool mismatch = false;
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (files[fileNumber] == nullptr) continue;
     FileError refusal = FingerprintRefusal(*version, *files[fileNumber]);
     if (refusal.problem == Problem::kNone) continue;
-    if (refusal.problem == Problem::kRefused) mismatch = reasons.size();
+    mismatch = mismatch || refusal.problem == Problem::kNotTheVersion;
     reasons.push_back(refusal);
   }
   FileError undeclared = UndeclaredVersionRefusal(versions, *version, files);
   if (undeclared.Failed()) reasons.push_back(undeclared);
-  const VersionRecord* other =
-      mismatch != kNoMismatch ? MatchingVersion(versions, version, files) : nullptr;
-  if (other != nullptr) {
-    reasons[mismatch].detail +=
-        std::string(": the DLLs are the ") + other->name + " files: choose " + other->name;
-  }
+  const VersionRecord* other = mismatch ? MatchingVersion(versions, version, files) : nullptr;
+  if (other != nullptr) reasons.push_back({Problem::kOtherVersion, 0, "", other->name});
   return reasons;
 }

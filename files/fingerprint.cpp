@@ -51,14 +51,17 @@ const VersionRecord* DeclaringVersion(RecordList versions, const FileFingerprint
   return nullptr;
 }
 
-// The mismatch in words, "" when found matches.
-std::string Mismatch(const VersionRecord& version, const FileFingerprint& found) {
+// Why found is not the file version declares; kNone when it is, or when the
+// version declares nothing for it.
+FileError Mismatch(const VersionRecord& version, const FileFingerprint& found,
+                   const std::string& path) {
   const DllFingerprint& declared = DeclaredFor(version, found.name);
-  if (declared.state != DllFingerprint::kDeclared || Matches(declared, found)) return "";
+  if (declared.state != DllFingerprint::kDeclared || Matches(declared, found)) return FileError();
   std::string words = FoundVersionWords(found);
-  return found.name + " is not the " + version.name + " file these tables are for: found " +
-         FingerprintText(found.size, found.crc) + ", expected " +
-         FingerprintText(declared.size, declared.crc) + (words.empty() ? "" : " (" + words + ")");
+  FileError error{Problem::kNotTheVersion, 0, path, version.name};
+  error.found = FingerprintText(found.size, found.crc) + (words.empty() ? "" : " (" + words + ")");
+  error.expected = FingerprintText(declared.size, declared.crc);
+  return error;
 }
 
 }  // namespace
@@ -148,9 +151,7 @@ FileError FingerprintRefusal(const VersionRecord& version, const DllAndBackup& f
   }
   FileFingerprint found = UntouchedFingerprint(files);
   if (!found.read) return found.why;
-  std::string mismatch = Mismatch(version, found);
-  if (mismatch.empty()) return FileError();
-  return {Problem::kRefused, 0, files.path, mismatch};
+  return Mismatch(version, found, files.path);
 }
 
 namespace {
@@ -216,10 +217,7 @@ FileError UnknownOriginal(RecordList versions, const std::string& dllPath, const
                 " (" + version->name + ")";
   }
   if (expected.empty()) return FileError();
-  FileError error{Problem::kRefused, 0, backupPath,
-                  NativePath(backupPath.c_str()) + " matches no version these tables declare for " +
-                      name + ": found " + FingerprintText(found.size, found.crc) + ", expected " +
-                      expected};
+  FileError error{Problem::kUnknownOriginal, 0, backupPath, name};
   error.expected = expected;
   error.found = FingerprintText(found.size, found.crc);
   return error;

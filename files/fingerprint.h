@@ -53,10 +53,8 @@ FileFingerprint UntouchedFingerprint(const DllAndBackup& files);
 // kNone when version declares nothing for the DLL of files, or its untouched
 // form matches what it declares; else why that DLL must not change: a
 // malformed declaration, an unknown untouched form (the backup's or the
-// DLL's error), or a mismatch, e.g. "d2game.dll is not the 1.09d file these
-// tables are for: found 1048576:1A2B3C4D, expected 1060864:0F1E2D3C",
-// followed by what a PE file found says it is (" (d2game.dll is file version
-// 1.0.13.60, built 2010-03-11)").
+// DLL's error), or a mismatch (kNotTheVersion: found the fingerprint and
+// what a PE file says it is, expected the declared one).
 FileError FingerprintRefusal(const VersionRecord& version, const DllAndBackup& files);
 
 // True when version declares a fingerprint for each of its files and found

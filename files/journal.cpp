@@ -266,7 +266,7 @@ FileError ReadJournalText(const std::string& text, Journal* journal) {
   std::string problem = JournalTextProblem(text, journal);
   if (problem.empty()) return FileError();
   *journal = Journal();
-  return {Problem::kRefused, 0, "", problem};
+  return {Problem::kJournalDamaged, 0, "", problem};
 }
 
 namespace {

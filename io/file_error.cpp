@@ -8,8 +8,9 @@
 namespace {
 
 // Every kind: the short words of the log, and the box's text, where %f
-// stands for the file, %d for the detail and %s for the front end's way to
-// set the game folder.
+// stands for the file, %n for its name alone, %l for its line, %d for the
+// detail, %e for what was expected, %g for what was found and %s for the
+// front end's way to set the game folder.
 struct Wording {
   Problem problem;
   Severity severity;
@@ -37,7 +38,6 @@ const Wording kWordings[] = {
     {Problem::kBackup, Severity::kRefused, "backup is not the original",
      "the backup %f %d, so it cannot be the original: if the DLL is untouched (after a game "
      "update), move the backup aside and try again"},
-    {Problem::kRefused, Severity::kRefused, "refused", "%d"},
     {Problem::kHeldBack, Severity::kHeldBack, "held back",
      "held back so that the DLLs are not left half changed: the other line says what to do"},
     {Problem::kApart, Severity::kFailed, "left apart",
@@ -55,6 +55,43 @@ const Wording kWordings[] = {
     {Problem::kJournalKept, Severity::kRefused, "a stopped change cannot be undone",
      "%d: nothing was written and orvanel.journal is kept: File > Restore Original DLLs (or "
      "orvanel-cli restore) brings back the original DLLs"},
+    {Problem::kNotTheVersion, Severity::kRefused, "not the version's file",
+     "%n is not the %d file these tables are for: found %g, expected %e"},
+    {Problem::kOtherVersion, Severity::kRefused, "another version's files",
+     "the DLLs are the %d files: choose %d"},
+    {Problem::kUndeclaredVersion, Severity::kRefused, "another version's files",
+     "version %d declares no fingerprints, but the DLLs are the %g files: choose %g"},
+    {Problem::kUnknownOriginal, Severity::kRefused, "no version's original",
+     "%f matches no version these tables declare for %d: found %g, expected %e"},
+    {Problem::kNoVersionMatches, Severity::kRefused, "no version matches",
+     "no single version's fingerprints match the DLLs: choose the version"},
+    {Problem::kLineInPieces, Severity::kRefused, "line too long",
+     "%f line %l is longer than %d characters and was read in pieces: its fingerprints cannot "
+     "be trusted"},
+    {Problem::kFilesUnreadable, Severity::kRefused, "files entry unreadable",
+     "%f line %l: \"%g\" cannot be read (%d): this version exchanges nothing"},
+    {Problem::kSkillMoved, Severity::kRefused, "another skill than shown",
+     "the box shows \"%e\" (%d) but %f line %l is \"%g\": not exchanged"},
+    {Problem::kSetUnreadable, Severity::kRefused, "swap set unreadable",
+     "the swap set %f cannot be read: %d"},
+    {Problem::kSetLine, Severity::kRefused, "not a swap set line", "line %l: %d"},
+    {Problem::kUnknownVersion, Severity::kRefused, "unknown version", "unknown version \"%g\""},
+    {Problem::kUnknownClass, Severity::kRefused, "unknown class", "unknown class \"%g\""},
+    {Problem::kUnknownSkill, Severity::kRefused, "unknown skill", "unknown skill \"%g\" of %d"},
+    {Problem::kNoSkillTable, Severity::kRefused, "no skill table",
+     "version %d has no table that lists these skills"},
+    {Problem::kRangeOutside, Severity::kRefused, "range outside the file",
+     "%d offsets %g do not both lie inside %n (%e bytes)"},
+    {Problem::kSizeChange, Severity::kRefused, "would change size",
+     "%n would change its size, which no change does"},
+    {Problem::kForeignBytes, Severity::kRefused, "changed by something else",
+     "%d: restore the original DLLs to apply the set over it"},
+    {Problem::kFolderTooLong, Severity::kRefused, "folder path too long",
+     "the folder is %g characters long, at most %e fit"},
+    {Problem::kFolderControl, Severity::kRefused, "control character in folder path",
+     "the folder holds a control character (%g) at position %d, which data\\config.txt cannot "
+     "keep"},
+    {Problem::kJournalDamaged, Severity::kRefused, "journal damaged", "%f %d"},
     {Problem::kOther, Severity::kFailed, "failed", "%f %d"},
 };
 
@@ -70,12 +107,32 @@ std::string& FolderStep() {
   return step;
 }
 
+std::string FieldText(char field, const FileError& error) {
+  switch (field) {
+    case 'f':
+      return ShownPath(error.file);
+    case 'n':
+      return FileNameOf(error.file);
+    case 'l':
+      return std::to_string(error.line);
+    case 'd':
+      return error.detail;
+    case 'e':
+      return error.expected;
+    case 'g':
+      return error.found;
+    case 's':
+      return FolderStep();
+    default:
+      return std::string("%") + field;
+  }
+}
+
 std::string Fill(const char* text, const FileError& error) {
   std::string filled;
   for (const char* c = text; *c != '\0'; ++c) {
-    if (c[0] == '%' && (c[1] == 'f' || c[1] == 'd' || c[1] == 's')) {
-      filled += c[1] == 'f' ? ShownPath(error.file) : c[1] == 'd' ? error.detail : FolderStep();
-      ++c;
+    if (c[0] == '%' && c[1] != '\0') {
+      filled += FieldText(*++c, error);
     } else {
       filled += *c;
     }

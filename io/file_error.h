@@ -19,7 +19,6 @@ enum class Problem {
   kTable,         // a table entry is wrong; detail names the file and line
   kBusy,          // another Orvanel holds the folder's lock
   kBackup,        // the backup there cannot be the original; detail says why
-  kRefused,       // the tables or the DLLs do not fit this exchange; detail says how
   kHeldBack,      // not tried, so that an exchange is not left half done
   kApart,         // a rollback failed: detail says which DLL is changed and which not
   kElsewhere,     // the file is missing, and the folder holds the files of a later version
@@ -27,7 +26,30 @@ enum class Problem {
   kNameClash,     // two names in the folder differ only in letter case; detail: "A and B"
   kLinkToBackup,  // the DLL is a link to a backup; detail: the backup it leads to
   kJournalKept,   // a stopped change cannot be undone, so its journal stays; detail: why not
-  kOther,         // detail says what failed; code may tell more
+  kJournalDamaged,  // the journal there is no journal this program wrote; detail: what is wrong
+  // The DLLs and the version's fingerprints (versions.txt).
+  kNotTheVersion,      // file is not detail's file: found and expected fingerprints
+  kOtherVersion,       // the DLLs are the files of version detail
+  kUndeclaredVersion,  // version detail declares none; the DLLs are found's files
+  kUnknownOriginal,    // the backup file of DLL detail is no version's: found, expected
+  kNoVersionMatches,   // no single version's fingerprints match the DLLs
+  kLineInPieces,       // file's line is longer than detail characters
+  kFilesUnreadable,    // file's line: the files token found cannot be read; detail: why
+  kSkillMoved,         // the box shows expected (at detail), file's line holds found
+  // A swap set and what its lines name.
+  kSetUnreadable,   // the swap set file cannot be read; detail: what stands there
+  kSetLine,         // the set's line is no set line; detail: why
+  kUnknownVersion,  // no version is named found
+  kUnknownClass,    // no class is named found
+  kUnknownSkill,    // class detail has no skill named found
+  kNoSkillTable,    // version detail has no table that lists the skills
+  kRangeOutside,    // detail's offsets found do not lie inside file (expected bytes)
+  kSizeChange,      // file would change its size
+  kForeignBytes,    // detail: bytes no exchange made
+  // A game folder data\config.txt cannot keep.
+  kFolderTooLong,  // found characters long, at most expected
+  kFolderControl,  // holds control character found at position detail
+  kOther,          // detail says what failed; code may tell more
 };
 
 // The step of a safe save that failed, for the log's words.

@@ -26,17 +26,25 @@ namespace {
 
 const char kRefused[] = "The swap set was not applied: nothing was changed.\n";
 
-// Why the set is not applied, one value per reason.
-using Reasons = std::vector<FileError>;
+// Why the set is not applied: a reason, and the line of the set that gives
+// it (0 for the set as a whole).
+struct SetReason {
+  SetReason(FileError error, int setLine = 0) : error(std::move(error)), setLine(setLine) {}
 
-FileError Refused(const std::string& why) {
-  return {Problem::kRefused, 0, "", why};
+  FileError error;
+  int setLine;
+};
+using Reasons = std::vector<SetReason>;
+
+// "line 3: unknown class ..." for a reason a line gives.
+std::string ReasonWords(const SetReason& reason) {
+  std::string words = UserReason(reason.error);
+  return reason.setLine > 0 ? "line " + std::to_string(reason.setLine) + ": " + words : words;
 }
 
-// A reason that a line of the set gives: "line 3: unknown class ...".
-FileError LineError(int line, const std::string& why) {
-  FileError error = Refused("line " + std::to_string(line) + ": " + why);
-  error.line = line;
+FileError Named(Problem problem, const std::string& found, const std::string& detail = "") {
+  FileError error{problem, 0, "", detail};
+  error.found = found;
   return error;
 }
 
@@ -51,13 +59,12 @@ FileError Select(RecordList classes, int32_t version, const SetExchange& exchang
   for (int side = 0; side < 2; ++side) {
     auto* record = static_cast<ClassRecord*>(FindByName(classes, sides[side]->className, true));
     if (record == nullptr) {
-      return LineError(exchange.line, "unknown class \"" + sides[side]->className + "\"");
+      return Named(Problem::kUnknownClass, sides[side]->className);
     }
     // The skill boxes show the names of the first version's tables.
     RecordNode* skill = FindByName(record->SkillsOf(0), sides[side]->skillName, true);
     if (skill == nullptr) {
-      return LineError(exchange.line,
-                       "unknown skill \"" + sides[side]->skillName + "\" of " + record->name);
+      return Named(Problem::kUnknownSkill, sides[side]->skillName, record->name);
     }
     *classes_[side] = record->position;
     *skills[side] = skill->position;
@@ -81,17 +88,16 @@ Reasons PlanLines(RecordList versions, RecordList classes, const SwapSet& set, i
     SetLine line{exchange.line, ExchangePlan()};
     FileError unknown = Select(classes, version, exchange, &selection);
     if (unknown.Failed()) {
-      reasons.push_back(unknown);
+      reasons.emplace_back(unknown, exchange.line);
       continue;
     }
     if (!PlanExchange(versions, classes, selection, &line.plan)) {
-      reasons.push_back(LineError(
-          exchange.line, "version " + set.version + " has no table that lists these skills"));
+      reasons.emplace_back(FileError{Problem::kNoSkillTable, 0, "", set.version}, exchange.line);
       continue;
     }
     for (const FileError& refusal :
          ExchangeRefusals(versions, classes, selection, line.plan, unread)) {
-      reasons.push_back(LineError(exchange.line, UserReason(refusal)));
+      reasons.emplace_back(refusal, exchange.line);
     }
     lines->push_back(line);
   }
@@ -112,11 +118,11 @@ Reasons SwapFromOriginals(const std::vector<SetLine>& lines, const DllAndBackup 
       bool inside = RangeInside(swap.firstOffset, swap.length, bytes.size(), &a) &&
                     RangeInside(swap.secondOffset, swap.length, bytes.size(), &b);
       if (!inside) {
-        reasons.push_back(LineError(
-            line.number, swap.aspectName + std::string(" offsets \"") + swap.firstOffset +
-                             "\" and \"" + swap.secondOffset + "\" do not both lie inside " +
-                             FileNameOf(files[swap.fileNumber].path) + " (" +
-                             std::to_string(bytes.size()) + " bytes)"));
+        FileError outside{Problem::kRangeOutside, 0, files[swap.fileNumber].path, swap.aspectName};
+        outside.found =
+            std::string("\"") + swap.firstOffset + "\" and \"" + swap.secondOffset + "\"";
+        outside.expected = std::to_string(bytes.size());
+        reasons.emplace_back(outside, line.number);
         continue;
       }
       std::vector<uint8_t> first(bytes.begin() + a, bytes.begin() + a + swap.length);
@@ -191,9 +197,9 @@ std::string Differences(const ByteBuffer& now, const std::vector<uint8_t>& targe
 
 SetApplyOutcome Refuse(SetApplyOutcome outcome, const Reasons& reasons) {
   outcome.text = kRefused;
-  for (const FileError& reason : reasons) {
-    outcome.text += UserReason(reason) + "\n";
-    logger.Print("* Swap set not applied: %s", UserReason(reason).c_str());
+  for (const SetReason& reason : reasons) {
+    outcome.text += ReasonWords(reason) + "\n";
+    logger.Print("* Swap set not applied: %s", ReasonWords(reason).c_str());
   }
   return outcome;
 }
@@ -211,7 +217,7 @@ Reasons Write(GameChange& change, DllAndBackup files[2], std::vector<uint8_t> ta
     std::string name = FileNameOf(files[n].path);
     if (!DescribeWrite(name, files[n].dll.data.get(), static_cast<size_t>(files[n].dll.size),
                        target[n].data(), target[n].size(), &writes.back())) {
-      return {Refused(name + " would change its size, which no change does")};
+      return {FileError{Problem::kSizeChange, 0, files[n].path, ""}};
     }
   }
   FileError error = change.WriteJournal(what, writes);
@@ -258,14 +264,15 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   if (unread.Failed()) return Refuse(outcome, {unread});
   RecordNode* version = FindByName(versions, set.version, true);
   if (version == nullptr) {
-    return Refuse(outcome, {LineError(set.versionLine, "unknown version \"" + set.version + "\"")});
+    return Refuse(outcome,
+                  {SetReason(Named(Problem::kUnknownVersion, set.version), set.versionLine)});
   }
   outcome.version = version->position;
   std::vector<SetLine> lines;
   Reasons reasons = PlanLines(versions, classes, set, version->position, &lines);
   if (!reasons.empty()) return Refuse(outcome, reasons);
   if (!HasGameFolder(patcher)) {
-    return Refuse(outcome, {Refused(kFolderNotSet)});
+    return Refuse(outcome, {FileError{Problem::kNotFound, 0, "the game folder", ""}});
   }
 
   // The version's files; what a journal left behind may undo in them, and
@@ -288,7 +295,7 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
   // Bytes no exchange made would be lost without a word.
   for (const std::string& foreign :
        StateAsExchanges(versions, classes, version->position, read.now, read.original).foreign) {
-    reasons.push_back(Refused(foreign + ": restore the original DLLs to apply the set over it"));
+    reasons.emplace_back(FileError{Problem::kForeignBytes, 0, "", foreign});
   }
   Reasons outside = SwapFromOriginals(lines, read.files, read.target);
   reasons.insert(reasons.end(), outside.begin(), outside.end());
@@ -304,7 +311,7 @@ SetApplyOutcome ApplySwapSet(DllPatcher& patcher, RecordList versions, RecordLis
         Write(*change, read.files, read.target, changes, "the swap set (" + summary + ")", &apart);
     if (apart.problem == Problem::kApart) {
       outcome.text = "The swap set was not applied whole:\n";
-      for (const FileError& reason : reasons) outcome.text += UserReason(reason) + "\n";
+      for (const SetReason& reason : reasons) outcome.text += ReasonWords(reason) + "\n";
       outcome.text += UserReason(apart) + "\n";
       logger.Print("* Swap set not applied whole: %s", UserReason(apart).c_str());
       return outcome;

@@ -152,7 +152,7 @@ FileError ReadSwapSetFile(const char* windowsPath, std::string* bytes) {
   std::error_code error;
   fs::path path = NativePath(windowsPath);
   fs::file_type type = fs::status(path, error).type();
-  FileError refused{Problem::kRefused, 0, windowsPath, ""};
+  FileError refused{Problem::kSetUnreadable, 0, windowsPath, ""};
   if (type == fs::file_type::not_found) {
     refused.detail = "it was not found";
   } else if (type == fs::file_type::directory) {
@@ -179,7 +179,7 @@ namespace {
 
 // Why the set cannot be read: "line 3: what is wrong", the line kept.
 FileError LineProblem(int line, const std::string& problem) {
-  FileError error{Problem::kRefused, 0, "", "line " + std::to_string(line) + ": " + problem};
+  FileError error{Problem::kSetLine, 0, "", problem};
   error.line = line;
   return error;
 }

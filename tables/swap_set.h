@@ -37,15 +37,15 @@ struct SwapSet {
 constexpr size_t kMaxSwapSetFileSize = 1024 * 1024;
 
 // The bytes of the swap set file at windowsPath: a regular file (or a link
-// to one) of at most kMaxSwapSetFileSize bytes. kNone when read; else why not,
-// its detail in words that follow "cannot be read: " ("it is a folder, not a
-// swap set file").
+// to one) of at most kMaxSwapSetFileSize bytes. kNone when read; else
+// kSetUnreadable, its detail what stands there ("it is a folder, not a swap
+// set file").
 FileError ReadSwapSetFile(const char* windowsPath, std::string* bytes);
 
 // Reads text (LF or CR LF lines) in UTF-8, with or without a byte-order mark,
 // or in UTF-16 of either byte order with its mark, as Windows tools save it
-// (PowerShell's ">", Notepad). kNone when it is a set; else the line and
-// "line N: what is wrong" at the first line that is not a comment, a blank
+// (PowerShell's ">", Notepad). kNone when it is a set; else kSetLine with the
+// line and what is wrong there, at the first line that is not a comment, a blank
 // line, the one version line or an exchange line with a known aspect named
 // once; also when the version line is missing or comes after an exchange.
 FileError ReadSwapSet(const std::string& setBytes, SwapSet* set);

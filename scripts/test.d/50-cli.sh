@@ -351,7 +351,7 @@ Amazon:Jab <-> Sorceress:Fire Bolt: Effects, Graphics" "status of the second ver
   # One reason stops both aspects: it is said once, with the version to choose;
   # the dry run says what the swap says.
   local refused="There were errors in your request
-   Effects, Descriptions: not exchanged: d2game.dll is not the 1.09d file these tables are for: found 1048576:05D16C80, expected 1064960:3C2D1E0F; d2client.dll is not the 1.09d file these tables are for: found 1048576:E11F2A77, expected 1064960:7A6B5C4D: the DLLs are the 1.09b files: choose 1.09b"
+   Effects, Descriptions: not exchanged: d2game.dll is not the 1.09d file these tables are for: found 1048576:05D16C80, expected 1064960:3C2D1E0F; d2client.dll is not the 1.09d file these tables are for: found 1048576:E11F2A77, expected 1064960:7A6B5C4D; the DLLs are the 1.09b files: choose 1.09b"
   for round in before after; do
     for dry in "" --dry-run; do
       run "${fp[@]}" swap --version 1.09d --first Amazon:Jab --second Sorceress:Fire_Bolt --effects \

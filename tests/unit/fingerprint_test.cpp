@@ -140,7 +140,7 @@ TEST_F(FingerprintTest, TheWrongFileIsRefusedBeforeAnyByteMoves) {
   Declare("1.09b", CrcOf(game_), CrcOf(client_));
   EXPECT_EQ(Swap(result), 0);
   std::string text = result;
-  const std::string next = ": the DLLs are the 1.09b files: choose 1.09b\n";
+  const std::string next = "; the DLLs are the 1.09b files: choose 1.09b\n";
   ASSERT_GT(text.size(), next.size());
   EXPECT_EQ(text.substr(text.size() - next.size()), next);
 }
@@ -177,10 +177,8 @@ TEST_F(FingerprintTest, TheRefusalNamesThePeFilesOwnVersion) {
   Declare("1.09d", CrcOf(game_) ^ 1, CrcOf(client_));
   char result[kResultSize];
   EXPECT_EQ(Swap(result), 0);
-  const std::string words = "(d2game.dll is file version 1.14.3.71, built 2016-03-18)\n";
-  std::string text = result;
-  ASSERT_GT(text.size(), words.size());
-  EXPECT_EQ(text.substr(text.size() - words.size()), words) << text;
+  const std::string words = "(d2game.dll is file version 1.14.3.71, built 2016-03-18), expected";
+  EXPECT_NE(std::string(result).find(words), std::string::npos) << result;
   EXPECT_EQ(ReadFileBytes("game/d2game.dll"), game_);
   std::vector<FileFingerprint> found = Found();
   EXPECT_EQ(FoundVersionWords(found[kGameDll]),

@@ -95,13 +95,9 @@ TEST(SwapSet, AWrongLineIsNamedWithWhatIsWrong) {
   for (const Case& c : cases) {
     SwapSet set;
     FileError error = ReadSwapSet(c.text, &set);
-    EXPECT_TRUE(error.Failed()) << c.text;
-    EXPECT_EQ(error.detail, c.error) << c.text;
-    // The line it names is the line it keeps.
-    const std::string expected = c.error;
-    EXPECT_EQ("line " + std::to_string(error.line) + ":",
-              expected.substr(0, expected.find(':') + 1))
-        << c.text;
+    EXPECT_EQ(error.problem, Problem::kSetLine) << c.text;
+    // The words name the line the error keeps.
+    EXPECT_EQ(UserReason(error), c.error) << c.text;
   }
 }
 
