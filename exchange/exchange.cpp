@@ -367,8 +367,7 @@ bool SwapInMemory(Exchange& work) {
     int32_t sizeBefore = files->dll.size;
     size_t first = work.outcome->ranges.size();
     if (!SwapInImage(work.patcher, fileNumber, files, *work.plan, &work.outcome->ranges)) {
-      RefuseRest(&work.outcome->aspects,
-                 {Problem::kOther, 0, files->path, "could not be changed: out of memory"});
+      RefuseRest(&work.outcome->aspects, {Problem::kOutOfMemory, 0, files->path, ""});
       return false;
     }
     if (journaled) {

@@ -172,7 +172,7 @@ std::string Line(const std::string& path, const FileOutcome& outcome) {
 FileOutcome RestoreBackup(DllPatcher& patcher, RecordList versions, int fileNumber,
                           const ByteRanges& changeable) {
   if (fileNumber != kGameDll && fileNumber != kClientDll) {
-    return {"", false, {Problem::kOther, 0, "", "names no DLL"}};
+    return {"", false, {Problem::kNoSuchDll, 0, "", std::to_string(fileNumber)}};
   }
   if (patcher.dllPaths[fileNumber][0] == '\0') {
     return {"", false, {Problem::kNotFound, 0, "the game folder", ""}};

@@ -92,6 +92,13 @@ const Wording kWordings[] = {
      "the folder holds a control character (%g) at position %d, which data\\config.txt cannot "
      "keep"},
     {Problem::kJournalDamaged, Severity::kRefused, "journal damaged", "%f %d"},
+    {Problem::kReadBackDiffers, Severity::kFailed, "did not read back as written",
+     "%f did not read back as written: try again"},
+    {Problem::kOutOfMemory, Severity::kFailed, "out of memory",
+     "%f could not be changed: out of memory: close other programs and try again"},
+    {Problem::kNotLoaded, Severity::kFailed, "not loaded before its save",
+     "%f was not loaded before its save"},
+    {Problem::kNoSuchDll, Severity::kFailed, "no such DLL", "no DLL has the number %d"},
     {Problem::kOther, Severity::kFailed, "failed", "%f %d"},
 };
 

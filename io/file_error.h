@@ -49,7 +49,12 @@ enum class Problem {
   // A game folder data\config.txt cannot keep.
   kFolderTooLong,  // found characters long, at most expected
   kFolderControl,  // holds control character found at position detail
-  kOther,          // detail says what failed; code may tell more
+  // Faults of the machine or of a caller.
+  kReadBackDiffers,  // the file written did not read back as written
+  kOutOfMemory,      // file could not be changed for want of memory
+  kNotLoaded,        // a save of file without its image loaded first
+  kNoSuchDll,        // no DLL has the file number detail
+  kOther,            // a system failure of no known kind: detail says what failed, code why
 };
 
 // The step of a safe save that failed, for the log's words.

@@ -132,7 +132,7 @@ FileError SaveBytes(SaveSteps& steps, const uint8_t* bytes, size_t size, const c
     why = StepFailed(SaveStep::kWrite, SystemFileError(target, "could not be written"));
   }
   if (written && verify && !ReadsBackAs(temporary.c_str(), bytes, size)) {
-    why = {Problem::kOther, 0, target, "did not read back as written"};
+    why = {Problem::kReadBackDiffers, 0, target, ""};
     why.step = SaveStep::kVerify;
   } else if (written && !steps.Replace(temporary.c_str(), target)) {
     why = StepFailed(SaveStep::kReplace, SystemFileError(target, "could not be replaced"));

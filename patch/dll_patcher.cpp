@@ -103,7 +103,7 @@ int DllPatcher::SaveFile(int fileNumber) {
   }
   // Only the image of this very file may be written over it.
   if (image == nullptr || loadedFile != fileNumber) {
-    lastError = {Problem::kOther, 0, path, "was not loaded before its save"};
+    lastError = {Problem::kNotLoaded, 0, path, ""};
     logger.Print("* Couldn't write file %s", path);
     return 0;
   }

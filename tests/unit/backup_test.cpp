@@ -79,15 +79,12 @@ TEST_F(BackupTest, AnExistingBackupIsUsedOnlyWhenItCanBeTheOriginal) {
 TEST_F(BackupTest, ABackupThatCannotBeMadeRefusesTheChange) {
   struct Case {
     FaultySteps::Fault fault;
-    const char* detail;
+    SaveStep step;
   };
   const Case cases[] = {
-      {FaultySteps::kOpen, "could not be created"},
-      {FaultySteps::kWrite, "could not be written"},
-      {FaultySteps::kFlush, "could not be written"},
-      {FaultySteps::kClose, "could not be written"},
-      {FaultySteps::kCorrupt, "did not read back as written"},
-      {FaultySteps::kReplace, "could not be replaced"},
+      {FaultySteps::kOpen, SaveStep::kCreate},    {FaultySteps::kWrite, SaveStep::kWrite},
+      {FaultySteps::kFlush, SaveStep::kWrite},    {FaultySteps::kClose, SaveStep::kWrite},
+      {FaultySteps::kCorrupt, SaveStep::kVerify}, {FaultySteps::kReplace, SaveStep::kReplace},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
@@ -97,7 +94,7 @@ TEST_F(BackupTest, ABackupThatCannotBeMadeRefusesTheChange) {
     patcher_.saveSteps = &SaveSteps::System();
     EXPECT_TRUE(ReadFileBytes("game/d2game.dll") == game_);
     EXPECT_EQ(ListFolder("game"), (std::vector<std::string>{"d2client.dll", "d2game.dll"}));
-    EXPECT_EQ(patcher_.lastError.detail, c.detail);
+    EXPECT_EQ(patcher_.lastError.step, c.step);
   }
   // Something that is no file stands where the backup belongs.
   fs::create_directory("game/d2game.dll.bak");

@@ -223,7 +223,7 @@ TEST_F(DllPatcherTest, SaveWritesOnlyTheFileTheImageCameFrom) {
   EXPECT_EQ(patcher_.SaveFile(kClientDll), 0);
   EXPECT_EQ(patcher_.SaveFile(2), 0);
   EXPECT_EQ(ReadFileBytes("game/d2client.dll"), client);
-  EXPECT_EQ(patcher_.lastError.detail, "was not loaded before its save");
+  EXPECT_EQ(patcher_.lastError.problem, Problem::kNotLoaded);
 
   DllPatcher fresh;
   fresh.UseFolder("game");
