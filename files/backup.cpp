@@ -36,8 +36,10 @@ std::vector<std::pair<size_t, size_t>> MergedRanges(const ByteRanges& ranges) {
 namespace {
 
 // The first offset outside every range where a and b differ; size if none.
+// With differing, also the ranges (merged) inside which they differ.
 size_t FirstDifferenceOutside(const uint8_t* a, const uint8_t* b, size_t size,
-                              const ByteRanges& ranges) {
+                              const ByteRanges& ranges,
+                              std::vector<std::pair<size_t, size_t>>* differing = nullptr) {
   size_t at = 0;
   std::vector<std::pair<size_t, size_t>> skip = MergedRanges(ranges);
   skip.emplace_back(size, size);
@@ -47,7 +49,12 @@ size_t FirstDifferenceOutside(const uint8_t* a, const uint8_t* b, size_t size,
       while (a[at] == b[at]) ++at;
       return at;
     }
-    at = std::max(at, std::min(size, interval.second));
+    at = std::max(at, gapEnd);
+    size_t end = std::max(at, std::min(size, interval.second));
+    if (differing != nullptr && at < end && std::memcmp(a + at, b + at, end - at) != 0) {
+      differing->emplace_back(at, end);
+    }
+    at = end;
   }
   return size;
 }
@@ -68,8 +75,12 @@ bool BackupThere(const char* dllPath) {
          std::filesystem::file_type::not_found;
 }
 
-FileError ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
-                          const ByteRanges& changeable) {
+namespace {
+
+// ContentMismatch, also giving the ranges where the two differ when they may.
+FileError Mismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
+                   const ByteRanges& changeable,
+                   std::vector<std::pair<size_t, size_t>>* differing) {
   if (size != dllSize) {
     FileError error{Problem::kBackup, 0, "",
                     "has " + std::to_string(size) + " bytes, the DLL " + std::to_string(dllSize)};
@@ -77,11 +88,18 @@ FileError ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll
     error.expected = std::to_string(dllSize);
     return error;
   }
-  size_t at = FirstDifferenceOutside(backup, dll, size, changeable);
+  size_t at = FirstDifferenceOutside(backup, dll, size, changeable, differing);
   if (at == size) return FileError();
   return {
       Problem::kBackup, 0, "",
       "differs from the DLL at offset " + HexOffset(at) + ", outside every range the tables name"};
+}
+
+}  // namespace
+
+FileError ContentMismatch(const uint8_t* backup, size_t size, const uint8_t* dll, size_t dllSize,
+                          const ByteRanges& changeable) {
+  return Mismatch(backup, size, dll, dllSize, changeable, nullptr);
 }
 
 void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable, SaveSteps& steps) {
@@ -98,9 +116,10 @@ void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable, SaveSteps& 
   } else if (!steps.ReadWhole(backup.c_str(), &files->backup)) {
     files->RefuseBackup("cannot be read");
   } else if (files->DllRead()) {
-    FileError mismatch =
-        ContentMismatch(files->backup.data.get(), static_cast<size_t>(files->backup.size),
-                        files->dll.data.get(), static_cast<size_t>(files->dll.size), changeable);
+    FileError mismatch = Mismatch(files->backup.data.get(), static_cast<size_t>(files->backup.size),
+                                  files->dll.data.get(), static_cast<size_t>(files->dll.size),
+                                  changeable, &files->differing);
+    files->differingKnown = !mismatch.Failed();
     if (mismatch.Failed()) {
       mismatch.file = backup;
       files->backupRefusal = mismatch;

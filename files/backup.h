@@ -40,6 +40,11 @@ struct DllAndBackup {
   mutable bool backupCrcTaken = false;
   mutable uint32_t dllCrc = 0;
   mutable uint32_t backupCrc = 0;
+  // Where dll differs from backup, as [start, end) changeable ranges, found
+  // as the backup was judged: the DLL's CRC follows from the backup's and
+  // these, with no second comparison. Valid when differingKnown.
+  bool differingKnown = false;
+  std::vector<std::pair<size_t, size_t>> differing;
 
   bool DllRead() const { return dllError.problem == Problem::kNone; }
   bool BackupUsable() const { return backupThere && !backupRefusal.Failed(); }

@@ -64,6 +64,24 @@ FileError Mismatch(const VersionRecord& version, const FileFingerprint& found,
   return error;
 }
 
+// Where the DLL differs from its backup, as journal ranges: those judging the
+// backup found, else from a comparison of the two.
+std::vector<JournalRange> BackupToDll(const DllAndBackup& files) {
+  const uint8_t* backup = files.backup.data.get();
+  const uint8_t* dll = files.dll.data.get();
+  if (!files.differingKnown)
+    return DifferingRanges(backup, dll, static_cast<size_t>(files.dll.size));
+  std::vector<JournalRange> ranges;
+  for (const auto& span : files.differing) {
+    JournalRange range;
+    range.start = static_cast<uint32_t>(span.first);
+    range.before.assign(backup + span.first, backup + span.second);
+    range.after.assign(dll + span.first, dll + span.second);
+    ranges.push_back(std::move(range));
+  }
+  return ranges;
+}
+
 }  // namespace
 
 uint32_t DllCrc(const DllAndBackup& files) {
@@ -73,11 +91,9 @@ uint32_t DllCrc(const DllAndBackup& files) {
     uint32_t crc = 0;
     // The DLL differs from its measured backup in a few ranges at most: its
     // CRC follows from the backup's and those ranges, without a second pass.
-    bool derived = files.backupCrcTaken && files.BackupUsable() && backup.size == dll.size &&
-                   CrcWithRanges(files.backupCrc, static_cast<size_t>(dll.size),
-                                 DifferingRanges(backup.data.get(), dll.data.get(),
-                                                 static_cast<size_t>(dll.size)),
-                                 &crc);
+    bool derived =
+        files.backupCrcTaken && files.BackupUsable() && backup.size == dll.size &&
+        CrcWithRanges(files.backupCrc, static_cast<size_t>(dll.size), BackupToDll(files), &crc);
     files.dllCrc = derived ? crc : ImageCrc(dll.data.get(), static_cast<size_t>(dll.size));
     files.dllCrcTaken = true;
   }

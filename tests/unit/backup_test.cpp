@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "files/fingerprint.h"
+#include "files/journal.h"
 #include "io/save_steps.h"
 #include "patch/dll_patcher.h"
 #include "tests/unit/patch_test_support.h"
@@ -106,6 +108,24 @@ TEST_F(BackupTest, ABackupThatCannotBeMadeRefusesTheChange) {
   // With the disk well again, the change goes ahead and the backup is made.
   EXPECT_EQ(Change(kGameDll, "10", "200"), 1);
   EXPECT_TRUE(ReadFileBytes("game/d2game.dll.bak") == game_);
+}
+
+// The DLL's CRC is derived from its backup's and the ranges where the two
+// differ (found as the backup is judged): it must be the CRC of the DLL.
+TEST_F(BackupTest, TheDllsCrcFollowsFromItsBackupsAndTheRangesThatDiffer) {
+  const ByteRanges ranges = {{0x10, 16}, {0x18, 12}, {0x40, 4}, {0xFFC, 4}};
+  const std::string backup = DllBytes(4096, 7);
+  WriteFileBytes("game/d2game.dll.bak", backup);
+  for (size_t changed = 0; changed <= ranges.size(); ++changed) {
+    std::string dll = backup;
+    for (size_t r = 0; r < changed; ++r) dll[ranges[r].start + ranges[r].length - 1] ^= 0x5A;
+    WriteFileBytes("game/d2game.dll", dll);
+    DllAndBackup files = ReadDllAndBackup(patcher_.dllPaths[kGameDll], ranges);
+    ASSERT_TRUE(files.BackupUsable()) << changed;
+    UntouchedFingerprint(files);  // takes the backup's CRC
+    EXPECT_EQ(DllCrc(files), ImageCrc(reinterpret_cast<const uint8_t*>(dll.data()), dll.size()))
+        << changed;
+  }
 }
 
 // Differences inside the ranges are allowed, even where ranges touch or
