@@ -33,30 +33,35 @@ bool JournalIsThere(const DllPatcher& patcher) {
 // wrong with it ("cannot be read", "is damaged: ...").
 FileError ReadJournal(const DllPatcher& patcher, const ByteRanges changeable[2], Journal* journal) {
   std::string path = JournalPathOf(patcher);
-  FileError refused{Problem::kJournalDamaged, 0, path, ""};
   std::error_code error;
   uintmax_t size = std::filesystem::file_size(NativePath(path.c_str()), error);
-  if (!error && size > LongestJournal(changeable)) {
-    refused.detail = "is larger than any change of the tables could write";
-    return refused;
-  }
+  if (!error && size > LongestJournal(changeable)) return {Problem::kJournalTooLarge, 0, path, ""};
   ByteBuffer bytes;
   if (!patcher.saveSteps->ReadWhole(path.c_str(), &bytes)) {
-    refused.detail = "cannot be read";
-    return refused;
+    return {Problem::kJournalUnread, LastSystemError(), path, ""};
   }
   std::string text(reinterpret_cast<const char*>(bytes.data.get()),
                    static_cast<size_t>(bytes.size));
   FileError damaged = ReadJournalText(text, journal);
-  if (!damaged.Failed()) return damaged;
-  refused.detail = "is damaged: " + damaged.detail;
-  return refused;
+  damaged.file = path;
+  return damaged;
 }
 
-FileError Refusal(const std::string& what) {
-  FileError error{Problem::kJournalKept, 0, "", what};
+// The journal stays, for the reason words.
+FileError Refusal(const std::string& words) {
+  FileError error{Problem::kJournalKept, 0, "", words};
   logger.Print("* %s", UserReason(error).c_str());
   return error;
+}
+
+// ... because the journal itself cannot be read as one (why).
+FileError Refusal(const FileError& why) {
+  return Refusal("a change was stopped half way, and " + UserReason(why));
+}
+
+// ... because what it records (change) cannot be undone (why).
+FileError Refusal(const FileError& why, const std::string& change) {
+  return Refusal(UserReason(why) + " (" + change + ")");
 }
 
 // What undoing one DLL of a journal takes: nothing or its old bytes written
@@ -79,22 +84,27 @@ bool HoldsAfter(const uint8_t* bytes, const JournalFile& file) {
   return true;
 }
 
-// Finds what undoing file takes; "" when it can be undone, else what is wrong.
-std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo* undo) {
+// Finds what undoing file takes; kNone when it can be undone, else what is wrong.
+FileError PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo* undo) {
   for (int fileNumber : {kGameDll, kClientDll}) {
     if (DllFileName(patcher, fileNumber) == file.name) undo->fileNumber = fileNumber;
   }
-  if (undo->fileNumber < 0) return "it names " + file.name + ", which is no game DLL";
-  std::string outside = RangesOutside(file, patcher.changeable[undo->fileNumber]);
-  if (!outside.empty()) return outside;
+  if (undo->fileNumber < 0) {
+    FileError foreign{Problem::kJournalForeignDll, 0, "", ""};
+    foreign.found = file.name;
+    return foreign;
+  }
+  FileError outside = RangesOutside(file, patcher.changeable[undo->fileNumber]);
+  if (outside.Failed()) return outside;
   const char* path = patcher.dllPaths[undo->fileNumber];
-  std::string shown = NativePath(path);
   std::error_code error;
   if (!std::filesystem::exists(NativePath(path), error)) {
     // A restore that brings a DLL back finds it missing only before.
-    return file.absentBefore ? "" : shown + " is missing";
+    return file.absentBefore ? FileError() : FileError{Problem::kJournalDllMissing, 0, path, ""};
   }
-  if (!patcher.saveSteps->ReadWhole(path, &undo->bytes)) return shown + " cannot be read";
+  if (!patcher.saveSteps->ReadWhole(path, &undo->bytes)) {
+    return {Problem::kJournalDllUnread, LastSystemError(), path, ""};
+  }
   uint8_t* bytes = undo->bytes.data.get();
   uint32_t size = static_cast<uint32_t>(undo->bytes.size);
   uint32_t crc = ImageCrc(bytes, size);
@@ -102,33 +112,33 @@ std::string PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo
   bool after = size == file.sizeAfter && crc == file.crcAfter && HoldsAfter(bytes, file);
   undo->asAfter = after;
   undo->broughtBack = file.absentBefore;
-  if (!file.absentBefore && size == file.sizeBefore && crc == file.crcBefore) return "";
-  if (after && file.absentBefore) return "";
+  if (!file.absentBefore && size == file.sizeBefore && crc == file.crcBefore) return FileError();
+  if (after && file.absentBefore) return FileError();
   if (after) {
     // Last to first, so that ranges a change wrote twice get their first old bytes.
     for (auto range = file.ranges.rbegin(); range != file.ranges.rend(); ++range) {
       std::copy(range->before.begin(), range->before.end(), bytes + range->start);
     }
     undo->write = ImageCrc(bytes, size) == file.crcBefore;
-    if (undo->write) return "";
+    if (undo->write) return FileError();
   }
-  return shown + " was changed by something else since a change was stopped half way";
+  return {Problem::kChangedSince, 0, path, ""};
 }
 
-// "" when undos may be written, else why not: a DLL named twice, or one the
-// change brought back while the change is not kept whole.
-std::string UndoProblem(const DllPatcher& patcher, const std::vector<DllUndo>& undos,
-                        bool complete) {
+// kNone when undos may be written, else why not: a DLL named twice, or one
+// the change brought back while the change is not kept whole.
+FileError UndoProblem(const DllPatcher& patcher, const std::vector<DllUndo>& undos, bool complete) {
   for (size_t i = 0; i < undos.size(); ++i) {
     for (size_t j = 0; j < i; ++j) {
-      if (undos[i].fileNumber == undos[j].fileNumber) return "it names a DLL twice";
+      if (undos[i].fileNumber == undos[j].fileNumber) {
+        return {Problem::kJournalNamesTwice, 0, "", ""};
+      }
     }
     if (undos[i].broughtBack && !complete) {
-      return "undoing it would remove " + NativePath(patcher.dllPaths[undos[i].fileNumber]) +
-             ", which the change brought back";
+      return {Problem::kUndoWouldRemove, 0, patcher.dllPaths[undos[i].fileNumber], ""};
     }
   }
-  return "";
+  return FileError();
 }
 
 }  // namespace
@@ -165,7 +175,6 @@ std::string Noted(const std::string& words) {
 FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note,
                                 const DllFolderLocks* locks) {
   if (!JournalIsThere(patcher)) return FileError();
-  std::string journalShown = NativePath(JournalPathOf(patcher).c_str());
   // Orvanel never makes a journal that is a link or a folder: no change stopped there.
   FileError notAFile = NotAFile(JournalPathOf(patcher).c_str());
   if (notAFile.Failed()) {
@@ -174,20 +183,18 @@ FileError UndoInterruptedChange(DllPatcher& patcher, std::string* note,
   }
   Journal journal;
   FileError unread = ReadJournal(patcher, patcher.changeable, &journal);
-  if (unread.Failed()) {
-    return Refusal("a change was stopped half way, and " + journalShown + " " + unread.detail);
-  }
+  if (unread.Failed()) return Refusal(unread);
   std::vector<DllUndo> undos(journal.files.size());
   for (size_t i = 0; i < journal.files.size(); ++i) {
-    std::string wrong = PlanUndo(patcher, journal.files[i], &undos[i]);
-    if (!wrong.empty()) return Refusal(wrong + " (" + journal.change + ")");
+    FileError wrong = PlanUndo(patcher, journal.files[i], &undos[i]);
+    if (wrong.Failed()) return Refusal(wrong, journal.change);
   }
   // Every DLL already as the change leaves it: only its commit was lost, so
   // the finished change is kept.
   bool complete = !undos.empty();
   for (const DllUndo& undo : undos) complete = complete && undo.asAfter;
-  std::string wrong = UndoProblem(patcher, undos, complete);
-  if (!wrong.empty()) return Refusal(wrong + " (" + journal.change + ")");
+  FileError wrong = UndoProblem(patcher, undos, complete);
+  if (wrong.Failed()) return Refusal(wrong, journal.change);
   bool changed = false;
   FileError error = complete ? FileError() : WriteUndos(patcher, undos, locks, &changed);
   if (!error.Failed()) error = RemoveJournal(*patcher.saveSteps, JournalPathOf(patcher));
@@ -248,11 +255,10 @@ std::string PendingChangeLine(const DllPatcher& patcher, RecordList versions, Re
   ByteRanges changeable[2];
   ChangeableOf(patcher, versions, classes, changeable);
   Journal journal;
-  std::string shown = NativePath(JournalPathOf(patcher).c_str());
   FileError notAFile = NotAFile(JournalPathOf(patcher).c_str());
   if (notAFile.Failed()) return UserReason(notAFile);
   FileError unread = ReadJournal(patcher, changeable, &journal);
-  if (unread.Failed()) return "a change was stopped half way: " + shown + " " + unread.detail;
+  if (unread.Failed()) return "a change was stopped half way: " + UserReason(unread);
   return "a change was stopped half way (" + journal.change +
          "): the next change undoes it, or File > Restore Original DLLs brings back the originals";
 }

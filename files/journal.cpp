@@ -290,7 +290,7 @@ bool Inside(const Spans& spans, size_t at) {
 
 }  // namespace
 
-std::string RangesOutside(const JournalFile& file, const ByteRanges& changeable) {
+FileError RangesOutside(const JournalFile& file, const ByteRanges& changeable) {
   Spans spans = MergedRanges(changeable);
   Spans taken;
   uint64_t bytes = 0;
@@ -299,20 +299,18 @@ std::string RangesOutside(const JournalFile& file, const ByteRanges& changeable)
     bytes += range.before.size();
     for (size_t i = 0; i < range.before.size(); ++i) {
       if (range.before[i] != range.after[i] && !Inside(spans, range.start + i)) {
-        return "it changes byte " + Hex8(static_cast<uint32_t>(range.start + i)) + " of " +
-               file.name + ", which no table names";
+        FileError untabled{Problem::kJournalUntabledByte, 0, file.name, ""};
+        untabled.found = Hex8(static_cast<uint32_t>(range.start + i));
+        return untabled;
       }
     }
   }
   std::sort(taken.begin(), taken.end());
   for (size_t i = 1; i < taken.size(); ++i) {
-    if (taken[i].first < taken[i - 1].second)
-      return "two of its ranges of " + file.name + " overlap";
+    if (taken[i].first < taken[i - 1].second) return {Problem::kJournalOverlap, 0, file.name, ""};
   }
-  if (bytes > MostRangeBytes(spans)) {
-    return "its ranges of " + file.name + " hold more bytes than a change of the tables writes";
-  }
-  return "";
+  if (bytes > MostRangeBytes(spans)) return {Problem::kJournalTooMuch, 0, file.name, ""};
+  return FileError();
 }
 
 uint64_t LongestJournal(const ByteRanges changeable[2]) {

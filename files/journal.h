@@ -62,10 +62,11 @@ std::string JournalText(const Journal& journal);
 // why ("line 4: expected ..."): cut short, edited, or its checksum wrong.
 FileError ReadJournalText(const std::string& text, Journal* journal);
 
-// "" when file's ranges are what a change inside changeable can journal:
+// kNone when file's ranges are what a change inside changeable can journal:
 // apart from each other, every byte they change inside changeable, and no more
-// of them than such a change writes; else what is wrong.
-std::string RangesOutside(const JournalFile& file, const ByteRanges& changeable);
+// of them than such a change writes; else what is wrong (kJournalUntabledByte,
+// kJournalOverlap, kJournalTooMuch; file is the DLL's name).
+FileError RangesOutside(const JournalFile& file, const ByteRanges& changeable);
 // The longest journal text a change inside changeable[kGameDll] and
 // changeable[kClientDll] can make; a longer file is no journal of Orvanel's.
 uint64_t LongestJournal(const ByteRanges changeable[2]);

@@ -756,9 +756,6 @@ TEST_F(OrvanelTest, AJournalLeftByACrashIsToldInABoxAtStart) {
   work_.WriteFile("game files\\orvanel.journal", damaged);
   ASSERT_TRUE(Start());
   std::string journal = work_.GameDir() + "\\orvanel.journal";
-  for (char& c : journal) {
-    if (c == '\\') c = '/';
-  }
   ExpectBox("Orvanel",
             "a change was stopped half way, and " + journal +
                 " is damaged: line 2: expected its checksum: nothing was written and "
