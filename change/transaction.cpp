@@ -29,8 +29,8 @@ bool JournalIsThere(const DllPatcher& patcher) {
 }
 
 // The journal there, no longer than a change inside changeable can make (a
-// longer file is refused unread); else a refusal whose detail says what is
-// wrong with it ("cannot be read", "is damaged: ...").
+// longer file is refused unread); else why it is none: kJournalTooLarge,
+// kJournalUnread or kJournalDamaged, naming the journal.
 FileError ReadJournal(const DllPatcher& patcher, const ByteRanges changeable[2], Journal* journal) {
   std::string path = JournalPathOf(patcher);
   std::error_code error;
@@ -43,7 +43,7 @@ FileError ReadJournal(const DllPatcher& patcher, const ByteRanges changeable[2],
   std::string text(reinterpret_cast<const char*>(bytes.data.get()),
                    static_cast<size_t>(bytes.size));
   FileError damaged = ReadJournalText(text, journal);
-  damaged.file = path;
+  if (damaged.Failed()) damaged.file = path;
   return damaged;
 }
 

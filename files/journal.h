@@ -58,7 +58,7 @@ bool DescribeWrite(const std::string& name, const uint8_t* before, size_t before
                    const uint8_t* after, size_t afterSize, JournalFile* file);
 
 std::string JournalText(const Journal& journal);
-// kNone when text is one JournalText made; else a refusal whose detail says
+// kNone when text is one JournalText made; else kJournalDamaged, its detail
 // why ("line 4: expected ..."): cut short, edited, or its checksum wrong.
 FileError ReadJournalText(const std::string& text, Journal* journal);
 
