@@ -69,7 +69,7 @@ int RunSetFolder(DllPatcher& patcher, const std::string& folder) {
   // A folder of 1.14 on keeps its skills in Game.exe: said as such.
   FileError elsewhere = KeptInGameExe(SaveSteps::System(), patcher.dllPaths[kGameDll]);
   if (elsewhere.Failed()) {
-    std::printf("note: %s\n", elsewhere.detail.c_str());
+    std::printf("note: %s\n", UserReason(elsewhere).c_str());
     return kExitSuccess;
   }
   for (int fileNumber : {kGameDll, kClientDll}) {

@@ -240,9 +240,7 @@ FileError KeptInGameExe(SaveSteps& steps, const char* dllPath) {
   ByteBuffer bytes;
   if (ambiguous.Failed() || !steps.ReadWhole((folder + exe).c_str(), &bytes)) return FileError();
   PeVersion pe = ReadPeVersion(bytes.data.get(), static_cast<size_t>(bytes.size));
-  std::string said = pe.hasFileVersion ? exe + ", file version " + FileVersionText(pe) + "," : exe;
-  return {Problem::kElsewhere, 0, dllPath,
-          ShownPath(folderOnly) + " holds " + said + " and no " + FileNameOf(dllPath) +
-              ": a version that keeps its skills in " + exe + " needs files=" + exe +
-              " in versions.txt"};
+  FileError elsewhere{Problem::kElsewhere, 0, dllPath, exe};
+  elsewhere.found = pe.hasFileVersion ? exe + ", file version " + FileVersionText(pe) + "," : exe;
+  return elsewhere;
 }

@@ -8,7 +8,7 @@
 namespace {
 
 // Every kind: the short words of the log, and the box's text, where %f
-// stands for the file, %n for its name alone, %l for its line, %d for the
+// stands for the file, %n for its name alone, %o for its folder, %l for its line, %d for the
 // detail, %e for what was expected, %g for what was found and %s for the
 // front end's way to set the game folder.
 struct Wording {
@@ -43,7 +43,9 @@ const Wording kWordings[] = {
     {Problem::kApart, Severity::kFailed, "left apart",
      "%d: orvanel.journal is kept, and the next change, or File > Restore Original DLLs "
      "(orvanel-cli restore), puts them together"},
-    {Problem::kElsewhere, Severity::kRefused, "kept in another file", "%d"},
+    {Problem::kElsewhere, Severity::kRefused, "kept in another file",
+     "%o holds %g and no %n: a version that keeps its skills in %d needs files=%d in "
+     "versions.txt"},
     {Problem::kNotAFile, Severity::kRefused, "not a file",
      "%f is %d, not a file of Orvanel's: remove it, and Orvanel makes its own file there"},
     {Problem::kNameClash, Severity::kRefused, "names differ only in letter case",
@@ -139,6 +141,10 @@ std::string FieldText(char field, const FileError& error) {
       return ShownPath(error.file);
     case 'n':
       return FileNameOf(error.file);
+    case 'o': {
+      std::string folder = FolderPartOf(error.file);
+      return ShownPath(folder.empty() ? folder : folder.substr(0, folder.size() - 1));
+    }
     case 'l':
       return std::to_string(error.line);
     case 'd':

@@ -21,7 +21,7 @@ enum class Problem {
   kBackup,        // the backup there cannot be the original; detail says why
   kHeldBack,      // not tried, so that an exchange is not left half done
   kApart,         // a rollback failed: detail says which DLL is changed and which not
-  kElsewhere,     // the file is missing, and the folder holds the files of a later version
+  kElsewhere,     // file is missing; its folder holds found (detail: a file of skills)
   kNotAFile,      // a link, folder or device where a file of the program's own goes; detail: which
   kNameClash,     // two names in the folder differ only in letter case; detail: "A and B"
   kLinkToBackup,  // the DLL is a link to a backup; detail: the backup it leads to

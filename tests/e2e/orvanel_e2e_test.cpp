@@ -517,7 +517,7 @@ TEST_F(OrvanelTest, SwapInTheSecondVersionTakesItsOwnSkillsAndOffsets) {
   PickEntry((*this)[kVersionCombo], 1);
   PickEntry((*this)[kFirstSkillCombo], 2);  // shows "Cold Arrow", is "Ice Arrow" there
   const std::string kWrongSkill =
-      "the box shows \"Cold Arrow\" (data/Amazon 109b.txt line 4) but data/Amazon 109d.txt "
+      "the box shows \"Cold Arrow\" (data\\Amazon 109b.txt line 4) but data\\Amazon 109d.txt "
       "line 4 is \"Ice Arrow\": not exchanged";
   PickEntry((*this)[kSecondClassCombo], 1);
   Tick(kEffectsCheckBox);

@@ -312,10 +312,10 @@ TEST_F(ExchangeTest, ASkillThatCannotBeTrustedRefusesTheWholeExchange) {
   std::snprintf(other->name, sizeof other->name, "Blizzard");
   other->line = 12;
   EXPECT_EQ(Run(Select(1, 0, 1, 1, 0, false, false, true), 0),
-            std::string(kErrors) +
-                "   Descriptions: not exchanged: the box shows \"Fire Bolt\" (data/Sorceress "
-                "109b.txt line 0) but data/Sorceress 109d.txt line 12 is \"Blizzard\": not "
-                "exchanged\n");
+            std::string(kErrors) + "   Descriptions: not exchanged: the box shows \"Fire Bolt\" (" +
+                ShownPath("data\\Sorceress 109b.txt") + " line 0) but " +
+                ShownPath("data\\Sorceress 109d.txt") +
+                " line 12 is \"Blizzard\": not exchanged\n");
   EXPECT_TRUE(steps_.replaced.empty());
   EXPECT_TRUE(Game() == gameBytes_);
   EXPECT_TRUE(Client() == clientBytes_);

@@ -312,8 +312,8 @@ TEST_F(FingerprintTest, OneMatchingVersionIsDetectedAndABackupOfNoneIsNotRestore
   EXPECT_FALSE(restored.changed);
   EXPECT_EQ(ReadFileBytes("game/d2client.dll"), changed);
   EXPECT_EQ(UserReason(restored.error)
-                .find("game/d2client.dll.bak matches no version these "
-                      "tables declare for d2client.dll: found 7000:"),
+                .find(ShownPath("game\\d2client.dll.bak") +
+                      " matches no version these tables declare for d2client.dll: found 7000:"),
             0u);
 }
 
