@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SwapSet set;
   FileError error = ReadSwapSet(text, &set);
   if (error.Failed()) {
-    FUZZ_CHECK(error.detail.rfind("line " + std::to_string(error.line) + ": ", 0) == 0);
+    FUZZ_CHECK(error.problem == Problem::kSetLine && !error.detail.empty());
     long line = error.line;
     long lines = static_cast<long>(std::count(text.begin(), text.end(), '\n')) + 1;
     FUZZ_CHECK(line >= 1 && line <= lines + 1);
