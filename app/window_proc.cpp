@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -75,7 +76,7 @@ void OnSetFolder() {
                     static_cast<unsigned>(std::strlen(path)), kMaxFolderLength);
     } else {
       std::string reason = UserReason(FolderProblem(path));
-      reason[0] = 'T';  // "the folder ..." begins the box
+      reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
       std::snprintf(text, sizeof text, "%s.\nD2 .dll folder not changed", reason.c_str());
     }
     ShowError(text, "D2 .dll");

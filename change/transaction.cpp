@@ -103,7 +103,7 @@ FileError PlanUndo(const DllPatcher& patcher, const JournalFile& file, DllUndo* 
     return file.absentBefore ? FileError() : FileError{Problem::kJournalDllMissing, 0, path, ""};
   }
   if (!patcher.saveSteps->ReadWhole(path, &undo->bytes)) {
-    return {Problem::kJournalDllUnread, LastSystemError(), path, ""};
+    return {Problem::kJournalUnread, LastSystemError(), path, ""};
   }
   uint8_t* bytes = undo->bytes.data.get();
   uint32_t size = static_cast<uint32_t>(undo->bytes.size);

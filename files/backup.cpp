@@ -119,7 +119,6 @@ void ReadBackupOf(DllAndBackup* files, const ByteRanges& changeable, SaveSteps& 
     FileError mismatch = Mismatch(files->backup.data.get(), static_cast<size_t>(files->backup.size),
                                   files->dll.data.get(), static_cast<size_t>(files->dll.size),
                                   changeable, &files->differing);
-    files->differingKnown = !mismatch.Failed();
     if (mismatch.Failed()) {
       mismatch.file = backup;
       files->backupRefusal = mismatch;

@@ -40,10 +40,10 @@ struct DllAndBackup {
   mutable bool backupCrcTaken = false;
   mutable uint32_t dllCrc = 0;
   mutable uint32_t backupCrc = 0;
-  // Where dll differs from backup, as [start, end) changeable ranges, found
-  // as the backup was judged: the DLL's CRC follows from the backup's and
-  // these, with no second comparison. Valid when differingKnown.
-  bool differingKnown = false;
+  // Where dll differs from a usable backup, as [start, end) changeable
+  // ranges, found as the backup was judged (the DLL is always read first):
+  // the DLL's CRC follows from the backup's and these, with no second
+  // comparison.
   std::vector<std::pair<size_t, size_t>> differing;
 
   bool DllRead() const { return dllError.problem == Problem::kNone; }

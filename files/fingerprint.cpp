@@ -64,13 +64,11 @@ FileError Mismatch(const VersionRecord& version, const FileFingerprint& found,
   return error;
 }
 
-// Where the DLL differs from its backup, as journal ranges: those judging the
-// backup found, else from a comparison of the two.
+// Where the DLL differs from its usable backup, as journal ranges: those
+// judging the backup found.
 std::vector<JournalRange> BackupToDll(const DllAndBackup& files) {
   const uint8_t* backup = files.backup.data.get();
   const uint8_t* dll = files.dll.data.get();
-  if (!files.differingKnown)
-    return DifferingRanges(backup, dll, static_cast<size_t>(files.dll.size));
   std::vector<JournalRange> ranges;
   for (const auto& span : files.differing) {
     JournalRange range;
@@ -92,7 +90,8 @@ uint32_t DllCrc(const DllAndBackup& files) {
     // The DLL differs from its measured backup in a few ranges at most: its
     // CRC follows from the backup's and those ranges, without a second pass.
     bool derived =
-        files.backupCrcTaken && files.BackupUsable() && backup.size == dll.size &&
+        files.backupCrcTaken && files.BackupUsable() && files.DllRead() &&
+        backup.size == dll.size &&
         CrcWithRanges(files.backupCrc, static_cast<size_t>(dll.size), BackupToDll(files), &crc);
     files.dllCrc = derived ? crc : ImageCrc(dll.data.get(), static_cast<size_t>(dll.size));
     files.dllCrcTaken = true;

@@ -29,14 +29,13 @@ enum class Problem {
   // What keeps a stopped change from being undone.
   kJournalDamaged,       // file is no journal this program wrote; detail: what is wrong
   kJournalTooLarge,      // file is longer than any change of the tables writes
-  kJournalUnread,        // file cannot be read
+  kJournalUnread,        // file (the journal, or a DLL it names) cannot be read
   kJournalForeignDll,    // it names found, no game DLL
   kJournalUntabledByte,  // it changes byte found of DLL file, which no table names
   kJournalOverlap,       // two of its ranges of DLL file overlap
   kJournalTooMuch,       // its ranges of DLL file hold more than a change writes
   kJournalNamesTwice,    // it names a DLL twice
   kJournalDllMissing,    // the DLL file it names is missing
-  kJournalDllUnread,     // the DLL file it names cannot be read
   kChangedSince,         // the DLL file was changed by something else since
   kUndoWouldRemove,      // undoing would remove file, which the change brought back
   // The DLLs and the version's fingerprints (versions.txt).
